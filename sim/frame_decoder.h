@@ -1,0 +1,55 @@
+// frame_decoder.h - the controller's command receiver.
+//
+// A command arrives as 26 bytes: the 13-byte frame 55 AA cmd p1..p8 seq check, with
+// check = seq ^ cmd ^ p1 ^ .. ^ p8, then the same first 12 bytes again followed by
+// ~check. The receiver hunts for 55 AA (so idle bytes between commands are skipped),
+// takes 13 bytes as the first copy and the next 13 as the second, and judges the pair.
+#ifndef KORVA_SIM_FRAME_DECODER_H
+#define KORVA_SIM_FRAME_DECODER_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace korva::sim {
+
+inline constexpr std::size_t kFrameSize = 13;
+using Frame = std::array<std::uint8_t, kFrameSize>;
+
+// Byte positions inside a frame.
+enum FrameByte : std::size_t {
+    kSync1 = 0,
+    kSync2 = 1,
+    kCmd = 2,
+    kP1 = 3, // p1..p8 at 3..10
+    kSeq = 11,
+    kCheck = 12
+};
+
+class FrameDecoder {
+public:
+    enum class Verdict { Pending, Good, Bad };
+
+    // Takes one byte from the host. Good: frame() holds the command's first copy.
+    Verdict feed(std::uint8_t byte);
+
+    const Frame& frame() const { return first_; }
+
+    // Forgets any partial command and goes back to hunting for 55 AA.
+    void reset();
+
+private:
+    enum class State { Hunt, HuntSecondSync, FirstCopy, SecondCopy };
+
+    void hunt(std::uint8_t byte);
+    bool copies_agree() const;
+
+    State state_ = State::Hunt;
+    Frame first_{};
+    Frame second_{};
+    std::size_t fill_ = 0;
+};
+
+} // namespace korva::sim
+
+#endif

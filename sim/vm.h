@@ -1,0 +1,105 @@
+// vm.h - the virtual machine: the virtual clock, the I/O port space (PCI configuration
+// ports and the cards' register windows), the port-access logs and the OS stand-in.
+//
+// There is one machine per process. Everything in it is guarded by one mutex: reach
+// it only through with_machine(), which holds the mutex for the call. Never call into
+// the library core while holding it (the core calls back into the machine).
+#ifndef KORVA_SIM_VM_H
+#define KORVA_SIM_VM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "bounded_log.h"
+#include "card.h"
+#include "os_standin.h"
+#include "pci_bus.h"
+
+namespace korva::sim {
+
+inline constexpr std::size_t kMaxCards = 64;
+inline constexpr std::uint32_t kFirstIoBase = 0xC000; // card i decodes base + i * 0x100
+
+// Virtual time the host spends per port access and per reading of the millisecond clock.
+inline constexpr std::uint64_t kPortAccessUs = 1;
+inline constexpr std::uint64_t kClockReadUs = 250;
+
+class Machine {
+public:
+    Machine() { reset(); }
+
+    // Empty machine: no cards, logs empty, clock 0, default OS, logging on.
+    void reset();
+
+    // ---- Clock ------------------------------------------------------------------------
+    // What the host's millisecond clock reads now; the reading itself takes time.
+    std::uint32_t read_clock_ms();
+    // The same, seen from outside: no time passes.
+    std::uint32_t clock_ms() const;
+    void set_clock_ms(std::uint32_t ms);
+
+    // ---- Port space ----------------------------------------------------------------------
+    std::uint8_t in8(std::uint16_t port);
+    std::uint16_t in16(std::uint16_t port);
+    void out8(std::uint16_t port, std::uint8_t value);
+    void out16(std::uint16_t port, std::uint16_t value);
+    void out32(std::uint16_t port, std::uint32_t value);
+
+    // ---- Cards ------------------------------------------------------------------------------
+    // The new card's index, or -1.
+    std::int32_t add_card(const PciIdentity& pci, std::uint8_t id_switch);
+    // Card `index` brought up to the present, or null.
+    SimCard* card(std::int32_t index);
+    const std::vector<SimCard>& cards() const { return cards_; }
+
+    // ---- Logs -----------------------------------------------------------------------------
+    void set_logging(bool on);
+    std::uint32_t take_port_writes(std::uint16_t* ports, std::uint32_t* values,
+                                   std::uint8_t* widths, std::uint32_t max);
+    std::uint32_t take_port_reads(std::uint16_t* ports, std::uint32_t* values,
+                                  std::uint8_t* widths, std::uint32_t max);
+
+    OsStandin& os() { return os_; }
+
+private:
+    struct PortAccess {
+        std::uint16_t port;
+        std::uint8_t width;
+        std::uint32_t value;
+    };
+
+    void tick(std::uint64_t us) { now_us_ += us; }
+    Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
+    void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    static std::uint32_t take_accesses(BoundedLog<PortAccess>& log, std::uint16_t* ports,
+                                       std::uint32_t* values, std::uint8_t* widths,
+                                       std::uint32_t max);
+
+    std::uint64_t now_us_ = 0;
+    std::uint32_t clock_offset_ms_ = 0;
+    bool logging_ = true;
+    std::vector<SimCard> cards_;
+    PciConfigSpace pci_;
+    OsStandin os_;
+    BoundedLog<PortAccess> port_writes_;
+    BoundedLog<PortAccess> port_reads_;
+};
+
+// The machine's mutex and the machine itself (use with_machine()).
+std::mutex& machine_mutex();
+Machine& machine_unlocked();
+
+// Runs f(machine) with the machine's mutex held and returns what f returns.
+template <class F>
+decltype(auto) with_machine(F&& f)
+{
+    std::lock_guard<std::mutex> guard(machine_mutex());
+    return f(machine_unlocked());
+}
+
+} // namespace korva::sim
+
+#endif

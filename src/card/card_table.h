@@ -1,0 +1,36 @@
+/*
+ * card_table.h - CARD_RECORD, the registered-card table indexed by card number.
+ */
+#ifndef KORVA_CARD_TABLE_H
+#define KORVA_CARD_TABLE_H
+
+#include <stdint.h>
+
+enum { CARD_COUNT = 16 };
+
+struct CARD_RECORD {
+    uint32_t io_base;      /* the card's I/O base (low 16 bits); 0 = never bound */
+    uint8_t  link_ok;      /* 1 = link test passed at the last binding */
+    uint8_t  do_shadow;    /* last value written to DIO_REG */
+    uint8_t  seq;          /* command sequence counter, 1..80 */
+    uint8_t  rx_prev;      /* byte read before rx_last while hunting for a sync pair */
+    uint8_t  rx_last;      /* last byte read by the status reader */
+    uint8_t  sys_status;   /* fields of the last good status frame */
+    uint8_t  limit_status;
+    uint8_t  p1_status;
+    uint8_t  status_b3, status_b4, status_b5, status_b6; /* kept, not interpreted */
+    int32_t  xc, xp, yc, yp, zc, zp;                     /* the six axis values */
+};
+
+extern CARD_RECORD card_table[CARD_COUNT];
+
+/* The record of card number `card` (low 8 bits) when it may be used to reach a card:
+ * null for numbers of 16 or more (no record), for records never bound (no I/O base:
+ * their ports would be ports 0..200 of the machine itself), and while the system grants
+ * no port access (after KORVA3_END has given it back, say). */
+CARD_RECORD *BOUND_CARD(uint32_t card);
+
+/* The record of card number `card` (low 8 bits), bound or not; null for 16 or more. */
+CARD_RECORD *CARD_SLOT(uint32_t card);
+
+#endif

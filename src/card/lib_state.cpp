@@ -1,0 +1,86 @@
+/*
+ * lib_state.cpp - load-time state, KORVA3_INITIAL and KORVA3_END.
+ */
+#include "card/lib_state.h"
+
+#include <string.h>
+
+#include "card/card_table.h"
+#include "card/pci_scan.h"
+#include "commands/motion_vars.h"
+#include "interp/intp_state.h"
+#include "interp/step_request.h"
+#include "korva3.h"
+#include "link/command_frame.h"
+#include "link/status_frame.h"
+
+uint32_t os_platform;
+uint32_t os_major;
+uint32_t os_minor;
+plat_handle driver_handle = PLAT_INVALID_HANDLE;
+
+/* Device paths of the port-access drivers. */
+static const char DRIVER_PATH_9X[] = "\\\\.\\KLEMAT.VXD"; /* Windows 95/98/Me */
+static const char DRIVER_PATH_NT[] = "\\\\.\\klemnt";     /* NT 3.x and 4.x */
+
+void SET_START_VALUES(void)
+{
+    motion_vars.card_var = 10;
+    motion_vars.accel = 2;
+    motion_vars.start_speed = 2;
+    motion_vars.high_speed = 100;
+    motion_vars.spare_var = 30;
+
+    intp.total_length = 0;
+    intp.remaining = 0;
+    intp.step = 0;
+    intp.decelerating = 0;
+    intp.phase = 0;
+    intp.engine_phase = 1;
+    intp_enabled.store(0);
+    step_request.step_mode.store(0);
+}
+
+/* The process-attach hook: the system version, recorded once per load. */
+extern "C" void CORE_PROCESS_ATTACH(void)
+{
+    plat_os_version(&os_platform, &os_major, &os_minor);
+}
+
+/* Every variable as it stands when the library has just been loaded. */
+extern "C" void CORE_LOAD_STATE(void)
+{
+    os_platform = os_major = os_minor = 0;
+    driver_handle = PLAT_INVALID_HANDLE;
+    memset(card_table, 0, sizeof card_table);
+    PCI_TABLE_CLEAR();
+    link_waited = 0;
+    STATUS_BUFFER_CLEAR();
+    INTP_STATE_CLEAR();
+    STEP_REQUEST_CLEAR();
+    SET_START_VALUES();
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_INITIAL(void)
+{
+    SET_START_VALUES();
+
+    const char *path;
+    if (os_platform != 2)
+        path = DRIVER_PATH_9X;
+    else if (os_major == 3 || os_major == 4)
+        path = DRIVER_PATH_NT;
+    else
+        return 0; /* NT 5 and later: the card's own device is opened at registration */
+
+    driver_handle = plat_open_device(path, 0);
+    return driver_handle == PLAT_INVALID_HANDLE ? 1 : 0;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_END(void)
+{
+    if (driver_handle != PLAT_INVALID_HANDLE) {
+        plat_close_handle(driver_handle);
+        driver_handle = PLAT_INVALID_HANDLE;
+    }
+}

@@ -1,0 +1,27 @@
+/* intp_state.cpp - the interpolation state and the saved stepwise request. */
+#include "interp/intp_state.h"
+
+#include <string.h>
+
+#include "interp/step_request.h"
+
+INTP_STATE intp;
+std::atomic<uint8_t> intp_enabled;
+STEP_REQUEST step_request;
+
+void INTP_STATE_CLEAR(void)
+{
+    memset(&intp, 0, sizeof intp);
+    intp_enabled.store(0);
+}
+
+void STEP_REQUEST_CLEAR(void)
+{
+    step_request.step_mode.store(0);
+    step_request.card = 0;
+    step_request.plane = 0;
+    step_request.value1 = step_request.value2 = step_request.value3 = step_request.value4 = 0;
+    step_request.direction = 0;
+    step_request.speed = 0;
+    step_request.no_ramp = 0;
+}

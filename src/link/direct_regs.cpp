@@ -1,0 +1,148 @@
+/*
+ * direct_regs.cpp - functions that reach the card's registers directly: digital I/O,
+ * the mailbox status, the axis waits and stop queries, system reset and emergency stop.
+ */
+#include <stdint.h>
+
+#include "card/card_table.h"
+#include "interp/intp_state.h"
+#include "interp/step_request.h"
+#include "korva3.h"
+#include "link/command_frame.h"
+#include "port/card_regs.h"
+#include "port/delay.h"
+#include "port/platform.h"
+
+enum { CMD_SYSTEM_RESET_1 = 50, CMD_SYSTEM_RESET_2 = 48 };
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_DI(uint32_t card)
+{
+    const CARD_RECORD *rec = BOUND_CARD(card);
+    return rec ? plat_in8(CARD_PORT(rec->io_base, DIO_REG)) : 0;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_DO(uint32_t card, uint32_t value)
+{
+    CARD_RECORD *rec = BOUND_CARD(card);
+    if (!rec)
+        return;
+    rec->do_shadow = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
+    plat_out8(CARD_PORT(rec->io_base, DIO_REG), rec->do_shadow);
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_MSC(uint32_t card)
+{
+    const CARD_RECORD *rec = BOUND_CARD(card);
+    return rec ? plat_in8(CARD_PORT(rec->io_base, STATUS_REG)) : 0;
+}
+
+/* ---- Waits and stop queries: one family, differing only in the motion bit ---------- */
+
+static const CARD_RECORD *linked_card(uint32_t card)
+{
+    const CARD_RECORD *rec = BOUND_CARD(card);
+    return rec && rec->link_ok ? rec : nullptr;
+}
+
+/* Returns when the controller is not busy and the axis's motion bit has been seen
+ * clear twice, 5 ms apart. No time limit. */
+static void wait_axis(uint32_t card, uint8_t moving_bit)
+{
+    const CARD_RECORD *rec = linked_card(card);
+    if (!rec)
+        return;
+    uint16_t status_port = CARD_PORT(rec->io_base, STATUS_REG);
+    DELAY_MS(10);
+    while (plat_in8(status_port) & ST_BUSY) {
+    }
+    while (plat_in8(status_port) & moving_bit) {
+    }
+    DELAY_MS(5);
+    while (plat_in8(status_port) & moving_bit) {
+    }
+}
+
+static uint32_t axis_stopped(uint32_t card, uint8_t moving_bit)
+{
+    const CARD_RECORD *rec = linked_card(card);
+    if (!rec)
+        return 0;
+    uint16_t status_port = CARD_PORT(rec->io_base, STATUS_REG);
+    DELAY_MS(10);
+    if (plat_in8(status_port) & ST_BUSY)
+        return 0;
+    return (plat_in8(status_port) & moving_bit) ? 0 : 1;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_WAIT_X(uint32_t card) { wait_axis(card, ST_X_MOVING); }
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_WAIT_Y(uint32_t card) { wait_axis(card, ST_Y_MOVING); }
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_WAIT_Z(uint32_t card) { wait_axis(card, ST_Z_MOVING); }
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_IS_X_STOP(uint32_t card)
+{
+    return axis_stopped(card, ST_X_MOVING);
+}
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_IS_Y_STOP(uint32_t card)
+{
+    return axis_stopped(card, ST_Y_MOVING);
+}
+extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_IS_Z_STOP(uint32_t card)
+{
+    return axis_stopped(card, ST_Z_MOVING);
+}
+
+/* ---- Resets ------------------------------------------------------------------------- */
+
+enum { RESET_ZEROS_BEFORE = 15, RESET_ZEROS_AFTER = 30, RESET_HOLD_MS = 50, RESET_SETTLE_MS = 10 };
+
+static void raw_zeros(uint16_t data_port, int n)
+{
+    for (int i = 0; i < n; i++)
+        plat_out8(data_port, 0); /* no handshake */
+}
+
+/* Pulses the controller's reset line. keep_outputs: the application's outputs stay as
+ * they are around the pulse (emergency stop); otherwise they go to 0 (system reset).
+ * Whatever the card number, the host side stops: no stepwise request stays saved and a
+ * path running in another thread ends after its slice in progress. */
+static CARD_RECORD *reset_controller(uint32_t card, int keep_outputs)
+{
+    CLEAR_STEP_MODE();
+    CARD_RECORD *rec = BOUND_CARD(card);
+    if (!rec) {
+        intp_enabled.store(0);
+        return nullptr;
+    }
+    uint16_t data_port = CARD_PORT(rec->io_base, DATA_REG);
+    uint16_t dio_port = CARD_PORT(rec->io_base, DIO_REG);
+
+    plat_out8(CARD_PORT(rec->io_base, STATUS_REG), 0);
+    raw_zeros(data_port, RESET_ZEROS_BEFORE);
+    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow | DIO_RESET) : DIO_RESET;
+    plat_out8(dio_port, rec->do_shadow);
+    DELAY_MS(RESET_HOLD_MS);
+    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow & ~DIO_RESET) : 0;
+    plat_out8(dio_port, rec->do_shadow);
+    DELAY_MS(RESET_SETTLE_MS);
+    intp_enabled.store(0);
+    raw_zeros(data_port, RESET_ZEROS_AFTER);
+    return rec;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_RESET_SYSTEM(uint32_t card)
+{
+    if (!reset_controller(card, 0))
+        return;
+    SEND_COMMAND(card, CMD_SYSTEM_RESET_1, 0, 0, 0, 0, 0, 0, 0, 0);
+    SEND_COMMAND(card, CMD_SYSTEM_RESET_2, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+/* Emergency stop. Exported twice: as KORVA3_STOP_ALL and, at the same address, as
+ * KORVA3_EMG_STOP. */
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_STOP_ALL(uint32_t card)
+{
+    reset_controller(card, 1);
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KORVA3_EMG_STOP(uint32_t card)
+    __attribute__((alias("KORVA3_STOP_ALL")));

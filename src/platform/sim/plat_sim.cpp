@@ -1,0 +1,88 @@
+// plat_sim.cpp - the platform backend of korva32sim: every port access, clock reading
+// and OS service goes to the virtual machine.
+#include "port/platform.h"
+
+#include "vm.h"
+
+using korva::sim::Machine;
+using korva::sim::with_machine;
+
+// ---- Ports -------------------------------------------------------------------------------
+
+void plat_out8(uint16_t port, uint8_t value)
+{
+    with_machine([&](Machine& vm) { vm.out8(port, value); });
+}
+
+void plat_out16(uint16_t port, uint16_t value)
+{
+    with_machine([&](Machine& vm) { vm.out16(port, value); });
+}
+
+void plat_out32(uint16_t port, uint32_t value)
+{
+    with_machine([&](Machine& vm) { vm.out32(port, value); });
+}
+
+uint8_t plat_in8(uint16_t port)
+{
+    return with_machine([&](Machine& vm) { return vm.in8(port); });
+}
+
+uint16_t plat_in16(uint16_t port)
+{
+    return with_machine([&](Machine& vm) { return vm.in16(port); });
+}
+
+int plat_ports_usable(void)
+{
+    // The virtual machine's ports are always there.
+    return with_machine([](Machine&) { return 1; });
+}
+
+// ---- Clock -----------------------------------------------------------------------------------
+
+uint32_t plat_clock_ms(void)
+{
+    return with_machine([](Machine& vm) { return vm.read_clock_ms(); });
+}
+
+// ---- OS services -----------------------------------------------------------------------------
+
+void plat_os_version(uint32_t* platform, uint32_t* major, uint32_t* minor)
+{
+    with_machine([&](Machine& vm) { vm.os().version(platform, major, minor); });
+}
+
+plat_handle plat_open_device(const char* path, int write_access)
+{
+    return with_machine([&](Machine& vm) -> plat_handle {
+        return vm.os().open_device(path, write_access, vm.cards());
+    });
+}
+
+void plat_close_handle(plat_handle handle)
+{
+    with_machine([&](Machine& vm) { vm.os().close_handle(handle); });
+}
+
+int plat_find_card_interface(uint32_t index, char* path, size_t size)
+{
+    return with_machine(
+        [&](Machine& vm) { return vm.os().find_card_interface(index, path, size, vm.cards()); });
+}
+
+void plat_message_box(const char* text, const char* caption)
+{
+    // Nobody is there to press OK: the box is recorded and closes at once.
+    with_machine([&](Machine& vm) { vm.os().message_box(text, caption); });
+}
+
+// ---- Load ------------------------------------------------------------------------------------
+
+// Runs when the shared library is loaded, like the process-attach notice on Windows:
+// the library records the version of the OS stand-in.
+__attribute__((constructor)) static void korva_sim_process_attach(void)
+{
+    CORE_PROCESS_ATTACH();
+}
