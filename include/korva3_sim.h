@@ -158,7 +158,7 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_VALUE(const char *name, uint32_t index)
 
 /* Double fields of the interpolation state by name: "path_length" "path_radius"
  * "path_angle" "central_angle" "chord_angle" "chord_radius_angle" "arc_center_u"
- * "arc_center_v" "target_u" "target_v" "target_w" "ideal_u" "ideal_v" "sent_u"
+ * "arc_center_v" "target_u" "target_v" "target_w" "ideal_u" "ideal_v" "ideal_w" "sent_u"
  * "sent_v" "sent_w". Unknown names give NaN. */
 KORVA3_API double KORVA3_CALL KSIM_LIB_DOUBLE(const char *name);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the library and runs every test: the plain build, then the whole suite once
-# more under AddressSanitizer + UndefinedBehaviorSanitizer, and the thread tests under
-# ThreadSanitizer.
+# more under AddressSanitizer + UndefinedBehaviorSanitizer, and once under
+# ThreadSanitizer (an emergency stop from a second thread ends a running path).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -18,3 +18,6 @@ run_suite build
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     run_suite build-asan -DKORVA_SANITIZE=address,undefined -DKORVA_BUILD_TOOLS=OFF
+echo "== tests under ThreadSanitizer =="
+TSAN_OPTIONS=halt_on_error=1 \
+    run_suite build-tsan -DKORVA_SANITIZE=thread -DKORVA_BUILD_TOOLS=OFF

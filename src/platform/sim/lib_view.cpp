@@ -72,6 +72,7 @@ const F64View F64_VIEWS[] = {
     {"target_w", &intp.target_w},
     {"ideal_u", &intp.ideal_u},
     {"ideal_v", &intp.ideal_v},
+    {"ideal_w", &intp.ideal_w},
     {"sent_u", &intp.sent_u},
     {"sent_v", &intp.sent_v},
     {"sent_w", &intp.sent_w},

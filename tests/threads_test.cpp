@@ -1,0 +1,50 @@
+/*
+ * threads_test.cpp - an emergency stop from a second thread ends a blocking path
+ * running in the first, after the slice in progress.
+ */
+#include "sim_fixture.h"
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace {
+
+void emergency_stop_ends(std::function<void()> path, void (*stop)(uint32_t))
+{
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        path();
+        done = true;
+    });
+    // Wait (on the card, not the clock) until the path is well under way.
+    while (KSIM_CARD_VALUE(0, "intp_frames", 0) < 20 && !done)
+        std::this_thread::yield();
+    stop(0);
+    runner.join();
+    EXPECT_EQ(lib("intp_enabled"), 0u);
+    EXPECT_EQ(lib("phase"), 2u);
+}
+
+TEST_F(SimTest, EmergencyStopFromAnotherThreadEndsABlockingLine)
+{
+    register_card();
+    KSIM_SET_LOGGING(0);
+    // 2,000,000 pulses at 100 per slice: 20,000 slices if nothing stops it.
+    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000, 0, 100); }, KORVA3_EMG_STOP);
+    int32_t sent = KSIM_CARD_VALUE(0, "intp_frames", 0);
+    EXPECT_GE(sent, 20);
+    EXPECT_LT(sent, 20000);
+    EXPECT_LT(KSIM_AXIS_PULSES(0, 1), 2000000);
+    EXPECT_EQ(KSIM_RESETS(0), 1u);
+}
+
+TEST_F(SimTest, StopAllFromAnotherThreadEndsABlockingCircle)
+{
+    register_card();
+    KSIM_SET_LOGGING(0);
+    emergency_stop_ends([] { KORVA3_INTP_CIRCLE(0, 300000, 0, 1, 100); }, KORVA3_STOP_ALL);
+    EXPECT_LT(KSIM_CARD_VALUE(0, "intp_frames", 0), 18850);
+}
+
+} // namespace
