@@ -14,7 +14,7 @@ run_suite() { # build-dir, extra cmake arguments...
 }
 
 echo "== tests =="
-run_suite build
+run_suite build -DKORVA_BUILD_BENCH=ON
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     run_suite build-asan -DKORVA_SANITIZE=address,undefined -DKORVA_BUILD_TOOLS=OFF
