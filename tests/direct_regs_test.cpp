@@ -67,7 +67,7 @@ TEST_F(Direct, WaitWatchesOnlyItsOwnAxis)
 TEST_F(Direct, StopQueries)
 {
     struct {
-        uint32_t (*query)(uint32_t);
+        uint32_t (KORVA3_CALL *query)(uint32_t);
         std::vector<uint8_t> status;
         uint32_t expected;
         size_t reads;

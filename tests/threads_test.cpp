@@ -10,7 +10,7 @@
 
 namespace {
 
-void emergency_stop_ends(std::function<void()> path, void (*stop)(uint32_t))
+void emergency_stop_ends(std::function<void()> path, void (KORVA3_CALL *stop)(uint32_t))
 {
     std::atomic<bool> done{false};
     std::thread runner([&] {
