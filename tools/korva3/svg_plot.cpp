@@ -337,7 +337,7 @@ std::string svg_plot(const Recording &rec)
         y += h;
     }
     Box profile{80, y + 90, 880, 220};
-    double height = profile.bottom() + 60;
+    double height = profile.bottom() + 20 + 64; // its title's room above, axis label below
 
     w.s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << num(kWidth) << "\" height=\""
