@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace korva3_tool {
 
@@ -197,13 +199,22 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b)
                "vector-effect=\"non-scaling-stroke\" transform=\"matrix("
             << exact(s) << " 0 0 " << exact(-s) << " " << exact(m.tx) << " " << exact(m.ty)
             << ")\" points=\"";
-        // Pulse units, exact; repeated points dropped (never the last).
-        for (size_t k = 0; k < t.path.size(); k++) {
-            int32_t u = coord(t.path[k], view.u), v = coord(t.path[k], view.v);
-            if (k > 0 && k + 1 < t.path.size() && u == coord(t.path[k - 1], view.u) &&
-                v == coord(t.path[k - 1], view.v))
-                continue;
-            w.s << (k ? " " : "") << u << "," << v;
+        // Pulse units, exact. A point that lies on the straight line from the last point
+        // kept on to the next one (same direction) adds nothing and is left out.
+        std::vector<std::pair<int64_t, int64_t>> pts;
+        for (const MotionRecord &r : t.path)
+            pts.push_back({coord(r, view.u), coord(r, view.v)});
+        size_t kept = 0;
+        w.s << pts[0].first << "," << pts[0].second;
+        for (size_t k = 1; k < pts.size(); k++) {
+            if (k + 1 < pts.size()) {
+                int64_t ax = pts[k].first - pts[kept].first, ay = pts[k].second - pts[kept].second;
+                int64_t bx = pts[k + 1].first - pts[k].first, by = pts[k + 1].second - pts[k].second;
+                if (ax * by - ay * bx == 0 && ax * bx + ay * by >= 0)
+                    continue;
+            }
+            w.s << " " << pts[k].first << "," << pts[k].second;
+            kept = k;
         }
         w.s << "\"/>\n";
         const MotionRecord &a = t.path.front(), &z = t.path.back();
