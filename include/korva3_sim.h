@@ -85,6 +85,56 @@ KORVA3_API void KORVA3_CALL KSIM_FORCE_STATUS(int32_t index, uint32_t mask, uint
 KORVA3_API void KORVA3_CALL KSIM_SCRIPT_STATUS(int32_t index, const uint8_t *values,
                                               uint32_t n);
 
+/* ---- Motion in virtual time ------------------------------------------------------------
+ * The controller executes what it is told as virtual time passes. Units: positions in
+ * pulses; a speed value of N (KORVA3_PULSE_MOVE, KORVA3_CONSTANT_SPEED, high_speed and
+ * start_speed of KORVA3_SET_VAR) is N pulses per millisecond; accel is the change of
+ * speed per millisecond. Settings below take a card index, or -1 for every card now on
+ * the machine and every card added later (machine-wide default). */
+
+/* Period of one interpolation slice in microseconds (default 1000). Slices wait in an
+ * input queue; while it is full the controller takes no byte (ST_TX_READY clear) and
+ * the library waits. 0 = an ideal controller: slices take effect the moment they
+ * arrive and never hold the host up. */
+KORVA3_API void KORVA3_CALL KSIM_SET_SLICE_PERIOD_US(int32_t index, uint32_t us);
+
+/* Slices the input queue holds (default 256, 1..65536). */
+KORVA3_API void KORVA3_CALL KSIM_SET_QUEUE_SIZE(int32_t index, uint32_t slices);
+
+/* Period of the status frames the controller writes unasked, in milliseconds (default
+ * 20; 0 = none). */
+KORVA3_API void KORVA3_CALL KSIM_SET_STATUS_PERIOD_MS(int32_t index, uint32_t ms);
+
+/* Limit switches of axis 1..3 at positions low and high: reaching one stops the axis
+ * and sets its bit in the limit byte. low > high (the default) means no limits. */
+KORVA3_API void KORVA3_CALL KSIM_SET_LIMITS(int32_t index, uint32_t axis, int32_t low,
+                                           int32_t high);
+
+/* The home switch of axis 1..3 at this position (default 0), where homing stops. */
+KORVA3_API void KORVA3_CALL KSIM_SET_HOME(int32_t index, uint32_t axis, int32_t position);
+
+/* Lets `ms` milliseconds of virtual time pass, as a program that sleeps would. */
+KORVA3_API void KORVA3_CALL KSIM_ADVANCE_MS(uint32_t ms);
+
+/* The commanded position of axis 1..3, in pulses. */
+KORVA3_API int32_t KORVA3_CALL KSIM_POSITION(int32_t index, uint32_t axis);
+
+/* The path the card executed since the last call: one record of 4 values (virtual
+ * time in ms, X, Y, Z commanded positions) each time a position changed (after each
+ * executed slice, and after each millisecond of single-axis motion), written to
+ * out[4 * max]. Result: records taken. Recorded also while logging is off (bounded). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_MOTION(int32_t index, int32_t *out, uint32_t max);
+
+/* Faults to inject, in the manner of a test VFS. KSIM_FAULT_NONE clears them all. */
+enum {
+    KSIM_FAULT_NONE = 0,           /* clear every fault */
+    KSIM_FAULT_SILENT = 1,         /* offer no byte to the host (no status, no echo) */
+    KSIM_FAULT_STALL_STATUS = 2,   /* the next status frame stops after n of its bytes */
+    KSIM_FAULT_CORRUPT_STATUS = 3, /* the next n status frames carry a wrong check byte */
+    KSIM_FAULT_NEVER_READY = 4     /* ST_TX_READY never set again */
+};
+KORVA3_API void KORVA3_CALL KSIM_FAULT(int32_t index, uint32_t fault, uint32_t n);
+
 /* ---- What the card received ------------------------------------------------------------ */
 
 /* Commands the controller took since the last call, each as its first 13-byte copy,

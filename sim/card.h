@@ -21,8 +21,8 @@ struct PciIdentity {
 
 struct SimCard {
     SimCard(const PciIdentity& pci_, std::uint16_t io_base_, std::uint8_t irq_,
-            std::uint8_t id_switch)
-        : pci(pci_), io_base(io_base_), irq(irq_), controller(id_switch)
+            std::uint8_t id_switch, const TimingSettings& timing)
+        : pci(pci_), io_base(io_base_), irq(irq_), controller(id_switch, timing)
     {
     }
 

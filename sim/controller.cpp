@@ -33,20 +33,10 @@ std::int32_t slice_pulses(const Frame& f, std::size_t at)
 
 } // namespace
 
-Controller::Controller(std::uint8_t id_switch) : id_switch_(id_switch & 0x0F) {}
-
-// ---- Time ----------------------------------------------------------------------------
-
-void Controller::advance_to(std::uint64_t now_us)
+Controller::Controller(std::uint8_t id_switch, const TimingSettings& timing)
+    : id_switch_(id_switch & 0x0F)
 {
-    if (now_us > now_us_)
-        now_us_ = now_us;
-    // Motion is not animated yet: commands take effect at once and nothing moves.
-}
-
-void Controller::stop_motion()
-{
-    // Nothing moves yet, so there is nothing to stop.
+    set_timing(timing);
 }
 
 // ---- Register window -------------------------------------------------------------------
@@ -103,11 +93,23 @@ std::uint8_t Controller::id_register() const
 
 // ---- Mailbox -----------------------------------------------------------------------------
 
+// The controller takes bytes while its slice queue has room; ST_BUSY while it works on
+// a path (slices queued or running); an axis's moving bit while it runs.
 std::uint8_t Controller::model_status() const
 {
-    std::uint8_t status = ST_TX_READY;
+    std::uint8_t status = 0;
+    const bool queue_full = timing_.slice_period_us != 0 && slices_.size() >= timing_.queue_size;
+    if (!never_ready_ && !queue_full)
+        status |= ST_TX_READY;
     if (!outbound_.empty())
         status |= ST_RX_READY;
+    if (slice_running_ || !slices_.empty())
+        status |= ST_BUSY;
+    status |= slice_moving_;
+    static const std::uint8_t kMoving[3] = {ST_X_MOVING, ST_Y_MOVING, ST_Z_MOVING};
+    for (std::size_t i = 0; i < 3; ++i)
+        if (axes_[i].motion.active())
+            status |= kMoving[i];
     return status;
 }
 
@@ -186,6 +188,15 @@ void Controller::hardware_reset()
     // Positions, settings and bytes waiting for the host survive.
 }
 
+void Controller::stop_motion()
+{
+    slices_.clear();
+    slice_running_ = false;
+    slice_moving_ = 0;
+    for (Axis& a : axes_)
+        a.motion.stop();
+}
+
 // ---- Commands ------------------------------------------------------------------------------
 
 Controller::Axis* Controller::axis_at(std::uint32_t axis)
@@ -206,10 +217,11 @@ void Controller::execute(const Frame& f)
     if (cmd == kCmdSystemReset2 && previous_cmd_ == kCmdSystemReset1)
         ++system_resets_;
     previous_cmd_ = cmd;
+    last_cmd_code_ = cmd;
 
     switch (cmd) {
     case kCmdLinkTest:
-        if (link_answers_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
+        if (link_answers_ && !silent_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
             p(3) == kLinkTestReply[2])
             outbound_.insert(outbound_.end(), std::begin(kLinkTestReply), std::end(kLinkTestReply));
         break;
@@ -219,6 +231,7 @@ void Controller::execute(const Frame& f)
             a->last_cmd = cmd;
             a->last_home1 = p(2);
             a->last_home2 = p(3);
+            start_axis_motion(cmd, *a, f);
         }
         break;
 
@@ -226,6 +239,7 @@ void Controller::execute(const Frame& f)
         if (Axis* a = axis_at(p(1) & 3)) {
             a->last_cmd = cmd;
             a->last_home1 = p(2);
+            start_axis_motion(cmd, *a, f);
         }
         break;
 
@@ -237,6 +251,7 @@ void Controller::execute(const Frame& f)
             a->last_pulses = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
             a->last_speed = be16(f, kP1 + 5);
             a->last_dir = negative ? 1 : 0;
+            start_axis_motion(cmd, *a, f);
         }
         break;
 
@@ -245,17 +260,26 @@ void Controller::execute(const Frame& f)
             a->last_cmd = cmd;
             a->last_dir = (p(1) >> 4) & 1;
             a->last_speed = be16(f, kP1 + 1);
+            start_axis_motion(cmd, *a, f);
         }
         break;
 
-    case kCmdIntpPulse:
+    case kCmdIntpPulse: {
+        std::array<std::int32_t, 3> pulses{};
         for (std::size_t i = 0; i < 3; ++i) {
-            std::int32_t pulses = slice_pulses(f, kP1 + 2 * i);
-            axes_[i].intp_pulses += pulses;
-            axes_[i].position += pulses;
+            pulses[i] = slice_pulses(f, kP1 + 2 * i);
+            axes_[i].intp_pulses += pulses[i];
         }
         ++intp_frames_;
+        if (timing_.slice_period_us == 0) {
+            apply_slice(pulses); // an ideal controller: at once
+        } else {
+            slices_.push_back(pulses);
+            if (!slice_running_)
+                start_next_slice();
+        }
         break;
+    }
 
     case kCmdSetControlMode:
         for (std::uint32_t i = 0; i < 3; ++i)
@@ -280,13 +304,18 @@ void Controller::execute(const Frame& f)
         break;
 
     case kCmdSetZero:
-        if (Axis* a = axis_at(p(1)))
+        if (Axis* a = axis_at(p(1))) {
+            a->origin += a->position; // the machine stays where it is
             a->position = 0;
+        }
         break;
 
     case kCmdPresetPosition:
-        if (Axis* a = axis_at(p(1)))
-            a->position = static_cast<std::int32_t>(be32(f, kP1 + 1));
+        if (Axis* a = axis_at(p(1))) {
+            const auto preset = static_cast<std::int32_t>(be32(f, kP1 + 1));
+            a->origin += a->position - preset;
+            a->position = preset;
+        }
         break;
 
     case kCmdSetNc:
@@ -294,9 +323,17 @@ void Controller::execute(const Frame& f)
         break;
 
     case kCmdStop:
-    case kCmdDecStop:
-        if (Axis* a = axis_at(p(1)))
+        if (Axis* a = axis_at(p(1))) {
             a->last_cmd = cmd;
+            a->motion.stop();
+        }
+        break;
+
+    case kCmdDecStop:
+        if (Axis* a = axis_at(p(1))) {
+            a->last_cmd = cmd;
+            a->motion.decelerate();
+        }
         break;
 
     default:
@@ -380,6 +417,7 @@ std::int32_t Controller::value(const std::string& name, std::uint32_t axis) cons
     if (name == "defdir") return as_int(a->defdir);
     if (name == "servo_on") return as_int(a->servo_on);
     if (name == "position") return a->position;
+    if (name == "speed") return as_int(a->motion.speed());
     if (name == "intp_pulses") return a->intp_pulses;
     if (name == "last_cmd") return as_int(a->last_cmd);
     if (name == "last_pulses") return a->last_pulses;

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "axis_motion.h"
 #include "bounded_log.h"
 #include "frame_decoder.h"
 
@@ -20,6 +21,25 @@ namespace korva::sim {
 
 // Number of I/O ports a card decodes.
 inline constexpr std::uint32_t kCardWindow = 0x100;
+
+// Defaults of the timed model.
+inline constexpr std::uint32_t kDefaultSlicePeriodUs = 1000;
+inline constexpr std::uint32_t kDefaultQueueSize = 256;
+inline constexpr std::uint32_t kDefaultStatusPeriodMs = 20;
+inline constexpr std::uint64_t kNever = ~std::uint64_t{0};
+
+// Settings of the timed model a card starts with.
+struct TimingSettings {
+    std::uint32_t slice_period_us = kDefaultSlicePeriodUs;
+    std::uint32_t queue_size = kDefaultQueueSize;
+    std::uint32_t status_period_ms = kDefaultStatusPeriodMs;
+};
+
+// One point of the executed path: virtual time (ms) and the three commanded positions.
+struct MotionRecord {
+    std::int32_t time_ms;
+    std::int32_t x, y, z;
+};
 
 // A command code of the controller's protocol.
 enum CommandCode : std::uint8_t {
@@ -45,11 +65,14 @@ enum CommandCode : std::uint8_t {
 
 class Controller {
 public:
-    explicit Controller(std::uint8_t id_switch);
+    Controller(std::uint8_t id_switch, const TimingSettings& timing);
 
     // ---- Time -----------------------------------------------------------------------
-    // Brings the controller up to virtual time now_us (never backwards).
+    // Brings the controller up to virtual time now_us (never backwards): executes the
+    // slices, motion steps and status reports due by then, in order.
     void advance_to(std::uint64_t now_us);
+    // When the controller next does something by itself (kNever: not until told).
+    std::uint64_t next_event_us() const;
 
     // ---- The host's side: accesses to the card's window, offset 0..255 ----------------
     std::uint8_t in8(std::uint32_t offset);
@@ -66,6 +89,13 @@ public:
     void set_inputs(std::uint8_t value) { inputs_ = value; }
     void force_status(std::uint8_t mask, std::uint8_t value);
     void script_status(const std::uint8_t* values, std::uint32_t n);
+    void set_timing(const TimingSettings& timing);
+    const TimingSettings& timing() const { return timing_; }
+    void set_limits(std::uint32_t axis, std::int32_t low, std::int32_t high);
+    void set_home(std::uint32_t axis, std::int32_t position);
+    void fault(std::uint32_t kind, std::uint32_t n);
+    std::int32_t position(std::uint32_t axis) const;
+    std::uint32_t take_motion(std::int32_t* out, std::uint32_t max);
 
     std::uint32_t take_frames(std::uint8_t* out, std::uint32_t max);
     std::uint32_t take_bytes(std::uint8_t* out, std::uint32_t max);
@@ -79,7 +109,12 @@ public:
 
 private:
     struct Axis {
-        std::int32_t position = 0;
+        std::int32_t position = 0;     // commanded position, in the program's coordinates
+        std::int32_t origin = 0;       // where position 0 lies on the machine (pulses)
+        std::int32_t limit_low = 1;    // limit switches on the machine; low > high: none
+        std::int32_t limit_high = 0;
+        std::int32_t home = 0;         // home switch on the machine
+        AxisMotion motion;
         std::int32_t intp_pulses = 0;
         std::int32_t last_pulses = 0;
         std::uint32_t mode = 0;
@@ -104,11 +139,42 @@ private:
     void execute(const Frame& frame);
     void hardware_reset();
     void stop_motion();
+    void start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f);
     Axis* axis_at(std::uint32_t axis);
     const Axis* axis_at(std::uint32_t axis) const;
 
+    // Timed model.
+    void run_events_at(std::uint64_t t);
+    void start_next_slice();
+    void apply_slice(const std::array<std::int32_t, 3>& pulses);
+    void tick_axes();
+    void emit_status();
+    bool move_axis(std::size_t i, std::int32_t pulses); // false when a limit stopped it
+    bool axis_may_move(const Axis& a) const;
+    bool any_axis_motion() const;
+    std::uint8_t limit_byte() const;
+    void record_motion();
+    SpeedParams speed_params() const;
+
     std::uint64_t now_us_ = 0;
     bool logging_ = true;
+    TimingSettings timing_;
+    std::deque<std::array<std::int32_t, 3>> slices_; // slices waiting to run
+    bool slice_running_ = false;
+    std::uint64_t slice_end_us_ = 0;
+    std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
+    std::uint64_t next_tick_us_ = 0;                  // next millisecond of axis motion
+    std::uint64_t next_status_us_ = kNever;
+    std::array<std::int32_t, 3> last_report_{};       // positions in the last status report
+    BoundedLog<MotionRecord> motion_log_;
+
+    // Faults.
+    bool silent_ = false;
+    bool never_ready_ = false;
+    bool stall_pending_ = false;
+    std::uint32_t stall_bytes_ = 0;
+    std::uint32_t corrupt_left_ = 0;
+    std::uint32_t last_cmd_code_ = 0;
 
     // ID switch, digital I/O, reset line.
     std::uint8_t id_switch_;
@@ -141,10 +207,10 @@ private:
     // What the controller was told.
     std::array<Axis, 3> axes_{};
     std::uint32_t nc_ = 0;
-    std::uint32_t card_var_ = 0;
-    std::uint32_t accel_ = 0;
-    std::uint32_t start_speed_ = 0;
-    std::uint32_t high_speed_ = 0;
+    std::uint32_t card_var_ = 10; // the controller's values at power-on
+    std::uint32_t accel_ = 2;
+    std::uint32_t start_speed_ = 2;
+    std::uint32_t high_speed_ = 100;
 };
 
 } // namespace korva::sim

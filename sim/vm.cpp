@@ -22,6 +22,7 @@ void Machine::reset()
 {
     now_us_ = 0;
     clock_offset_ms_ = 0;
+    default_timing_ = TimingSettings{};
     logging_ = true;
     cards_.clear();
     cards_.reserve(kMaxCards);
@@ -63,7 +64,7 @@ std::int32_t Machine::add_card(const PciIdentity& pci, std::uint8_t id_switch)
     const auto index = static_cast<std::uint32_t>(cards_.size());
     const auto io_base = static_cast<std::uint16_t>(kFirstIoBase + index * kCardWindow);
     const auto irq = static_cast<std::uint8_t>(9 + index % 6);
-    SimCard& card = cards_.emplace_back(pci, io_base, irq, id_switch);
+    SimCard& card = cards_.emplace_back(pci, io_base, irq, id_switch, default_timing_);
     card.device_path = OsStandin::default_interface_path(index, pci);
     card.controller.set_logging(logging_);
     card.controller.advance_to(now_us_);
@@ -77,6 +78,44 @@ SimCard* Machine::card(std::int32_t index)
     SimCard& card = cards_[static_cast<std::size_t>(index)];
     card.controller.advance_to(now_us_);
     return &card;
+}
+
+void Machine::set_timing(std::int32_t index, const TimingSettings& timing)
+{
+    if (index < 0) {
+        default_timing_ = timing;
+        for (SimCard& c : cards_) {
+            c.controller.advance_to(now_us_);
+            c.controller.set_timing(timing);
+        }
+    } else if (SimCard* c = card(index)) {
+        c->controller.set_timing(timing);
+    }
+}
+
+void Machine::advance_ms(std::uint32_t ms)
+{
+    tick(static_cast<std::uint64_t>(ms) * 1000);
+    for (SimCard& c : cards_)
+        c.controller.advance_to(now_us_);
+}
+
+// A host that reads one STATUS_REG over and over with nothing between waits for the
+// controller: rather than spend a microsecond per read, let its time run on to the
+// controller's next event (at most a millisecond at a time, so other cards and the
+// clock keep their pace).
+void Machine::let_spinning_host_wait(std::uint16_t port, std::uint32_t run_before, Controller& c)
+{
+    constexpr std::uint32_t kSpinReads = 16;
+    spin_reads_ = (port == spin_port_ ? run_before : 0) + 1;
+    spin_port_ = port;
+    if (spin_reads_ < kSpinReads)
+        return;
+    const std::uint64_t next = std::min(c.next_event_us(), now_us_ + 1000);
+    if (next > now_us_) {
+        now_us_ = next;
+        c.advance_to(now_us_);
+    }
 }
 
 Controller* Machine::controller_at(std::uint16_t port, std::uint32_t* offset)
@@ -94,11 +133,15 @@ Controller* Machine::controller_at(std::uint16_t port, std::uint32_t* offset)
 
 std::uint8_t Machine::in8(std::uint16_t port)
 {
+    const std::uint32_t run_before = spin_reads_;
     tick(kPortAccessUs);
     std::uint8_t value = 0xFF;
     std::uint32_t offset = 0;
-    if (Controller* c = controller_at(port, &offset))
+    if (Controller* c = controller_at(port, &offset)) {
         value = c->in8(offset);
+        if (offset == STATUS_REG)
+            let_spinning_host_wait(port, run_before, *c);
+    }
     log_read(port, value, 8);
     return value;
 }

@@ -52,6 +52,11 @@ public:
     std::int32_t add_card(const PciIdentity& pci, std::uint8_t id_switch);
     // Card `index` brought up to the present, or null.
     SimCard* card(std::int32_t index);
+    // Timing of card `index`, or (index -1) of every card now and every card added later.
+    void set_timing(std::int32_t index, const TimingSettings& timing);
+    const TimingSettings& default_timing() const { return default_timing_; }
+    // Lets time pass with the host idle; every controller catches up.
+    void advance_ms(std::uint32_t ms);
     const std::vector<SimCard>& cards() const { return cards_; }
 
     // ---- Logs -----------------------------------------------------------------------------
@@ -70,7 +75,12 @@ private:
         std::uint32_t value;
     };
 
-    void tick(std::uint64_t us) { now_us_ += us; }
+    // Every access and clock reading takes time and ends a run of status reads.
+    void tick(std::uint64_t us)
+    {
+        now_us_ += us;
+        spin_reads_ = 0;
+    }
     Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
     void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
     void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
@@ -78,8 +88,13 @@ private:
                                        std::uint32_t* values, std::uint8_t* widths,
                                        std::uint32_t max);
 
+    void let_spinning_host_wait(std::uint16_t port, std::uint32_t run_before, Controller& c);
+
     std::uint64_t now_us_ = 0;
     std::uint32_t clock_offset_ms_ = 0;
+    TimingSettings default_timing_;
+    std::uint16_t spin_port_ = 0;   // the status register read over and over
+    std::uint32_t spin_reads_ = 0;  // how often in a row, with nothing else between
     bool logging_ = true;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;

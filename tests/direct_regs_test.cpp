@@ -173,7 +173,7 @@ TEST_F(Direct, StopAllAndEmgStopAreOneFunction)
 
 TEST(DirectNoLink, WaitsAndQueriesOnACardWithoutLinkReturnAtOnce)
 {
-    KSIM_RESET();
+    quiet_reset();
     KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
     KSIM_SET_LINK(0, 0);
     KORVA3_INITIAL();

@@ -23,7 +23,7 @@ Bytes both_copies(Frame f)
 
 TEST(Load, SharedVariablesHoldStartValuesBeforeInitial)
 {
-    KSIM_RESET();
+    quiet_reset();
     const std::pair<const char *, uint32_t> expected[] = {
         {"card_var", 10}, {"accel", 2},       {"start_speed", 2},  {"high_speed", 100},
         {"spare_var", 30}, {"engine_phase", 1}, {"intp_enabled", 0}, {"step_mode", 0},
@@ -47,7 +47,7 @@ TEST_P(InitialByVersion, OpensTheDriverThePlatformNeeds)
 {
     const InitialCase c = GetParam();
     for (uint32_t present : {1u, 0u}) {
-        KSIM_RESET();
+        quiet_reset();
         KSIM_SET_DRIVER(present);
         KSIM_SET_OS(c.platform, c.major, c.minor);
         take_os_calls();
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Initial, NtFiveLeavesAnOpenHandleAsItWas)
 {
-    KSIM_RESET();
+    quiet_reset();
     KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
     ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u); // XP: opens the card's interface
     ASSERT_EQ(lib("driver_open"), 1u);
@@ -90,7 +90,7 @@ TEST(Initial, NtFiveLeavesAnOpenHandleAsItWas)
 
 TEST(End, ClosesTheHandleOnceAndThenDoesNothing)
 {
-    KSIM_RESET();
+    quiet_reset();
     KSIM_SET_OS(2, 4, 0);
     KORVA3_END(); // nothing open: nothing happens
     EXPECT_EQ(take_os_calls(), "");
@@ -140,7 +140,7 @@ TEST_F(SimTest, DelaysHoldAcrossTheClocksWrap)
 
 TEST(Scan, EntryFieldsComeFromConfigurationSpaceAndTheIdRegister)
 {
-    KSIM_RESET();
+    quiet_reset();
     KSIM_ADD_CARD(3, 7, VENDOR, 0x0001, 0x4181, 0x0000, 15);
     KSIM_ADD_CARD(3, 2, VENDOR, 0x0002, 0x0081, 0x0004, 0);
     uint32_t e[8];
@@ -163,7 +163,7 @@ TEST(Scan, EntryFieldsComeFromConfigurationSpaceAndTheIdRegister)
 
 TEST(Scan, EmptyBusScansAgainOnEveryLookup)
 {
-    KSIM_RESET();
+    quiet_reset();
     uint32_t e[8];
     for (int i = 0; i < 2; i++) {
         take_writes();
@@ -188,7 +188,7 @@ class SupportedIds : public ::testing::TestWithParam<IdCase> {};
 TEST_P(SupportedIds, OnlyTheTwoCardsAreTaken)
 {
     const IdCase c = GetParam();
-    KSIM_RESET();
+    quiet_reset();
     KSIM_SET_OS(2, 4, 0);
     KSIM_ADD_CARD(0, 1, VENDOR, c.device, c.subsys_vendor, c.subsys_id, 0);
     KSIM_ADD_CARD(0, 2, 0x8086, 0x0002, 0x0081, 0x0004, 0); // other vendor
@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(Combinations, SupportedIds,
 TEST(Scan, SixteenCardsFitAndASeventeenthFailsTheScan)
 {
     for (uint32_t cards : {16u, 17u}) {
-        KSIM_RESET();
+        quiet_reset();
         KSIM_SET_OS(2, 4, 0);
         for (uint32_t i = 0; i < cards; i++)
             ASSERT_EQ(KSIM_ADD_CARD(0, i, VENDOR, 2, 0x81, 4, i % 16), (int32_t)i);
@@ -355,7 +355,7 @@ TEST_F(SimTest, ASilentControllerFailsTheLinkTestAfterFiveHundredPolls)
 
 TEST(Registration, TwoCardsWithOneIdBothGetTheWritesAndTheLaterOneStays)
 {
-    KSIM_RESET();
+    quiet_reset();
     int later = KSIM_ADD_CARD(2, 1, VENDOR, 2, 0x81, 4, 6);  // scanned second
     int earlier = KSIM_ADD_CARD(1, 9, VENDOR, 2, 0x81, 4, 6); // scanned first
     KSIM_SET_OS(2, 4, 0);
@@ -377,7 +377,7 @@ TEST(Registration, FailureTable)
 {
     // A card with ID 0 bound as card number 0, so "record unchanged" can be seen.
     auto bound_machine = [](uint32_t platform, uint32_t major, uint32_t minor) {
-        KSIM_RESET();
+        quiet_reset();
         KSIM_SET_OS(platform, major, minor);
         KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
         KORVA3_INITIAL();
@@ -415,7 +415,7 @@ TEST(Registration, FailureTable)
 
     // Windows 2000: no device interface for card number 1 and no handle open: the bus
     // is not scanned.
-    KSIM_RESET();
+    quiet_reset();
     KSIM_SET_OS(2, 5, 0);
     KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
     take_writes();
@@ -427,7 +427,7 @@ TEST(Registration, FailureTable)
 
 TEST(Registration, OnXpCardNumberNOpensTheNthInterfaceWhateverItsId)
 {
-    KSIM_RESET();
+    quiet_reset();
     KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 7);
     KSIM_ADD_CARD(0, 4, VENDOR, 2, 0x81, 4, 3);
     KORVA3_INITIAL();
@@ -450,7 +450,7 @@ TEST(Registration, OnXpCardNumberNOpensTheNthInterfaceWhateverItsId)
 TEST(Registration, ADevicePathThatDoesNotFitTheBufferIsNoInterface)
 {
     for (size_t length : {259u, 260u}) {
-        KSIM_RESET();
+        quiet_reset();
         KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
         std::string path = "\\\\?\\pci#" + std::string(length - 8, 'x');
         ASSERT_EQ(path.size(), length);
@@ -464,7 +464,7 @@ TEST(Registration, OtherSystemsSkipTheDeviceInterface)
 {
     const uint32_t versions[][3] = {{1, 4, 10}, {2, 4, 0}, {2, 5, 2}, {2, 6, 1}};
     for (auto v : versions) {
-        KSIM_RESET();
+        quiet_reset();
         KSIM_SET_OS(v[0], v[1], v[2]);
         KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
         KORVA3_INITIAL();
