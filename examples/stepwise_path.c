@@ -14,7 +14,8 @@
 #include "korva3_sim.h"
 
 /* Status register bits: the controller is busy, or the X, Y or Z axis is moving. */
-#define CARD_AT_WORK (0x01 | 0x10 | 0x20 | 0x40)
+#define CARD_AT_WORK \
+    (KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING | KORVA3_ST_Z_MOVING)
 
 /* On a real card this would be Sleep(ms) or usleep(1000 * ms): here virtual time. */
 static void sleep_ms(unsigned ms) { KSIM_ADVANCE_MS(ms); }

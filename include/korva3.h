@@ -30,6 +30,14 @@
 #define KORVA3_API
 #endif
 
+/* Bits of the card's status register, as KORVA3_MSC and KORVA3_GET_CARD return it. */
+#define KORVA3_ST_BUSY     0x01 /* the controller works on a command (a path) */
+#define KORVA3_ST_TX_READY 0x02 /* it will take a byte of a command */
+#define KORVA3_ST_RX_READY 0x04 /* a byte of a status report waits */
+#define KORVA3_ST_X_MOVING 0x10
+#define KORVA3_ST_Y_MOVING 0x20
+#define KORVA3_ST_Z_MOVING 0x40
+
 #ifdef __cplusplus
 extern "C" {
 #endif
