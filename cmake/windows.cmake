@@ -1,7 +1,7 @@
 # windows.cmake - how the two DLLs are made on Windows (MinGW-w64), included by the top
 # CMakeLists.txt when building for WIN32.
 #
-# korva_windows_dll(target def) gives a DLL target:
+# korva_windows_dll(target def [header]) gives a DLL target:
 #   - its name without the "lib" prefix (korva32.dll, korva32sim.dll);
 #   - its export table from the .def file in win/: the names undecorated, at fixed
 #     ordinals, nothing else. The .def names are the 32-bit stdcall symbols (NAME@N); the
@@ -20,6 +20,41 @@ function(korva_windows_dll target def)
   get_filename_component(def_name ${def} NAME)
   get_filename_component(dll_name ${def} NAME_WE)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+
+  # A DLL whose .def names a header (korva32sim: korva3_sim.h) also exports, by name, the
+  # header's functions that the .def does not list yet, with a warning.
+  set(header ${ARGN})
+  if(header)
+    file(READ ${def} def_text)
+    file(READ ${header} header_text)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    string(REGEX MATCHALL "KORVA3_CALL[ \t\r\n]+[A-Za-z0-9_]+[ \t\r\n]*\\([^)]*\\)"
+           protos "${header_text}")
+    set(extra "")
+    foreach(proto IN LISTS protos)
+      string(REGEX REPLACE "^KORVA3_CALL[ \t\r\n]+([A-Za-z0-9_]+).*" "\\1" fn "${proto}")
+      string(REGEX REPLACE "^[^(]*\\(([^)]*)\\)$" "\\1" params "${proto}")
+      string(STRIP "${params}" params)
+      if(params STREQUAL "" OR params STREQUAL "void")
+        set(bytes 0)
+      else()
+        string(REGEX MATCHALL "," commas "${params}")
+        list(LENGTH commas n)
+        math(EXPR bytes "4 * (${n} + 1)")
+      endif()
+      if(NOT def_text MATCHES "[ \t]${fn}@")
+        message(WARNING "${def_name} does not list ${fn}: exported by name anyway; add "
+                        "\"${fn}@${bytes}\" to it")
+        string(APPEND extra "    ${fn}@${bytes}\n")
+      endif()
+    endforeach()
+    if(extra)
+      get_filename_component(def_base ${def} NAME)
+      set(def ${PROJECT_BINARY_DIR}/win/full/${def_base})
+      file(WRITE ${def}.tmp "${def_text}${extra}")
+      configure_file(${def}.tmp ${def} COPYONLY)
+    endif()
+  endif()
 
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(link_def ${def})
