@@ -73,7 +73,8 @@ function(korva_windows_dll target def)
 
   target_sources(${target} PRIVATE ${link_def})
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "lib"
-                        IMPORT_SUFFIX ".dll.a" LINK_DEPENDS ${link_def})
+                        IMPORT_SUFFIX ".dll.a" LINK_DEPENDS ${link_def}
+                        ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_DLLTOOL} ${lib_flags} -D ${dll_name}.dll -d ${link_def}
