@@ -192,6 +192,14 @@ for arch in win32 win64; do
         grep -c '^<' || true)
     echo "note: $arch: $states of $(grep -c '^state' "$work/frames-linux.txt") paths end with doubles that differ in the last bits from Linux's"
 done
+# The control: the same paths computed in the x87 unit must send other frames.
+wine build-win32/bin/korva_frames_dump_x87.exe 2>/dev/null | tr -d '\r' | grep -v '^state' >"$work/sent-x87.txt"
+drift=$(diff "$work/sent-linux.txt" "$work/sent-x87.txt" | grep -c '^>' || true)
+if [ "$drift" -gt 0 ]; then
+    ok "the check sees x87 arithmetic: a 32-bit build without SSE2 sends $drift other frames"
+else
+    fail "an x87 build sends the same frames: the path set does not catch the drift"
+fi
 
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -112,6 +112,26 @@ int main(void)
             KORVA3_INTP_LINE(0, 100, 7, speed);
             end_path();
 
+            /* Lines of whole length: many ideal points fall on whole pulses exactly,
+             * where a result rounded differently truncates to another pulse. */
+            static const int flat[][2] = {{3, 4},       {300, -400},  {3000, 4000},
+                                          {-5, 12},     {400, 750},   {-600, -630},
+                                          {-360, 770},  {715, -792},  {33, 56}};
+            for (size_t i = 0; i < sizeof flat / sizeof flat[0]; i++) {
+                unsigned plane = 1 + (unsigned)(i % 3);
+                printf("whole line01 plane %u %d %d\n", plane, flat[i][0], flat[i][1]);
+                KORVA3_INTP_LINE01(0, plane, flat[i][0], flat[i][1], speed);
+                end_path();
+            }
+            static const int solid[][3] = {{300, 600, 600},  {400, 600, 1200}, {180, -900, 990},
+                                           {600, 600, 1050}, {-666, 666, 777}, {1, 4, 8},
+                                           {12, 15, 16}};
+            for (size_t i = 0; i < sizeof solid / sizeof solid[0]; i++) {
+                printf("whole xyz %d %d %d\n", solid[i][0], solid[i][1], solid[i][2]);
+                KORVA3_INTP_XYZ(0, solid[i][0], solid[i][1], solid[i][2], speed);
+                end_path();
+            }
+
             for (unsigned plane = 1; plane <= 3; plane++)
                 for (unsigned dir = 0; dir <= 1; dir++) {
                     printf("circle01 plane %u dir %u\n", plane, dir);
