@@ -138,15 +138,15 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_RESET_SYSTEM(uint32_t card)
 }
 
 /* Emergency stop. Exported twice: as KORVA3_STOP_ALL and, at the same address, as
- * KORVA3_EMG_STOP. ELF builds make the second name here; on Windows the .def files
- * export KORVA3_STOP_ALL's address under it (KORVA3_EMG_STOP=KORVA3_STOP_ALL@4), as a
- * C alias cannot name a 32-bit stdcall symbol. */
+ * KORVA3_EMG_STOP. Shared-object builds make the second name here; where the build
+ * exports through .def files (KORVA3_ALIASES_IN_DEF: Windows), the .def names
+ * KORVA3_STOP_ALL's address twice, as a C alias cannot name a 32-bit stdcall symbol. */
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_STOP_ALL(uint32_t card)
 {
     reset_controller(card, 1);
 }
 
-#ifndef _WIN32
+#ifndef KORVA3_ALIASES_IN_DEF
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_EMG_STOP(uint32_t card)
     __attribute__((alias("KORVA3_STOP_ALL")));
 #endif
