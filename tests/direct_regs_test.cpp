@@ -173,11 +173,7 @@ TEST_F(Direct, StopAllAndEmgStopAreOneFunction)
 
 TEST(DirectNoLink, WaitsAndQueriesOnACardWithoutLinkReturnAtOnce)
 {
-    quiet_reset();
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
-    KSIM_SET_LINK(0, 0);
-    KORVA3_INITIAL();
-    ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
+    bind_card_without_link();
     KSIM_FORCE_STATUS(0, 0x71, 0x71); // busy and moving for ever
     take_reads();
     uint32_t before = KSIM_CLOCK_MS();

@@ -153,6 +153,17 @@ inline void quiet_reset()
 /* Supported card IDs. */
 constexpr uint32_t VENDOR = 0xE159;
 
+/* A quiet machine with card 0 (ID switch 0) bound as card number 0, its controller not
+ * answering the link test: registration binds it with link_ok 0. */
+inline void bind_card_without_link()
+{
+    quiet_reset();
+    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+    KSIM_SET_LINK(0, 0);
+    KORVA3_INITIAL();
+    ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
+}
+
 /* A fresh machine with one supported card (index 0, bus 0 device 3, ID switch 0) and
  * the library initialised. Tests register it themselves or through register_card(). */
 class SimTest : public ::testing::Test {

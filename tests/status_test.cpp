@@ -150,11 +150,7 @@ TEST_F(Status, RegistrationDoesNotResetTheStoredStatus)
 
 TEST(StatusNoLink, GetCardOnACardWhoseLinkTestFailedDoesNothing)
 {
-    quiet_reset();
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
-    KSIM_SET_LINK(0, 0);
-    KORVA3_INITIAL();
-    ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
+    bind_card_without_link();
     Bytes f = with_sync(status_frame(1, {1, 2, 3, 4, 5, 6}));
     KSIM_OFFER(0, f.data(), (uint32_t)f.size());
     take_reads();

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "korva3.h"
+#include "../every_card_function.h"
 
 namespace {
 
@@ -284,52 +285,6 @@ std::vector<std::string> take_log()
     return log;
 }
 
-/* Every card function on one card number; the sum of their results. */
-uint64_t call_card_functions(uint32_t card)
-{
-    uint64_t sum = 0;
-    sum += KORVA3_DI(card);
-    KORVA3_DO(card, 0x7F);
-    sum += KORVA3_MSC(card);
-    KORVA3_WAIT_X(card);
-    KORVA3_WAIT_Y(card);
-    KORVA3_WAIT_Z(card);
-    sum += KORVA3_IS_X_STOP(card) + KORVA3_IS_Y_STOP(card) + KORVA3_IS_Z_STOP(card);
-    KORVA3_SET_CONTROL_MODE(card, 1, 2, 3);
-    KORVA3_SET_VAR(card, 10, 2, 2, 100, 30);
-    KORVA3_SET_DEFDIR(card, 1, 0, 1);
-    KORVA3_SET_SERVO_ON(card, 1, 1, 1);
-    KORVA3_SET_ZERO(card, 1);
-    KORVA3_PRESET_POSITION(card, 2, 77);
-    KORVA3_SET_NC(card, 3);
-    KORVA3_STOP(card, 1);
-    KORVA3_DEC_STOP(card, 2);
-    KORVA3_RESET_SYSTEM(card);
-    KORVA3_STOP_ALL(card);
-    KORVA3_EMG_STOP(card);
-    KORVA3_BACK_HOME(card, 1, 2, 3);
-    KORVA3_BACK_HOME01(card, 2, 3);
-    KORVA3_PULSE_MOVE(card, 3, -100, 50);
-    KORVA3_INTP_PULSE(card, 1, 2, 3);
-    KORVA3_CONSTANT_SPEED(card, 1, 0, 50);
-    KORVA3_INTP_XYZ(card, 10, 20, 30, 50);
-    KORVA3_INTP_LINE01(card, 1, 10, 20, 50);
-    KORVA3_INTP_LINE(card, 10, 20, 50);
-    KORVA3_INTP_CIRCLE01(card, 1, 10, 0, 1, 50);
-    KORVA3_INTP_CIRCLE(card, 10, 0, 1, 50);
-    KORVA3_INTP_ARC01(card, 1, 20, 0, 10, 1, 50);
-    KORVA3_INTP_ARC(card, 20, 0, 10, 1, 50);
-    sum += KORVA3_INTP_XYZ02(card, 10, 20, 30, 50, 0);
-    sum += KORVA3_INTP_LINE02(card, 1, 10, 20, 50, 0);
-    sum += KORVA3_INTP_CIRCLE02(card, 1, 10, 0, 1, 50, 0);
-    sum += KORVA3_INTP_ARC02(card, 1, 20, 0, 10, 1, 50, 0);
-    sum += KORVA3_INTP_STOP();
-    sum += KORVA3_INTP_ONLINE_SETSPEED(10);
-    sum += KORVA3_GET_CARD(card) + KORVA3_GET_SYS(card) + KORVA3_GET_LIMIT(card) + KORVA3_GET_P1(card);
-    sum += (uint32_t)(KORVA3_GET_XC(card) | KORVA3_GET_XP(card) | KORVA3_GET_YC(card) |
-                      KORVA3_GET_YP(card) | KORVA3_GET_ZC(card) | KORVA3_GET_ZP(card));
-    return sum;
-}
 
 const char *const CREATE_READ = " access=80000000 share=0 sa=0 disposition=3 flags=80 template=0";
 const char *const CREATE_READ_WRITE = " access=C0000000 share=0 sa=0 disposition=3 flags=80 template=0";
@@ -412,7 +367,7 @@ TEST(HardwareDll, FromLoadToEndWithoutDriverCardOrPortAccess)
 
     /* Card functions do nothing on unregistered cards, and never wait on the clock. */
     for (uint32_t card : {0u, 1u, 15u, 16u})
-        EXPECT_EQ(call_card_functions(card), 0u) << card;
+        EXPECT_EQ(call_every_card_function(card), 0u) << card;
     EXPECT_EQ(faults.count(), after_first);
     EXPECT_EQ(take_log(), std::vector<std::string>{});
 
@@ -440,7 +395,7 @@ TEST(HardwareDll, AnOpenedDriverThatGrantsNoAccessStillRefuses)
     EXPECT_EQ(faults.count(), 1); /* access may have changed with the open: asked again */
     EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
     EXPECT_EQ(faults.count(), 1);
-    EXPECT_EQ(call_card_functions(0), 0u);
+    EXPECT_EQ(call_every_card_function(0), 0u);
     KORVA3_END();
     ASSERT_EQ(calls.fake_handles.size(), 1u);
     EXPECT_EQ(take_log(), std::vector<std::string>{"CloseHandle " + hex((uintptr_t)calls.fake_handles[0])});
@@ -468,7 +423,7 @@ TEST(HardwareDll, WhereThePortsAreUsableTheScanRunsAndFindsNoCard)
     EXPECT_GT(faults.count(), 1);
     EXPECT_EQ(calls.messages, std::vector<std::string>{"DLL: GetCard==0 owner=0 type=0"});
     calls.messages.clear();
-    EXPECT_EQ(call_card_functions(0), 0u);
+    EXPECT_EQ(call_every_card_function(0), 0u);
     KORVA3_END();
     take_log();
     calls.fake_files.clear();
