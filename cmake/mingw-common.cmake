@@ -19,8 +19,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests and tools run under Wine (ctest and gtest discovery put this in front).
-find_program(KORVA_WINE wine)
-if(KORVA_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVA_WINE})
+# Tests and tools run under Wine (ctest puts this in front). 64-bit programs go straight
+# to Wine's 64-bit loader: Debian's `wine` command always starts the 32-bit loader when
+# wine32 is installed, and that fails on a machine that runs 64-bit programs only.
+if(KORVA_MINGW_TRIPLE MATCHES "^x86_64")
+  find_program(KORVA_WINE_LOADER NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine
+               NO_DEFAULT_PATH)
+  find_program(KORVA_WINE_LOADER NAMES wine64 wine)
+else()
+  find_program(KORVA_WINE_LOADER wine)
+endif()
+if(KORVA_WINE_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVA_WINE_LOADER})
 endif()

@@ -8,8 +8,8 @@
  * such a program either, and has no card: so every path here is a refusal path.
  *
  * The DLL is the one shipped. The test sees its system calls by putting recording
- * functions in place of its imports (CreateFileA, CloseHandle, the SetupDi calls,
- * MessageBoxA, timeGetTime): they pass the call on to the system, or answer it
+ * functions in place of its imports (CreateFileA, CloseHandle, MessageBoxA, timeGetTime,
+ * and GetProcAddress, through which it finds the SetupDi calls): they pass the call on to the system, or answer it
  * themselves where a test needs a driver or a device interface that this machine lacks.
  * So no message box ever opens a window, and a test sees each message as the DLL
  * passed it. Port instructions are counted as they fault (PortFaultCounter); where the
@@ -138,6 +138,7 @@ decltype(&SetupDiEnumDeviceInterfaces) real_EnumInterfaces;
 decltype(&SetupDiGetDeviceInterfaceDetailA) real_GetDetail;
 decltype(&SetupDiDestroyDeviceInfoList) real_DestroyList;
 decltype(&timeGetTime) real_timeGetTime;
+decltype(&GetProcAddress) real_GetProcAddress;
 
 std::string hex(uintptr_t v)
 {
@@ -236,6 +237,30 @@ BOOL WINAPI rec_DestroyList(HDEVINFO set)
     return set == FAKE_SET ? TRUE : real_DestroyList(set);
 }
 
+/* The DLL finds the SetupDi calls by name: it gets the recorders, which call the real ones. */
+FARPROC WINAPI rec_GetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC real = real_GetProcAddress(module, name);
+    if ((uintptr_t)name <= 0xFFFF || !real)
+        return real;
+    struct Recorder {
+        const char *name;
+        void **real;
+        void *recorder;
+    } const recorders[] = {
+        {"SetupDiGetClassDevsA", (void **)&real_GetClassDevs, (void *)rec_GetClassDevs},
+        {"SetupDiEnumDeviceInterfaces", (void **)&real_EnumInterfaces, (void *)rec_EnumInterfaces},
+        {"SetupDiGetDeviceInterfaceDetailA", (void **)&real_GetDetail, (void *)rec_GetDetail},
+        {"SetupDiDestroyDeviceInfoList", (void **)&real_DestroyList, (void *)rec_DestroyList},
+    };
+    for (const Recorder &r : recorders)
+        if (strcmp(name, r.name) == 0) {
+            *r.real = (void *)real;
+            return (FARPROC)r.recorder;
+        }
+    return real;
+}
+
 int WINAPI rec_MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     calls.messages.push_back(std::string(caption) + ": " + text + " owner=" +
@@ -268,10 +293,7 @@ public:
         };
         real_CreateFileA = (decltype(real_CreateFileA))put("KERNEL32.dll", "CreateFileA", (void *)rec_CreateFileA);
         real_CloseHandle = (decltype(real_CloseHandle))put("KERNEL32.dll", "CloseHandle", (void *)rec_CloseHandle);
-        real_GetClassDevs = (decltype(real_GetClassDevs))put("SETUPAPI.dll", "SetupDiGetClassDevsA", (void *)rec_GetClassDevs);
-        real_EnumInterfaces = (decltype(real_EnumInterfaces))put("SETUPAPI.dll", "SetupDiEnumDeviceInterfaces", (void *)rec_EnumInterfaces);
-        real_GetDetail = (decltype(real_GetDetail))put("SETUPAPI.dll", "SetupDiGetDeviceInterfaceDetailA", (void *)rec_GetDetail);
-        real_DestroyList = (decltype(real_DestroyList))put("SETUPAPI.dll", "SetupDiDestroyDeviceInfoList", (void *)rec_DestroyList);
+        real_GetProcAddress = (decltype(real_GetProcAddress))put("KERNEL32.dll", "GetProcAddress", (void *)rec_GetProcAddress);
         put("USER32.dll", "MessageBoxA", (void *)rec_MessageBoxA);
         real_timeGetTime = (decltype(real_timeGetTime))put("WINMM.dll", "timeGetTime", (void *)rec_timeGetTime);
     }

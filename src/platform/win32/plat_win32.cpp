@@ -10,7 +10,11 @@
  *
  * The system version comes from GetVersionExA in the DLL's process-attach hook, the
  * millisecond clock from timeGetTime (winmm), device interfaces from the SetupDi calls
- * (setupapi) and messages go to MessageBoxA.
+ * and messages go to MessageBoxA.
+ *
+ * The DLL loads on every Windows from 95 on: it imports only functions that all of them
+ * have. setupapi.dll, which 95 and NT 4.0 lack and only 2000/XP need here, is loaded
+ * where a device interface is looked for, and its functions found by name.
  */
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -217,12 +221,43 @@ void plat_close_handle(plat_handle handle)
 static const GUID KORVA_INTERFACE_CLASS = {
     0x808ABAF9, 0xA78B, 0x4EEB, {0x80, 0xCA, 0x8F, 0x0F, 0xA9, 0xA6, 0x16, 0xB2}};
 
+/* The SetupDi functions the backend calls, found in setupapi.dll at run time. */
+struct SetupApi {
+    HMODULE dll;
+    decltype(&SetupDiGetClassDevsA) get_class_devs;
+    decltype(&SetupDiEnumDeviceInterfaces) enum_interfaces;
+    decltype(&SetupDiGetDeviceInterfaceDetailA) get_detail;
+    decltype(&SetupDiDestroyDeviceInfoList) destroy_list;
+};
+
+template <typename Function>
+static bool find_function(HMODULE dll, const char *name, Function *function)
+{
+    *function = reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(dll, name)));
+    return *function != NULL;
+}
+
+/* Loads setupapi.dll; 0 (and nothing loaded) where the system lacks it or a function. */
+static int load_setupapi(SetupApi *api)
+{
+    api->dll = LoadLibraryA("setupapi.dll");
+    if (!api->dll)
+        return 0;
+    if (find_function(api->dll, "SetupDiGetClassDevsA", &api->get_class_devs) &&
+        find_function(api->dll, "SetupDiEnumDeviceInterfaces", &api->enum_interfaces) &&
+        find_function(api->dll, "SetupDiGetDeviceInterfaceDetailA", &api->get_detail) &&
+        find_function(api->dll, "SetupDiDestroyDeviceInfoList", &api->destroy_list))
+        return 1;
+    FreeLibrary(api->dll);
+    return 0;
+}
+
 /* Copies the path of `set`'s interface `iface` into path[size]; 1 when it fits. */
-static int copy_interface_path(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *iface, char *path,
-                               size_t size)
+static int copy_interface_path(const SetupApi &api, HDEVINFO set,
+                               SP_DEVICE_INTERFACE_DATA *iface, char *path, size_t size)
 {
     DWORD needed = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, iface, NULL, 0, &needed, NULL);
+    api.get_detail(set, iface, NULL, 0, &needed, NULL);
     if (needed < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
         return 0;
     SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = (SP_DEVICE_INTERFACE_DETAIL_DATA_A *)malloc(needed);
@@ -230,7 +265,7 @@ static int copy_interface_path(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *iface, ch
         return 0;
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
     int found = 0;
-    if (SetupDiGetDeviceInterfaceDetailA(set, iface, detail, needed, NULL, NULL)) {
+    if (api.get_detail(set, iface, detail, needed, NULL, NULL)) {
         /* The path ends inside the buffer even if the system left it unterminated. */
         size_t room = needed - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
         const char *end = (const char *)memchr(detail->DevicePath, 0, room);
@@ -246,17 +281,21 @@ static int copy_interface_path(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *iface, ch
 
 int plat_find_card_interface(uint32_t index, char *path, size_t size)
 {
-    HDEVINFO set = SetupDiGetClassDevsA(&KORVA_INTERFACE_CLASS, NULL, NULL,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
+    SetupApi api;
+    if (!load_setupapi(&api))
         return 0;
-    SP_DEVICE_INTERFACE_DATA iface;
-    memset(&iface, 0, sizeof iface);
-    iface.cbSize = sizeof iface;
     int found = 0;
-    if (SetupDiEnumDeviceInterfaces(set, NULL, &KORVA_INTERFACE_CLASS, index, &iface))
-        found = copy_interface_path(set, &iface, path, size);
-    SetupDiDestroyDeviceInfoList(set);
+    HDEVINFO set = api.get_class_devs(&KORVA_INTERFACE_CLASS, NULL, NULL,
+                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set != INVALID_HANDLE_VALUE) {
+        SP_DEVICE_INTERFACE_DATA iface;
+        memset(&iface, 0, sizeof iface);
+        iface.cbSize = sizeof iface;
+        if (api.enum_interfaces(set, NULL, &KORVA_INTERFACE_CLASS, index, &iface))
+            found = copy_interface_path(api, set, &iface, path, size);
+        api.destroy_list(set);
+    }
+    FreeLibrary(api.dll);
     return found;
 }
 
