@@ -34,16 +34,18 @@ def library_file_name(kind: str, platform: str = sys.platform) -> str:
     return "lib" + stem + ".so"
 
 
-def loader_class(platform: str = sys.platform,
-                 pointer_size: int = struct.calcsize("P")) -> Callable[..., ctypes.CDLL]:
-    """The ctypes loader for the library's calling convention.
+def loader_name(platform: str = sys.platform, pointer_size: int = struct.calcsize("P")) -> str:
+    """The name of the ctypes loader for the library's calling convention.
 
-    32-bit Windows: the functions are ``__stdcall``, so ``ctypes.WinDLL``; everywhere
-    else (64-bit Windows included) there is one convention: ``ctypes.CDLL``.
+    32-bit Windows: the functions are ``__stdcall``, so ``WinDLL``; everywhere else
+    (64-bit Windows included) there is one convention: ``CDLL``.
     """
-    if platform == "win32" and pointer_size == 4:
-        return ctypes.WinDLL  # type: ignore[attr-defined]
-    return ctypes.CDLL
+    return "WinDLL" if platform == "win32" and pointer_size == 4 else "CDLL"
+
+
+def loader_class() -> Callable[..., ctypes.CDLL]:
+    """The ctypes loader of this Python (see :func:`loader_name`)."""
+    return getattr(ctypes, loader_name())
 
 
 def candidates(kind: str, path: Optional[str] = None,
