@@ -39,11 +39,19 @@ install(FILES ${PROJECT_BINARY_DIR}/package/korva32Config.cmake
         DESTINATION ${KORVA_CMAKE_DIR} COMPONENT devel)
 
 # pkg-config files, written when installing: their prefix is the one installed to
-# (`cmake --install --prefix P`, or /usr in a package).
+# (`cmake --install --prefix P`, or /usr in a Debian package). The Windows zip may be
+# unpacked anywhere: there the prefix is found from the .pc file's own folder.
+if(WIN32)
+  file(RELATIVE_PATH korva_pc_up /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" korva_pc_up "${korva_pc_up}")
+  set(korva_pc_prefix "\\\${pcfiledir}/${korva_pc_up}") # kept for pkg-config
+else()
+  set(korva_pc_prefix "\${CMAKE_INSTALL_PREFIX}")
+endif()
 foreach(pc korva32 korva32sim)
   set(pc_out ${PROJECT_BINARY_DIR}/package/${pc}.pc)
   install(CODE "
-    set(KORVA_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    set(KORVA_PC_PREFIX \"${korva_pc_prefix}\")
     set(KORVA_PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
     set(KORVA_PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
     set(PROJECT_VERSION \"${PROJECT_VERSION}\")

@@ -11,6 +11,7 @@ set(CPACK_PACKAGE_CONTACT "KORVA32 developers <dev@korva.local>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_STRIP_FILES ON) # no debugging symbols in the packages (exports are kept)
 
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
     "KORVA three-axis PCI motion card library\nlibkorva32.so drives the card through 52 KORVA3_ functions; libkorva32sim.so\nis the same library over a virtual card, for programs and tests without one.")
@@ -23,6 +24,7 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON) # korva32-VERSION-winNN/...
   set(CPACK_COMPONENTS_ALL runtime devel windows) # the tool is not part of it
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_PACKAGE_FILE_NAME korva32-${PROJECT_VERSION}-win32)
