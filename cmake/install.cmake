@@ -30,7 +30,8 @@ endif()
 install(EXPORT korva32Targets NAMESPACE korva32:: DESTINATION ${KORVA_CMAKE_DIR}
         COMPONENT devel)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/package/korva32Config.cmake.in
-  ${PROJECT_BINARY_DIR}/package/korva32Config.cmake INSTALL_DESTINATION ${KORVA_CMAKE_DIR})
+  ${PROJECT_BINARY_DIR}/package/korva32Config.cmake INSTALL_DESTINATION ${KORVA_CMAKE_DIR}
+  PATH_VARS CMAKE_INSTALL_LIBDIR)
 # Same major version = the same 52 functions and bytes (README: Version policy).
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/korva32ConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)

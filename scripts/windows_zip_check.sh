@@ -9,7 +9,8 @@
 #      project's version in its version resource;
 #   3. the consumer program (tests/consumer, C and C++) and the example are built
 #      against the unpacked zip alone with the MinGW cross compiler, also through its
-#      pkg-config file; the MSVC import libraries name every function;
+#      pkg-config file and its CMake package; the MSVC import libraries name every
+#      function;
 #   4. RUN=1: they run under Wine: the worked example on the virtual card
 #      (korva32sim.dll) and the example on korva32sim.dll named korva32.dll. RUN=0 (a
 #      machine that cannot run programs of this architecture): reported as skipped.
@@ -109,6 +110,19 @@ else
     fail "building against the zip with $cc"
 fi
 
+# The zip's CMake package, found by a MinGW-built project (the consumer project).
+if cmake -S tests/consumer -B "$work/cmake" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain.cmake" \
+        -Dkorva32_DIR="$root/lib/cmake/korva32" -DCMAKE_EXE_LINKER_FLAGS=-static \
+        >"$work/cmake.log" 2>&1 &&
+    cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1 &&
+    grep -q "korva32 $version from $root/lib/cmake/korva32" "$work/cmake.log"; then
+    ok "the consumer project built with find_package(korva32) from the zip"
+    cp "$work/cmake/consumer_c.exe" "$work/run/consumer_cmake_c.exe"
+else
+    cat "$work/cmake.log"
+    fail "the consumer project with find_package(korva32) from the zip"
+fi
+
 # 4. Run under Wine.
 if [ "$run" = 0 ]; then
     echo "skipped: $arch zip: running the programs (this machine cannot run $arch programs)"
@@ -120,7 +134,8 @@ elif [ -f "$work/run/consumer_c.exe" ]; then
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY WAYLAND_DISPLAY
     cp "$root/bin/korva32sim.dll" "$work/run/"
-    for prog in consumer_c consumer_cpp; do
+    for prog in consumer_c consumer_cpp consumer_cmake_c; do
+        [ -f "$work/run/$prog.exe" ] || continue
         out=$(cd "$work/run" && "$wine" "$prog.exe" 2>&1 | tr -d '\r') || true
         if echo "$out" | grep -q "slices (1,1,0) (1,2,0) (1,1,0): ok"; then
             ok "$prog.exe under Wine: $(echo "$out" | tail -1)"
