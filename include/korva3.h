@@ -15,6 +15,13 @@
 
 #include <stdint.h>
 
+/* The library's version (README: Version policy). A new major version is a change to
+ * these 52 functions or to their bytes; programs built against one major version run
+ * with every later release of it. */
+#define KORVA3_VERSION_MAJOR 1
+#define KORVA3_VERSION_MINOR 0
+#define KORVA3_VERSION_PATCH 0
+
 /* Calling convention: stdcall on 32-bit Windows, the platform's own elsewhere. */
 #if defined(_WIN32) && !defined(_WIN64)
 #define KORVA3_CALL __stdcall

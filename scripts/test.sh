@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the library and runs every test: the plain build, then the whole suite once
 # more under AddressSanitizer + UndefinedBehaviorSanitizer, and once under
-# ThreadSanitizer (an emergency stop from a second thread ends a running path).
+# ThreadSanitizer (an emergency stop from a second thread ends a running path); then
+# installs and packages the library and uses it as a separate project would
+# (scripts/package.sh), and proves the Windows builds (scripts/windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/deps.sh test # installs what is missing (Debian packages)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 run_suite() { # build-dir, extra cmake arguments...
@@ -25,3 +28,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 echo "== tests under ThreadSanitizer =="
 TSAN_OPTIONS=halt_on_error=1 \
     run_suite build-tsan -DKORVA_SANITIZE=thread -DKORVA_BUILD_TOOLS=OFF
+echo "== installed, packaged, used by a separate project =="
+./scripts/package.sh
+echo "== Windows builds under Wine =="
+./scripts/windows.sh

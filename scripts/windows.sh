@@ -15,7 +15,9 @@
 #      themselves, and the example program;
 #   5. the MSVC import libraries (korva32sim.lib): a program compiled in MSVC mode
 #      (clang) and linked by lld-link against them runs;
-#   6. the same paths give the same frames in the Linux, Win32 and Win64 builds.
+#   6. the same paths give the same frames in the Linux, Win32 and Win64 builds;
+#   7. the Windows zip of each architecture (scripts/windows_zip_check.sh): its content,
+#      and the consumer project and the example built from it alone (and run).
 # What runs under Wine depends on the machine: a tiny 32-bit and 64-bit program are run
 # first. 64-bit programs run through Wine's 64-bit loader directly (Debian's `wine`
 # always starts the 32-bit loader, which fails where the kernel runs 64-bit programs
@@ -303,6 +305,17 @@ else
         fail "an x87 build sends the same frames: the path set does not catch the drift"
     fi
 fi
+
+echo "== the Windows zips, used as a Windows developer would =="
+for arch in win32 win64; do
+    runs=$([ $arch = win32 ] && echo $can32 || echo $can64)
+    if ./scripts/windows_zip_check.sh $arch "$runs"; then
+        ok "the $arch zip holds what a Windows developer needs and builds the consumer"
+    else
+        fail "the $arch zip (scripts/windows_zip_check.sh $arch $runs)"
+    fi
+    [ "$runs" = 1 ] || skip "running the programs built from the $arch zip: $arch Windows programs do not start here"
+done
 
 echo "windows: $passed passed, $failed failed, $skipped skipped"
 [ "$skipped" -eq 0 ] || echo "windows: $skipped checks were skipped on this machine: they did not run, so they did not pass"

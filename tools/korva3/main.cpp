@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "korva3.h"
+
 #include "demo.h"
 #include "functions.h"
 #include "job.h"
@@ -24,6 +26,7 @@ const char *kUsage =
     "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
+    "       korva3 --version            show the version\n"
     "options:\n"
     "  --plot FILE.svg     draw the path the card executed and the speed profile\n"
     "  --quiet             print only the final positions (and errors)\n"
@@ -88,6 +91,11 @@ int main(int argc, char **argv)
     std::string command = argv[1];
     if (command == "help" || command == "--help" || command == "-h") {
         std::cout << kUsage;
+        return EXIT_OK;
+    }
+    if (command == "--version" || command == "version") {
+        std::cout << "korva3 " << KORVA3_VERSION_MAJOR << "." << KORVA3_VERSION_MINOR << "."
+                  << KORVA3_VERSION_PATCH << "\n";
         return EXIT_OK;
     }
     if (command == "functions") {

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The README's first command: installs what is missing (scripts/deps.sh), builds
+# everything, and runs the demo on the virtual card; its plot is demo.svg, here.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh demo
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build
+./build/tools/korva3/korva3 demo

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Usage: scripts/deps.sh demo|test
+# Installs the Debian packages the demo (demo) or every test (test) needs, if any is
+# missing: through apt-get, as root or with sudo. When all are there it does nothing.
+set -euo pipefail
+
+demo_packages=(cmake ninja-build g++)
+# Every test: the build, GoogleTest and Google Benchmark, the packages and their checks
+# (dpkg-shlibdeps, pkg-config), and the Windows builds proved under Wine (32-bit Wine
+# needs the i386 architecture) with clang, lld and llvm for the MSVC import libraries
+# and python3 for the calling convention check; the Python package's tests (pytest,
+# NumPy, Matplotlib, pip, librsvg for the plots) and the .NET bindings' (Mono).
+test_packages=(cmake ninja-build g++ make libgtest-dev googletest libbenchmark-dev
+               ca-certificates dpkg-dev pkgconf
+               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+               wine wine64 wine32:i386 clang lld llvm
+               python3 python3-pytest python3-numpy python3-matplotlib python3-pip
+               python3-setuptools python3-wheel librsvg2-bin mono-mcs mono-runtime)
+
+case "${1:-}" in
+    demo) wanted=("${demo_packages[@]}") ;;
+    test) wanted=("${test_packages[@]}") ;;
+    *) echo "usage: $0 demo|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null; then
+    as_root=(sudo)
+else
+    echo "deps.sh: missing Debian packages: ${missing[*]}" >&2
+    echo "deps.sh: run as root (or install sudo) to install them" >&2
+    exit 1
+fi
+echo "deps.sh: installing ${missing[*]}"
+for package in "${missing[@]}"; do
+    if [[ $package == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${as_root[@]}" dpkg --add-architecture i386
+        break
+    fi
+done
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+    --no-install-recommends "${missing[@]}" >/dev/null
