@@ -26,9 +26,10 @@ th{color:#9aa5b1;font-weight:normal}td.num{font-family:monospace;min-width:7em}
 button{background:#3a424b;color:#e6e6e6;border:1px solid #59636e;border-radius:4px;
  padding:3px 7px;margin:1px;cursor:pointer;font:12px system-ui,sans-serif}
 button.on{background:#d98e1f;border-color:#ffb347;color:#111}
-button.estop{background:#c62828;border:3px solid #ffeb3b;border-radius:50%;width:84px;height:84px;
- font-weight:bold;color:#fff;font-size:13px}
+button.estop{background:#c62828;border:3px solid #ffeb3b;border-radius:50%;width:96px;height:96px;
+ font-weight:bold;color:#fff;font-size:11px}
 .row{margin:.3em 0}.label{color:#9aa5b1;display:inline-block;min-width:6.5em}
+.label.gap{margin-left:1.5em;min-width:0;margin-right:.5em}
 canvas{background:#15181b;border-radius:6px}
 .queue{display:inline-block;width:120px;height:10px;background:#444;vertical-align:middle}
 .queue div{height:100%;background:#4aa3ff;width:0}
@@ -43,6 +44,10 @@ const token = new URLSearchParams(location.search).get("token") || "";
 const AX = ["X", "Y", "Z"], MOVING = [0x10, 0x20, 0x40];
 const FAULTS = [["silent", 1, 1, 0], ["stall status", 2, 2, 12], ["corrupt check", 3, 4, 3],
                 ["never ready", 4, 8, 0]];
+const COMMANDS = {0x01: "home", 0x02: "home (01)", 0x03: "move", 0x04: "constant speed",
+  0x10: "slice", 0x21: "control mode", 0x22: "speed parameters", 0x23: "directions",
+  0x24: "servo on", 0x2A: "set zero", 0x2B: "preset", 0x2C: "NC", 0x30: "system reset",
+  0x31: "stop", 0x32: "system reset", 0x33: "decelerate", 0x40: "link test"};
 const cards = [];  // per card: {el, path: [[x,y]...], state}
 
 function send(params) {
@@ -67,7 +72,7 @@ function makeCard(i) {
         onclick: (ev) => send({card: i, do: what, axis: k + 1,
                                 on: ev.target.classList.contains("on") ? 0 : 1})}, text)))));
   const table = el("table", {}, el("tr", {}, el("th", {}), el("th", {}, "commanded"),
-    el("th", {}, "feedback"), el("th", {}, "moving"), el("th", {}, "limit -/+"),
+    el("th", {title: "as in the card's last status report"}, "feedback"), el("th", {}, "moving"), el("th", {}, "limit -/+"),
     el("th", {}, "switches")), ...rows);
   const inputs = [...Array(8).keys()].map((b) => el("button", {id: q("in" + b),
     onclick: (ev) => send({card: i, do: "input", bit: b,
@@ -80,11 +85,11 @@ function makeCard(i) {
                  "clear faults"));
   const left = el("div", {}, table,
     el("div", {class: "row"}, el("span", {class: "label"}, "busy"), el("span", {class: "lamp green", id: q("busy")}),
-      "  queue ", el("span", {class: "queue"}, el("div", {id: q("qbar")})), " ", el("span", {id: q("queue")})),
+      el("span", {class: "label gap"}, "queue"), el("span", {class: "queue"}, el("div", {id: q("qbar")})), " ", el("span", {id: q("queue")})),
     el("div", {class: "row"}, el("span", {class: "label"}, "frames"), el("span", {id: q("frames")}),
-      el("span", {class: "label"}, "  last command"), el("span", {id: q("last")})),
+      el("span", {class: "label gap"}, "last command"), el("span", {id: q("last")})),
     el("div", {class: "row"}, el("span", {class: "label"}, "link"), el("span", {id: q("link")}),
-      el("span", {class: "label"}, "  resets"), el("span", {id: q("resets")})),
+      el("span", {class: "label gap"}, "resets"), el("span", {id: q("resets")})),
     el("div", {class: "row"}, el("span", {class: "label"}, "inputs"), ...inputs),
     el("div", {class: "row"}, el("span", {class: "label"}, "outputs"), ...outputs),
     el("div", {class: "row"}, el("span", {class: "label"}, "faults"), ...faults));
@@ -142,7 +147,7 @@ function render(m) {
     text(q("queue"), `${c.queued} / ${c.queue_size}`);
     document.getElementById(q("qbar")).style.width = (100 * c.queued / c.queue_size) + "%";
     text(q("frames"), String(c.frames) + (c.bad ? ` (${c.bad} bad)` : ""));
-    text(q("last"), hex(c.last));
+    text(q("last"), c.frames ? `${hex(c.last)} ${COMMANDS[c.last] || ""}` : "none");
     text(q("link"), c.faults & 1 ? "silent" : c.link ? "answers" : "does not answer");
     text(q("resets"), String(c.resets));
     for (let b = 0; b < 8; b++) { document.getElementById(q("in" + b)).classList.toggle("on", !!(c.inputs & (1 << b))); lamp(q("out" + b), c.outputs & (1 << b)); }

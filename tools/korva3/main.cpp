@@ -213,6 +213,7 @@ int main(int argc, char **argv)
             return EXIT_USAGE;
         }
         std::cout << "panel: " << url << std::endl;
+        std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }
     Recording recording;
     int code = run_job(job, options, std::cout, std::cerr, recording);
