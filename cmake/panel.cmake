@@ -23,7 +23,8 @@ endif()
 
 if(KORVA_PANEL)
   target_sources(korva_vm PRIVATE ${KORVA_PANEL_COMMON_SOURCES}
-                 ${PROJECT_SOURCE_DIR}/sim/panel/server_httplib.cpp)
+                 ${PROJECT_SOURCE_DIR}/sim/panel/server_httplib.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp)
   target_link_libraries(korva_vm PRIVATE PkgConfig::KORVA_HTTPLIB nlohmann_json::nlohmann_json)
   target_link_libraries(korva32sim PRIVATE PkgConfig::KORVA_HTTPLIB)
   message(STATUS "korva32sim: front panel on (cpp-httplib ${KORVA_HTTPLIB_VERSION})")
