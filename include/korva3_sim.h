@@ -226,7 +226,8 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_PCI_ENTRY(uint32_t index, uint32_t *out
  * started. The machine never waits for the page. Not in Windows builds (START gives -1). */
 
 /* Starts the panel on 127.0.0.1:port (0: any free port). Result: the port, or -1 (port
- * taken, or no panel in this build). Started twice, the running panel's port. */
+ * taken, or no panel in this build). Started twice, the running panel's port. KSIM_RESET
+ * keeps it running (the page's paths start again). */
 KORVA3_API int32_t KORVA3_CALL KSIM_PANEL_START(uint32_t port);
 
 /* The address to open ("http://127.0.0.1:PORT/?token=..."), NUL-terminated in text[size].

@@ -153,7 +153,7 @@ function render(m) {
     for (let b = 0; b < 8; b++) { document.getElementById(q("in" + b)).classList.toggle("on", !!(c.inputs & (1 << b))); lamp(q("out" + b), c.outputs & (1 << b)); }
     for (const f of FAULTS) { const b = document.getElementById(q("fault" + f[1])); b.classList.toggle("on", !!(c.faults & f[2])); }
     if (m.restart) card.path = [];
-    if (m.paths[i] && m.paths[i].length) card.path.push(...m.paths[i]);
+    for (const p of m.paths[i] || []) card.path.push(p);
     if (m.restart || (m.paths[i] && m.paths[i].length)) draw(i);
   });
 }
