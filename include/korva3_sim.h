@@ -217,6 +217,31 @@ KORVA3_API double KORVA3_CALL KSIM_LIB_DOUBLE(const char *name);
  * 0 copied, 3 a needed scan failed, 5 no such entry. */
 KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_PCI_ENTRY(uint32_t index, uint32_t *out);
 
+/* ---- Front panel and pace ------------------------------------------------------------------
+ * A page in the browser that shows every card (positions, busy and moving bits, slice
+ * queue, frames, last command, link, the XY path as it grows) and lets a person flip its
+ * inputs and its limit and home switches, press its emergency stop and inject faults
+ * while a program runs. Served on 127.0.0.1 only; the address carries a random token
+ * that every request must bring; requests from other origins are refused. Off unless
+ * started. The machine never waits for the page. Not in Windows builds (START gives -1). */
+
+/* Starts the panel on 127.0.0.1:port (0: any free port). Result: the port, or -1 (port
+ * taken, or no panel in this build). Started twice, the running panel's port. KSIM_RESET
+ * keeps it running (the page's paths start again). */
+KORVA3_API int32_t KORVA3_CALL KSIM_PANEL_START(uint32_t port);
+
+/* The address to open ("http://127.0.0.1:PORT/?token=..."), NUL-terminated in text[size].
+ * Result: its length (0 while the panel is off). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_URL(char *text, uint32_t size);
+
+/* Stops the panel; its pages lose the machine. */
+KORVA3_API void KORVA3_CALL KSIM_PANEL_STOP(void);
+
+/* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
+ * can watch); 0 (the default) lets it run as fast as the host can. The program's port
+ * accesses, clock readings and KSIM_ADVANCE_MS wait for the wall clock as needed. */
+KORVA3_API void KORVA3_CALL KSIM_SET_PACE(uint32_t percent);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,13 +9,15 @@ demo_packages=(cmake ninja-build g++)
 # (dpkg-shlibdeps, pkg-config), and the Windows builds proved under Wine (32-bit Wine
 # needs the i386 architecture) with clang, lld and llvm for the MSVC import libraries
 # and python3 for the calling convention check; the Python package's tests (pytest,
-# NumPy, Matplotlib, pip, librsvg for the plots) and the .NET bindings' (Mono).
+# NumPy, Matplotlib, pip, librsvg for the plots) and the .NET bindings' (Mono); the
+# front panel's HTTP library and JSON, and Chromium driven from Python for its test.
 test_packages=(cmake ninja-build g++ make libgtest-dev googletest libbenchmark-dev
                ca-certificates dpkg-dev pkgconf
                g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                wine wine64 wine32:i386 clang lld llvm
                python3 python3-pytest python3-numpy python3-matplotlib python3-pip
-               python3-setuptools python3-wheel librsvg2-bin mono-mcs mono-runtime)
+               python3-setuptools python3-wheel librsvg2-bin mono-mcs mono-runtime
+               libcpp-httplib-dev nlohmann-json3-dev chromium python3-websocket)
 
 case "${1:-}" in
     demo) wanted=("${demo_packages[@]}") ;;

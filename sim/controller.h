@@ -15,6 +15,7 @@
 
 #include "axis_motion.h"
 #include "bounded_log.h"
+#include "controller_view.h"
 #include "frame_decoder.h"
 
 namespace korva::sim {
@@ -97,6 +98,15 @@ public:
     std::int32_t position(std::uint32_t axis) const;
     std::uint32_t take_motion(std::int32_t* out, std::uint32_t max);
 
+    // ---- A person at the machine (the front panel; controller_view.cpp) ------------------
+    // Holds (or lets go of) a switch of axis 1..3 by hand: a held limit switch stops the
+    // axis's motion towards it and shows in the limit byte; a held home switch ends a
+    // homing run where the axis stands, which becomes its origin.
+    void hold_switch(std::uint32_t axis, HandSwitch which, bool held);
+    // What the reset line does when held high long enough: queue emptied, motion stopped.
+    void reset_by_hand() { hardware_reset(); }
+    ControllerView view() const;
+
     std::uint32_t take_frames(std::uint8_t* out, std::uint32_t max);
     std::uint32_t take_bytes(std::uint8_t* out, std::uint32_t max);
     std::uint32_t bad_commands() const { return bad_commands_; }
@@ -125,6 +135,7 @@ private:
         std::uint32_t last_dir = 0;
         std::uint32_t last_home1 = 0;
         std::uint32_t last_home2 = 0;
+        std::uint8_t held = 0;         // switches held by hand: HandSwitch bits
     };
 
     // Registers.

@@ -228,6 +228,13 @@ void Controller::tick_axes()
         if (!a.motion.active())
             continue;
         const bool homing = a.motion.kind() == AxisMotion::Kind::Home;
+        if (homing && (a.held & kHandHome)) {
+            a.motion.stop(); // the home switch pressed by hand: here is the origin
+            a.origin += a.position;
+            a.position = 0;
+            moved = true;
+            continue;
+        }
         const std::int32_t step = a.motion.tick(params);
         if (step != 0) {
             moved = true;
@@ -247,6 +254,8 @@ void Controller::tick_axes()
 bool Controller::move_axis(std::size_t i, std::int32_t pulses)
 {
     Axis& a = axes_[i];
+    if ((pulses < 0 && (a.held & kHandLimitLow)) || (pulses > 0 && (a.held & kHandLimitHigh)))
+        return false; // a limit switch held by hand
     const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
     std::int64_t to = at + pulses;
     bool free = true;
@@ -269,6 +278,7 @@ std::uint8_t Controller::limit_byte() const
     std::uint8_t bits = 0;
     for (std::size_t i = 0; i < 3; ++i) {
         const Axis& a = axes_[i];
+        bits |= static_cast<std::uint8_t>((a.held & (kHandLimitLow | kHandLimitHigh)) << (2 * i));
         if (a.limit_low > a.limit_high)
             continue;
         const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;

@@ -2,6 +2,7 @@
 // period, queue, status period, switches, letting time pass, the executed path, faults.
 #include "korva3_sim.h"
 
+#include "panel/panel.h"
 #include "vm.h"
 
 using korva::sim::Machine;
@@ -71,7 +72,7 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_HOME(int32_t index, uint32_t axi
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_ADVANCE_MS(uint32_t ms)
 {
-    with_machine([&](Machine& vm) { vm.advance_ms(ms); });
+    korva::sim::panel::advance_ms(ms); // in paced steps while a pace is set
 }
 
 extern "C" KORVA3_API int32_t KORVA3_CALL KSIM_POSITION(int32_t index, uint32_t axis)

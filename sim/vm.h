@@ -68,6 +68,15 @@ public:
 
     OsStandin& os() { return os_; }
 
+    // ---- Watcher ------------------------------------------------------------------------
+    // Called on every step of the machine (port access, clock reading, time let pass),
+    // under the machine's mutex, with the time already advanced: the front panel. Null
+    // (the default) costs one test per step. KSIM_RESET keeps it.
+    using StepWatcher = void (*)(Machine&);
+    void set_step_watcher(StepWatcher watcher) { watcher_ = watcher; }
+    // Virtual time in microseconds since the machine was reset.
+    std::uint64_t now_us() const { return now_us_; }
+
 private:
     struct PortAccess {
         std::uint16_t port;
@@ -80,6 +89,8 @@ private:
     {
         now_us_ += us;
         spin_reads_ = 0;
+        if (watcher_)
+            watcher_(*this);
     }
     Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
     void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
@@ -96,6 +107,7 @@ private:
     std::uint16_t spin_port_ = 0;   // the status register read over and over
     std::uint32_t spin_reads_ = 0;  // how often in a row, with nothing else between
     bool logging_ = true;
+    StepWatcher watcher_ = nullptr;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;
     OsStandin os_;

@@ -72,6 +72,11 @@ std::vector<std::array<int32_t, 3>> card_positions();
 // card number reaches no card.
 bool position(uint32_t card, std::array<int32_t, 3> &xyz);
 
+// Starts the virtual machine's front panel on 127.0.0.1:port (0: a free port) and holds
+// virtual time to real time, so a person can watch; the address to open in url. False
+// with a message on real cards or when the panel cannot start.
+bool start_panel(uint32_t port, std::string &url, std::string &error);
+
 } // namespace machine
 } // namespace korva3_tool
 

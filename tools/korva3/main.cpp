@@ -36,7 +36,9 @@ const char *kUsage =
     "  --card BUS:DEV:ID   put a card at this PCI place with this ID switch (repeat for\n"
     "                      more; default one card 0:1:0)\n"
     "  --slice-us N        slice period of the controllers in microseconds\n"
-    "  --queue N           slices the controllers' queues hold\n";
+    "  --queue N           slices the controllers' queues hold\n"
+    "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n"
+    "                      time; prints the address to open (127.0.0.1 only)\n";
 
 int usage_error(const std::string &message)
 {
@@ -109,6 +111,8 @@ int main(int argc, char **argv)
     RunOptions options;
     MachineSetup setup;
     bool cards_given = false, print_demo = false;
+    bool panel = false;
+    uint32_t panel_port = 0;
     for (int i = 2; i < argc; i++) {
         std::string a = argv[i];
         auto value = [&](const char *what) -> const char * {
@@ -147,6 +151,11 @@ int main(int argc, char **argv)
             if (!parse_number(value("a slice count"), 1, 65536, n))
                 return usage_error("--queue: 1..65536");
             setup.queue_size = n;
+        } else if (a == "--panel" || a.rfind("--panel=", 0) == 0) {
+            panel = true;
+            if (a.size() > 8 && !parse_number(a.c_str() + 8, 1, 65535, n))
+                return usage_error("--panel=PORT: 1..65535");
+            panel_port = a.size() > 8 ? static_cast<uint32_t>(n) : 0;
         } else if (command == "run" && job_path.empty() && (a == "-" || a[0] != '-')) {
             job_path = a;
         } else {
@@ -204,6 +213,15 @@ int main(int argc, char **argv)
     if (!machine::setup(setup, error)) {
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;
+    }
+    if (panel) {
+        std::string url;
+        if (!machine::start_panel(panel_port, url, error)) {
+            std::cerr << "korva3: " << error << "\n";
+            return EXIT_USAGE;
+        }
+        std::cout << "panel: " << url << std::endl;
+        std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }
     Recording recording;
     int code = run_job(job, options, std::cout, std::cerr, recording);

@@ -2,36 +2,56 @@
 // and OS service goes to the virtual machine.
 #include "port/platform.h"
 
+#include <utility>
+
+#include "panel/panel.h"
 #include "vm.h"
 
 using korva::sim::Machine;
 using korva::sim::with_machine;
 
+namespace {
+
+// A step of the program on the machine; then, with the machine's mutex free again, the
+// pace (virtual time held to the wall clock) when one is set.
+struct PaceAfter {
+    ~PaceAfter() { korva::sim::panel::pace(); }
+};
+
+template <class F>
+decltype(auto) step(F&& f)
+{
+    PaceAfter pace;
+    return with_machine(std::forward<F>(f));
+}
+
+} // namespace
+
 // ---- Ports -------------------------------------------------------------------------------
 
 void plat_out8(uint16_t port, uint8_t value)
 {
-    with_machine([&](Machine& vm) { vm.out8(port, value); });
+    step([&](Machine& vm) { vm.out8(port, value); });
 }
 
 void plat_out16(uint16_t port, uint16_t value)
 {
-    with_machine([&](Machine& vm) { vm.out16(port, value); });
+    step([&](Machine& vm) { vm.out16(port, value); });
 }
 
 void plat_out32(uint16_t port, uint32_t value)
 {
-    with_machine([&](Machine& vm) { vm.out32(port, value); });
+    step([&](Machine& vm) { vm.out32(port, value); });
 }
 
 uint8_t plat_in8(uint16_t port)
 {
-    return with_machine([&](Machine& vm) { return vm.in8(port); });
+    return step([&](Machine& vm) { return vm.in8(port); });
 }
 
 uint16_t plat_in16(uint16_t port)
 {
-    return with_machine([&](Machine& vm) { return vm.in16(port); });
+    return step([&](Machine& vm) { return vm.in16(port); });
 }
 
 int plat_ports_usable(void)
@@ -44,7 +64,7 @@ int plat_ports_usable(void)
 
 uint32_t plat_clock_ms(void)
 {
-    return with_machine([](Machine& vm) { return vm.read_clock_ms(); });
+    return step([](Machine& vm) { return vm.read_clock_ms(); });
 }
 
 // ---- OS services -----------------------------------------------------------------------------

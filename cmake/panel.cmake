@@ -1,0 +1,35 @@
+# panel.cmake - the front panel of the virtual machine (sim/panel/), part of korva32sim.
+# Its web server is cpp-httplib with nlohmann-json (Debian: libcpp-httplib-dev,
+# nlohmann-json3-dev). Debian's cpp-httplib is a compiled library for the host only, so
+# Windows builds (and builds without it) get the panel's other half: KSIM_PANEL_START
+# answers -1 there; the pace works everywhere.
+
+set(KORVA_PANEL_COMMON_SOURCES
+  ${PROJECT_SOURCE_DIR}/sim/panel/hub.cpp
+  ${PROJECT_SOURCE_DIR}/sim/panel/control.cpp
+  ${PROJECT_SOURCE_DIR}/sim/panel/ksim_panel_api.cpp)
+
+set(KORVA_PANEL OFF)
+if(NOT WIN32)
+  find_package(PkgConfig QUIET)
+  find_package(nlohmann_json 3 QUIET)
+  if(PKG_CONFIG_FOUND)
+    pkg_check_modules(KORVA_HTTPLIB QUIET IMPORTED_TARGET cpp-httplib)
+  endif()
+  if(KORVA_HTTPLIB_FOUND AND nlohmann_json_FOUND)
+    set(KORVA_PANEL ON)
+  endif()
+endif()
+
+if(KORVA_PANEL)
+  target_sources(korva_vm PRIVATE ${KORVA_PANEL_COMMON_SOURCES}
+                 ${PROJECT_SOURCE_DIR}/sim/panel/server_httplib.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp)
+  target_link_libraries(korva_vm PRIVATE PkgConfig::KORVA_HTTPLIB nlohmann_json::nlohmann_json)
+  target_link_libraries(korva32sim PRIVATE PkgConfig::KORVA_HTTPLIB)
+  message(STATUS "korva32sim: front panel on (cpp-httplib ${KORVA_HTTPLIB_VERSION})")
+else()
+  target_sources(korva_vm PRIVATE ${KORVA_PANEL_COMMON_SOURCES}
+                 ${PROJECT_SOURCE_DIR}/sim/panel/server_none.cpp)
+  message(STATUS "korva32sim: no front panel in this build (needs cpp-httplib, nlohmann-json)")
+endif()

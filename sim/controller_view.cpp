@@ -1,0 +1,39 @@
+// controller_view.cpp - the controller seen and touched by a person at the machine.
+#include "controller.h"
+
+namespace korva::sim {
+
+void Controller::hold_switch(std::uint32_t axis, HandSwitch which, bool held)
+{
+    if (Axis* a = axis_at(axis))
+        a->held = static_cast<std::uint8_t>(held ? (a->held | which) : (a->held & ~which));
+}
+
+ControllerView Controller::view() const
+{
+    ControllerView v{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        v.commanded[i] = axes_[i].position;
+        v.feedback[i] = last_report_[i];
+        v.held[i] = axes_[i].held;
+    }
+    v.status = model_status();
+    v.limits = limit_byte();
+    v.inputs = inputs_;
+    v.outputs = dio_out_;
+    v.faults = static_cast<std::uint8_t>((silent_ ? kFaultBitSilent : 0) |
+                                         (stall_pending_ ? kFaultBitStall : 0) |
+                                         (corrupt_left_ ? kFaultBitCorrupt : 0) |
+                                         (never_ready_ ? kFaultBitNeverReady : 0));
+    v.last_command = static_cast<std::uint8_t>(last_cmd_code_);
+    v.link_answers = link_answers_;
+    v.id_switch = id_switch_;
+    v.queued = static_cast<std::uint32_t>(slices_.size());
+    v.queue_size = timing_.queue_size;
+    v.commands = commands_;
+    v.bad_commands = bad_commands_;
+    v.resets = resets_;
+    return v;
+}
+
+} // namespace korva::sim

@@ -1,0 +1,169 @@
+// page.h - the panel's one page: markup, style and script, nothing fetched from outside.
+// It reads the token from its own address and sends it with every request.
+#ifndef KORVA_SIM_PANEL_PAGE_H
+#define KORVA_SIM_PANEL_PAGE_H
+
+namespace korva::sim::panel {
+
+inline constexpr const char* kPage = R"PAGE(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<title>KORVA32 virtual machine</title>
+<style>
+body{font:14px system-ui,sans-serif;margin:0;background:#1d2125;color:#e6e6e6}
+header{display:flex;gap:1.5em;align-items:center;padding:.6em 1em;background:#2b3138}
+header h1{font-size:16px;margin:0}
+#link.live{color:#6fdc8c}#link.down{color:#ff8080}
+main{display:flex;flex-wrap:wrap;gap:1em;padding:1em}
+.card{background:#2b3138;border-radius:8px;padding:.8em 1em;display:grid;
+ grid-template-columns:auto 360px;gap:.4em 1.2em}
+.card h2{grid-column:1/3;font-size:15px;margin:0}
+table{border-collapse:collapse}td,th{padding:2px 8px;text-align:right}
+th{color:#9aa5b1;font-weight:normal}td.num{font-family:monospace;min-width:7em}
+.lamp{display:inline-block;width:14px;height:14px;border-radius:50%;background:#444;
+ border:1px solid #666;vertical-align:middle}
+.lamp.on{background:#ffd54a;box-shadow:0 0 6px #ffd54a}.lamp.red.on{background:#ff5050;box-shadow:0 0 6px #ff5050}
+.lamp.green.on{background:#60e080;box-shadow:0 0 6px #60e080}
+button{background:#3a424b;color:#e6e6e6;border:1px solid #59636e;border-radius:4px;
+ padding:3px 7px;margin:1px;cursor:pointer;font:12px system-ui,sans-serif}
+button.on{background:#d98e1f;border-color:#ffb347;color:#111}
+button.estop{background:#c62828;border:3px solid #ffeb3b;border-radius:50%;width:96px;height:96px;
+ font-weight:bold;color:#fff;font-size:11px}
+.row{margin:.3em 0}.label{color:#9aa5b1;display:inline-block;min-width:6.5em}
+.label.gap{margin-left:1.5em;min-width:0;margin-right:.5em}
+canvas{background:#15181b;border-radius:6px}
+.queue{display:inline-block;width:120px;height:10px;background:#444;vertical-align:middle}
+.queue div{height:100%;background:#4aa3ff;width:0}
+</style></head>
+<body>
+<header><h1>KORVA32 virtual machine</h1><span>clock <span id="clock">-</span> ms</span>
+<span id="link" class="down">connecting</span></header>
+<main id="cards"></main>
+<script>
+"use strict";
+const token = new URLSearchParams(location.search).get("token") || "";
+const AX = ["X", "Y", "Z"], MOVING = [0x10, 0x20, 0x40];
+const FAULTS = [["silent", 1, 1, 0], ["stall status", 2, 2, 12], ["corrupt check", 3, 4, 3],
+                ["never ready", 4, 8, 0]];
+const COMMANDS = {0x01: "home", 0x02: "home (01)", 0x03: "move", 0x04: "constant speed",
+  0x10: "slice", 0x21: "control mode", 0x22: "speed parameters", 0x23: "directions",
+  0x24: "servo on", 0x2A: "set zero", 0x2B: "preset", 0x2C: "NC", 0x30: "system reset",
+  0x31: "stop", 0x32: "system reset", 0x33: "decelerate", 0x40: "link test"};
+const cards = [];  // per card: {el, path: [[x,y]...], state}
+
+function send(params) {
+  params.token = token;
+  return fetch("/command?" + new URLSearchParams(params), {method: "POST"});
+}
+function el(tag, attrs, ...kids) {
+  const e = document.createElement(tag);
+  for (const k in attrs || {}) k === "onclick" ? e.onclick = attrs[k] : e.setAttribute(k, attrs[k]);
+  for (const k of kids) e.append(k);
+  return e;
+}
+function makeCard(i) {
+  const q = (s) => `c${i}-${s}`;
+  const rows = AX.map((a, k) => el("tr", {}, el("th", {}, a),
+    el("td", {class: "num", id: q("pos" + k)}), el("td", {class: "num", id: q("fb" + k)}),
+    el("td", {}, el("span", {class: "lamp green", id: q("mov" + k)})),
+    el("td", {}, el("span", {class: "lamp red", id: q("lim" + (2 * k))}),
+                  el("span", {class: "lamp red", id: q("lim" + (2 * k + 1))})),
+    el("td", {}, ...[["limit_low", a + "-", 1], ["limit_high", a + "+", 2], ["home", "home", 4]]
+      .map(([what, text, bit]) => el("button", {id: q(what + k), "data-bit": bit,
+        onclick: (ev) => send({card: i, do: what, axis: k + 1,
+                                on: ev.target.classList.contains("on") ? 0 : 1})}, text)))));
+  const table = el("table", {}, el("tr", {}, el("th", {}), el("th", {}, "commanded"),
+    el("th", {title: "as in the card's last status report"}, "feedback"), el("th", {}, "moving"), el("th", {}, "limit -/+"),
+    el("th", {}, "switches")), ...rows);
+  const inputs = [...Array(8).keys()].map((b) => el("button", {id: q("in" + b),
+    onclick: (ev) => send({card: i, do: "input", bit: b,
+                            on: ev.target.classList.contains("on") ? 0 : 1})}, "I" + b));
+  const outputs = [...Array(8).keys()].map((b) => el("span", {title: b === 7 ? "reset line" : "O" + b},
+    el("span", {class: b === 7 ? "lamp red" : "lamp", id: q("out" + b)}), b === 7 ? " R " : ` ${b} `));
+  const faults = FAULTS.map(([name, kind, bit, n]) => el("button", {id: q("fault" + kind),
+    "data-bit": bit, onclick: () => send({card: i, do: "fault", kind: kind, n: n})}, name));
+  faults.push(el("button", {id: q("fault0"), onclick: () => send({card: i, do: "fault", kind: 0})},
+                 "clear faults"));
+  const left = el("div", {}, table,
+    el("div", {class: "row"}, el("span", {class: "label"}, "busy"), el("span", {class: "lamp green", id: q("busy")}),
+      el("span", {class: "label gap"}, "queue"), el("span", {class: "queue"}, el("div", {id: q("qbar")})), " ", el("span", {id: q("queue")})),
+    el("div", {class: "row"}, el("span", {class: "label"}, "frames"), el("span", {id: q("frames")}),
+      el("span", {class: "label gap"}, "last command"), el("span", {id: q("last")})),
+    el("div", {class: "row"}, el("span", {class: "label"}, "link"), el("span", {id: q("link")}),
+      el("span", {class: "label gap"}, "resets"), el("span", {id: q("resets")})),
+    el("div", {class: "row"}, el("span", {class: "label"}, "inputs"), ...inputs),
+    el("div", {class: "row"}, el("span", {class: "label"}, "outputs"), ...outputs),
+    el("div", {class: "row"}, el("span", {class: "label"}, "faults"), ...faults));
+  const right = el("div", {}, el("canvas", {id: q("xy"), width: 360, height: 300}),
+    el("div", {class: "row", style: "display:flex;justify-content:space-between;align-items:center"},
+      el("span", {id: q("extent")}),
+      el("button", {class: "estop", id: q("estop"), onclick: () => send({card: i, do: "estop"})},
+         "EMERGENCY STOP")));
+  const box = el("section", {class: "card", id: "card" + i},
+    el("h2", {id: q("title")}), left, right);
+  document.getElementById("cards").append(box);
+  return {el: box, path: []};
+}
+function lamp(id, on) { const e = document.getElementById(id); if (e) e.classList.toggle("on", !!on); }
+function text(id, t) { const e = document.getElementById(id); if (e && e.textContent !== t) e.textContent = t; }
+function hex(v) { return "0x" + v.toString(16).padStart(2, "0"); }
+function draw(i) {
+  const c = document.getElementById(`c${i}-xy`), g = c.getContext("2d"), p = cards[i].path;
+  g.clearRect(0, 0, c.width, c.height);
+  if (!p.length) return;
+  let x0 = Infinity, x1 = -Infinity, y0 = Infinity, y1 = -Infinity;
+  for (const [x, y] of p) { x0 = Math.min(x0, x); x1 = Math.max(x1, x); y0 = Math.min(y0, y); y1 = Math.max(y1, y); }
+  const span = Math.max(x1 - x0, y1 - y0, 1), m = 16;
+  const s = Math.min((c.width - 2 * m) / span, (c.height - 2 * m) / span);
+  const ox = m + ((c.width - 2 * m) - (x1 - x0) * s) / 2, oy = m + ((c.height - 2 * m) - (y1 - y0) * s) / 2;
+  const X = (x) => ox + (x - x0) * s, Y = (y) => c.height - (oy + (y - y0) * s);
+  g.strokeStyle = "#3b434c"; g.lineWidth = 1;
+  if (x0 <= 0 && x1 >= 0) { g.beginPath(); g.moveTo(X(0), 0); g.lineTo(X(0), c.height); g.stroke(); }
+  if (y0 <= 0 && y1 >= 0) { g.beginPath(); g.moveTo(0, Y(0)); g.lineTo(c.width, Y(0)); g.stroke(); }
+  g.strokeStyle = "#4aa3ff"; g.lineWidth = 2; g.beginPath();
+  g.moveTo(X(p[0][0]), Y(p[0][1]));
+  for (const [x, y] of p) g.lineTo(X(x), Y(y));
+  g.stroke();
+  const [lx, ly] = p[p.length - 1];
+  g.fillStyle = "#ffd54a"; g.beginPath(); g.arc(X(lx), Y(ly), 4, 0, 2 * Math.PI); g.fill();
+  text(`c${i}-extent`, `X ${x0}..${x1}  Y ${y0}..${y1}`);
+}
+function render(m) {
+  const st = m.state;
+  text("clock", String(st.clock_ms));
+  st.cards.forEach((c, i) => {
+    if (!cards[i]) cards[i] = makeCard(i);
+    const card = cards[i], q = (s) => `c${i}-${s}`;
+    card.state = c;
+    text(q("title"), `card ${i}: PCI ${c.bus}:${c.device}, ID switch ${c.id}, I/O 0x${c.io.toString(16)}`);
+    for (let k = 0; k < 3; k++) {
+      text(q("pos" + k), String(c.pos[k])); text(q("fb" + k), String(c.fb[k]));
+      lamp(q("mov" + k), c.status & MOVING[k]);
+      lamp(q("lim" + 2 * k), c.limits & (1 << 2 * k)); lamp(q("lim" + (2 * k + 1)), c.limits & (2 << 2 * k));
+      for (const w of ["limit_low", "limit_high", "home"]) {
+        const b = document.getElementById(q(w + k)); b.classList.toggle("on", !!(c.held[k] & b.dataset.bit));
+      }
+    }
+    lamp(q("busy"), c.status & 1);
+    text(q("queue"), `${c.queued} / ${c.queue_size}`);
+    document.getElementById(q("qbar")).style.width = (100 * c.queued / c.queue_size) + "%";
+    text(q("frames"), String(c.frames) + (c.bad ? ` (${c.bad} bad)` : ""));
+    text(q("last"), c.frames ? `${hex(c.last)} ${COMMANDS[c.last] || ""}` : "none");
+    text(q("link"), c.faults & 1 ? "silent" : c.link ? "answers" : "does not answer");
+    text(q("resets"), String(c.resets));
+    for (let b = 0; b < 8; b++) { document.getElementById(q("in" + b)).classList.toggle("on", !!(c.inputs & (1 << b))); lamp(q("out" + b), c.outputs & (1 << b)); }
+    for (const f of FAULTS) { const b = document.getElementById(q("fault" + f[1])); b.classList.toggle("on", !!(c.faults & f[2])); }
+    if (m.restart) card.path = [];
+    for (const p of m.paths[i] || []) card.path.push(p);
+    if (m.restart || (m.paths[i] && m.paths[i].length)) draw(i);
+  });
+}
+const events = new EventSource("/events?token=" + encodeURIComponent(token));
+events.onopen = () => { const l = document.getElementById("link"); l.textContent = "live"; l.className = "live"; };
+events.onerror = () => { const l = document.getElementById("link"); l.textContent = "machine gone"; l.className = "down"; };
+events.onmessage = (e) => render(JSON.parse(e.data));
+</script></body></html>
+)PAGE";
+
+} // namespace korva::sim::panel
+
+#endif

@@ -1,0 +1,84 @@
+// requests.cpp - the page's commands, checked and handed to the machine.
+#include "requests.h"
+
+#include "hub.h"
+#include "korva3_sim.h"
+
+namespace korva::sim::panel {
+
+namespace {
+
+// The library's card number bound to virtual card `index`, or -1.
+int bound_card_number(std::int32_t index)
+{
+    const uint32_t base = KSIM_IO_BASE(index);
+    for (uint32_t n = 0; n < 16 && base != 0; ++n)
+        if (KSIM_LIB_VALUE("io_base", n) == base)
+            return static_cast<int>(n);
+    return -1;
+}
+
+bool number(const httplib::Request& req, const char* name, std::uint32_t max, std::uint32_t& out)
+{
+    const std::string text = req.get_param_value(name);
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    out = static_cast<std::uint32_t>(std::stoul(text));
+    return out <= max;
+}
+
+} // namespace
+
+bool run_command(const httplib::Request& req, std::string& why)
+{
+    std::uint32_t card = 0, a = 0, on = 0;
+    if (!number(req, "card", 63, card)) {
+        why = "card: 0..63";
+        return false;
+    }
+    Command c{Command::Inputs, static_cast<std::int32_t>(card)};
+    const std::string what = req.get_param_value("do");
+    if (what == "input") {
+        if (!number(req, "bit", 7, a) || !number(req, "on", 1, on)) {
+            why = "input: bit 0..7, on 0/1";
+            return false;
+        }
+        c.a = 1u << a;
+        c.b = on ? c.a : 0;
+    } else if (what == "limit_low" || what == "limit_high" || what == "home") {
+        if (!number(req, "axis", 3, a) || a == 0 || !number(req, "on", 1, on)) {
+            why = what + ": axis 1..3, on 0/1";
+            return false;
+        }
+        c.kind = Command::HoldSwitch;
+        c.a = a;
+        c.b = what == "home" ? kHandHome : what == "limit_low" ? kHandLimitLow : kHandLimitHigh;
+        c.c = on;
+    } else if (what == "fault") {
+        std::uint32_t n = 0;
+        if (!number(req, "kind", 4, a) || (req.has_param("n") && !number(req, "n", 1000, n))) {
+            why = "fault: kind 0..4, n 0..1000";
+            return false;
+        }
+        c.kind = Command::Fault;
+        c.a = a;
+        c.b = n;
+    } else if (what == "estop") {
+        // As the program's own emergency stop would: the reset line resets the controller
+        // and a running path of the library ends. A card the program has not registered
+        // is reset on the machine's thread.
+        const int bound = bound_card_number(c.card);
+        if (bound >= 0) {
+            KORVA3_EMG_STOP(static_cast<uint32_t>(bound));
+            return true;
+        }
+        c.kind = Command::ResetController;
+    } else {
+        why = "do: input, limit_low, limit_high, home, fault or estop";
+        return false;
+    }
+    hub().post(c);
+    return true;
+}
+
+} // namespace korva::sim::panel

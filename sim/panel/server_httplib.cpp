@@ -1,0 +1,318 @@
+// server_httplib.cpp - the panel's web server (cpp-httplib): one page, its event stream
+// and its commands, on 127.0.0.1 only. Every request must carry the token of the printed
+// address and come from the panel's own origin.
+//
+// A collector thread takes the machine's snapshots from the hub (at most every 30 ms),
+// keeps each card's XY path, and wakes the pages' event streams; a slow or absent page
+// costs the machine nothing.
+#include <httplib.h>
+
+#include <condition_variable>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "hub.h"
+#include "page.h"
+#include "requests.h"
+#include "server.h"
+
+namespace korva::sim::panel {
+
+namespace {
+
+using nlohmann::json;
+
+// Path points kept per card; beyond it every other point is dropped.
+constexpr std::size_t kMaxHistory = 40000;
+
+std::string random_token()
+{
+    std::random_device rd;
+    static const char kHex[] = "0123456789abcdef";
+    std::string t;
+    for (int i = 0; i < 8; ++i) {
+        std::uint32_t v = rd();
+        for (int k = 0; k < 4; ++k, v >>= 8) {
+            t += kHex[(v >> 4) & 0xF];
+            t += kHex[v & 0xF];
+        }
+    }
+    return t;
+}
+
+// Compares without stopping at the first difference.
+bool same_secret(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned diff = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+json card_json(const CardSnapshot& c)
+{
+    const ControllerView& v = c.view;
+    return json{{"bus", c.bus},
+                {"device", c.device},
+                {"id", c.id_switch},
+                {"io", c.io_base},
+                {"pos", {v.commanded[0], v.commanded[1], v.commanded[2]}},
+                {"fb", {v.feedback[0], v.feedback[1], v.feedback[2]}},
+                {"status", v.status},
+                {"limits", v.limits},
+                {"held", {v.held[0], v.held[1], v.held[2]}},
+                {"inputs", v.inputs},
+                {"outputs", v.outputs},
+                {"faults", v.faults},
+                {"last", v.last_command},
+                {"link", v.link_answers},
+                {"queued", v.queued},
+                {"queue_size", v.queue_size},
+                {"frames", v.commands},
+                {"bad", v.bad_commands},
+                {"resets", v.resets}};
+}
+
+class PanelServer {
+public:
+    std::int32_t start(std::uint32_t port, std::string& url, std::string& error);
+    void stop();
+
+private:
+    // What one page's event stream has sent so far.
+    struct Cursor {
+        std::uint64_t version = 0;
+        std::uint64_t generation = ~std::uint64_t{0};
+        std::vector<std::size_t> sent;
+    };
+
+    bool allowed(const httplib::Request& req) const;
+    void routes();
+    void collect();
+    std::string next_event(Cursor& cursor); // with mutex_ held
+
+    httplib::Server http_;
+    std::thread listener_, collector_;
+    std::string token_, origin_, origin_named_, host_, host_named_;
+
+    std::mutex mutex_; // guards everything below
+    std::condition_variable changed_;
+    bool stopping_ = false;
+    std::uint64_t version_ = 0;
+    std::uint64_t generation_ = 0; // bumped when the paths start again or are thinned
+    std::uint32_t epoch_ = 0;
+    std::string state_;
+    std::vector<std::vector<PathPoint>> paths_;
+};
+
+bool PanelServer::allowed(const httplib::Request& req) const
+{
+    const std::string host = req.get_header_value("Host");
+    if (host != host_ && host != host_named_)
+        return false; // another name for this address: a rebinding page
+    if (req.has_header("Origin")) {
+        const std::string origin = req.get_header_value("Origin");
+        if (origin != origin_ && origin != origin_named_)
+            return false;
+    }
+    return same_secret(req.get_param_value("token"), token_);
+}
+
+std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::string& error)
+{
+    if (port > 65535) {
+        error = "port " + std::to_string(port) + " is not a port (0..65535)";
+        return -1;
+    }
+    const int bound = port == 0 ? http_.bind_to_any_port("127.0.0.1")
+                                : (http_.bind_to_port("127.0.0.1", static_cast<int>(port))
+                                       ? static_cast<int>(port)
+                                       : -1);
+    if (bound <= 0) {
+        error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (in use?)";
+        return -1;
+    }
+    token_ = random_token();
+    host_ = "127.0.0.1:" + std::to_string(bound);
+    host_named_ = "localhost:" + std::to_string(bound);
+    origin_ = "http://" + host_;
+    origin_named_ = "http://" + host_named_;
+    routes();
+    listener_ = std::thread([this] { http_.listen_after_bind(); });
+    collector_ = std::thread([this] { collect(); });
+    url = origin_ + "/?token=" + token_;
+    return bound;
+}
+
+void PanelServer::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    http_.stop();
+    if (listener_.joinable())
+        listener_.join();
+    if (collector_.joinable())
+        collector_.join();
+}
+
+void PanelServer::routes()
+{
+    http_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("Referrer-Policy", "no-referrer");
+        if (allowed(req))
+            return httplib::Server::HandlerResponse::Unhandled;
+        res.status = 403;
+        res.set_content("forbidden: open the address the program printed, token and all\n",
+                        "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    http_.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Security-Policy",
+                       "default-src 'none'; script-src 'unsafe-inline'; style-src "
+                       "'unsafe-inline'; connect-src 'self'; img-src 'self'");
+        res.set_header("X-Frame-Options", "DENY");
+        res.set_content(kPage, "text/html; charset=utf-8");
+    });
+    http_.Get("/state", [this](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        res.set_content(state_.empty() ? "{}" : state_, "application/json");
+    });
+    http_.Get("/events", [this](const httplib::Request&, httplib::Response& res) {
+        auto cursor = std::make_shared<Cursor>();
+        res.set_chunked_content_provider(
+            "text/event-stream", [this, cursor](std::size_t, httplib::DataSink& sink) {
+                std::string event;
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait_for(lock, std::chrono::seconds(1), [&] {
+                        return stopping_ || version_ != cursor->version;
+                    });
+                    if (stopping_)
+                        return false;
+                    event = version_ != cursor->version ? next_event(*cursor) : ": idle\n\n";
+                }
+                return sink.write(event.data(), event.size());
+            });
+    });
+    http_.Post("/command", [this](const httplib::Request& req, httplib::Response& res) {
+        std::string why;
+        if (run_command(req, why)) {
+            res.status = 204;
+        } else {
+            res.status = 400;
+            res.set_content(why + "\n", "text/plain");
+        }
+    });
+}
+
+// One event: the cards' state and, per card, the path points this page has not had.
+std::string PanelServer::next_event(Cursor& cursor)
+{
+    json paths = json::array();
+    const bool restart = cursor.generation != generation_;
+    if (restart)
+        cursor.sent.assign(paths_.size(), 0);
+    cursor.sent.resize(paths_.size(), 0);
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        json points = json::array();
+        for (std::size_t k = cursor.sent[i]; k < paths_[i].size(); ++k)
+            points.push_back({paths_[i][k].x, paths_[i][k].y});
+        cursor.sent[i] = paths_[i].size();
+        paths.push_back(std::move(points));
+    }
+    cursor.generation = generation_;
+    cursor.version = version_;
+    json event{{"restart", restart}, {"paths", std::move(paths)}};
+    std::string text = event.dump();
+    // The state is already JSON: put it in as it is.
+    text.pop_back();
+    return "data: " + text + ",\"state\":" + state_ + "}\n\n";
+}
+
+void PanelServer::collect()
+{
+    Snapshot snap;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (changed_.wait_for(lock, kPublishEvery, [&] { return stopping_; }))
+                return;
+        }
+        if (!hub().take(snap))
+            continue;
+        json cards = json::array();
+        for (const CardSnapshot& c : snap.cards)
+            cards.push_back(card_json(c));
+        const std::string state =
+            json{{"clock_ms", snap.clock_ms}, {"cards", std::move(cards)}}.dump();
+
+        std::lock_guard<std::mutex> lock(mutex_);
+        bool changed = state != state_;
+        if (snap.epoch != epoch_) {
+            epoch_ = snap.epoch;
+            paths_.clear();
+            ++generation_;
+            changed = true;
+        }
+        paths_.resize(snap.cards.size());
+        for (std::size_t i = 0; i < snap.new_points.size() && i < paths_.size(); ++i) {
+            auto& path = paths_[i];
+            if (snap.new_points[i].empty())
+                continue;
+            path.insert(path.end(), snap.new_points[i].begin(), snap.new_points[i].end());
+            changed = true;
+            if (path.size() > kMaxHistory) { // keep the shape and the end, half the points
+                const PathPoint last = path.back();
+                std::size_t w = 0;
+                for (std::size_t r = 0; r < path.size(); r += 2)
+                    path[w++] = path[r];
+                path.resize(w);
+                path.back() = last;
+                ++generation_;
+            }
+        }
+        if (changed) {
+            state_ = state;
+            ++version_;
+            changed_.notify_all();
+        }
+    }
+}
+
+std::unique_ptr<PanelServer>& server()
+{
+    static auto* s = new std::unique_ptr<PanelServer>;
+    return *s;
+}
+
+} // namespace
+
+std::int32_t server_start(std::uint32_t port, std::string& url, std::string& error)
+{
+    auto s = std::make_unique<PanelServer>();
+    const std::int32_t bound = s->start(port, url, error);
+    if (bound >= 0)
+        server() = std::move(s);
+    return bound;
+}
+
+void server_stop()
+{
+    if (server()) {
+        server()->stop();
+        server().reset();
+    }
+}
+
+bool server_available() { return true; }
+
+} // namespace korva::sim::panel
