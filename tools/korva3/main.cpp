@@ -10,6 +10,7 @@
 
 #include "demo.h"
 #include "functions.h"
+#include "gcode_command.h"
 #include "job.h"
 #include "machine.h"
 #include "runner.h"
@@ -87,13 +88,15 @@ int main(int argc, char **argv)
         return usage_error("what to do?");
     std::string command = argv[1];
     if (command == "help" || command == "--help" || command == "-h") {
-        std::cout << kUsage;
+        std::cout << kUsage << kGcodeUsage;
         return EXIT_OK;
     }
     if (command == "functions") {
         list_functions();
         return EXIT_OK;
     }
+    if (command == "gcode")
+        return gcode_command(argc, argv);
     if (command != "run" && command != "demo")
         return usage_error("unknown command '" + command + "'");
 
