@@ -141,11 +141,13 @@ std::string duration_text(double ms)
 void report_check(const Program &p, const Settings &s, std::ostream &out)
 {
     size_t lines = 0, arcs = 0, circles = 0;
-    for (const Move &m : p.moves)
-        (m.op == Op::Line ? lines : m.op == Op::Arc ? arcs : m.op == Op::Circle ? circles : lines) +=
-            m.op == Op::Line || m.op == Op::Arc || m.op == Op::Circle;
-    out << p.name << ": " << p.lines << " lines, good: " << lines << " straight moves, " << arcs
-        << " arcs, " << circles << " full circles\n";
+    for (const Move &m : p.moves) {
+        lines += m.op == Op::Line;
+        arcs += m.op == Op::Arc;
+        circles += m.op == Op::Circle;
+    }
+    out << p.name << ": " << p.lines << " lines, no errors; the card gets " << lines
+        << " lines, " << arcs << " arcs, " << circles << " circles\n";
     const char *axes = "XYZ";
     out << "extent (mm from where the card starts):";
     for (int a = 0; a < 3; a++)
