@@ -42,7 +42,7 @@ private:
     RunEnd pump(const Move &m, uint32_t saved)
     {
         if (!saved)
-            return RunEnd::Done; // nothing to run
+            return RunEnd::Refused; // the program holds no empty move
         while (KORVA3_INTP_STOP()) {
             Progress p{&m, KORVA3_GET_CARD(card_)};
             if (!hooks_.poll)

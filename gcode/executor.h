@@ -32,12 +32,13 @@ struct Hooks {
     std::function<bool(int line)> pause;            // M0, the card idle: false stops
 };
 
-enum class RunEnd { Done, Stopped, Paused };
+enum class RunEnd { Done, Stopped, Paused, Refused };
 
 // Sets the card's ramps (KORVA3_SET_VAR) and runs the program's moves on card `card`
 // (initialised and registered by the caller). Returns Done when every move was sent
 // and the card came to rest, Stopped when poll asked to stop, Paused when M0's pause
-// answered false; `line` is then the program line where it ended.
+// answered false, Refused when the library would not take a move (a card it cannot
+// reach); `line` is then the program line where it ended.
 RunEnd run_program(const Program &program, const Settings &settings, uint32_t card,
                    const Hooks &hooks, int &line);
 

@@ -37,7 +37,8 @@ void take_motion(std::vector<Point> &path)
 }
 
 // A fresh virtual card (number 0), the program read and run on it to the end.
-Executed run(const std::string &text, const Settings &s = Settings{}, Hooks hooks = Hooks{})
+Executed run(const std::string &text, const Settings &s = Settings{}, Hooks hooks = Hooks{},
+             RunEnd expected = RunEnd::Done)
 {
     Executed e;
     std::vector<std::string> errors;
@@ -61,7 +62,7 @@ Executed run(const std::string &text, const Settings &s = Settings{}, Hooks hook
     if (!hooks.sleep)
         hooks.sleep = [](uint32_t ms) { KSIM_ADVANCE_MS(ms); };
     int line = 0;
-    EXPECT_EQ(run_program(e.program, s, 0, hooks, line), RunEnd::Done);
+    EXPECT_EQ(run_program(e.program, s, 0, hooks, line), expected);
     while (KORVA3_MSC(0) & (KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
                             KORVA3_ST_Z_MOVING))
         KSIM_ADVANCE_MS(1);
@@ -294,7 +295,7 @@ TEST(GcodeRun, CamProgramOfThousandsOfShortSegmentsDoesNotDrift)
     EXPECT_LE(e.ms, 1.1 * estimate);
 }
 
-TEST(GcodeRun, FeedOverrideWhileAPathRunsAndOutputsAndDwell)
+TEST(GcodeRun, FeedOverrideOutputsDwellAndPause)
 {
     // Half the speed from the first poll on: the slices already queued run at full speed.
     const char *text = "G1 X500 F6000\n";
@@ -323,4 +324,15 @@ TEST(GcodeRun, FeedOverrideWhileAPathRunsAndOutputsAndDwell)
     EXPECT_EQ(dwell_ms, 2500u);
     EXPECT_EQ(KSIM_OUTPUTS(0) & 0x7F, 0u);
     EXPECT_GE(e.ms, 2500u);
+
+    // M0: the card idle at the pause; an answer of false ends the run there.
+    hooks = Hooks{};
+    Pulses at_pause{};
+    hooks.pause = [&](int) {
+        at_pause = {KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
+        return false;
+    };
+    e = run("G1 X5 F600\nM0\nX10\n", Settings{}, hooks, RunEnd::Paused);
+    EXPECT_EQ(at_pause, (Pulses{5000, 0, 0}));
+    EXPECT_EQ(e.end, (Pulses{5000, 0, 0}));
 }

@@ -222,6 +222,9 @@ public:
             std::cerr << prog_.name << ":" << line << ": stopped at the time limit ("
                       << o_.limit_ms << " ms)\n";
             code = EXIT_JOB_FAILED;
+        } else if (end == RunEnd::Refused) {
+            std::cerr << prog_.name << ":" << line << ": the library refused the move\n";
+            code = EXIT_JOB_FAILED;
         } else if (end == RunEnd::Paused) {
             std::cerr << prog_.name << ":" << line << ": stopped at M0\n";
             code = EXIT_JOB_FAILED;
