@@ -141,6 +141,17 @@ TEST(GcodeRead, FeedBecomesPulsesOfPathPerSlice)
     }
 }
 
+TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
+{
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("t.ngc", "G0 X5 Y5\nG92 X0 Y0\nG2 X20 I10 F100\nG18 G3 X0 I-10\n",
+                             Settings{}, p, errors));
+    // Machine millimetres: from (5, 5) over (15, 15) to (25, 5), then back under Z -10.
+    EXPECT_EQ(p.extent.low, (Point{0, 0, -10}));
+    EXPECT_EQ(p.extent.high, (Point{25, 15, 0}));
+}
+
 TEST(GcodeSettings, ScaleOptionAndMachineFile)
 {
     Settings s;

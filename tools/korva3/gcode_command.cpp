@@ -29,7 +29,8 @@ const char *const kGcodeUsage =
     "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
     "  --csv FILE              write the executed path (t_ms, pulses, mm)\n"
-    "  --check                 only check: errors, extent, estimated time; nothing moves\n";
+    "  --check                 only check: errors, extent, estimated time; nothing moves\n"
+    "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n";
 
 namespace {
 
@@ -42,7 +43,7 @@ struct Options {
     std::string program, machine_file, scale, plot, csv;
     bool check = false;
     Output output = Output::Normal;
-    uint32_t limit_ms = 600000;
+    uint32_t limit_ms = 0; // 0: twice the estimate plus a minute, at least 10 minutes
     MachineSetup setup;
 };
 
@@ -357,6 +358,9 @@ int gcode_command(int argc, char **argv)
         return EXIT_OK;
     }
 
+    if (o.limit_ms == 0)
+        o.limit_ms = static_cast<uint32_t>(
+            std::fmin(UINT32_MAX / 2, std::fmax(600000, 2 * estimated_ms(program, settings) + 60000)));
     Recording rec;
     code = GcodeRun(o, settings, program).go(rec);
     if (!o.plot.empty()) {
