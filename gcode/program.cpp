@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "gcode/arc_fit.h"
@@ -298,15 +299,15 @@ private:
     }
 
     // The card's speed for `mm_per_min` along a path of `mm` that is `pulses` long on the
-    // card; a warning when the card cannot go that fast.
+    // card (before rounding); a warning, once per feed, when the card cannot go that fast.
     uint32_t speed(double mm_per_min, double mm, double pulses)
     {
         double per_slice = mm_per_min / 60000.0 * set_.slice_us / 1000.0 * (pulses / mm);
-        if (per_slice > kMostSpeed + 0.5)
+        if (per_slice > kMostSpeed + 0.5 && warned_.insert(mm_per_min).second)
             prog_.warnings.push_back(name_ + ":" + std::to_string(line_) + ": " +
                                      number_text(mm_per_min) + " mm/min is " +
                                      number_text(std::round(per_slice)) +
-                                     " pulses per slice; the card runs it at 2040");
+                                     " pulses per slice; the card runs it at 2040 (warned once)");
         return static_cast<uint32_t>(std::fmax(1, std::fmin(kMostSpeed, std::round(per_slice))));
     }
 
@@ -353,11 +354,13 @@ private:
     {
         extend(target);
         int64_t d[3];
-        double mm = 0, pulses = 0;
+        double mm = 0, ideal = 0, pulses = 0; // lengths: mm, unrounded pulses, pulses
         for (int a = 0; a < 3; a++) {
             d[a] = to[a] - st_.at[a];
             pulses += static_cast<double>(d[a]) * static_cast<double>(d[a]);
-            mm += (target[a] - st_.pos[a]) * (target[a] - st_.pos[a]);
+            double da = target[a] - st_.pos[a];
+            mm += da * da;
+            ideal += da * set_.scale[a] * da * set_.scale[a];
         }
         if (d[0] == 0 && d[1] == 0 && d[2] == 0)
             return true;
@@ -367,7 +370,7 @@ private:
         for (int a = 0; a < 3; a++)
             m.ideal_to[a] = target[a] * set_.scale[a];
         double feed = st_.motion == 0 ? set_.rapid : st_.feed * unit();
-        m.speed = speed(feed, std::sqrt(mm), pulses);
+        m.speed = speed(feed, std::sqrt(mm), std::sqrt(ideal));
         if (d[0] && d[1] && d[2])
             m.plane = 0;
         else if (!d[2])
@@ -558,6 +561,7 @@ private:
     State st_;
     int line_ = 0;
     bool ended_ = false;
+    std::set<double> warned_; // feeds, mm/min
 };
 
 } // namespace
