@@ -184,7 +184,7 @@ public:
             return EXIT_JOB_FAILED;
         }
         std::array<int32_t, 3> start{};
-        machine::position(0, start);
+        settled_position(start);
         rec.cards.resize(o_.setup.cards.size());
         for (size_t i = 0; i < rec.cards.size(); i++)
             rec.cards[i].index = static_cast<int>(i);
@@ -242,7 +242,7 @@ public:
         rec.end_ms = machine::clock_ms();
 
         std::array<int32_t, 3> at{};
-        machine::position(0, at);
+        settled_position(at);
         std::cout << "card 0: X " << at[0] << "  Y " << at[1] << "  Z " << at[2] << "  ("
                   << mm_text((at[0] - start[0]) / set_.scale[0]) << ", "
                   << mm_text((at[1] - start[1]) / set_.scale[1]) << ", "
@@ -260,6 +260,15 @@ public:
     }
 
 private:
+    // Card 0's position. A real card reports it in status frames every 20 ms, so the
+    // first read waits for a fresh one (the readers give 0 before the first frame).
+    static void settled_position(std::array<int32_t, 3> &xyz)
+    {
+        if (!machine::is_virtual())
+            machine::sleep_ms(60);
+        machine::position(0, xyz);
+    }
+
     void observe(Recording &rec)
     {
         for (CardActivity &a : machine::take_activity()) {
