@@ -8,13 +8,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 
 #include "gcode/arc_fit.h"
 #include "gcode/block.h"
+#include "gcode/modal.h"
 #include "gcode/profile.h"
 
 namespace korva3_gcode {
@@ -25,59 +24,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr uint32_t kMostSpeed = 2040; // the library's cap, pulses of path per slice
 constexpr double kMostPulses = 2147483647.0;
 
-enum Group { Motion, NonModal, Plane, Distance, FeedMode, Units, Cutter, Length, Coords,
-             Stop, Spindle, Coolant, kGroups };
-
-const char *const kGroupNames[kGroups] = {
-    "motion", "non-modal", "plane", "distance mode", "feed mode", "units",
-    "cutter compensation", "tool length", "coordinate system", "stop", "spindle", "coolant"};
-
-struct Code {
-    char letter;
-    int code10; // the number times ten: G92 is 920
-    Group group;
-};
-
-const Code kCodes[] = {
-    {'G', 0, Motion},     {'G', 10, Motion},    {'G', 20, Motion},    {'G', 30, Motion},
-    {'G', 800, Motion},   {'G', 40, NonModal},  {'G', 920, NonModal}, {'G', 170, Plane},
-    {'G', 180, Plane},    {'G', 190, Plane},    {'G', 900, Distance}, {'G', 910, Distance},
-    {'G', 940, FeedMode}, {'G', 200, Units},    {'G', 210, Units},    {'G', 400, Cutter},
-    {'G', 490, Length},   {'G', 540, Coords},   {'M', 0, Stop},       {'M', 20, Stop},
-    {'M', 300, Stop},     {'M', 30, Spindle},   {'M', 50, Spindle},   {'M', 70, Coolant},
-    {'M', 80, Coolant},   {'M', 90, Coolant},
-};
-
-// Why a known word is refused.
-const std::map<std::pair<char, int>, const char *> kRefused = {
-    {{'G', 410}, "cutter compensation"}, {{'G', 420}, "cutter compensation"},
-    {{'G', 430}, "tool length offsets"},  {{'G', 930}, "inverse time feed"},
-    {{'G', 950}, "feed per revolution"},  {{'G', 280}, "homing"},
-    {{'G', 300}, "homing"},               {{'G', 530}, "machine coordinates"},
-    {{'M', 40}, "reverse spindle"},
-    {{'M', 60}, "tool change"},           {{'M', 10}, "optional stop"},
-};
-
 const char *kAxes = "XYZ";
-
-std::string number_text(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-std::string word_text(char letter, int code10)
-{
-    return std::string(1, letter) + number_text(code10 / 10.0);
-}
-
-// One line's words, sorted.
-struct Line {
-    std::optional<int> codes[kGroups]; // code10 by group
-    bool coolant_on[2] = {false, false}; // M7, M8 (may stand together)
-    std::map<char, double> values;        // X Y Z I J K R P F S
-};
 
 struct State {
     int motion = -1;      // code10 of the motion mode, -1 none (G80)
@@ -106,9 +53,9 @@ public:
         std::string error;
         if (!read_block(text, block, error))
             return fail(error);
-        Line l;
-        if (!sort(block, l))
-            return;
+        LineWords l;
+        if (!sort_words(block, l, error))
+            return fail(error);
         carry_out(l);
     }
 
@@ -127,63 +74,11 @@ private:
         errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
     }
 
-    bool sort(const Block &block, Line &l)
-    {
-        for (const Word &w : block.words) {
-            if (w.letter != 'G' && w.letter != 'M') {
-                if (std::string("XYZIJKRPFS").find(w.letter) == std::string::npos) {
-                    fail(std::string("'") + w.letter + "' words are not supported" +
-                         (w.letter == 'T' ? " (tool changes)"
-                          : std::string("ABCUVW").find(w.letter) != std::string::npos
-                              ? " (the card has X, Y and Z)"
-                              : ""));
-                    return false;
-                }
-                if (l.values.count(w.letter)) {
-                    fail(std::string(1, w.letter) + " twice on one line");
-                    return false;
-                }
-                l.values[w.letter] = w.value;
-                continue;
-            }
-            double tenfold = w.value * 10;
-            int code10 = static_cast<int>(std::lround(tenfold));
-            const Code *code = nullptr;
-            for (const Code &c : kCodes)
-                if (c.letter == w.letter && c.code10 == code10 &&
-                    std::fabs(tenfold - code10) < 1e-6)
-                    code = &c;
-            if (!code) {
-                auto why = kRefused.find({w.letter, code10});
-                fail(std::string(1, w.letter) + number_text(w.value) + " is not supported" +
-                     (why != kRefused.end() ? std::string(" (") + why->second + ")" : ""));
-                return false;
-            }
-            std::optional<int> &slot = l.codes[code->group];
-            if (code->group == Coolant && code10 != 90) {
-                l.coolant_on[code10 == 80] = true;
-                if (slot && *slot == 90) {
-                    fail("M9 and " + word_text('M', code10) + " on one line");
-                    return false;
-                }
-                slot = code10;
-                continue;
-            }
-            if (slot) {
-                fail(word_text(w.letter, *slot) + " and " + word_text(w.letter, code10) +
-                     " on one line: both of the " + kGroupNames[code->group] + " group");
-                return false;
-            }
-            slot = code10;
-        }
-        return true;
-    }
-
     double unit() const { return st_.inches ? 25.4 : 1.0; }
 
-    bool has(const Line &l, char c) const { return l.values.count(c) != 0; }
+    bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
 
-    void carry_out(const Line &l)
+    void carry_out(const LineWords &l)
     {
         const auto &c = l.codes;
         // Feed (in the units in force after this line's G20/G21).
@@ -236,7 +131,7 @@ private:
             stop(*c[Stop]);
     }
 
-    void outputs(const Line &l)
+    void outputs(const LineWords &l)
     {
         const OutputTable &t = set_.outputs;
         uint32_t bits = st_.outputs;
@@ -311,7 +206,7 @@ private:
         return static_cast<uint32_t>(std::fmax(1, std::fmin(kMostSpeed, std::round(per_slice))));
     }
 
-    bool move(const Line &l)
+    bool move(const LineWords &l)
     {
         Point target = st_.pos; // machine mm
         for (int a = 0; a < 3; a++) {
@@ -399,7 +294,7 @@ private:
         return m;
     }
 
-    bool arc_move(const Line &l, const Point &target, const Pulses &to)
+    bool arc_move(const LineWords &l, const Point &target, const Pulses &to)
     {
         // The plane's axes as the library names them (u, v) and the axis across it.
         int iu, iv, in;
