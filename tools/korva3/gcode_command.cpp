@@ -24,8 +24,8 @@
 namespace korva3_tool {
 
 const char *const kGcodeUsage =
-    "       korva3 gcode FILE.ngc [options] run a G-code program on card 0\n"
-    "gcode options (and --plot, --quiet, --limit and the virtual card's):\n"
+    "usage: korva3 gcode FILE.ngc [options]  run a G-code program on card 0 (- reads stdin)\n"
+    "options: --plot, --quiet, --limit, --card, --slice-us, --queue as for run, and\n"
     "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
     "  --csv FILE              write the executed path (t_ms, pulses, mm)\n"
