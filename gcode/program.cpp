@@ -23,6 +23,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr uint32_t kMostSpeed = 2040; // the library's cap, pulses of path per slice
 constexpr double kMostPulses = 2147483647.0;
+constexpr double kMostRadius = 683565275.0; // a full turn must stay below 2^32 pulses
 
 const char *kAxes = "XYZ";
 
@@ -224,6 +225,11 @@ private:
                 return false;
             }
             to[a] = static_cast<int64_t>(p);
+            if (std::fabs(p - static_cast<double>(st_.at[a])) > kMostPulses) {
+                fail(std::string("a move of more than ") + number_text(kMostPulses) +
+                     " pulses on " + kAxes[a]);
+                return false;
+            }
         }
         if (st_.motion != 0 && st_.feed <= 0) {
             fail(word_text('G', st_.motion) + " with no feed rate (F)");
@@ -383,6 +389,11 @@ private:
         centre_p[iu] = c.u * k;
         centre_p[iv] = c.v * k;
         double radius_p = r0 * k;
+        if (radius_p > kMostRadius) {
+            fail("an arc of radius " + number_text(r0 / unit()) + ": more than " +
+                 number_text(kMostRadius) + " pulses");
+            return false;
+        }
         PlanePoint sp{static_cast<double>(st_.at[iu]), static_cast<double>(st_.at[iv])};
         PlanePoint ep{static_cast<double>(to[iu]), static_cast<double>(to[iv])};
         PlanePoint cp{c.u * k, c.v * k};

@@ -71,6 +71,8 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"F100\nG18 G2 X10 I5", "2: an arc in the XZ plane (G18) needs one scale for X and Z (they are 1000 and 400 pulses per mm)", unequal},
         {"G0 X3000000", "1: X goes to 3e+06 mm, beyond the card's reach (2.14748e+09 pulses)", {}},
         {"G4 P100000", "1: G4 P100000: at most a day (86400 s)", {}},
+        {"G0 X-2000000\nX2000000", "2: a move of more than 2.14748e+09 pulses on X", {}},
+        {"F1\nG2 X0.002 I700000", "2: an arc of radius 700000: more than 6.83565e+08 pulses", {}},
     };
     for (const auto &c : cases) {
         std::vector<std::string> errors = errors_of(c.text, c.settings);
