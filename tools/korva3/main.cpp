@@ -12,6 +12,7 @@
 
 #include "demo.h"
 #include "functions.h"
+#include "gcode_command.h"
 #include "job.h"
 #include "machine.h"
 #include "runner.h"
@@ -92,7 +93,7 @@ int main(int argc, char **argv)
         return usage_error("what to do?");
     std::string command = argv[1];
     if (command == "help" || command == "--help" || command == "-h") {
-        std::cout << kUsage;
+        std::cout << kUsage << kGcodeUsage;
         return EXIT_OK;
     }
     if (command == "--version" || command == "version") {
@@ -104,6 +105,8 @@ int main(int argc, char **argv)
         list_functions();
         return EXIT_OK;
     }
+    if (command == "gcode")
+        return gcode_command(argc, argv);
     if (command != "run" && command != "demo")
         return usage_error("unknown command '" + command + "'");
 

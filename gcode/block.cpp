@@ -1,0 +1,89 @@
+// block.cpp - reading a line of G-code into words.
+#include "gcode/block.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace korva3_gcode {
+
+namespace {
+
+// The line without comments and blanks, upper case. False on an unclosed comment.
+bool strip(const std::string &line, std::string &out, std::string &error)
+{
+    out.clear();
+    for (size_t i = 0; i < line.size(); i++) {
+        char c = line[i];
+        if (c == ';')
+            break;
+        if (c == '(') {
+            size_t close = line.find(')', i);
+            if (close == std::string::npos) {
+                error = "comment '(' not closed on its line";
+                return false;
+            }
+            i = close;
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\r')
+            continue;
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (out == "%")
+        out.clear();
+    return true;
+}
+
+// A number at text[i]: optional sign, digits with at most one decimal point.
+bool read_number(const std::string &text, size_t &i, double &value)
+{
+    size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        i++;
+    size_t digits = 0, points = 0;
+    while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) {
+        (text[i] == '.' ? points : digits)++;
+        i++;
+    }
+    if (digits == 0 || points > 1)
+        return false;
+    value = std::strtod(text.substr(start, i - start).c_str(), nullptr);
+    return true;
+}
+
+} // namespace
+
+bool read_block(const std::string &line, Block &block, std::string &error)
+{
+    block.words.clear();
+    std::string text;
+    if (!strip(line, text, error))
+        return false;
+    size_t i = 0;
+    while (i < text.size()) {
+        char letter = text[i];
+        if (letter < 'A' || letter > 'Z') {
+            error = std::string("'") + letter + "' starts no word" +
+                    (letter == '#' || letter == '[' ? " (parameters and expressions are not supported)"
+                                                    : "");
+            return false;
+        }
+        i++;
+        double value = 0;
+        if (!read_number(text, i, value)) {
+            error = std::string(1, letter) + " needs a number";
+            return false;
+        }
+        if (letter == 'N') {
+            if (!block.words.empty()) {
+                error = "N (line number) must come first on its line";
+                return false;
+            }
+            continue;
+        }
+        block.words.push_back({letter, value});
+    }
+    return true;
+}
+
+} // namespace korva3_gcode

@@ -1,0 +1,126 @@
+// machine_file.cpp - the machine file, read with toml11.
+#include <toml.hpp>
+
+#include "gcode/settings.h"
+
+namespace korva3_gcode {
+
+namespace {
+
+struct Reader {
+    const std::string &path;
+    std::string &error;
+
+    bool fail(const toml::value &v, const std::string &what)
+    {
+        error = path + ":" + std::to_string(v.location().line()) + ": " + what;
+        return false;
+    }
+
+    bool number(const toml::value &v, const std::string &key, double &out)
+    {
+        if (v.is_integer())
+            out = static_cast<double>(v.as_integer());
+        else if (v.is_floating())
+            out = v.as_floating();
+        else
+            return fail(v, key + " must be a number");
+        return true;
+    }
+
+    bool whole(const toml::value &v, const std::string &key, int64_t lo, int64_t hi, int64_t &out)
+    {
+        if (!v.is_integer() || v.as_integer() < lo || v.as_integer() > hi)
+            return fail(v, key + " must be a whole number " + std::to_string(lo) + ".." +
+                               std::to_string(hi));
+        out = v.as_integer();
+        return true;
+    }
+
+    bool scale(const toml::value &table, Settings &s)
+    {
+        for (const auto &[key, v] : table.as_table()) {
+            int axis = key == "x" ? 0 : key == "y" ? 1 : key == "z" ? 2 : -1;
+            if (axis < 0)
+                return fail(v, "scale: unknown axis '" + key + "' (x, y, z)");
+            if (!number(v, "scale." + key, s.scale[axis]))
+                return false;
+        }
+        return true;
+    }
+
+    bool outputs(const toml::value &table, Settings &s)
+    {
+        for (const auto &[key, v] : table.as_table()) {
+            int *slot = key == "spindle" ? &s.outputs.spindle
+                        : key == "mist"  ? &s.outputs.mist
+                        : key == "flood" ? &s.outputs.flood
+                                         : nullptr;
+            int64_t n;
+            if (!slot)
+                return fail(v, "outputs: unknown key '" + key + "' (spindle, mist, flood)");
+            if (!whole(v, "outputs." + key, -1, 6, n))
+                return false;
+            *slot = static_cast<int>(n);
+        }
+        return true;
+    }
+
+    bool top(const toml::value &root, Settings &s)
+    {
+        for (const auto &[key, v] : root.as_table()) {
+            int64_t n;
+            if (key == "scale" && v.is_table()) {
+                if (!scale(v, s))
+                    return false;
+            } else if (key == "outputs" && v.is_table()) {
+                if (!outputs(v, s))
+                    return false;
+            } else if (key == "slice_us") {
+                if (!whole(v, key, 1, 1000000, n))
+                    return false;
+                s.slice_us = static_cast<uint32_t>(n);
+            } else if (key == "accel" || key == "start_speed" || key == "card_var") {
+                int64_t hi = key == "accel" ? 250 : key == "start_speed" ? 500 : 254;
+                if (!whole(v, key, 1, hi, n))
+                    return false;
+                (key == "accel" ? s.accel : key == "start_speed" ? s.start_speed : s.card_var) =
+                    static_cast<uint32_t>(n);
+            } else if (key == "rapid") {
+                if (!number(v, key, s.rapid))
+                    return false;
+            } else if (key == "arc_tolerance") {
+                if (!number(v, key, s.arc_tolerance))
+                    return false;
+            } else {
+                return fail(v, "unknown key '" + key + "'");
+            }
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+bool read_machine_file(const std::string &path, Settings &settings, std::string &error)
+{
+    toml::value root;
+    try {
+        root = toml::parse(path);
+    } catch (const std::exception &e) {
+        error = e.what();
+        return false;
+    }
+    Settings s = settings;
+    Reader reader{path, error};
+    if (!reader.top(root, s))
+        return false;
+    if (!check_settings(s, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    settings = s;
+    return true;
+}
+
+} // namespace korva3_gcode

@@ -1,0 +1,107 @@
+// modal.cpp - sorting a line's words into their modal groups.
+#include "gcode/modal.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace korva3_gcode {
+
+namespace {
+
+const char *const kGroupNames[kGroups] = {
+    "motion", "non-modal", "plane", "distance mode", "feed mode", "units",
+    "cutter compensation", "tool length", "coordinate system", "stop", "spindle", "coolant"};
+
+struct Code {
+    char letter;
+    int code10; // the number times ten: G92 is 920
+    Group group;
+};
+
+const Code kCodes[] = {
+    {'G', 0, Motion},     {'G', 10, Motion},    {'G', 20, Motion},    {'G', 30, Motion},
+    {'G', 800, Motion},   {'G', 40, NonModal},  {'G', 920, NonModal}, {'G', 170, Plane},
+    {'G', 180, Plane},    {'G', 190, Plane},    {'G', 900, Distance}, {'G', 910, Distance},
+    {'G', 940, FeedMode}, {'G', 200, Units},    {'G', 210, Units},    {'G', 400, Cutter},
+    {'G', 490, Length},   {'G', 540, Coords},   {'M', 0, Stop},       {'M', 20, Stop},
+    {'M', 300, Stop},     {'M', 30, Spindle},   {'M', 50, Spindle},   {'M', 70, Coolant},
+    {'M', 80, Coolant},   {'M', 90, Coolant},
+};
+
+// Why a known word is refused.
+const std::map<std::pair<char, int>, const char *> kRefused = {
+    {{'G', 410}, "cutter compensation"}, {{'G', 420}, "cutter compensation"},
+    {{'G', 430}, "tool length offsets"},  {{'G', 930}, "inverse time feed"},
+    {{'G', 950}, "feed per revolution"},  {{'G', 280}, "homing"},
+    {{'G', 300}, "homing"},               {{'G', 530}, "machine coordinates"},
+    {{'M', 40}, "reverse spindle"},
+    {{'M', 60}, "tool change"},           {{'M', 10}, "optional stop"},
+};
+
+bool fail(std::string &error, const std::string &what)
+{
+    error = what;
+    return false;
+}
+
+} // namespace
+
+std::string number_text(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string word_text(char letter, int code10)
+{
+    return std::string(1, letter) + number_text(code10 / 10.0);
+}
+
+bool sort_words(const Block &block, LineWords &l, std::string &error)
+{
+    for (const Word &w : block.words) {
+        if (w.letter != 'G' && w.letter != 'M') {
+            if (std::string("XYZIJKRPFS").find(w.letter) == std::string::npos)
+                return fail(error, std::string("'") + w.letter + "' words are not supported" +
+                                       (w.letter == 'T' ? " (tool changes)"
+                                        : std::string("ABCUVW").find(w.letter) != std::string::npos
+                                            ? " (the card has X, Y and Z)"
+                                            : ""));
+            if (l.values.count(w.letter))
+                return fail(error, std::string(1, w.letter) + " twice on one line");
+            l.values[w.letter] = w.value;
+            continue;
+        }
+        double tenfold = w.value * 10;
+        int code10 = static_cast<int>(std::lround(tenfold));
+        const Code *code = nullptr;
+        for (const Code &c : kCodes)
+            if (c.letter == w.letter && c.code10 == code10 && std::fabs(tenfold - code10) < 1e-6)
+                code = &c;
+        if (!code) {
+            auto why = kRefused.find({w.letter, code10});
+            return fail(error, std::string(1, w.letter) + number_text(w.value) +
+                                   " is not supported" +
+                                   (why != kRefused.end() ? std::string(" (") + why->second + ")"
+                                                          : ""));
+        }
+        std::optional<int> &slot = l.codes[code->group];
+        if (code->group == Coolant && code10 != 90) { // M7 and M8 may stand together
+            l.coolant_on[code10 == 80] = true;
+            if (slot && *slot == 90)
+                return fail(error, "M9 and " + word_text('M', code10) + " on one line");
+            slot = code10;
+            continue;
+        }
+        if (slot)
+            return fail(error, word_text(w.letter, *slot) + " and " + word_text(w.letter, code10) +
+                                   " on one line: both of the " + kGroupNames[code->group] +
+                                   " group");
+        slot = code10;
+    }
+    return true;
+}
+
+} // namespace korva3_gcode

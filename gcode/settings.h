@@ -1,0 +1,63 @@
+// settings.h - the machine a G-code program runs on: the scale of each axis, the card's
+// slice period and ramps, the rapid speed, and which digital outputs the M words set.
+#ifndef KORVA3_GCODE_SETTINGS_H
+#define KORVA3_GCODE_SETTINGS_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace korva3_gcode {
+
+// Digital outputs of the card (0..6) the spindle and coolant words switch; -1: none.
+struct OutputTable {
+    int spindle = 0; // on with M3, off with M5
+    int mist = 1;    // on with M7, off with M9
+    int flood = 2;   // on with M8, off with M9
+};
+
+struct Settings {
+    std::array<double, 3> scale{{1000, 1000, 1000}}; // pulses per mm of X, Y, Z
+    uint32_t slice_us = 1000;     // the card's slice period, microseconds
+    double rapid = 6000;          // speed of G0 moves, mm/min
+    uint32_t accel = 10;          // ramp: pulses of path per slice, per slice (1..250)
+    uint32_t start_speed = 10;    // pulses of path per slice of short paths (1..500)
+    uint32_t card_var = 10;       // the card's own parameter, passed on (1..254)
+    double arc_tolerance = 0.005; // mm: an arc's radius at start and end may differ by
+                                  // this much (or by 0.1 % of it, whichever is more)
+    OutputTable outputs;
+};
+
+// Reads a machine file (TOML) over `settings`: keys it does not hold keep their values.
+//
+//   slice_us = 1000            # the card's slice period
+//   rapid = 6000               # mm/min
+//   accel = 10                 # SET_VAR ramps
+//   start_speed = 10
+//   card_var = 10
+//   arc_tolerance = 0.005      # mm
+//   [scale]                    # pulses per mm
+//   x = 1000
+//   y = 1000
+//   z = 400
+//   [outputs]                  # output bits 0..6, or -1 for none
+//   spindle = 0
+//   mist = 1
+//   flood = 2
+//
+// Returns false with a message ("FILE:LINE: ...") on a file that cannot be read, an
+// unknown key, or a value out of range.
+bool read_machine_file(const std::string &path, Settings &settings, std::string &error);
+
+// Applies "X=800,Y=800,Z=400" (any of the three, or one number for all) to the scale.
+// False with a message on anything else, or a scale not above 0.
+bool parse_scale(const std::string &text, Settings &settings, std::string &error);
+
+// False with a message when a value lies outside its range (scale above 0 and at most
+// 1e6, slice period 1..1000000 us, rapid above 0, ramps as the card takes them, outputs
+// -1..6).
+bool check_settings(const Settings &settings, std::string &error);
+
+} // namespace korva3_gcode
+
+#endif

@@ -1,0 +1,186 @@
+// read_test.cpp - reading G-code programs: every error with its line, nothing planned
+// from a bad program, the words CAM software writes, feeds as card speeds, settings.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "gcode/program.h"
+#include "gcode/settings.h"
+
+using namespace korva3_gcode;
+
+namespace {
+
+std::vector<std::string> errors_of(const std::string &text, Settings s = Settings{})
+{
+    Program p;
+    std::vector<std::string> errors;
+    bool ok = read_program("t.ngc", text, s, p, errors);
+    EXPECT_EQ(ok, errors.empty());
+    if (!ok) {
+        EXPECT_TRUE(p.moves.empty()) << "a bad program must plan no move";
+    }
+    return errors;
+}
+
+} // namespace
+
+TEST(GcodeRead, EveryErrorWithItsLine)
+{
+    Settings unequal;
+    unequal.scale = {1000, 1000, 400};
+    const struct {
+        const char *text;
+        std::string error; // the first error, without "t.ngc:"
+        Settings settings;
+    } cases[] = {
+        {"G1 X1 F100\nQ5", "2: 'Q' words are not supported", {}},
+        {"T1 M6", "1: 'T' words are not supported (tool changes)", {}},
+        {"G0 A5", "1: 'A' words are not supported (the card has X, Y and Z)", {}},
+        {"G41 D1", "1: G41 is not supported (cutter compensation)", {}},
+        {"G17.1", "1: G17.1 is not supported", {}},
+        {"M6", "1: M6 is not supported (tool change)", {}},
+        {"G0 G1 X1", "1: G0 and G1 on one line: both of the motion group", {}},
+        {"G20 G21", "1: G20 and G21 on one line: both of the units group", {}},
+        {"M3 M5", "1: M3 and M5 on one line: both of the spindle group", {}},
+        {"X1 X2", "1: X twice on one line", {}},
+        {"G1 X1", "1: G1 with no feed rate (F)", {}},
+        {"X1", "1: X, Y or Z with no motion mode in force (G0, G1, G2 or G3)", {}},
+        {"G0 X1\nG80\nX2", "3: X, Y or Z with no motion mode in force (G0, G1, G2 or G3)", {}},
+        {"(abc", "1: comment '(' not closed on its line", {}},
+        {"G", "1: G needs a number", {}},
+        {"X1.2.3", "1: X needs a number", {}},
+        {"#1=2", "1: '#' starts no word (parameters and expressions are not supported)", {}},
+        {"G0 N5 X1", "1: N (line number) must come first on its line", {}},
+        {"G92", "1: G92 needs X, Y or Z", {}},
+        {"G92 G0 X1", "1: G92 and G0 on one line", {}},
+        {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
+        {"G0 X1 P2", "1: P is used only by G4 (dwell)", {}},
+        {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
+        {"F-1", "1: F must not be negative", {}},
+        {"F100\nG2 X10 Z1 I5", "2: helical arc: Z moves in an arc of the XY plane (G17) (not supported)", {}},
+        {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
+        {"F100\nG2 X10", "2: G2 needs I and J, or R", {}},
+        {"F100\nG2 X10 I3", "2: the end point is not on the arc's circle: radius 3 at the start, 7 at the end", {}},
+        {"F100\nG2 X10 I5.1", "2: the end point is not on the arc's circle: radius 5.1 at the start, 4.9 at the end", {}},
+        {"F100\nG2 X10 R4.99", "2: R4.99 cannot reach the end point (10 away)", {}},
+        {"F100\nG2 X0 Y0 R5", "2: a full circle needs I, J or K, not R", {}},
+        {"F100\nG2 X10 R5 I5", "2: R and I, J or K on one arc", {}},
+        {"F100\nG2 I0 J0", "2: the arc's centre is its start point", {}},
+        {"F100\nG18 G2 X10 I5", "2: an arc in the XZ plane (G18) needs one scale for X and Z (they are 1000 and 400 pulses per mm)", unequal},
+        {"G0 X3000000", "1: X goes to 3e+06 mm, beyond the card's reach (2.14748e+09 pulses)", {}},
+        {"G4 P100000", "1: G4 P100000: at most a day (86400 s)", {}},
+        {"G0 X-2000000\nX2000000", "2: a move of more than 2.14748e+09 pulses on X", {}},
+        {"F1\nG2 X0.002 I700000", "2: an arc of radius 700000: more than 6.83565e+08 pulses", {}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> errors = errors_of(c.text, c.settings);
+        ASSERT_FALSE(errors.empty()) << c.text;
+        EXPECT_EQ(errors.front(), "t.ngc:" + c.error) << c.text;
+    }
+}
+
+TEST(GcodeRead, EveryBadLineIsReportedAndNothingAfterM2IsRead)
+{
+    std::vector<std::string> errors = errors_of("G1 X1\nG0 X2\nG41\nM2\nQ1 (after the end)");
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].substr(0, 8), "t.ngc:1:");
+    EXPECT_EQ(errors[1].substr(0, 8), "t.ngc:3:");
+}
+
+TEST(GcodeRead, CamHeaderCommentsLineNumbersAndCase)
+{
+    const char *text = "%\n"
+                       "(program 1001 - contour)\n"
+                       "( T1 D=3.175 flat end mill ) ; tool table comment\n"
+                       "N10 G90 G94 G17 G21 G40 G49 G80 G54\n"
+                       "n20 m3 s12000 (spindle)\n"
+                       "N30 g0 x 1 0 . 5 y-2.25\n"
+                       "N40 G1 Z-1. F300.\n"
+                       "N50 X12 ; modal G1\n"
+                       "N60 Y 0\n"
+                       "N70 m5\n"
+                       "N80 M30\n"
+                       "%\n";
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("cam.ngc", text, Settings{}, p, errors)) << errors.front();
+    EXPECT_EQ(p.end, (Pulses{12000, 0, -1000}));
+    ASSERT_EQ(p.moves.size(), 7u); // outputs, 4 lines, outputs, end
+    EXPECT_EQ(p.moves[0].op, Op::Outputs);
+    EXPECT_EQ(p.moves[0].outputs, 1u);
+    EXPECT_EQ(p.moves[1].line, 6);
+    EXPECT_EQ(p.moves[6].op, Op::End);
+}
+
+TEST(GcodeRead, FeedBecomesPulsesOfPathPerSlice)
+{
+    Settings s; // 1000 pulses per mm, 1 ms slices
+    Settings slow = s;
+    slow.slice_us = 10000;
+    const struct {
+        const char *text;
+        Settings settings;
+        uint32_t speed;
+    } cases[] = {
+        {"G1 X10 F600", s, 10},            // 10 mm/s = 10 pulses per ms
+        {"G1 X10 Y10 F600", s, 10},        // along the path, not per axis
+        {"G20 G1 X1 F10", s, 4},           // 254 mm/min = 4.23
+        {"G1 X10 F600", slow, 100},        // 10 ms slices
+        {"G0 X10", s, 100},                // rapid 6000 mm/min
+        {"G1 X10 F1", s, 1},               // never below 1
+        {"G1 X10 F600000", s, 2040},       // the card's cap (with a warning)
+        {"G2 X20 I10 F1200", s, 20},
+    };
+    for (const auto &c : cases) {
+        Program p;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(read_program("t.ngc", c.text, c.settings, p, errors)) << c.text;
+        ASSERT_FALSE(p.moves.empty());
+        EXPECT_EQ(p.moves[0].speed, c.speed) << c.text;
+        EXPECT_EQ(p.warnings.size(), c.speed == 2040 ? 1u : 0u) << c.text;
+    }
+}
+
+TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
+{
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("t.ngc", "G0 X5 Y5\nG92 X0 Y0\nG2 X20 I10 F100\nG18 G3 X0 I-10\n",
+                             Settings{}, p, errors));
+    // Machine millimetres: from (5, 5) over (15, 15) to (25, 5), then back under Z -10.
+    EXPECT_EQ(p.extent.low, (Point{0, 0, -10}));
+    EXPECT_EQ(p.extent.high, (Point{25, 15, 0}));
+}
+
+TEST(GcodeSettings, ScaleOptionAndMachineFile)
+{
+    Settings s;
+    std::string error;
+    ASSERT_TRUE(parse_scale("X=800,z=400", s, error));
+    EXPECT_EQ(s.scale, (std::array<double, 3>{800, 1000, 400}));
+    ASSERT_TRUE(parse_scale("250", s, error));
+    EXPECT_EQ(s.scale, (std::array<double, 3>{250, 250, 250}));
+    for (const char *bad : {"X=0", "Q=5", "X=1,Y", "X=-3", ""})
+        EXPECT_FALSE(parse_scale(bad, s, error)) << bad;
+
+    std::string path = ::testing::TempDir() + "machine.toml";
+    std::ofstream(path) << "slice_us = 2000\nrapid = 3000.5\n[scale]\nx = 80\ny = 80.5\n"
+                           "[outputs]\nflood = -1\n";
+    Settings m;
+    ASSERT_TRUE(read_machine_file(path, m, error)) << error;
+    EXPECT_EQ(m.slice_us, 2000u);
+    EXPECT_EQ(m.rapid, 3000.5);
+    EXPECT_EQ(m.scale, (std::array<double, 3>{80, 80.5, 1000}));
+    EXPECT_EQ(m.outputs.flood, -1);
+    EXPECT_EQ(m.outputs.spindle, 0);
+
+    std::ofstream(path) << "accel = 10\n\nspeed = 3\n";
+    EXPECT_FALSE(read_machine_file(path, m, error));
+    EXPECT_EQ(error, path + ":3: unknown key 'speed'");
+    std::ofstream(path) << "[outputs]\nspindle = 7\n";
+    EXPECT_FALSE(read_machine_file(path, m, error));
+    EXPECT_EQ(error, path + ":2: outputs.spindle must be a whole number -1..6");
+    std::remove(path.c_str());
+}
