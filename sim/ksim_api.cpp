@@ -5,13 +5,13 @@
 #include <string>
 
 #include "port/platform.h"
-#include "vm.h"
+#include "ksim_entry.h"
 
 using korva::sim::Controller;
 using korva::sim::Machine;
 using korva::sim::PciIdentity;
 using korva::sim::SimCard;
-using korva::sim::with_machine;
+using korva::sim::entry::with_machine;
 
 namespace {
 

@@ -2,12 +2,15 @@
 // period, queue, status period, switches, letting time pass, the executed path, faults.
 #include "korva3_sim.h"
 
-#include "vm.h"
+#include <chrono>
+#include <thread>
+
+#include "ksim_entry.h"
 
 using korva::sim::Machine;
 using korva::sim::SimCard;
 using korva::sim::TimingSettings;
-using korva::sim::with_machine;
+using korva::sim::entry::with_machine;
 
 namespace {
 
@@ -71,6 +74,11 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_HOME(int32_t index, uint32_t axi
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_ADVANCE_MS(uint32_t ms)
 {
+    // In wall-clock mode this is a real sleep (of ms / speed), with the machine free.
+    const double speed =
+        with_machine([](Machine& vm) { return vm.wall_clock() ? vm.clock_speed() : 0.0; });
+    if (speed > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms / speed));
     with_machine([&](Machine& vm) { vm.advance_ms(ms); });
 }
 
