@@ -14,6 +14,7 @@
 #include "machine.h"
 #include "runner.h"
 #include "svg_plot.h"
+#include "trace_command.h"
 
 using namespace korva3_tool;
 
@@ -24,6 +25,8 @@ const char *kUsage =
     "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
+    "       korva3 trace TRACE          summarise a virtual card's trace file\n"
+    "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
     "options:\n"
     "  --plot FILE.svg     draw the path the card executed and the speed profile\n"
     "  --quiet             print only the final positions (and errors)\n"
@@ -94,6 +97,8 @@ int main(int argc, char **argv)
         list_functions();
         return EXIT_OK;
     }
+    if (command == "trace" || command == "plot")
+        return trace_command(argc, argv);
     if (command != "run" && command != "demo")
         return usage_error("unknown command '" + command + "'");
 
