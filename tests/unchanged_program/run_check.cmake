@@ -2,7 +2,10 @@
 # card's library in place of korva32, with two_cards.toml at a clock speed, and checks
 # what it printed, the trace the machine wrote, and that it took about the card's time
 # divided by the speed (generous bounds).
-#   cmake -DPROGRAM=... -DDESCRIPTION=... -DSPEED=N -DWORKDIR=... [-DEMULATOR=...] -P run_check.cmake
+#   cmake -DPROGRAM=... -DDESCRIPTION=... -DSPEED=N -DWORKDIR=... [-DEMULATOR=...]
+#         [-DBESIDE=1] -P run_check.cmake
+# BESIDE: the description is korva32-machine.toml beside the library (the program's
+# folder), not named by KORVA32_MACHINE.
 foreach(v PROGRAM DESCRIPTION SPEED WORKDIR)
   if(NOT DEFINED ${v})
     message(FATAL_ERROR "run_check.cmake: ${v} not given")
@@ -13,12 +16,17 @@ endforeach()
 file(READ ${DESCRIPTION} text)
 string(REPLACE "speed = 1\n" "speed = ${SPEED}\n" text "${text}")
 string(REPLACE "old_app_trace.jsonl" "trace_speed_${SPEED}.jsonl" text "${text}")
-set(machine ${WORKDIR}/machine_speed_${SPEED}.toml)
+if(BESIDE)
+  set(machine ${WORKDIR}/korva32-machine.toml)
+  unset(ENV{KORVA32_MACHINE})
+else()
+  set(machine ${WORKDIR}/machine_speed_${SPEED}.toml)
+  set(ENV{KORVA32_MACHINE} ${machine})
+endif()
 set(trace ${WORKDIR}/trace_speed_${SPEED}.jsonl)
 file(WRITE ${machine} "${text}")
 file(REMOVE ${trace})
 
-set(ENV{KORVA32_MACHINE} ${machine})
 execute_process(COMMAND ${EMULATOR} ${PROGRAM} WORKING_DIRECTORY ${WORKDIR}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 message("${out}${err}")
