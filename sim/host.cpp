@@ -38,6 +38,19 @@ std::string library_folder()
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+void pin_library()
+{
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(&anchor), &module);
+#else
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
 std::string environment(const char* name)
 {
     const char* value = std::getenv(name);

@@ -14,6 +14,9 @@ std::string library_folder();
 // The variable's value; empty when unset.
 std::string environment(const char* name);
 
+// Keeps the library loaded until the process ends (a thread of it runs on).
+void pin_library();
+
 // One line of text for the user: standard error, and OutputDebugString on Windows.
 void report(const std::string& line);
 

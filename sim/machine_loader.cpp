@@ -72,6 +72,8 @@ bool find_description(const std::string& path, MachineDescription& desc, std::st
 
 } // namespace
 
+// Runs while the library is being loaded (on Windows inside DllMain): whatever starts
+// here must not wait for a thread of its own, nor load a library.
 void start_panel(const PanelSettings&)
 {
     // The panel is not part of this library yet: its settings are read and kept.

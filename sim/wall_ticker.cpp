@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "host.h"
 #include "vm.h"
 
 namespace korva::sim {
@@ -24,6 +25,7 @@ void run_ticker()
 
 void start_wall_ticker()
 {
+    host::pin_library(); // the thread's code must stay while it runs
     std::thread(run_ticker).detach();
 }
 
