@@ -38,7 +38,7 @@ static unsigned long now_ms(void)
 static void show(unsigned card)
 {
     KORVA3_GET_CARD(card); /* reports that waited while nobody polled this card */
-    sleep_ms(30);
+    sleep_ms(120);
     KORVA3_GET_CARD(card); /* a fresh one */
     printf("card %u: X %d, Y %d, Z %d, limits 0x%02X, inputs 0x%02X\n", card,
            (int)KORVA3_GET_XC(card), (int)KORVA3_GET_YC(card), (int)KORVA3_GET_ZC(card),
