@@ -32,12 +32,15 @@ protected:
     void SetUp() override { KSIM_RESET(); }
     void TearDown() override { KSIM_RESET(); } // virtual time and no trace for the next test
 
-    // Loads the description; the result and the error text.
+    // Loads the description (from a file of the test's own: CTest runs tests at once);
+    // the result and the error text.
     uint32_t load(const std::string &text, std::string &error)
     {
+        const std::string name =
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            ".machine_test.toml";
         char buffer[512] = "";
-        uint32_t ok = KSIM_LOAD_MACHINE(write_file("machine_test.toml", text).c_str(), buffer,
-                                        sizeof buffer);
+        uint32_t ok = KSIM_LOAD_MACHINE(write_file(name, text).c_str(), buffer, sizeof buffer);
         error = buffer;
         return ok;
     }
@@ -71,7 +74,10 @@ TEST_F(MachineDescriptionTest, BadDescriptionsNameTheLineAndGiveTheDefaultMachin
         SCOPED_TRACE(c.text);
         std::string error;
         EXPECT_EQ(load(c.text, error), 0u);
-        EXPECT_EQ(error.rfind("machine_test.toml:" + std::to_string(c.line) + ": ", 0), 0u)
+        EXPECT_EQ(error.rfind("BadDescriptionsNameTheLineAndGiveTheDefaultMachine.machine_test.toml:" +
+                                  std::to_string(c.line) + ": ",
+                              0),
+                  0u)
             << error;
         EXPECT_NE(error.find(c.what), std::string::npos) << error;
         // The default machine: one card at bus 0, device 1, ID switch 0.
