@@ -16,6 +16,8 @@ namespace {
 constexpr std::uint16_t kVendor = 0xE159, kDevice = 0x0002, kSubVendor = 0x0081,
                         kSubsys = 0x0004;
 
+PanelSettings panel_at_load;
+
 // True while the machine is the one built at load: the first KSIM_ call replaces it.
 std::atomic<bool> built_at_load{false};
 
@@ -79,6 +81,11 @@ void start_panel(const PanelSettings&)
     // The panel is not part of this library yet: its settings are read and kept.
 }
 
+const PanelSettings& described_panel()
+{
+    return panel_at_load;
+}
+
 void load_machine_at_start()
 {
     MachineDescription desc;
@@ -87,6 +94,7 @@ void load_machine_at_start()
         host::report("korva32sim: " + error + "; using the default machine");
     with_machine([&](Machine& vm) { build(vm, desc); });
     built_at_load = true;
+    panel_at_load = desc.panel;
     start_panel(desc.panel);
 }
 

@@ -32,6 +32,9 @@ void ksim_enter();
 // Where the panel starts (the one place the description's [panel] is acted on).
 void start_panel(const PanelSettings& panel);
 
+// The [panel] settings of the description read at load (enabled false without one).
+const PanelSettings& described_panel();
+
 } // namespace korva::sim
 
 #endif

@@ -1,6 +1,7 @@
 // trace_command.cpp - the tool's commands over trace files.
 #include "trace_command.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -45,6 +46,7 @@ int trace_command(int argc, char **argv)
     }
     std::cout << format_summary(summary);
     if (command == "plot") {
+        recording.job = std::filesystem::path(trace_path).filename().string(); // the title
         std::ofstream out(plot_path, std::ios::binary);
         out << svg_plot(recording);
         out.close();
