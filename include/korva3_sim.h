@@ -57,6 +57,28 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_MS(void);
 /* Sets the virtual clock (milliseconds), e.g. just below 2^32 to test its wrap. */
 KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms);
 
+/* ---- The described machine -----------------------------------------------------------
+ * When the library loads it builds the machine of a description file (the file named by
+ * the environment variable KORVA32_MACHINE, else korva32-machine.toml beside the
+ * library; README: "Run your own program on the virtual card"), or the default machine:
+ * one card at PCI bus 0, device 1, ID switch 0, Windows XP, in wall-clock time. A
+ * program that calls a KSIM_ function sets the machine up itself: its first KSIM_ call
+ * puts back the empty machine in virtual time (as KSIM_RESET), whatever was described. */
+
+/* Builds the machine of the description at `path` (NULL: found as at load) as if the
+ * library had just been loaded with it, its clock mode and trace included. Result: 1, or
+ * 0 for a bad file ("FILE:LINE: what is wrong" in error[size], which may be NULL), when
+ * the default machine is built instead. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_LOAD_MACHINE(const char *path, char *error, uint32_t size);
+
+/* The clock: KSIM_CLOCK_VIRTUAL (time runs with the host's port accesses and clock
+ * readings, and on to the card's next event while the host spins) or KSIM_CLOCK_WALL
+ * (the machine's clock, and the millisecond clock the library reads, follow the host's
+ * steady clock times speed_milli / 1000; 0 = 1000, real time). In wall time the cards
+ * move while the program sleeps, and KSIM_ADVANCE_MS sleeps. */
+enum { KSIM_CLOCK_VIRTUAL = 0, KSIM_CLOCK_WALL = 1 };
+KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK(uint32_t mode, uint32_t speed_milli);
+
 /* Logging of port accesses, mailbox bytes and frames on (1, the default) or off (0).
  * Long jobs and benchmarks turn it off; the card models work the same either way. */
 KORVA3_API void KORVA3_CALL KSIM_SET_LOGGING(uint32_t on);

@@ -4,7 +4,7 @@
 # missing: through apt-get, as root or with sudo. When all are there it does nothing.
 set -euo pipefail
 
-demo_packages=(cmake ninja-build g++ libtoml11-dev) # toml11: G-code machine files
+demo_packages=(cmake ninja-build g++ libtoml11-dev nlohmann-json3-dev) # machine files
 # Every test: the build, GoogleTest and Google Benchmark, the packages and their checks
 # (dpkg-shlibdeps, pkg-config), and the Windows builds proved under Wine (32-bit Wine
 # needs the i386 architecture) with clang, lld and llvm for the MSVC import libraries

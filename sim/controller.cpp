@@ -144,11 +144,15 @@ void Controller::write_data(std::uint8_t byte)
         break;
     case FrameDecoder::Verdict::Bad:
         ++bad_commands_;
+        if (observer_)
+            observer_->on_command(now_us_, nullptr);
         break;
     case FrameDecoder::Verdict::Good:
         if (logging_)
             frame_log_.push(decoder_.frame());
         ++commands_;
+        if (observer_)
+            observer_->on_command(now_us_, &decoder_.frame());
         execute(decoder_.frame());
         break;
     }
@@ -167,6 +171,8 @@ std::uint8_t Controller::read_data()
 
 void Controller::write_dio(std::uint8_t value)
 {
+    if (observer_ && value != dio_out_)
+        observer_->on_outputs(now_us_, value);
     dio_out_ = value;
     bool high = (value & DIO_RESET) != 0;
     if (high && !reset_line_high_) {
@@ -183,6 +189,8 @@ void Controller::write_dio(std::uint8_t value)
 void Controller::hardware_reset()
 {
     ++resets_;
+    if (observer_)
+        observer_->on_reset(now_us_);
     stop_motion();
     decoder_.reset();
     // Positions, settings and bytes waiting for the host survive.
@@ -342,6 +350,13 @@ void Controller::execute(const Frame& f)
 }
 
 // ---- Test bench ------------------------------------------------------------------------------
+
+void Controller::set_inputs(std::uint8_t value)
+{
+    if (observer_ && value != inputs_)
+        observer_->on_inputs(now_us_, value);
+    inputs_ = value;
+}
 
 void Controller::hold(std::uint32_t n)
 {

@@ -16,6 +16,7 @@
 #include "axis_motion.h"
 #include "bounded_log.h"
 #include "controller_view.h"
+#include "controller_observer.h"
 #include "frame_decoder.h"
 
 namespace korva::sim {
@@ -87,7 +88,9 @@ public:
     void set_link(bool answers) { link_answers_ = answers; }
     void hold(std::uint32_t n);
     void offer(const std::uint8_t* bytes, std::uint32_t n);
-    void set_inputs(std::uint8_t value) { inputs_ = value; }
+    void set_inputs(std::uint8_t value);
+    // Who hears of every event (null: nobody); not owned.
+    void set_observer(ControllerObserver* observer) { observer_ = observer; }
     void force_status(std::uint8_t mask, std::uint8_t value);
     void script_status(const std::uint8_t* values, std::uint32_t n);
     void set_timing(const TimingSettings& timing);
@@ -169,6 +172,7 @@ private:
 
     std::uint64_t now_us_ = 0;
     bool logging_ = true;
+    ControllerObserver* observer_ = nullptr;
     TimingSettings timing_;
     std::deque<std::array<std::int32_t, 3>> slices_; // slices waiting to run
     bool slice_running_ = false;

@@ -269,6 +269,8 @@ bool Controller::move_axis(std::size_t i, std::int32_t pulses)
         }
     }
     a.position = static_cast<std::int32_t>(a.position + (to - at));
+    if (!free && observer_)
+        observer_->on_limit(now_us_, i, a.position);
     return free;
 }
 
@@ -294,6 +296,8 @@ void Controller::record_motion()
 {
     motion_log_.push(MotionRecord{static_cast<std::int32_t>(now_us_ / 1000), axes_[0].position,
                                   axes_[1].position, axes_[2].position});
+    if (observer_)
+        observer_->on_motion(now_us_, axes_[0].position, axes_[1].position, axes_[2].position);
 }
 
 // ---- Status reports ----------------------------------------------------------------------------
@@ -333,6 +337,8 @@ void Controller::emit_status()
         stall_pending_ = false;
         length = stall_bytes_;
     }
+    if (observer_)
+        observer_->on_status(now_us_, frame, length);
     outbound_.push_back(0x55);
     outbound_.push_back(0xAA);
     outbound_.insert(outbound_.end(), frame, frame + length);

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "port/platform.h"
-#include "vm.h"
+#include "ksim_entry.h"
 
 using korva::sim::Controller;
 using korva::sim::Machine;
 using korva::sim::PciIdentity;
 using korva::sim::SimCard;
-using korva::sim::with_machine;
+using korva::sim::entry::with_machine;
 
 namespace {
 
@@ -95,7 +95,10 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_DEVICE_PATH(int32_t index, const
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_MS(void)
 {
-    return with_machine([](Machine& vm) { return vm.clock_ms(); });
+    return with_machine([](Machine& vm) {
+        vm.catch_up_with_wall(); // wall time: the clock is the host's
+        return vm.clock_ms();
+    });
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms)

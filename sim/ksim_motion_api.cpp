@@ -2,13 +2,17 @@
 // period, queue, status period, switches, letting time pass, the executed path, faults.
 #include "korva3_sim.h"
 
+#include <chrono>
+#include <thread>
+
+#include "ksim_entry.h"
 #include "panel/panel.h"
 #include "vm.h"
 
 using korva::sim::Machine;
 using korva::sim::SimCard;
 using korva::sim::TimingSettings;
-using korva::sim::with_machine;
+using korva::sim::entry::with_machine;
 
 namespace {
 
@@ -72,7 +76,16 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_HOME(int32_t index, uint32_t axi
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_ADVANCE_MS(uint32_t ms)
 {
-    korva::sim::panel::advance_ms(ms); // in paced steps while a pace is set
+    // In wall-clock mode this is a real sleep (of ms / speed), with the machine free;
+    // otherwise the machine advances at once, or in paced steps while the panel sets a pace.
+    const double speed =
+        with_machine([](Machine& vm) { return vm.wall_clock() ? vm.clock_speed() : 0.0; });
+    if (speed > 0) {
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms / speed));
+        with_machine([&](Machine& vm) { vm.advance_ms(ms); });
+        return;
+    }
+    korva::sim::panel::advance_ms(ms);
 }
 
 extern "C" KORVA3_API int32_t KORVA3_CALL KSIM_POSITION(int32_t index, uint32_t axis)

@@ -2,6 +2,7 @@
 #include "vm.h"
 
 #include "port/card_regs.h"
+#include "wall_ticker.h"
 
 namespace korva::sim {
 
@@ -18,9 +19,13 @@ Machine& machine_unlocked()
     return *vm;
 }
 
-void Machine::reset()
+void Machine::reset(const char* why)
 {
+    cards_.clear(); // before the trace: the controllers point at its sinks
+    trace_.close(now_us_, why);
     now_us_ = 0;
+    wall_ = false;
+    speed_ = 1.0;
     clock_offset_ms_ = 0;
     default_timing_ = TimingSettings{};
     logging_ = true;
@@ -51,6 +56,39 @@ void Machine::set_clock_ms(std::uint32_t ms)
     clock_offset_ms_ = ms - static_cast<std::uint32_t>(now_us_ / 1000);
 }
 
+void Machine::set_wall_clock(bool wall, double speed)
+{
+    if (wall_)
+        follow_wall();
+    wall_ = wall;
+    speed_ = speed > 0 ? speed : 1.0;
+    wall_origin_ = std::chrono::steady_clock::now();
+    wall_origin_us_ = now_us_;
+}
+
+void Machine::follow_wall()
+{
+    const std::chrono::duration<double, std::micro> host = std::chrono::steady_clock::now() - wall_origin_;
+    const auto target = wall_origin_us_ + static_cast<std::uint64_t>(host.count() * speed_);
+    now_us_ = std::max(now_us_, target);
+    if (!ticker_running_) {
+        ticker_running_ = true;
+        start_wall_ticker();
+    }
+}
+
+bool Machine::catch_up_with_wall()
+{
+    if (!wall_) {
+        ticker_running_ = false;
+        return false;
+    }
+    follow_wall();
+    for (SimCard& c : cards_)
+        c.controller.advance_to(now_us_);
+    return true;
+}
+
 // ---- Cards ----------------------------------------------------------------------------------
 
 std::int32_t Machine::add_card(const PciIdentity& pci, std::uint8_t id_switch)
@@ -68,6 +106,7 @@ std::int32_t Machine::add_card(const PciIdentity& pci, std::uint8_t id_switch)
     card.device_path = OsStandin::default_interface_path(index, pci);
     card.controller.set_logging(logging_);
     card.controller.advance_to(now_us_);
+    trace_.watch(card.controller, index);
     return static_cast<std::int32_t>(index);
 }
 
@@ -133,7 +172,7 @@ Controller* Machine::controller_at(std::uint16_t port, std::uint32_t* offset)
 
 std::uint8_t Machine::in8(std::uint16_t port)
 {
-    const std::uint32_t run_before = spin_reads_;
+    const std::uint32_t run_before = wall_ ? 0 : spin_reads_; // wall time: no jumps
     tick(kPortAccessUs);
     std::uint8_t value = 0xFF;
     std::uint32_t offset = 0;

@@ -7,6 +7,7 @@
 #ifndef KORVA_SIM_VM_H
 #define KORVA_SIM_VM_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "card.h"
 #include "os_standin.h"
 #include "pci_bus.h"
+#include "trace.h"
 
 namespace korva::sim {
 
@@ -30,8 +32,9 @@ class Machine {
 public:
     Machine() { reset(); }
 
-    // Empty machine: no cards, logs empty, clock 0, default OS, logging on.
-    void reset();
+    // Empty machine: no cards, logs empty, clock 0 in virtual mode, default OS, logging
+    // on, no trace (an open trace ends with a line saying `why`).
+    void reset(const char* why = "KSIM_RESET");
 
     // ---- Clock ------------------------------------------------------------------------
     // What the host's millisecond clock reads now; the reading itself takes time.
@@ -39,6 +42,14 @@ public:
     // The same, seen from outside: no time passes.
     std::uint32_t clock_ms() const;
     void set_clock_ms(std::uint32_t ms);
+    // Virtual time (the default: it runs with the host's accesses) or wall time: the
+    // machine's clock follows the host's steady clock times `speed`, from now on.
+    void set_wall_clock(bool wall, double speed);
+    bool wall_clock() const { return wall_; }
+    double clock_speed() const { return speed_; }
+    // Wall mode: brings the clock and every controller up to the host's time. False
+    // (and the ticker is told to stop) in virtual mode.
+    bool catch_up_with_wall();
 
     // ---- Port space ----------------------------------------------------------------------
     std::uint8_t in8(std::uint16_t port);
@@ -67,6 +78,8 @@ public:
                                   std::uint8_t* widths, std::uint32_t max);
 
     OsStandin& os() { return os_; }
+    Trace& trace() { return trace_; }
+    std::uint64_t now_us() const { return now_us_; }
 
     // ---- Watcher ------------------------------------------------------------------------
     // Called on every step of the machine (port access, clock reading, time let pass),
@@ -85,13 +98,18 @@ private:
     };
 
     // Every access and clock reading takes time and ends a run of status reads.
+    // In wall mode the host's own time is what passes.
     void tick(std::uint64_t us)
     {
-        now_us_ += us;
+        if (wall_)
+            follow_wall();
+        else
+            now_us_ += us;
         spin_reads_ = 0;
         if (watcher_)
             watcher_(*this);
     }
+    void follow_wall();
     Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
     void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
     void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
@@ -108,6 +126,12 @@ private:
     std::uint32_t spin_reads_ = 0;  // how often in a row, with nothing else between
     bool logging_ = true;
     StepWatcher watcher_ = nullptr;
+    bool wall_ = false;
+    double speed_ = 1.0;                                   // machine time per host time
+    std::chrono::steady_clock::time_point wall_origin_;    // host time at...
+    std::uint64_t wall_origin_us_ = 0;                     // ...this machine time
+    bool ticker_running_ = false;
+    Trace trace_;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;
     OsStandin os_;

@@ -17,6 +17,7 @@
 #include "machine.h"
 #include "runner.h"
 #include "svg_plot.h"
+#include "trace_command.h"
 
 using namespace korva3_tool;
 
@@ -27,6 +28,8 @@ const char *kUsage =
     "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
+    "       korva3 trace TRACE          summarise a virtual card's trace file\n"
+    "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
     "       korva3 --version            show the version\n"
     "options:\n"
     "  --plot FILE.svg     draw the path the card executed and the speed profile\n"
@@ -105,6 +108,8 @@ int main(int argc, char **argv)
         list_functions();
         return EXIT_OK;
     }
+    if (command == "trace" || command == "plot")
+        return trace_command(argc, argv);
     if (command == "gcode")
         return gcode_command(argc, argv);
     if (command != "run" && command != "demo")

@@ -13,6 +13,7 @@
 #include "interp/step_request.h"
 #include "korva3_sim.h"
 #include "link/command_frame.h"
+#include "machine_loader.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ const F64View F64_VIEWS[] = {
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_VALUE(const char *name, uint32_t index)
 {
+    korva::sim::ksim_enter();
     if (name)
         for (const U32View &v : U32_VIEWS)
             if (strcmp(v.name, name) == 0)
@@ -91,6 +93,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_VALUE(const char *name, uint
 
 extern "C" KORVA3_API double KORVA3_CALL KSIM_LIB_DOUBLE(const char *name)
 {
+    korva::sim::ksim_enter();
     if (name)
         for (const F64View &v : F64_VIEWS)
             if (strcmp(v.name, name) == 0)
@@ -100,6 +103,7 @@ extern "C" KORVA3_API double KORVA3_CALL KSIM_LIB_DOUBLE(const char *name)
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_PCI_ENTRY(uint32_t index, uint32_t *out)
 {
+    korva::sim::ksim_enter();
     uint32_t e[8];
     uint32_t r = GET_PCI_CARD(index, &e[0], &e[1], &e[2], &e[3], &e[4], &e[5], &e[6], &e[7]);
     if (r == PCI_OK && out)

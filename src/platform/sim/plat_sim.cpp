@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "panel/panel.h"
+#include "machine_loader.h"
 #include "vm.h"
 
 using korva::sim::Machine;
@@ -101,8 +102,9 @@ void plat_message_box(const char* text, const char* caption)
 // ---- Load ------------------------------------------------------------------------------------
 
 // Runs when the shared library is loaded, like the process-attach notice on Windows:
-// the library records the version of the OS stand-in.
+// the described machine is built, then the library records the version of its OS.
 __attribute__((constructor)) static void korva_sim_process_attach(void)
 {
+    korva::sim::load_machine_at_start();
     CORE_PROCESS_ATTACH();
 }

@@ -1,0 +1,69 @@
+// host.cpp - library folder, environment and reports, for Windows and POSIX systems.
+#include "host.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace korva::sim::host {
+
+namespace {
+void anchor() {} // an address inside this library
+} // namespace
+
+std::string library_folder()
+{
+    std::string path;
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    char buffer[MAX_PATH];
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&anchor), &module)) {
+        DWORD n = GetModuleFileNameA(module, buffer, sizeof buffer);
+        if (n > 0 && n < sizeof buffer)
+            path.assign(buffer, n);
+    }
+#else
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname != nullptr)
+        path = info.dli_fname;
+#endif
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void pin_library()
+{
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(&anchor), &module);
+#else
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+void report(const std::string& line)
+{
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+#ifdef _WIN32
+    OutputDebugStringA((line + "\n").c_str());
+#endif
+}
+
+} // namespace korva::sim::host

@@ -1,0 +1,25 @@
+// host.h - the few things the virtual machine asks of the real system it runs on: the
+// folder its library was loaded from, an environment variable, and where to report a
+// problem nobody called for (standard error, and the debugger's output on Windows).
+#ifndef KORVA_SIM_HOST_H
+#define KORVA_SIM_HOST_H
+
+#include <string>
+
+namespace korva::sim::host {
+
+// The folder of the loaded library file, with a trailing separator ("" if unknown).
+std::string library_folder();
+
+// The variable's value; empty when unset.
+std::string environment(const char* name);
+
+// Keeps the library loaded until the process ends (a thread of it runs on).
+void pin_library();
+
+// One line of text for the user: standard error, and OutputDebugString on Windows.
+void report(const std::string& line);
+
+} // namespace korva::sim::host
+
+#endif

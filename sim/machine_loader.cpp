@@ -1,0 +1,127 @@
+// machine_loader.cpp - finding, reading and building the described machine, and giving
+// it up at a program's first KSIM_ call.
+#include "machine_loader.h"
+
+#include "panel/panel.h"
+
+#include <atomic>
+
+#include "host.h"
+#include "port/platform.h"
+#include "vm.h"
+
+namespace korva::sim {
+
+namespace {
+
+// PCI identity of the supported card.
+constexpr std::uint16_t kVendor = 0xE159, kDevice = 0x0002, kSubVendor = 0x0081,
+                        kSubsys = 0x0004;
+
+PanelSettings panel_at_load;
+
+// True while the machine is the one built at load: the first KSIM_ call replaces it.
+std::atomic<bool> built_at_load{false};
+
+// Builds the machine (the caller holds the machine's mutex). Problems with the trace
+// file are reported, not fatal.
+void build(Machine& vm, const MachineDescription& d)
+{
+    vm.reset("machine described again");
+    vm.os().set_version(d.os_platform, d.os_major, d.os_minor);
+    vm.os().set_driver_present(d.driver_present);
+    vm.set_timing(-1, d.timing);
+    if (!d.trace_path.empty() && !vm.trace().open(d.trace_path, d))
+        host::report("korva32sim: cannot write the trace file " + d.trace_path);
+    PciIdentity pci;
+    pci.vendor_id = kVendor, pci.device_id = kDevice;
+    pci.subsys_vendor = kSubVendor, pci.subsys_id = kSubsys;
+    for (const CardDescription& c : d.cards) {
+        pci.bus = c.bus, pci.device = c.device;
+        SimCard* card = vm.card(vm.add_card(pci, static_cast<std::uint8_t>(c.id_switch)));
+        if (card == nullptr)
+            continue; // the description's checks make this impossible
+        card->controller.set_inputs(static_cast<std::uint8_t>(c.inputs));
+        for (std::uint32_t axis = 1; axis <= 3; ++axis) {
+            const AxisSwitches& s = c.axes[axis - 1];
+            card->controller.set_limits(axis, s.limit_low, s.limit_high);
+            card->controller.set_home(axis, s.home);
+        }
+    }
+    vm.set_wall_clock(d.clock == ClockMode::Wall, d.speed);
+}
+
+// The description to build: from `path`, else the variable, else the file beside the
+// library, else the default. False with `error` for a bad file (desc: the default).
+bool find_description(const std::string& path, MachineDescription& desc, std::string& error)
+{
+    std::string file = path;
+    if (file.empty())
+        file = host::environment(kMachineVariable);
+    if (file.empty()) {
+        const std::string beside = host::library_folder() + kMachineFileName;
+        if (std::FILE* f = std::fopen(beside.c_str(), "rb")) {
+            std::fclose(f);
+            file = beside;
+        }
+    }
+    desc = MachineDescription{};
+    if (file.empty())
+        return true;
+    if (read_machine_description(file, desc, error))
+        return true;
+    desc = MachineDescription{};
+    return false;
+}
+
+} // namespace
+
+// Runs while the library is being loaded (on Windows inside DllMain): whatever starts
+// here must not wait for a thread of its own, nor load a library.
+void start_panel(const PanelSettings& panel)
+{
+    // Binds the loopback port and starts the server's thread, without waiting for it;
+    // prints the address (or why there is none) on standard error.
+    if (panel.enabled)
+        panel::start(panel.port, /*announce=*/true);
+}
+
+const PanelSettings& described_panel()
+{
+    return panel_at_load;
+}
+
+void load_machine_at_start()
+{
+    MachineDescription desc;
+    std::string error;
+    if (!find_description("", desc, error))
+        host::report("korva32sim: " + error + "; using the default machine");
+    with_machine([&](Machine& vm) { build(vm, desc); });
+    built_at_load = true;
+    panel_at_load = desc.panel;
+    start_panel(desc.panel);
+}
+
+bool load_machine(const char* path, std::string& error)
+{
+    MachineDescription desc;
+    const bool ok = find_description(path ? path : "", desc, error);
+    if (!ok)
+        host::report("korva32sim: " + error + "; using the default machine");
+    with_machine([&](Machine& vm) { build(vm, desc); });
+    CORE_LOAD_STATE();
+    CORE_PROCESS_ATTACH();
+    return ok;
+}
+
+void ksim_enter()
+{
+    if (!built_at_load.exchange(false))
+        return;
+    with_machine([](Machine& vm) { vm.reset("the program sets the machine up (KSIM_ call)"); });
+    CORE_LOAD_STATE();
+    CORE_PROCESS_ATTACH();
+}
+
+} // namespace korva::sim
