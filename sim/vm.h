@@ -79,6 +79,7 @@ public:
 
     OsStandin& os() { return os_; }
     Trace& trace() { return trace_; }
+    // The machine's time in microseconds since it was reset.
     std::uint64_t now_us() const { return now_us_; }
 
     // ---- Watcher ------------------------------------------------------------------------
@@ -87,8 +88,6 @@ public:
     // (the default) costs one test per step. KSIM_RESET keeps it.
     using StepWatcher = void (*)(Machine&);
     void set_step_watcher(StepWatcher watcher) { watcher_ = watcher; }
-    // Virtual time in microseconds since the machine was reset.
-    std::uint64_t now_us() const { return now_us_; }
 
 private:
     struct PortAccess {

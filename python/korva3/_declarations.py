@@ -125,6 +125,12 @@ KSIM_FUNCTIONS: Dict[str, Declaration] = {
     "KSIM_LIB_VALUE": (u32, [c_char_p, u32]),
     "KSIM_LIB_DOUBLE": (c_double, [c_char_p]),
     "KSIM_LIB_PCI_ENTRY": (u32, [u32, _u32p]),
+    "KSIM_LOAD_MACHINE": (u32, [c_char_p, c_char_p, u32]),
+    "KSIM_SET_CLOCK": (None, [u32, u32]),
+    "KSIM_PANEL_START": (i32, [u32]),
+    "KSIM_PANEL_URL": (u32, [c_char_p, u32]),
+    "KSIM_PANEL_STOP": (None, []),
+    "KSIM_SET_PACE": (None, [u32]),
 }
 
 
