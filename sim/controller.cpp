@@ -137,7 +137,8 @@ void Controller::write_data(std::uint8_t byte)
         byte_log_.push(byte);
     ++bytes_written_;
     // Marks on bytes already gone by can never be seen again.
-    hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
+    if (!hold_marks_.empty())
+        hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
 
     switch (decoder_.feed(byte)) {
     case FrameDecoder::Verdict::Pending:
@@ -146,7 +147,9 @@ void Controller::write_data(std::uint8_t byte)
         ++bad_commands_;
         break;
     case FrameDecoder::Verdict::Good:
-        if (logging_)
+        if (sinks_.frames != nullptr)
+            sinks_.frames(sinks_.user, index_, decoder_.frame().data());
+        else if (logging_)
             frame_log_.push(decoder_.frame());
         ++commands_;
         execute(decoder_.frame());
@@ -168,6 +171,7 @@ std::uint8_t Controller::read_data()
 void Controller::write_dio(std::uint8_t value)
 {
     dio_out_ = value;
+    events_not_before_us_ = 0;
     bool high = (value & DIO_RESET) != 0;
     if (high && !reset_line_high_) {
         reset_line_since_us_ = now_us_;
@@ -190,6 +194,7 @@ void Controller::hardware_reset()
 
 void Controller::stop_motion()
 {
+    events_not_before_us_ = 0;
     slices_.clear();
     slice_running_ = false;
     slice_moving_ = 0;
@@ -218,12 +223,14 @@ void Controller::execute(const Frame& f)
         ++system_resets_;
     previous_cmd_ = cmd;
     last_cmd_code_ = cmd;
+    events_not_before_us_ = 0; // a command may start or end timed work
 
     switch (cmd) {
     case kCmdLinkTest:
         if (link_answers_ && !silent_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
             p(3) == kLinkTestReply[2])
-            outbound_.insert(outbound_.end(), std::begin(kLinkTestReply), std::end(kLinkTestReply));
+            for (std::uint8_t b : kLinkTestReply)
+                outbound_.push_back(b);
         break;
 
     case kCmdBackHome:
@@ -351,7 +358,8 @@ void Controller::hold(std::uint32_t n)
 void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (bytes != nullptr)
-        outbound_.insert(outbound_.end(), bytes, bytes + n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            outbound_.push_back(bytes[i]);
 }
 
 void Controller::force_status(std::uint8_t mask, std::uint8_t value)
@@ -405,6 +413,7 @@ std::int32_t Controller::value(const std::string& name, std::uint32_t axis) cons
     if (name == "bad_commands") return as_int(bad_commands_);
     if (name == "resets") return as_int(resets_);
     if (name == "outputs") return as_int(dio_out_);
+    if (name == "slice_period_us") return as_int(timing_.slice_period_us);
     if (name == "inputs") return as_int(inputs_);
     if (name == "status_reads") return as_int(status_reads_);
     if (name == "bytes_written") return as_int(static_cast<std::uint32_t>(bytes_written_));

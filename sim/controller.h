@@ -16,6 +16,8 @@
 #include "axis_motion.h"
 #include "bounded_log.h"
 #include "frame_decoder.h"
+#include "korva3_sim.h"
+#include "ring.h"
 
 namespace korva::sim {
 
@@ -39,6 +41,13 @@ struct TimingSettings {
 struct MotionRecord {
     std::int32_t time_ms;
     std::int32_t x, y, z;
+};
+
+// Where a card hands what it executes as it happens (KSIM_SET_SINKS); null: the logs.
+struct Sinks {
+    KSIM_FRAME_SINK frames = nullptr;
+    KSIM_MOTION_SINK motion = nullptr;
+    void* user = nullptr;
 };
 
 // A command code of the controller's protocol.
@@ -70,7 +79,15 @@ public:
     // ---- Time -----------------------------------------------------------------------
     // Brings the controller up to virtual time now_us (never backwards): executes the
     // slices, motion steps and status reports due by then, in order.
-    void advance_to(std::uint64_t now_us);
+    void advance_to(std::uint64_t now_us)
+    {
+        if (now_us < events_not_before_us_) { // the common case: nothing due yet
+            if (now_us > now_us_)
+                now_us_ = now_us;
+            return;
+        }
+        run_due_events(now_us);
+    }
     // When the controller next does something by itself (kNever: not until told).
     std::uint64_t next_event_us() const;
 
@@ -83,6 +100,12 @@ public:
 
     // ---- The test bench's side --------------------------------------------------------
     void set_logging(bool on) { logging_ = on; }
+    // The sinks, and this card's index as they report it.
+    void set_sinks(const Sinks& sinks, std::int32_t index)
+    {
+        sinks_ = sinks;
+        index_ = index;
+    }
     void set_link(bool answers) { link_answers_ = answers; }
     void hold(std::uint32_t n);
     void offer(const std::uint8_t* bytes, std::uint32_t n);
@@ -144,6 +167,7 @@ private:
     const Axis* axis_at(std::uint32_t axis) const;
 
     // Timed model.
+    void run_due_events(std::uint64_t now_us);
     void run_events_at(std::uint64_t t);
     void start_next_slice();
     void apply_slice(const std::array<std::int32_t, 3>& pulses);
@@ -159,7 +183,8 @@ private:
     std::uint64_t now_us_ = 0;
     bool logging_ = true;
     TimingSettings timing_;
-    std::deque<std::array<std::int32_t, 3>> slices_; // slices waiting to run
+    std::uint64_t events_not_before_us_ = 0;         // no event before this (0: look)
+    Ring<std::array<std::int32_t, 3>> slices_;       // slices waiting to run
     bool slice_running_ = false;
     std::uint64_t slice_end_us_ = 0;
     std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
@@ -167,6 +192,9 @@ private:
     std::uint64_t next_status_us_ = kNever;
     std::array<std::int32_t, 3> last_report_{};       // positions in the last status report
     BoundedLog<MotionRecord> motion_log_;
+    Sinks sinks_;
+    std::uint32_t moved_by_ = KSIM_MOVED_BY_SLICE; // what made the last change of position
+    std::int32_t index_ = 0;
 
     // Faults.
     bool silent_ = false;
@@ -186,7 +214,7 @@ private:
 
     // Mailbox.
     FrameDecoder decoder_;
-    std::deque<std::uint8_t> outbound_;
+    Ring<std::uint8_t> outbound_;
     std::uint64_t bytes_written_ = 0;
     std::map<std::uint64_t, std::uint32_t> hold_marks_; // byte number -> marks pending
     std::deque<std::uint8_t> status_script_;

@@ -36,6 +36,8 @@ void Controller::set_timing(const TimingSettings& timing)
 {
     timing_ = timing;
     timing_.queue_size = std::clamp<std::uint32_t>(timing_.queue_size, 1, 65536);
+    slices_.reserve(timing_.queue_size);
+    events_not_before_us_ = 0;
     next_status_us_ = timing_.status_period_ms ? now_us_ + timing_.status_period_ms * 1000ull
                                                : kNever;
 }
@@ -104,12 +106,14 @@ std::uint64_t Controller::next_event_us() const
     return next;
 }
 
-void Controller::advance_to(std::uint64_t now_us)
+void Controller::run_due_events(std::uint64_t now_us)
 {
     for (;;) {
         const std::uint64_t t = next_event_us();
-        if (t > now_us)
+        if (t > now_us) {
+            events_not_before_us_ = t;
             break;
+        }
         now_us_ = std::max(now_us_, t);
         run_events_at(t);
     }
@@ -155,6 +159,7 @@ void Controller::apply_slice(const std::array<std::int32_t, 3>& pulses)
     for (std::size_t i = 0; i < 3; ++i)
         if (pulses[i] != 0)
             move_axis(i, pulses[i]);
+    moved_by_ = KSIM_MOVED_BY_SLICE;
     record_motion();
 }
 
@@ -239,8 +244,10 @@ void Controller::tick_axes()
             a.position = 0;
         }
     }
-    if (moved)
+    if (moved) {
+        moved_by_ = KSIM_MOVED_BY_AXIS;
         record_motion();
+    }
 }
 
 // Moves axis i by `pulses`, stopping at a limit switch. False when a switch stopped it.
@@ -282,6 +289,11 @@ std::uint8_t Controller::limit_byte() const
 
 void Controller::record_motion()
 {
+    if (sinks_.motion != nullptr) {
+        sinks_.motion(sinks_.user, index_, now_us_, axes_[0].position, axes_[1].position,
+                      axes_[2].position, moved_by_);
+        return;
+    }
     motion_log_.push(MotionRecord{static_cast<std::int32_t>(now_us_ / 1000), axes_[0].position,
                                   axes_[1].position, axes_[2].position});
 }
@@ -325,7 +337,8 @@ void Controller::emit_status()
     }
     outbound_.push_back(0x55);
     outbound_.push_back(0xAA);
-    outbound_.insert(outbound_.end(), frame, frame + length);
+    for (std::size_t i = 0; i < length; ++i)
+        outbound_.push_back(frame[i]);
 }
 
 } // namespace korva::sim

@@ -1,9 +1,10 @@
 // vm.h - the virtual machine: the virtual clock, the I/O port space (PCI configuration
 // ports and the cards' register windows), the port-access logs and the OS stand-in.
 //
-// There is one machine per process. Everything in it is guarded by one mutex: reach
-// it only through with_machine(), which holds the mutex for the call. Never call into
-// the library core while holding it (the core calls back into the machine).
+// There is one machine per process. Everything in it is guarded by one gate: reach it
+// only through with_machine(), which holds it for the call (a mutex, free for a program
+// that uses the machine from one thread: machine_gate.h). Never call into the library
+// core while holding it (the core calls back into the machine).
 #ifndef KORVA_SIM_VM_H
 #define KORVA_SIM_VM_H
 
@@ -14,8 +15,10 @@
 
 #include "bounded_log.h"
 #include "card.h"
+#include "machine_gate.h"
 #include "os_standin.h"
 #include "pci_bus.h"
+#include "port/card_regs.h"
 
 namespace korva::sim {
 
@@ -41,9 +44,30 @@ public:
     void set_clock_ms(std::uint32_t ms);
 
     // ---- Port space ----------------------------------------------------------------------
-    std::uint8_t in8(std::uint16_t port);
+    // in8 and out8 carry the mailbox traffic: kept here, so they inline into the backend.
+    std::uint8_t in8(std::uint16_t port)
+    {
+        const std::uint32_t run_before = spin_reads_;
+        tick(kPortAccessUs);
+        std::uint8_t value = 0xFF;
+        std::uint32_t offset = 0;
+        if (Controller* c = controller_at(port, &offset)) {
+            value = c->in8(offset);
+            if (offset == STATUS_REG)
+                note_status_read(port, run_before, *c);
+        }
+        log_read(port, value, 8);
+        return value;
+    }
     std::uint16_t in16(std::uint16_t port);
-    void out8(std::uint16_t port, std::uint8_t value);
+    void out8(std::uint16_t port, std::uint8_t value)
+    {
+        tick(kPortAccessUs);
+        std::uint32_t offset = 0;
+        if (Controller* c = controller_at(port, &offset))
+            c->out8(offset, value);
+        log_write(port, value, 8);
+    }
     void out16(std::uint16_t port, std::uint16_t value);
     void out32(std::uint16_t port, std::uint32_t value);
 
@@ -51,7 +75,14 @@ public:
     // The new card's index, or -1.
     std::int32_t add_card(const PciIdentity& pci, std::uint8_t id_switch);
     // Card `index` brought up to the present, or null.
-    SimCard* card(std::int32_t index);
+    SimCard* card(std::int32_t index)
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= cards_.size())
+            return nullptr;
+        SimCard& c = cards_[static_cast<std::size_t>(index)];
+        c.controller.advance_to(now_us_);
+        return &c;
+    }
     // Timing of card `index`, or (index -1) of every card now and every card added later.
     void set_timing(std::int32_t index, const TimingSettings& timing);
     const TimingSettings& default_timing() const { return default_timing_; }
@@ -61,6 +92,7 @@ public:
 
     // ---- Logs -----------------------------------------------------------------------------
     void set_logging(bool on);
+    void set_sinks(const Sinks& sinks);
     std::uint32_t take_port_writes(std::uint16_t* ports, std::uint32_t* values,
                                    std::uint8_t* widths, std::uint32_t max);
     std::uint32_t take_port_reads(std::uint16_t* ports, std::uint32_t* values,
@@ -81,14 +113,44 @@ private:
         now_us_ += us;
         spin_reads_ = 0;
     }
-    Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
-    void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
-    void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    Controller* controller_at(std::uint16_t port, std::uint32_t* offset)
+    {
+        if (port < kFirstIoBase)
+            return nullptr;
+        SimCard* c = card(static_cast<std::int32_t>((port - kFirstIoBase) / kCardWindow));
+        if (c == nullptr)
+            return nullptr;
+        *offset = (port - kFirstIoBase) % kCardWindow;
+        return &c->controller;
+    }
+    void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+    {
+        if (logging_)
+            push_write(port, value, width);
+    }
+    void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+    {
+        if (logging_)
+            push_read(port, value, width);
+    }
+    void push_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    void push_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
     static std::uint32_t take_accesses(BoundedLog<PortAccess>& log, std::uint16_t* ports,
                                        std::uint32_t* values, std::uint8_t* widths,
                                        std::uint32_t max);
 
-    void let_spinning_host_wait(std::uint16_t port, std::uint32_t run_before, Controller& c);
+    // A host that reads one STATUS_REG over and over with nothing between waits for the
+    // controller: rather than spend a microsecond per read, its time runs on to the
+    // controller's next event (let_spinning_host_wait).
+    void note_status_read(std::uint16_t port, std::uint32_t run_before, Controller& c)
+    {
+        constexpr std::uint32_t kSpinReads = 16;
+        spin_reads_ = (port == spin_port_ ? run_before : 0) + 1;
+        spin_port_ = port;
+        if (spin_reads_ >= kSpinReads)
+            let_spinning_host_wait(c);
+    }
+    void let_spinning_host_wait(Controller& c);
 
     std::uint64_t now_us_ = 0;
     std::uint32_t clock_offset_ms_ = 0;
@@ -96,6 +158,7 @@ private:
     std::uint16_t spin_port_ = 0;   // the status register read over and over
     std::uint32_t spin_reads_ = 0;  // how often in a row, with nothing else between
     bool logging_ = true;
+    Sinks sinks_;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;
     OsStandin os_;
@@ -103,15 +166,33 @@ private:
     BoundedLog<PortAccess> port_reads_;
 };
 
-// The machine's mutex and the machine itself (use with_machine()).
-std::mutex& machine_mutex();
-Machine& machine_unlocked();
+// The machine's gate and the machine itself (use with_machine()). Never destroyed: the
+// library may still touch the machine while the process exits.
+inline MachineGate& machine_gate()
+{
+    static MachineGate* gate = new MachineGate;
+    return *gate;
+}
+inline Machine& machine_unlocked()
+{
+    static Machine* vm = new Machine;
+    return *vm;
+}
 
-// Runs f(machine) with the machine's mutex held and returns what f returns.
+// Runs f(machine) with the machine's gate held and returns what f returns.
 template <class F>
 decltype(auto) with_machine(F&& f)
 {
-    std::lock_guard<std::mutex> guard(machine_mutex());
+    MachineGate& gate = machine_gate();
+    if (gate.enter_alone()) {
+        struct Leave {
+            MachineGate& gate;
+            ~Leave() { gate.leave(); }
+        } leave{gate};
+        return f(machine_unlocked());
+    }
+    std::lock_guard<std::mutex> guard(gate.mutex());
+    gate.admit();
     return f(machine_unlocked());
 }
 
