@@ -41,7 +41,7 @@ Controller::Controller(std::uint8_t id_switch, const TimingSettings& timing)
 
 // ---- Register window -------------------------------------------------------------------
 
-std::uint8_t Controller::in8(std::uint32_t offset)
+std::uint8_t Controller::in8_register(std::uint32_t offset)
 {
     switch (offset) {
     case DATA_REG:
@@ -93,40 +93,23 @@ std::uint8_t Controller::id_register() const
 
 // ---- Mailbox -----------------------------------------------------------------------------
 
-// The controller takes bytes while its slice queue has room; ST_BUSY while it works on
-// a path (slices queued or running); an axis's moving bit while it runs.
-std::uint8_t Controller::model_status() const
-{
-    std::uint8_t status = 0;
-    const bool queue_full = timing_.slice_period_us != 0 && slices_.size() >= timing_.queue_size;
-    if (!never_ready_ && !queue_full)
-        status |= ST_TX_READY;
-    if (!outbound_.empty())
-        status |= ST_RX_READY;
-    if (slice_running_ || !slices_.empty())
-        status |= ST_BUSY;
-    status |= slice_moving_;
-    static const std::uint8_t kMoving[3] = {ST_X_MOVING, ST_Y_MOVING, ST_Z_MOVING};
-    for (std::size_t i = 0; i < 3; ++i)
-        if (axes_[i].motion.active())
-            status |= kMoving[i];
-    return status;
-}
-
 std::uint8_t Controller::read_status()
 {
     ++status_reads_;
     if (!status_script_.empty()) {
         std::uint8_t scripted = status_script_.front();
         status_script_.pop_front();
+        note_status_setup();
         return scripted;
     }
     std::uint8_t status = model_status();
     auto mark = hold_marks_.find(bytes_written_);
     if (mark != hold_marks_.end()) {
         status &= static_cast<std::uint8_t>(~ST_TX_READY);
-        if (--mark->second == 0)
+        if (--mark->second == 0) {
             hold_marks_.erase(mark);
+            note_status_setup();
+        }
     }
     return static_cast<std::uint8_t>((status & ~force_mask_) | (force_value_ & force_mask_));
 }
@@ -137,8 +120,10 @@ void Controller::write_data(std::uint8_t byte)
         byte_log_.push(byte);
     ++bytes_written_;
     // Marks on bytes already gone by can never be seen again.
-    if (!hold_marks_.empty())
+    if (!hold_marks_.empty()) {
         hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
+        note_status_setup();
+    }
 
     switch (decoder_.feed(byte)) {
     case FrameDecoder::Verdict::Pending:
@@ -200,6 +185,7 @@ void Controller::stop_motion()
     slice_moving_ = 0;
     for (Axis& a : axes_)
         a.motion.stop();
+    note_axes_moving();
 }
 
 // ---- Commands ------------------------------------------------------------------------------
@@ -346,6 +332,7 @@ void Controller::execute(const Frame& f)
     default:
         break; // taken and recorded; no effect on the model
     }
+    note_axes_moving();
 }
 
 // ---- Test bench ------------------------------------------------------------------------------
@@ -353,6 +340,7 @@ void Controller::execute(const Frame& f)
 void Controller::hold(std::uint32_t n)
 {
     ++hold_marks_[bytes_written_ + n];
+    note_status_setup();
 }
 
 void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
@@ -365,6 +353,7 @@ void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
 void Controller::force_status(std::uint8_t mask, std::uint8_t value)
 {
     force_mask_ = mask;
+    note_status_setup();
     force_value_ = value;
 }
 
@@ -372,6 +361,7 @@ void Controller::script_status(const std::uint8_t* values, std::uint32_t n)
 {
     if (values != nullptr)
         status_script_.insert(status_script_.end(), values, values + n);
+    note_status_setup();
 }
 
 std::uint32_t Controller::take_frames(std::uint8_t* out, std::uint32_t max)

@@ -17,6 +17,7 @@
 #include "bounded_log.h"
 #include "frame_decoder.h"
 #include "korva3_sim.h"
+#include "port/card_regs.h"
 #include "ring.h"
 
 namespace korva::sim {
@@ -92,7 +93,16 @@ public:
     std::uint64_t next_event_us() const;
 
     // ---- The host's side: accesses to the card's window, offset 0..255 ----------------
-    std::uint8_t in8(std::uint32_t offset);
+    // The status register, read twice per byte the host sends, has its common case here
+    // so that it inlines into the port dispatch.
+    std::uint8_t in8(std::uint32_t offset)
+    {
+        if (offset == STATUS_REG && status_plain_) {
+            ++status_reads_;
+            return model_status();
+        }
+        return in8_register(offset);
+    }
     std::uint16_t in16(std::uint32_t offset);
     void out8(std::uint32_t offset, std::uint8_t value);
     void out16(std::uint32_t offset, std::uint16_t value);
@@ -151,12 +161,28 @@ private:
     };
 
     // Registers.
+    std::uint8_t in8_register(std::uint32_t offset);
     std::uint8_t read_status();
     void write_data(std::uint8_t byte);
     std::uint8_t read_data();
     void write_dio(std::uint8_t value);
     std::uint8_t id_register() const;
-    std::uint8_t model_status() const;
+    // Bytes are taken while the slice queue has room; ST_BUSY while a path is queued or
+    // running; an axis's moving bit while it runs.
+    std::uint8_t model_status() const
+    {
+        std::uint8_t status = 0;
+        const bool queue_full =
+            timing_.slice_period_us != 0 && slices_.size() >= timing_.queue_size;
+        if (!never_ready_ && !queue_full)
+            status |= ST_TX_READY;
+        if (!outbound_.empty())
+            status |= ST_RX_READY;
+        if (slice_running_ || !slices_.empty())
+            status |= ST_BUSY;
+        return static_cast<std::uint8_t>(status | slice_moving_ | axes_moving_);
+    }
+
 
     // Commands and the reset line.
     void execute(const Frame& frame);
@@ -188,6 +214,8 @@ private:
     bool slice_running_ = false;
     std::uint64_t slice_end_us_ = 0;
     std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
+    std::uint8_t axes_moving_ = 0;                    // moving bits of single-axis motion
+    void note_axes_moving();                          // after axis motion may have changed
     std::uint64_t next_tick_us_ = 0;                  // next millisecond of axis motion
     std::uint64_t next_status_us_ = kNever;
     std::array<std::int32_t, 3> last_report_{};       // positions in the last status report
@@ -219,6 +247,11 @@ private:
     std::map<std::uint64_t, std::uint32_t> hold_marks_; // byte number -> marks pending
     std::deque<std::uint8_t> status_script_;
     std::uint8_t force_mask_ = 0;
+    bool status_plain_ = true; // no script, hold mark or forced bit: the model's status
+    void note_status_setup()
+    {
+        status_plain_ = status_script_.empty() && hold_marks_.empty() && force_mask_ == 0;
+    }
     std::uint8_t force_value_ = 0;
     bool link_answers_ = true;
     std::uint32_t status_reads_ = 0;

@@ -91,6 +91,14 @@ std::uint32_t Controller::take_motion(std::int32_t* out, std::uint32_t max)
 
 // ---- Time -------------------------------------------------------------------------------
 
+void Controller::note_axes_moving()
+{
+    axes_moving_ = 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (axes_[i].motion.active())
+            axes_moving_ |= kMovingBit[i];
+}
+
 bool Controller::any_axis_motion() const
 {
     return std::any_of(axes_.begin(), axes_.end(), [](const Axis& a) { return a.motion.active(); });
@@ -248,6 +256,7 @@ void Controller::tick_axes()
         moved_by_ = KSIM_MOVED_BY_AXIS;
         record_motion();
     }
+    note_axes_moving();
 }
 
 // Moves axis i by `pulses`, stopping at a limit switch. False when a switch stopped it.

@@ -57,6 +57,7 @@ void MachineGate::admit()
         return;
     if (owner == std::thread::id()) {
         owner_.store(me, std::memory_order_relaxed);
+        this_thread_owns_machine = true;
         return;
     }
     shared_.store(true, std::memory_order_seq_cst);

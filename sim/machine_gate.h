@@ -17,6 +17,15 @@
 
 namespace korva::sim {
 
+// Whether this thread owns the machine: a thread-local flag read with one load (where the
+// platform has static TLS), cheaper than asking for the thread's id on every access.
+#if defined(__GNUC__) && !defined(_WIN32)
+inline thread_local bool this_thread_owns_machine __attribute__((tls_model("initial-exec"))) =
+    false;
+#else
+inline thread_local bool this_thread_owns_machine = false;
+#endif
+
 class MachineGate {
 public:
     MachineGate();
@@ -24,8 +33,7 @@ public:
     // The owner entering alone: true when it may go in without the mutex; then leave().
     bool enter_alone()
     {
-        if (shared_.load(std::memory_order_relaxed) ||
-            owner_.load(std::memory_order_relaxed) != std::this_thread::get_id())
+        if (!this_thread_owns_machine || shared_.load(std::memory_order_relaxed))
             return false;
         inside_.store(true, std::memory_order_relaxed);
         // Only the compiler must keep the store before the load; the other side's

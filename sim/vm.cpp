@@ -6,6 +6,22 @@
 namespace korva::sim {
 
 
+// Constant-initialised, so they hold nullptr before any constructor runs, in any order.
+std::atomic<Machine*> the_machine{nullptr};
+std::atomic<MachineGate*> the_gate{nullptr};
+
+Machine& make_machine()
+{
+    // Both made at once, by the first thread to touch the machine.
+    static Machine* vm = [] {
+        the_gate.store(new MachineGate, std::memory_order_release);
+        Machine* m = new Machine;
+        the_machine.store(m, std::memory_order_release);
+        return m;
+    }();
+    return *vm;
+}
+
 void Machine::reset()
 {
     now_us_ = 0;

@@ -8,6 +8,7 @@
 #ifndef KORVA_SIM_VM_H
 #define KORVA_SIM_VM_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -45,6 +46,9 @@ public:
 
     // ---- Port space ----------------------------------------------------------------------
     // in8 and out8 carry the mailbox traffic: kept here, so they inline into the backend.
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
     std::uint8_t in8(std::uint16_t port)
     {
         const std::uint32_t run_before = spin_reads_;
@@ -60,6 +64,9 @@ public:
         return value;
     }
     std::uint16_t in16(std::uint16_t port);
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
     void out8(std::uint16_t port, std::uint8_t value)
     {
         tick(kPortAccessUs);
@@ -166,17 +173,24 @@ private:
     BoundedLog<PortAccess> port_reads_;
 };
 
-// The machine's gate and the machine itself (use with_machine()). Never destroyed: the
-// library may still touch the machine while the process exits.
+// The machine's gate and the machine itself (use with_machine()), made on first use and
+// never destroyed: the library may still touch the machine while the process exits.
+extern std::atomic<Machine*> the_machine;
+extern std::atomic<MachineGate*> the_gate;
+Machine& make_machine();
 inline MachineGate& machine_gate()
 {
-    static MachineGate* gate = new MachineGate;
+    MachineGate* gate = the_gate.load(std::memory_order_acquire);
+    if (gate == nullptr) {
+        make_machine();
+        gate = the_gate.load(std::memory_order_acquire);
+    }
     return *gate;
 }
 inline Machine& machine_unlocked()
 {
-    static Machine* vm = new Machine;
-    return *vm;
+    Machine* vm = the_machine.load(std::memory_order_acquire);
+    return vm != nullptr ? *vm : make_machine();
 }
 
 // Runs f(machine) with the machine's gate held and returns what f returns.
