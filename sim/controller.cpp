@@ -297,18 +297,13 @@ void Controller::execute(const Frame& f)
         break;
 
     case kCmdSetZero:
-        if (Axis* a = axis_at(p(1))) {
-            a->origin += a->position; // the machine stays where it is
-            a->position = 0;
-        }
+        if (Axis* a = axis_at(p(1)))
+            set_origin_here(*a, 0); // the machine stays where it is
         break;
 
     case kCmdPresetPosition:
-        if (Axis* a = axis_at(p(1))) {
-            const auto preset = static_cast<std::int32_t>(be32(f, kP1 + 1));
-            a->origin += a->position - preset;
-            a->position = preset;
-        }
+        if (Axis* a = axis_at(p(1)))
+            set_origin_here(*a, static_cast<std::int32_t>(be32(f, kP1 + 1)));
         break;
 
     case kCmdSetNc:

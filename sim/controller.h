@@ -216,6 +216,7 @@ private:
     std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
     std::uint8_t axes_moving_ = 0;                    // moving bits of single-axis motion
     void note_axes_moving();                          // after axis motion may have changed
+    void set_origin_here(Axis& a, std::int32_t position);
     std::uint64_t next_tick_us_ = 0;                  // next millisecond of axis motion
     std::uint64_t next_status_us_ = kNever;
     std::array<std::int32_t, 3> last_report_{};       // positions in the last status report

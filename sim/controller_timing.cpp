@@ -91,6 +91,21 @@ std::uint32_t Controller::take_motion(std::int32_t* out, std::uint32_t max)
 
 // ---- Time -------------------------------------------------------------------------------
 
+// The axis stays where it is on the machine and its position becomes `position`. A
+// change is recorded as KSIM_MOVED_BY_ORIGIN: the coordinates moved, not the axis.
+void Controller::set_origin_here(Axis& a, std::int32_t position)
+{
+    const std::int32_t before = a.position;
+    a.origin = static_cast<std::int32_t>(static_cast<std::uint32_t>(a.origin) +
+                                         static_cast<std::uint32_t>(a.position) -
+                                         static_cast<std::uint32_t>(position));
+    a.position = position;
+    if (before != position) {
+        moved_by_ = KSIM_MOVED_BY_ORIGIN;
+        record_motion();
+    }
+}
+
 void Controller::note_axes_moving()
 {
     axes_moving_ = 0;
@@ -217,8 +232,7 @@ void Controller::start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f)
         const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
         const std::int64_t gap = static_cast<std::int64_t>(a.home) - at;
         if (gap == 0) {
-            a.origin += a.position; // already on the switch: this is the origin
-            a.position = 0;
+            set_origin_here(a, 0); // already on the switch: this is the origin
         } else {
             a.motion.start_home(gap < 0 ? -1 : 1, static_cast<std::uint64_t>(gap < 0 ? -gap : gap),
                                 params);
@@ -236,6 +250,7 @@ void Controller::tick_axes()
 {
     const SpeedParams params = speed_params();
     bool moved = false;
+    std::array<bool, 3> home_found{};
     for (std::size_t i = 0; i < 3; ++i) {
         Axis& a = axes_[i];
         if (!a.motion.active())
@@ -247,15 +262,15 @@ void Controller::tick_axes()
             if (!move_axis(i, step))
                 a.motion.stop();
         }
-        if (homing && !a.motion.active() && a.origin + a.position == a.home) {
-            a.origin += a.position; // the home switch is the new origin
-            a.position = 0;
-        }
+        home_found[i] = homing && !a.motion.active() && a.origin + a.position == a.home;
     }
     if (moved) {
         moved_by_ = KSIM_MOVED_BY_AXIS;
         record_motion();
     }
+    for (std::size_t i = 0; i < 3; ++i)
+        if (home_found[i])
+            set_origin_here(axes_[i], 0); // the home switch is the new origin
     note_axes_moving();
 }
 

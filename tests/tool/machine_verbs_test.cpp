@@ -27,6 +27,10 @@ TEST(MachineVerbs, AHomingJobFindsItsSwitchAndALimitStopsAMove)
                         "DI 0\n");
     EXPECT_EQ(r.code, EXIT_OK) << r.err << r.out;
     EXPECT_NE(r.out.find("DI 0 -> 0xA5"), std::string::npos) << r.out;
+    // Finding the home switch gives X new coordinates: no speed (X homes at 400 per ms).
+    ASSERT_FALSE(r.recording.cards.empty());
+    for (const SpeedBin &b : r.recording.cards[0].speed.bins())
+        EXPECT_LE(std::max(-b.lo[0], b.hi[0]), 400.0f);
     JobRun bad = run_text("limits 3 1 0 10\n");
     EXPECT_EQ(bad.code, EXIT_JOB_FAILED);
     EXPECT_NE(bad.err.find("no virtual card #3"), std::string::npos) << bad.err;

@@ -32,7 +32,11 @@ using RawFrame = std::array<uint8_t, 13>;
 struct MotionRecord {
     uint32_t t_ms;
     int32_t x, y, z;
+    bool jump = false; // new coordinates, not motion (homing found its switch, zero, preset)
 };
+
+// What changed a card's positions.
+enum class MovedBy { Slice, Axis, Origin };
 
 // Receives, as they happen, the commands each virtual card executes and every change of
 // its positions. Called from inside the machine: it must not call the library or the
@@ -41,9 +45,8 @@ class Observer {
 public:
     virtual ~Observer() = default;
     virtual void frame(int index, const RawFrame &frame) = 0;
-    // by_slice: an interpolation slice moved the card (else single-axis motion).
     virtual void moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z,
-                       bool by_slice) = 0;
+                       MovedBy by) = 0;
 };
 
 namespace machine {

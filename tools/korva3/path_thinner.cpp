@@ -31,11 +31,24 @@ void PathThinner::add(const MotionRecord &r)
         low_ = high_ = {r.x, r.y, r.z};
         return;
     }
+    for (int i = 0; i < 3; i++) {
+        low_[i] = std::min(low_[i], axis(r, i));
+        high_[i] = std::max(high_[i], axis(r, i));
+    }
+    if (r.jump) { // new coordinates: both sides of the jump are kept
+        if (!last_kept_)
+            kept_.push_back(last_);
+        kept_.push_back(r);
+        last_ = r;
+        last_kept_ = true;
+        dir_ = {};
+        if (kept_.size() > most_)
+            rethin();
+        return;
+    }
     bool turn = false;
     for (int i = 0; i < 3; i++) {
         int32_t v = axis(r, i);
-        low_[i] = std::min(low_[i], v);
-        high_[i] = std::max(high_[i], v);
         int d = sign(int64_t(v) - axis(last_, i));
         if (d != 0) {
             turn |= dir_[i] != 0 && d != dir_[i];
@@ -76,7 +89,8 @@ void PathThinner::rethin()
                     dir[i] = before;
                 turn |= d != 0 && dir[i] != 0 && d != dir[i];
             }
-        if (far(p, kept_.back(), turn ? tol_ / 4 : tol_))
+        bool jump_side = p.jump || (k + 1 < old.size() && old[k + 1].jump);
+        if (jump_side || far(p, kept_.back(), turn ? tol_ / 4 : tol_))
             kept_.push_back(p);
     }
     last_kept_ = kept_.back().t_ms == last_.t_ms && !far(kept_.back(), last_, 0);

@@ -79,8 +79,9 @@ void RunWatch::frame(int index, const RawFrame &f)
     }
 }
 
-void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, bool by_slice)
+void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, MovedBy by)
 {
+    const bool by_slice = by == MovedBy::Slice;
     Card &c = card(index);
     CardTrace &t = rec_.cards[index];
     last_t_us_ = t_us;
@@ -94,7 +95,7 @@ void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, 
         if (line != c.slice_line || t.marks.empty())
             t.marks.push_back({t_us, line});
         c.slice_line = line;
-    } else {
+    } else if (by == MovedBy::Axis) {
         line = c.axis_line ? c.axis_line : line_;
         if (c.axis_mark_due)
             t.marks.push_back({t_us, line});
@@ -111,13 +112,15 @@ void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, 
         c.z = t.path.front().z;
         t.speed.start(uint64_t(rec_.start_ms) * 1000);
     }
-    uint32_t period = by_slice ? (c.period_us ? c.period_us : 1000) : 1000;
-    uint64_t end = by_slice ? t_us + period : t_us;
-    t.speed.add(end, {int64_t(x) - c.x, int64_t(y) - c.y, int64_t(z) - c.z}, period);
+    if (by != MovedBy::Origin) { // new coordinates are no speed
+        uint32_t period = by_slice ? (c.period_us ? c.period_us : 1000) : 1000;
+        uint64_t end = by_slice ? t_us + period : t_us;
+        t.speed.add(end, {int64_t(x) - c.x, int64_t(y) - c.y, int64_t(z) - c.z}, period);
+    }
     c.x = x;
     c.y = y;
     c.z = z;
-    c.thinner.add({static_cast<uint32_t>(t_us / 1000), x, y, z});
+    c.thinner.add({static_cast<uint32_t>(t_us / 1000), x, y, z, by == MovedBy::Origin});
     if (csv_) {
         char row[96];
         int card_number = rec_.cards[index].card;

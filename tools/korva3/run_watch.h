@@ -55,8 +55,7 @@ public:
     void finish(uint32_t end_ms);
 
     void frame(int index, const RawFrame &f) override;
-    void moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z,
-               bool by_slice) override;
+    void moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, MovedBy by) override;
 
 private:
     struct Card {

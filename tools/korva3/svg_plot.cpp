@@ -225,19 +225,29 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, 
         if (t.path.empty())
             continue;
         const MotionRecord &a = t.path.front(), &z = t.path.back();
-        // data-start and data-end: the first and last positions in pulses.
-        w.s << "<polyline class=\"path\" data-view=\"" << view.id << "\" data-card=\"" << t.index
-            << "\" data-start=\"" << coord(a, view.u) << "," << coord(a, view.v)
-            << "\" data-end=\"" << coord(z, view.u) << "," << coord(z, view.v)
-            << "\" fill=\"none\" stroke=\"" << colour(i)
-            << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" stroke-linecap=\"round\" "
-               "points=\"";
-        bool first = true;
-        for (const auto &p : page_points(t.path, view, m, most)) {
-            w.s << (first ? "" : " ") << num(p.first) << "," << num(p.second);
-            first = false;
+        // One polyline per run of the path between new coordinates (homing, zero, preset).
+        std::vector<std::vector<MotionRecord>> runs(1);
+        for (const MotionRecord &r : t.path) {
+            if (r.jump && !runs.back().empty())
+                runs.emplace_back();
+            runs.back().push_back(r);
         }
-        w.s << "\"/>\n";
+        for (const std::vector<MotionRecord> &run : runs) {
+            const MotionRecord &ra = run.front(), &rz = run.back();
+            // data-start and data-end: the run's first and last positions in pulses.
+            w.s << "<polyline class=\"path\" data-view=\"" << view.id << "\" data-card=\""
+                << t.index << "\" data-start=\"" << coord(ra, view.u) << "," << coord(ra, view.v)
+                << "\" data-end=\"" << coord(rz, view.u) << "," << coord(rz, view.v)
+                << "\" fill=\"none\" stroke=\"" << colour(i)
+                << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" stroke-linecap=\"round\" "
+                   "points=\"";
+            bool first = true;
+            for (const auto &p : page_points(run, view, m, std::max<size_t>(2, most / runs.size()))) {
+                w.s << (first ? "" : " ") << num(p.first) << "," << num(p.second);
+                first = false;
+            }
+            w.s << "\"/>\n";
+        }
         w.s << "<circle cx=\"" << num(m.px(coord(a, view.u))) << "\" cy=\""
             << num(m.py(coord(a, view.v))) << "\" r=\"5\" fill=\"#2a9d4b\" stroke=\"#fff\" "
             << "stroke-width=\"1.5\"/>\n"

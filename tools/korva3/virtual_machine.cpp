@@ -89,7 +89,10 @@ void KORVA3_CALL frame_sink(void *user, int32_t index, const uint8_t *bytes)
 void KORVA3_CALL motion_sink(void *user, int32_t index, uint64_t t_us, int32_t x, int32_t y,
                              int32_t z, uint32_t moved_by)
 {
-    static_cast<Observer *>(user)->moved(index, t_us, x, y, z, moved_by == KSIM_MOVED_BY_SLICE);
+    MovedBy by = moved_by == KSIM_MOVED_BY_SLICE  ? MovedBy::Slice
+                 : moved_by == KSIM_MOVED_BY_AXIS ? MovedBy::Axis
+                                                  : MovedBy::Origin;
+    static_cast<Observer *>(user)->moved(index, t_us, x, y, z, by);
 }
 
 } // namespace
