@@ -229,9 +229,10 @@ private:
         const uint32_t card = static_cast<uint32_t>(card_arg) & 0xFF;
         const bool reaches = card_arg < 0 || registered_.count(card) != 0;
         bool ok = true;
-        if (name != "REGISTRATION" && !reaches)
+        // Once per card number: a job without its REGISTRATION would warn on every line.
+        if (name != "REGISTRATION" && !reaches && unreached_.insert(card).second)
             ok = warn(name + ": card " + std::to_string(card_arg) +
-                      " is not registered: the call reaches no card");
+                      " is not registered: the call reaches no card (warned once a card)");
         if (!ok)
             return false;
 
@@ -482,6 +483,7 @@ private:
     Report report_;
     std::string failure_;
     std::set<uint32_t> registered_;
+    std::set<uint32_t> unreached_; // card numbers warned about as not registered
     std::map<uint32_t, int> stepwise_; // card -> line of its stepwise request still open
     double path_length_ = 0;           // pulses, of the last path call
     double sent_before_ = 0;           // pulses of it sent in earlier steps
