@@ -37,8 +37,10 @@ void list_functions()
                   << (f.result == Result::None ? "" : "  -> result") << "\n";
     std::cout << "Tool verbs:\n";
     for (const VerbInfo &v : verbs()) {
-        size_t pad = std::strlen(v.usage) < 22 ? 22 - std::strlen(v.usage) : 1;
-        std::cout << "  " << v.usage << std::string(pad, ' ') << v.help << "\n";
+        size_t n = std::strlen(v.usage);
+        // A long usage gets a line of its own; the help lines up below it.
+        std::string gap = n < 22 ? std::string(22 - n, ' ') : "\n" + std::string(24, ' ');
+        std::cout << "  " << v.usage << gap << v.help << "\n";
     }
 }
 

@@ -161,8 +161,9 @@ private:
         double sent = sent_before_ + watch_.step_pulses();
         double t_s = double(watch_.last_t_us()) / 1e6;
         if (path_length_ > 0)
-            std::snprintf(text, sizeof text, "korva3: line %d  %3.0f%% of the path sent  t = %.1f s",
-                          line_, std::min(99.0, 100.0 * sent / path_length_), t_s);
+            std::snprintf(text, sizeof text,
+                          "korva3: line %d  %3.0f%% of the path sent  t = %.1f s", line_,
+                          std::min(99.0, 100.0 * sent / path_length_), t_s);
         else
             std::snprintf(text, sizeof text, "korva3: line %d  %llu slices sent  t = %.1f s",
                           line_, static_cast<unsigned long long>(watch_.step_slices()), t_s);
@@ -215,8 +216,8 @@ private:
         default: break;
         }
         if (!done)
-            return fail("there is no virtual card #" + std::to_string(index) + " (the machine has " +
-                        std::to_string(machine::card_count()) + ")");
+            return fail("there is no virtual card #" + std::to_string(index) +
+                        " (the machine has " + std::to_string(machine::card_count()) + ")");
         report_.result = "ok";
         return true;
     }

@@ -242,7 +242,8 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, 
                 << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" stroke-linecap=\"round\" "
                    "points=\"";
             bool first = true;
-            for (const auto &p : page_points(run, view, m, std::max<size_t>(2, most / runs.size()))) {
+            size_t run_most = std::max<size_t>(2, most / runs.size());
+            for (const auto &p : page_points(run, view, m, run_most)) {
                 w.s << (first ? "" : " ") << num(p.first) << "," << num(p.second);
                 first = false;
             }
