@@ -293,22 +293,39 @@ void speed_profile(Writer &w, const Recording &rec, const Box &b)
         w.text(b.x + b.w / 2, b.y + b.h / 2, "no motion", "middle", 13, "fill=\"#888\"");
         return;
     }
-    // Marks: at most one every 3 pixels, a label every 22.
-    double last_mark = -1e9, last_label = -1e9;
+    // Marks of every card in time order: at most one every 3 pixels, a label every 22.
+    std::vector<LineMark> marks;
     for (const CardTrace &t : rec.cards)
-        for (const LineMark &mk : t.marks) {
-            double x = m.px(double(mk.t_us) / 1000.0 - rec.start_ms);
-            if (std::fabs(x - last_mark) < 3)
-                continue;
-            last_mark = x;
-            w.line(x, b.y, x, b.bottom(),
-                   "class=\"mark\" data-line=\"" + std::to_string(mk.line) +
-                       "\" stroke=\"#9aa3ad\" stroke-width=\"1\" stroke-dasharray=\"3 3\"");
-            if (x - last_label >= 22) {
-                w.text(x + 3, b.y + 12, std::to_string(mk.line), "start", 10, "fill=\"#6b7480\"");
-                last_label = x;
-            }
+        marks.insert(marks.end(), t.marks.begin(), t.marks.end());
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const LineMark &a, const LineMark &b) { return a.t_us < b.t_us; });
+    double last_mark = -1e9, last_label = -1e9;
+    for (const LineMark &mk : marks) {
+        double x = m.px(double(mk.t_us) / 1000.0 - rec.start_ms);
+        if (std::fabs(x - last_mark) < 3)
+            continue;
+        last_mark = x;
+        w.line(x, b.y, x, b.bottom(),
+               "class=\"mark\" data-line=\"" + std::to_string(mk.line) +
+                   "\" stroke=\"#9aa3ad\" stroke-width=\"1\" stroke-dasharray=\"3 3\"");
+        if (x - last_label >= 22) {
+            w.text(x + 3, b.y + 12, std::to_string(mk.line), "start", 10, "fill=\"#6b7480\"");
+            last_label = x;
         }
+    }
+    // With more than one card, which dash pattern is which card (below, at the right).
+    double lx = b.right() - 240, ly = b.bottom() + 38;
+    for (size_t i = 0; rec.cards.size() > 1 && i < rec.cards.size() && i < 4; i++) {
+        const CardTrace &t = rec.cards[i];
+        const char *dash = kCardDashes[i % 4];
+        w.line(lx, ly - 4, lx + 22, ly - 4,
+               std::string("stroke=\"#555\" stroke-width=\"1.5\"") +
+                   (*dash ? std::string(" stroke-dasharray=\"") + dash + "\"" : ""));
+        std::string name = t.card >= 0 ? "card " + std::to_string(t.card)
+                                       : "#" + std::to_string(t.index);
+        w.text(lx + 26, ly, name, "start", 11, "fill=\"#333\"");
+        lx += 34 + 7 * name.size();
+    }
     const char *axis_names[] = {"x", "y", "z"};
     for (size_t i = 0; i < rec.cards.size(); i++) {
         const CardTrace &t = rec.cards[i];
