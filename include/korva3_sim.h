@@ -143,9 +143,28 @@ KORVA3_API int32_t KORVA3_CALL KSIM_POSITION(int32_t index, uint32_t axis);
 
 /* The path the card executed since the last call: one record of 4 values (virtual
  * time in ms, X, Y, Z commanded positions) each time a position changed (after each
- * executed slice, and after each millisecond of single-axis motion), written to
+ * executed slice, after each millisecond of single-axis motion, and when an axis's
+ * coordinates changed: home switch found, zero set, position preset), written to
  * out[4 * max]. Result: records taken. Recorded also while logging is off (bounded). */
 KORVA3_API uint32_t KORVA3_CALL KSIM_TAKE_MOTION(int32_t index, int32_t *out, uint32_t max);
+
+/* Watching a run as it happens, for long jobs whose records would not fit in memory.
+ * The frame sink gets every good command a card executes (13 bytes: 55 AA cmd p1..p8 seq
+ * check); the motion sink every change of a card's commanded positions, with the virtual
+ * time in microseconds and what moved it (KSIM_MOVED_BY_*). While a sink is set, the
+ * frame log (KSIM_TAKE_FRAMES) or the motion log (KSIM_TAKE_MOTION) is not filled. The
+ * sinks run inside the machine: they must not call any KSIM_ or KORVA3_ function.
+ * Null turns a sink off; KSIM_RESET turns both off. */
+enum {
+    KSIM_MOVED_BY_SLICE = 1, /* an interpolation slice */
+    KSIM_MOVED_BY_AXIS = 2,  /* a millisecond of single-axis motion (move, homing, ...) */
+    KSIM_MOVED_BY_ORIGIN = 4 /* new coordinates, the axis stood: home found, zero, preset */
+};
+typedef void(KORVA3_CALL *KSIM_FRAME_SINK)(void *user, int32_t index, const uint8_t *frame);
+typedef void(KORVA3_CALL *KSIM_MOTION_SINK)(void *user, int32_t index, uint64_t time_us,
+                                            int32_t x, int32_t y, int32_t z, uint32_t moved_by);
+KORVA3_API void KORVA3_CALL KSIM_SET_SINKS(KSIM_FRAME_SINK frames, KSIM_MOTION_SINK motion,
+                                          void *user);
 
 /* Faults to inject, in the manner of a test VFS. KSIM_FAULT_NONE clears them all. */
 enum {
@@ -214,6 +233,7 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_RESETS(int32_t index);
  *   "last_home1" "last_home2" (axis)  homing bytes of the last homing command
  *   "commands"            commands taken in all      "intp_frames"     slices taken
  *   "system_resets"       commands 50 then 48 seen (a system reset)
+ *   "slice_period_us"     the slice period now
  */
 KORVA3_API int32_t KORVA3_CALL KSIM_CARD_VALUE(int32_t index, const char *name, uint32_t axis);
 

@@ -1,12 +1,14 @@
 // bounded_log.h - the machine's record books: first in, first out, with a size cap so a
-// long run that nobody reads cannot eat the host's memory.
+// long run that nobody reads cannot eat the host's memory. Entries live in a ring, so a
+// log that is read as it fills allocates nothing once it has reached its working size.
 #ifndef KORVA_SIM_BOUNDED_LOG_H
 #define KORVA_SIM_BOUNDED_LOG_H
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
+
+#include "ring.h"
 
 namespace korva::sim {
 
@@ -43,10 +45,10 @@ public:
     }
 
     std::size_t size() const { return items_.size(); }
-    void clear() { items_.clear(); }
+    void clear() { items_ = Ring<T>(); } // and give the memory back
 
 private:
-    std::deque<T> items_;
+    Ring<T> items_;
 };
 
 // Text lines ("caption: text", "close 3", ...).

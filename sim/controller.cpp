@@ -41,7 +41,7 @@ Controller::Controller(std::uint8_t id_switch, const TimingSettings& timing)
 
 // ---- Register window -------------------------------------------------------------------
 
-std::uint8_t Controller::in8(std::uint32_t offset)
+std::uint8_t Controller::in8_register(std::uint32_t offset)
 {
     switch (offset) {
     case DATA_REG:
@@ -93,40 +93,23 @@ std::uint8_t Controller::id_register() const
 
 // ---- Mailbox -----------------------------------------------------------------------------
 
-// The controller takes bytes while its slice queue has room; ST_BUSY while it works on
-// a path (slices queued or running); an axis's moving bit while it runs.
-std::uint8_t Controller::model_status() const
-{
-    std::uint8_t status = 0;
-    const bool queue_full = timing_.slice_period_us != 0 && slices_.size() >= timing_.queue_size;
-    if (!never_ready_ && !queue_full)
-        status |= ST_TX_READY;
-    if (!outbound_.empty())
-        status |= ST_RX_READY;
-    if (slice_running_ || !slices_.empty())
-        status |= ST_BUSY;
-    status |= slice_moving_;
-    static const std::uint8_t kMoving[3] = {ST_X_MOVING, ST_Y_MOVING, ST_Z_MOVING};
-    for (std::size_t i = 0; i < 3; ++i)
-        if (axes_[i].motion.active())
-            status |= kMoving[i];
-    return status;
-}
-
 std::uint8_t Controller::read_status()
 {
     ++status_reads_;
     if (!status_script_.empty()) {
         std::uint8_t scripted = status_script_.front();
         status_script_.pop_front();
+        note_status_setup();
         return scripted;
     }
     std::uint8_t status = model_status();
     auto mark = hold_marks_.find(bytes_written_);
     if (mark != hold_marks_.end()) {
         status &= static_cast<std::uint8_t>(~ST_TX_READY);
-        if (--mark->second == 0)
+        if (--mark->second == 0) {
             hold_marks_.erase(mark);
+            note_status_setup();
+        }
     }
     return static_cast<std::uint8_t>((status & ~force_mask_) | (force_value_ & force_mask_));
 }
@@ -137,7 +120,10 @@ void Controller::write_data(std::uint8_t byte)
         byte_log_.push(byte);
     ++bytes_written_;
     // Marks on bytes already gone by can never be seen again.
-    hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
+    if (!hold_marks_.empty()) {
+        hold_marks_.erase(hold_marks_.begin(), hold_marks_.lower_bound(bytes_written_));
+        note_status_setup();
+    }
 
     switch (decoder_.feed(byte)) {
     case FrameDecoder::Verdict::Pending:
@@ -148,7 +134,9 @@ void Controller::write_data(std::uint8_t byte)
             observer_->on_command(now_us_, nullptr);
         break;
     case FrameDecoder::Verdict::Good:
-        if (logging_)
+        if (sinks_.frames != nullptr)
+            sinks_.frames(sinks_.user, index_, decoder_.frame().data());
+        else if (logging_)
             frame_log_.push(decoder_.frame());
         ++commands_;
         if (observer_)
@@ -174,6 +162,7 @@ void Controller::write_dio(std::uint8_t value)
     if (observer_ && value != dio_out_)
         observer_->on_outputs(now_us_, value);
     dio_out_ = value;
+    events_not_before_us_ = 0;
     bool high = (value & DIO_RESET) != 0;
     if (high && !reset_line_high_) {
         reset_line_since_us_ = now_us_;
@@ -198,11 +187,13 @@ void Controller::hardware_reset()
 
 void Controller::stop_motion()
 {
+    events_not_before_us_ = 0;
     slices_.clear();
     slice_running_ = false;
     slice_moving_ = 0;
     for (Axis& a : axes_)
         a.motion.stop();
+    note_axes_moving();
 }
 
 // ---- Commands ------------------------------------------------------------------------------
@@ -226,12 +217,14 @@ void Controller::execute(const Frame& f)
         ++system_resets_;
     previous_cmd_ = cmd;
     last_cmd_code_ = cmd;
+    events_not_before_us_ = 0; // a command may start or end timed work
 
     switch (cmd) {
     case kCmdLinkTest:
         if (link_answers_ && !silent_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
             p(3) == kLinkTestReply[2])
-            outbound_.insert(outbound_.end(), std::begin(kLinkTestReply), std::end(kLinkTestReply));
+            for (std::uint8_t b : kLinkTestReply)
+                outbound_.push_back(b);
         break;
 
     case kCmdBackHome:
@@ -312,18 +305,13 @@ void Controller::execute(const Frame& f)
         break;
 
     case kCmdSetZero:
-        if (Axis* a = axis_at(p(1))) {
-            a->origin += a->position; // the machine stays where it is
-            a->position = 0;
-        }
+        if (Axis* a = axis_at(p(1)))
+            set_origin_here(*a, 0); // the machine stays where it is
         break;
 
     case kCmdPresetPosition:
-        if (Axis* a = axis_at(p(1))) {
-            const auto preset = static_cast<std::int32_t>(be32(f, kP1 + 1));
-            a->origin += a->position - preset;
-            a->position = preset;
-        }
+        if (Axis* a = axis_at(p(1)))
+            set_origin_here(*a, static_cast<std::int32_t>(be32(f, kP1 + 1)));
         break;
 
     case kCmdSetNc:
@@ -347,6 +335,7 @@ void Controller::execute(const Frame& f)
     default:
         break; // taken and recorded; no effect on the model
     }
+    note_axes_moving();
 }
 
 // ---- Test bench ------------------------------------------------------------------------------
@@ -361,17 +350,20 @@ void Controller::set_inputs(std::uint8_t value)
 void Controller::hold(std::uint32_t n)
 {
     ++hold_marks_[bytes_written_ + n];
+    note_status_setup();
 }
 
 void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (bytes != nullptr)
-        outbound_.insert(outbound_.end(), bytes, bytes + n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            outbound_.push_back(bytes[i]);
 }
 
 void Controller::force_status(std::uint8_t mask, std::uint8_t value)
 {
     force_mask_ = mask;
+    note_status_setup();
     force_value_ = value;
 }
 
@@ -379,6 +371,7 @@ void Controller::script_status(const std::uint8_t* values, std::uint32_t n)
 {
     if (values != nullptr)
         status_script_.insert(status_script_.end(), values, values + n);
+    note_status_setup();
 }
 
 std::uint32_t Controller::take_frames(std::uint8_t* out, std::uint32_t max)
@@ -420,6 +413,7 @@ std::int32_t Controller::value(const std::string& name, std::uint32_t axis) cons
     if (name == "bad_commands") return as_int(bad_commands_);
     if (name == "resets") return as_int(resets_);
     if (name == "outputs") return as_int(dio_out_);
+    if (name == "slice_period_us") return as_int(timing_.slice_period_us);
     if (name == "inputs") return as_int(inputs_);
     if (name == "status_reads") return as_int(status_reads_);
     if (name == "bytes_written") return as_int(static_cast<std::uint32_t>(bytes_written_));

@@ -18,6 +18,9 @@
 #include "controller_view.h"
 #include "controller_observer.h"
 #include "frame_decoder.h"
+#include "korva3_sim.h"
+#include "port/card_regs.h"
+#include "ring.h"
 
 namespace korva::sim {
 
@@ -41,6 +44,13 @@ struct TimingSettings {
 struct MotionRecord {
     std::int32_t time_ms;
     std::int32_t x, y, z;
+};
+
+// Where a card hands what it executes as it happens (KSIM_SET_SINKS); null: the logs.
+struct Sinks {
+    KSIM_FRAME_SINK frames = nullptr;
+    KSIM_MOTION_SINK motion = nullptr;
+    void* user = nullptr;
 };
 
 // A command code of the controller's protocol.
@@ -72,12 +82,29 @@ public:
     // ---- Time -----------------------------------------------------------------------
     // Brings the controller up to virtual time now_us (never backwards): executes the
     // slices, motion steps and status reports due by then, in order.
-    void advance_to(std::uint64_t now_us);
+    void advance_to(std::uint64_t now_us)
+    {
+        if (now_us < events_not_before_us_) { // the common case: nothing due yet
+            if (now_us > now_us_)
+                now_us_ = now_us;
+            return;
+        }
+        run_due_events(now_us);
+    }
     // When the controller next does something by itself (kNever: not until told).
     std::uint64_t next_event_us() const;
 
     // ---- The host's side: accesses to the card's window, offset 0..255 ----------------
-    std::uint8_t in8(std::uint32_t offset);
+    // The status register, read twice per byte the host sends, has its common case here
+    // so that it inlines into the port dispatch.
+    std::uint8_t in8(std::uint32_t offset)
+    {
+        if (offset == STATUS_REG && status_plain_) {
+            ++status_reads_;
+            return model_status();
+        }
+        return in8_register(offset);
+    }
     std::uint16_t in16(std::uint32_t offset);
     void out8(std::uint32_t offset, std::uint8_t value);
     void out16(std::uint32_t offset, std::uint16_t value);
@@ -85,6 +112,12 @@ public:
 
     // ---- The test bench's side --------------------------------------------------------
     void set_logging(bool on) { logging_ = on; }
+    // The sinks, and this card's index as they report it.
+    void set_sinks(const Sinks& sinks, std::int32_t index)
+    {
+        sinks_ = sinks;
+        index_ = index;
+    }
     void set_link(bool answers) { link_answers_ = answers; }
     void hold(std::uint32_t n);
     void offer(const std::uint8_t* bytes, std::uint32_t n);
@@ -142,12 +175,28 @@ private:
     };
 
     // Registers.
+    std::uint8_t in8_register(std::uint32_t offset);
     std::uint8_t read_status();
     void write_data(std::uint8_t byte);
     std::uint8_t read_data();
     void write_dio(std::uint8_t value);
     std::uint8_t id_register() const;
-    std::uint8_t model_status() const;
+    // Bytes are taken while the slice queue has room; ST_BUSY while a path is queued or
+    // running; an axis's moving bit while it runs.
+    std::uint8_t model_status() const
+    {
+        std::uint8_t status = 0;
+        const bool queue_full =
+            timing_.slice_period_us != 0 && slices_.size() >= timing_.queue_size;
+        if (!never_ready_ && !queue_full)
+            status |= ST_TX_READY;
+        if (!outbound_.empty())
+            status |= ST_RX_READY;
+        if (slice_running_ || !slices_.empty())
+            status |= ST_BUSY;
+        return static_cast<std::uint8_t>(status | slice_moving_ | axes_moving_);
+    }
+
 
     // Commands and the reset line.
     void execute(const Frame& frame);
@@ -158,6 +207,7 @@ private:
     const Axis* axis_at(std::uint32_t axis) const;
 
     // Timed model.
+    void run_due_events(std::uint64_t now_us);
     void run_events_at(std::uint64_t t);
     void start_next_slice();
     void apply_slice(const std::array<std::int32_t, 3>& pulses);
@@ -174,14 +224,21 @@ private:
     bool logging_ = true;
     ControllerObserver* observer_ = nullptr;
     TimingSettings timing_;
-    std::deque<std::array<std::int32_t, 3>> slices_; // slices waiting to run
+    std::uint64_t events_not_before_us_ = 0;         // no event before this (0: look)
+    Ring<std::array<std::int32_t, 3>> slices_;       // slices waiting to run
     bool slice_running_ = false;
     std::uint64_t slice_end_us_ = 0;
     std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
+    std::uint8_t axes_moving_ = 0;                    // moving bits of single-axis motion
+    void note_axes_moving();                          // after axis motion may have changed
+    void set_origin_here(Axis& a, std::int32_t position);
     std::uint64_t next_tick_us_ = 0;                  // next millisecond of axis motion
     std::uint64_t next_status_us_ = kNever;
     std::array<std::int32_t, 3> last_report_{};       // positions in the last status report
     BoundedLog<MotionRecord> motion_log_;
+    Sinks sinks_;
+    std::uint32_t moved_by_ = KSIM_MOVED_BY_SLICE; // what made the last change of position
+    std::int32_t index_ = 0;
 
     // Faults.
     bool silent_ = false;
@@ -201,11 +258,16 @@ private:
 
     // Mailbox.
     FrameDecoder decoder_;
-    std::deque<std::uint8_t> outbound_;
+    Ring<std::uint8_t> outbound_;
     std::uint64_t bytes_written_ = 0;
     std::map<std::uint64_t, std::uint32_t> hold_marks_; // byte number -> marks pending
     std::deque<std::uint8_t> status_script_;
     std::uint8_t force_mask_ = 0;
+    bool status_plain_ = true; // no script, hold mark or forced bit: the model's status
+    void note_status_setup()
+    {
+        status_plain_ = status_script_.empty() && hold_marks_.empty() && force_mask_ == 0;
+    }
     std::uint8_t force_value_ = 0;
     bool link_answers_ = true;
     std::uint32_t status_reads_ = 0;

@@ -36,6 +36,8 @@ void Controller::set_timing(const TimingSettings& timing)
 {
     timing_ = timing;
     timing_.queue_size = std::clamp<std::uint32_t>(timing_.queue_size, 1, 65536);
+    slices_.reserve(timing_.queue_size);
+    events_not_before_us_ = 0;
     next_status_us_ = timing_.status_period_ms ? now_us_ + timing_.status_period_ms * 1000ull
                                                : kNever;
 }
@@ -89,6 +91,29 @@ std::uint32_t Controller::take_motion(std::int32_t* out, std::uint32_t max)
 
 // ---- Time -------------------------------------------------------------------------------
 
+// The axis stays where it is on the machine and its position becomes `position`. A
+// change is recorded as KSIM_MOVED_BY_ORIGIN: the coordinates moved, not the axis.
+void Controller::set_origin_here(Axis& a, std::int32_t position)
+{
+    const std::int32_t before = a.position;
+    a.origin = static_cast<std::int32_t>(static_cast<std::uint32_t>(a.origin) +
+                                         static_cast<std::uint32_t>(a.position) -
+                                         static_cast<std::uint32_t>(position));
+    a.position = position;
+    if (before != position) {
+        moved_by_ = KSIM_MOVED_BY_ORIGIN;
+        record_motion();
+    }
+}
+
+void Controller::note_axes_moving()
+{
+    axes_moving_ = 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (axes_[i].motion.active())
+            axes_moving_ |= kMovingBit[i];
+}
+
 bool Controller::any_axis_motion() const
 {
     return std::any_of(axes_.begin(), axes_.end(), [](const Axis& a) { return a.motion.active(); });
@@ -104,12 +129,14 @@ std::uint64_t Controller::next_event_us() const
     return next;
 }
 
-void Controller::advance_to(std::uint64_t now_us)
+void Controller::run_due_events(std::uint64_t now_us)
 {
     for (;;) {
         const std::uint64_t t = next_event_us();
-        if (t > now_us)
+        if (t > now_us) {
+            events_not_before_us_ = t;
             break;
+        }
         now_us_ = std::max(now_us_, t);
         run_events_at(t);
     }
@@ -155,6 +182,7 @@ void Controller::apply_slice(const std::array<std::int32_t, 3>& pulses)
     for (std::size_t i = 0; i < 3; ++i)
         if (pulses[i] != 0)
             move_axis(i, pulses[i]);
+    moved_by_ = KSIM_MOVED_BY_SLICE;
     record_motion();
 }
 
@@ -204,8 +232,7 @@ void Controller::start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f)
         const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
         const std::int64_t gap = static_cast<std::int64_t>(a.home) - at;
         if (gap == 0) {
-            a.origin += a.position; // already on the switch: this is the origin
-            a.position = 0;
+            set_origin_here(a, 0); // already on the switch: this is the origin
         } else {
             a.motion.start_home(gap < 0 ? -1 : 1, static_cast<std::uint64_t>(gap < 0 ? -gap : gap),
                                 params);
@@ -223,6 +250,7 @@ void Controller::tick_axes()
 {
     const SpeedParams params = speed_params();
     bool moved = false;
+    std::array<bool, 3> home_found{};
     for (std::size_t i = 0; i < 3; ++i) {
         Axis& a = axes_[i];
         if (!a.motion.active())
@@ -241,13 +269,16 @@ void Controller::tick_axes()
             if (!move_axis(i, step))
                 a.motion.stop();
         }
-        if (homing && !a.motion.active() && a.origin + a.position == a.home) {
-            a.origin += a.position; // the home switch is the new origin
-            a.position = 0;
-        }
+        home_found[i] = homing && !a.motion.active() && a.origin + a.position == a.home;
     }
-    if (moved)
+    if (moved) {
+        moved_by_ = KSIM_MOVED_BY_AXIS;
         record_motion();
+    }
+    for (std::size_t i = 0; i < 3; ++i)
+        if (home_found[i])
+            set_origin_here(axes_[i], 0); // the home switch is the new origin
+    note_axes_moving();
 }
 
 // Moves axis i by `pulses`, stopping at a limit switch. False when a switch stopped it.
@@ -294,6 +325,11 @@ std::uint8_t Controller::limit_byte() const
 
 void Controller::record_motion()
 {
+    if (sinks_.motion != nullptr) {
+        sinks_.motion(sinks_.user, index_, now_us_, axes_[0].position, axes_[1].position,
+                      axes_[2].position, moved_by_);
+        return;
+    }
     motion_log_.push(MotionRecord{static_cast<std::int32_t>(now_us_ / 1000), axes_[0].position,
                                   axes_[1].position, axes_[2].position});
     if (observer_)
@@ -341,7 +377,8 @@ void Controller::emit_status()
         observer_->on_status(now_us_, frame, length);
     outbound_.push_back(0x55);
     outbound_.push_back(0xAA);
-    outbound_.insert(outbound_.end(), frame, frame + length);
+    for (std::size_t i = 0; i < length; ++i)
+        outbound_.push_back(frame[i]);
 }
 
 } // namespace korva::sim

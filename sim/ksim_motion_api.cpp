@@ -109,3 +109,13 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_FAULT(int32_t index, uint32_t fault,
 {
     for_cards(index, [&](korva::sim::Controller& c) { c.fault(fault, n); });
 }
+
+extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_SINKS(KSIM_FRAME_SINK frames,
+                                                    KSIM_MOTION_SINK motion, void* user)
+{
+    korva::sim::Sinks sinks;
+    sinks.frames = frames;
+    sinks.motion = motion;
+    sinks.user = user;
+    with_machine([&](Machine& vm) { vm.set_sinks(sinks); });
+}

@@ -6,16 +6,20 @@
 
 namespace korva::sim {
 
-std::mutex& machine_mutex()
-{
-    // Never destroyed: the library may still touch the machine while the process exits.
-    static std::mutex* mutex = new std::mutex;
-    return *mutex;
-}
 
-Machine& machine_unlocked()
+// Constant-initialised, so they hold nullptr before any constructor runs, in any order.
+std::atomic<Machine*> the_machine{nullptr};
+std::atomic<MachineGate*> the_gate{nullptr};
+
+Machine& make_machine()
 {
-    static Machine* vm = new Machine;
+    // Both made at once, by the first thread to touch the machine.
+    static Machine* vm = [] {
+        the_gate.store(new MachineGate, std::memory_order_release);
+        Machine* m = new Machine;
+        the_machine.store(m, std::memory_order_release);
+        return m;
+    }();
     return *vm;
 }
 
@@ -29,6 +33,7 @@ void Machine::reset(const char* why)
     clock_offset_ms_ = 0;
     default_timing_ = TimingSettings{};
     logging_ = true;
+    sinks_ = Sinks{};
     cards_.clear();
     cards_.reserve(kMaxCards);
     pci_.reset();
@@ -105,18 +110,10 @@ std::int32_t Machine::add_card(const PciIdentity& pci, std::uint8_t id_switch)
     SimCard& card = cards_.emplace_back(pci, io_base, irq, id_switch, default_timing_);
     card.device_path = OsStandin::default_interface_path(index, pci);
     card.controller.set_logging(logging_);
+    card.controller.set_sinks(sinks_, static_cast<std::int32_t>(index));
     card.controller.advance_to(now_us_);
     trace_.watch(card.controller, index);
     return static_cast<std::int32_t>(index);
-}
-
-SimCard* Machine::card(std::int32_t index)
-{
-    if (index < 0 || static_cast<std::size_t>(index) >= cards_.size())
-        return nullptr;
-    SimCard& card = cards_[static_cast<std::size_t>(index)];
-    card.controller.advance_to(now_us_);
-    return &card;
 }
 
 void Machine::set_timing(std::int32_t index, const TimingSettings& timing)
@@ -143,13 +140,8 @@ void Machine::advance_ms(std::uint32_t ms)
 // controller: rather than spend a microsecond per read, let its time run on to the
 // controller's next event (at most a millisecond at a time, so other cards and the
 // clock keep their pace).
-void Machine::let_spinning_host_wait(std::uint16_t port, std::uint32_t run_before, Controller& c)
+void Machine::let_spinning_host_wait(Controller& c)
 {
-    constexpr std::uint32_t kSpinReads = 16;
-    spin_reads_ = (port == spin_port_ ? run_before : 0) + 1;
-    spin_port_ = port;
-    if (spin_reads_ < kSpinReads)
-        return;
     const std::uint64_t next = std::min(c.next_event_us(), now_us_ + 1000);
     if (next > now_us_) {
         now_us_ = next;
@@ -157,33 +149,7 @@ void Machine::let_spinning_host_wait(std::uint16_t port, std::uint32_t run_befor
     }
 }
 
-Controller* Machine::controller_at(std::uint16_t port, std::uint32_t* offset)
-{
-    if (port < kFirstIoBase)
-        return nullptr;
-    SimCard* c = card(static_cast<std::int32_t>((port - kFirstIoBase) / kCardWindow));
-    if (c == nullptr)
-        return nullptr;
-    *offset = (port - kFirstIoBase) % kCardWindow;
-    return &c->controller;
-}
-
 // ---- Port space ---------------------------------------------------------------------------
-
-std::uint8_t Machine::in8(std::uint16_t port)
-{
-    const std::uint32_t run_before = wall_ ? 0 : spin_reads_; // wall time: no jumps
-    tick(kPortAccessUs);
-    std::uint8_t value = 0xFF;
-    std::uint32_t offset = 0;
-    if (Controller* c = controller_at(port, &offset)) {
-        value = c->in8(offset);
-        if (offset == STATUS_REG)
-            let_spinning_host_wait(port, run_before, *c);
-    }
-    log_read(port, value, 8);
-    return value;
-}
 
 std::uint16_t Machine::in16(std::uint16_t port)
 {
@@ -196,15 +162,6 @@ std::uint16_t Machine::in16(std::uint16_t port)
         value = c->in16(offset);
     log_read(port, value, 16);
     return value;
-}
-
-void Machine::out8(std::uint16_t port, std::uint8_t value)
-{
-    tick(kPortAccessUs);
-    std::uint32_t offset = 0;
-    if (Controller* c = controller_at(port, &offset))
-        c->out8(offset, value);
-    log_write(port, value, 8);
 }
 
 void Machine::out16(std::uint16_t port, std::uint16_t value)
@@ -236,16 +193,21 @@ void Machine::set_logging(bool on)
         card.controller.set_logging(on);
 }
 
-void Machine::log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+void Machine::set_sinks(const Sinks& sinks)
 {
-    if (logging_)
-        port_writes_.push(PortAccess{port, width, value});
+    sinks_ = sinks;
+    for (std::size_t i = 0; i < cards_.size(); ++i)
+        cards_[i].controller.set_sinks(sinks, static_cast<std::int32_t>(i));
 }
 
-void Machine::log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+void Machine::push_write(std::uint16_t port, std::uint32_t value, std::uint8_t width)
 {
-    if (logging_)
-        port_reads_.push(PortAccess{port, width, value});
+    port_writes_.push(PortAccess{port, width, value});
+}
+
+void Machine::push_read(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+{
+    port_reads_.push(PortAccess{port, width, value});
 }
 
 std::uint32_t Machine::take_accesses(BoundedLog<PortAccess>& log, std::uint16_t* ports,

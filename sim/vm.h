@@ -1,12 +1,14 @@
 // vm.h - the virtual machine: the virtual clock, the I/O port space (PCI configuration
 // ports and the cards' register windows), the port-access logs and the OS stand-in.
 //
-// There is one machine per process. Everything in it is guarded by one mutex: reach
-// it only through with_machine(), which holds the mutex for the call. Never call into
-// the library core while holding it (the core calls back into the machine).
+// There is one machine per process. Everything in it is guarded by one gate: reach it
+// only through with_machine(), which holds it for the call (a mutex, free for a program
+// that uses the machine from one thread: machine_gate.h). Never call into the library
+// core while holding it (the core calls back into the machine).
 #ifndef KORVA_SIM_VM_H
 #define KORVA_SIM_VM_H
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +17,10 @@
 
 #include "bounded_log.h"
 #include "card.h"
+#include "machine_gate.h"
 #include "os_standin.h"
 #include "pci_bus.h"
+#include "port/card_regs.h"
 #include "trace.h"
 
 namespace korva::sim {
@@ -52,9 +56,36 @@ public:
     bool catch_up_with_wall();
 
     // ---- Port space ----------------------------------------------------------------------
-    std::uint8_t in8(std::uint16_t port);
+    // in8 and out8 carry the mailbox traffic: kept here, so they inline into the backend.
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    std::uint8_t in8(std::uint16_t port)
+    {
+        const std::uint32_t run_before = wall_ ? 0 : spin_reads_; // wall time: no jumps
+        tick(kPortAccessUs);
+        std::uint8_t value = 0xFF;
+        std::uint32_t offset = 0;
+        if (Controller* c = controller_at(port, &offset)) {
+            value = c->in8(offset);
+            if (offset == STATUS_REG)
+                note_status_read(port, run_before, *c);
+        }
+        log_read(port, value, 8);
+        return value;
+    }
     std::uint16_t in16(std::uint16_t port);
-    void out8(std::uint16_t port, std::uint8_t value);
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    void out8(std::uint16_t port, std::uint8_t value)
+    {
+        tick(kPortAccessUs);
+        std::uint32_t offset = 0;
+        if (Controller* c = controller_at(port, &offset))
+            c->out8(offset, value);
+        log_write(port, value, 8);
+    }
     void out16(std::uint16_t port, std::uint16_t value);
     void out32(std::uint16_t port, std::uint32_t value);
 
@@ -62,7 +93,14 @@ public:
     // The new card's index, or -1.
     std::int32_t add_card(const PciIdentity& pci, std::uint8_t id_switch);
     // Card `index` brought up to the present, or null.
-    SimCard* card(std::int32_t index);
+    SimCard* card(std::int32_t index)
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= cards_.size())
+            return nullptr;
+        SimCard& c = cards_[static_cast<std::size_t>(index)];
+        c.controller.advance_to(now_us_);
+        return &c;
+    }
     // Timing of card `index`, or (index -1) of every card now and every card added later.
     void set_timing(std::int32_t index, const TimingSettings& timing);
     const TimingSettings& default_timing() const { return default_timing_; }
@@ -72,6 +110,7 @@ public:
 
     // ---- Logs -----------------------------------------------------------------------------
     void set_logging(bool on);
+    void set_sinks(const Sinks& sinks);
     std::uint32_t take_port_writes(std::uint16_t* ports, std::uint32_t* values,
                                    std::uint8_t* widths, std::uint32_t max);
     std::uint32_t take_port_reads(std::uint16_t* ports, std::uint32_t* values,
@@ -109,14 +148,44 @@ private:
             watcher_(*this);
     }
     void follow_wall();
-    Controller* controller_at(std::uint16_t port, std::uint32_t* offset);
-    void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
-    void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    Controller* controller_at(std::uint16_t port, std::uint32_t* offset)
+    {
+        if (port < kFirstIoBase)
+            return nullptr;
+        SimCard* c = card(static_cast<std::int32_t>((port - kFirstIoBase) / kCardWindow));
+        if (c == nullptr)
+            return nullptr;
+        *offset = (port - kFirstIoBase) % kCardWindow;
+        return &c->controller;
+    }
+    void log_write(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+    {
+        if (logging_)
+            push_write(port, value, width);
+    }
+    void log_read(std::uint16_t port, std::uint32_t value, std::uint8_t width)
+    {
+        if (logging_)
+            push_read(port, value, width);
+    }
+    void push_write(std::uint16_t port, std::uint32_t value, std::uint8_t width);
+    void push_read(std::uint16_t port, std::uint32_t value, std::uint8_t width);
     static std::uint32_t take_accesses(BoundedLog<PortAccess>& log, std::uint16_t* ports,
                                        std::uint32_t* values, std::uint8_t* widths,
                                        std::uint32_t max);
 
-    void let_spinning_host_wait(std::uint16_t port, std::uint32_t run_before, Controller& c);
+    // A host that reads one STATUS_REG over and over with nothing between waits for the
+    // controller: rather than spend a microsecond per read, its time runs on to the
+    // controller's next event (let_spinning_host_wait).
+    void note_status_read(std::uint16_t port, std::uint32_t run_before, Controller& c)
+    {
+        constexpr std::uint32_t kSpinReads = 16;
+        spin_reads_ = (port == spin_port_ ? run_before : 0) + 1;
+        spin_port_ = port;
+        if (spin_reads_ >= kSpinReads)
+            let_spinning_host_wait(c);
+    }
+    void let_spinning_host_wait(Controller& c);
 
     std::uint64_t now_us_ = 0;
     std::uint32_t clock_offset_ms_ = 0;
@@ -131,6 +200,7 @@ private:
     std::uint64_t wall_origin_us_ = 0;                     // ...this machine time
     bool ticker_running_ = false;
     Trace trace_;
+    Sinks sinks_;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;
     OsStandin os_;
@@ -138,15 +208,40 @@ private:
     BoundedLog<PortAccess> port_reads_;
 };
 
-// The machine's mutex and the machine itself (use with_machine()).
-std::mutex& machine_mutex();
-Machine& machine_unlocked();
+// The machine's gate and the machine itself (use with_machine()), made on first use and
+// never destroyed: the library may still touch the machine while the process exits.
+extern std::atomic<Machine*> the_machine;
+extern std::atomic<MachineGate*> the_gate;
+Machine& make_machine();
+inline MachineGate& machine_gate()
+{
+    MachineGate* gate = the_gate.load(std::memory_order_acquire);
+    if (gate == nullptr) {
+        make_machine();
+        gate = the_gate.load(std::memory_order_acquire);
+    }
+    return *gate;
+}
+inline Machine& machine_unlocked()
+{
+    Machine* vm = the_machine.load(std::memory_order_acquire);
+    return vm != nullptr ? *vm : make_machine();
+}
 
-// Runs f(machine) with the machine's mutex held and returns what f returns.
+// Runs f(machine) with the machine's gate held and returns what f returns.
 template <class F>
 decltype(auto) with_machine(F&& f)
 {
-    std::lock_guard<std::mutex> guard(machine_mutex());
+    MachineGate& gate = machine_gate();
+    if (gate.enter_alone()) {
+        struct Leave {
+            MachineGate& gate;
+            ~Leave() { gate.leave(); }
+        } leave{gate};
+        return f(machine_unlocked());
+    }
+    std::lock_guard<std::mutex> guard(gate.mutex());
+    gate.admit();
     return f(machine_unlocked());
 }
 

@@ -9,12 +9,24 @@ position readers and the few ``KSIM_`` functions that return ``int32_t``.
 from __future__ import annotations
 
 import ctypes
-from ctypes import POINTER, c_char_p, c_double, c_int32, c_uint8, c_uint16, c_uint32
+from ctypes import (POINTER, c_char_p, c_double, c_int32, c_uint8, c_uint16, c_uint32,
+                    c_uint64, c_void_p)
+import struct
+import sys
 from typing import Any, Dict, List, Optional, Tuple
 
 Declaration = Tuple[Optional[Any], List[Any]]
 
 u32, i32 = c_uint32, c_int32
+
+# The sinks of KSIM_SET_SINKS: callbacks in the library's calling convention.
+_CALLBACK = (getattr(ctypes, "WINFUNCTYPE", ctypes.CFUNCTYPE)
+             if sys.platform == "win32" and struct.calcsize("P") == 4 else ctypes.CFUNCTYPE)
+#: ``void KSIM_FRAME_SINK(void *user, int32_t index, const uint8_t *frame)``
+KSIM_FRAME_SINK = _CALLBACK(None, c_void_p, i32, POINTER(c_uint8))
+#: ``void KSIM_MOTION_SINK(void *user, int32_t index, uint64_t time_us, int32_t x,
+#: int32_t y, int32_t z, uint32_t moved_by)``
+KSIM_MOTION_SINK = _CALLBACK(None, c_void_p, i32, c_uint64, i32, i32, i32, u32)
 
 _CARD = [u32]
 _CARD_AXIS = [u32, u32]
@@ -131,6 +143,7 @@ KSIM_FUNCTIONS: Dict[str, Declaration] = {
     "KSIM_PANEL_URL": (u32, [c_char_p, u32]),
     "KSIM_PANEL_STOP": (None, []),
     "KSIM_SET_PACE": (None, [u32]),
+    "KSIM_SET_SINKS": (None, [KSIM_FRAME_SINK, KSIM_MOTION_SINK, c_void_p]),
 }
 
 

@@ -1,11 +1,15 @@
 """Reads the exported functions of a C header: name -> (result, [arguments]) as C types."""
 import re
-from ctypes import POINTER, c_char_p, c_double, c_int32, c_uint8, c_uint16, c_uint32
+from ctypes import (POINTER, c_char_p, c_double, c_int32, c_uint8, c_uint16, c_uint32,
+                    c_void_p)
+
+from korva3._declarations import KSIM_FRAME_SINK, KSIM_MOTION_SINK
 
 _DECL = re.compile(r"KORVA3_API\s+([\w\s\*]+?)\s*KORVA3_CALL\s+(\w+)\s*\(([^)]*)\)\s*;")
 _C_TYPE = {None: "void", c_uint32: "uint32_t", c_int32: "int32_t", c_double: "double",
            c_char_p: "char*", POINTER(c_uint8): "uint8_t*", POINTER(c_uint16): "uint16_t*",
-           POINTER(c_uint32): "uint32_t*", POINTER(c_int32): "int32_t*"}
+           POINTER(c_uint32): "uint32_t*", POINTER(c_int32): "int32_t*", c_void_p: "void*",
+           KSIM_FRAME_SINK: "KSIM_FRAME_SINK", KSIM_MOTION_SINK: "KSIM_MOTION_SINK"}
 
 
 def _normal(c_type):

@@ -3,6 +3,7 @@
 #include "tool_fixture.h"
 
 #include <cmath>
+#include <set>
 
 #include "demo.h"
 #include "svg_plot.h"
@@ -35,10 +36,11 @@ std::vector<const xml::Element *> polylines(const xml::Element &root, const std:
     return out;
 }
 
-std::vector<std::pair<double, double>> points_of(const xml::Element &e)
+std::vector<std::pair<double, double>> points_of(const xml::Element &e,
+                                                 const std::string &attr = "points")
 {
     std::vector<std::pair<double, double>> out;
-    std::istringstream in(e.attr("points"));
+    std::istringstream in(e.attr(attr));
     std::string pair;
     while (in >> pair) {
         size_t comma = pair.find(',');
@@ -88,17 +90,28 @@ TEST(Plot, TheDemoIsWellFormedAndEndsWhereItsMovesSay)
     EXPECT_EQ(end, (std::array<long, 3>{0, 12000, 0}));
     auto xy = polylines(svg, "path", "xy");
     ASSERT_EQ(xy.size(), 1u);
-    std::vector<std::pair<double, double>> pts = points_of(*xy[0]);
-    ASSERT_GT(pts.size(), 100u);
-    EXPECT_EQ(pts.front(), (std::pair<double, double>{0, 0}));
-    EXPECT_EQ(pts.back(), (std::pair<double, double>(end[0], end[1])));
+    ASSERT_GT(points_of(*xy[0]).size(), 100u);
+    EXPECT_EQ(points_of(*xy[0], "data-start"), (std::vector<std::pair<double, double>>{{0, 0}}));
+    EXPECT_EQ(points_of(*xy[0], "data-end"),
+              (std::vector<std::pair<double, double>>{{double(end[0]), double(end[1])}}));
+    // Plain SVG 1.1: page coordinates, a fixed stroke width, nothing scaled.
+    EXPECT_EQ(xy[0]->attr("vector-effect"), "");
+    EXPECT_EQ(xy[0]->attr("transform"), "");
     // Z did not move: the XY view only.
     EXPECT_TRUE(polylines(svg, "path", "xz").empty());
     EXPECT_TRUE(polylines(svg, "path", "yz").empty());
-    // The speed profile: one point per slice, never above the highest speed asked.
+    // The speed profile: X and Y against time, within the run's time; marks at the lines
+    // that defined paths (the stepwise arc's line 31, not the poll of line 32).
     auto speed = polylines(svg, "speed");
-    ASSERT_EQ(speed.size(), 1u);
-    EXPECT_EQ(points_of(*speed[0]).size(), r.recording.cards[0].slices.size());
+    ASSERT_EQ(speed.size(), 2u);
+    EXPECT_EQ(speed[0]->attr("data-axis"), "x");
+    EXPECT_EQ(speed[1]->attr("data-axis"), "y");
+    std::vector<const xml::Element *> marks;
+    svg.find_all([](const xml::Element &e) { return e.attr("class") == "mark"; }, marks);
+    std::set<std::string> lines;
+    for (const xml::Element *m : marks)
+        lines.insert(m->attr("data-line"));
+    EXPECT_TRUE(lines.count("31") && lines.count("23") && !lines.count("32")) << marks.size();
 }
 
 TEST(Plot, ZMovesAddTheSideViewsAndEveryViewEndsAtTheTarget)
@@ -126,7 +139,7 @@ TEST(Plot, ZMovesAddTheSideViewsAndEveryViewEndsAtTheTarget)
     for (const auto &v : views) {
         auto lines = polylines(svg, "path", v.view);
         ASSERT_EQ(lines.size(), 1u) << v.view;
-        EXPECT_EQ(points_of(*lines[0]).back(),
+        EXPECT_EQ(points_of(*lines[0], "data-end").back(),
                   (std::pair<double, double>(end[v.u], end[v.v])))
             << v.view;
     }
@@ -143,7 +156,7 @@ TEST(Plot, NamesAreEscapedAndAnEmptyRunStillDraws)
     bool title = false, empty_note = false;
     for (const xml::Element *t : texts) {
         title |= t->text == "korva3: a&b <c> \"d\".job";
-        empty_note |= t->text == "no interpolation slices";
+        empty_note |= t->text == "no motion";
     }
     EXPECT_TRUE(title);
     EXPECT_TRUE(empty_note);
@@ -154,9 +167,10 @@ TEST(Plot, ALongProfileIsThinnedToAFewPointsPerColumn)
     Recording rec;
     rec.machine = "virtual card";
     CardTrace t;
-    t.path = {{0, 0, 0, 0}, {1, 100000, 0, 0}};
-    for (int i = 0; i < 50000; i++)
-        t.slices.push_back({i % 7 == 0 ? 300 : 200, 0, 0});
+    t.path = {{0, 0, 0, 0}, {50000, 100000, 0, 0}};
+    for (uint64_t i = 1; i <= 50000; i++)
+        t.speed.add(i * 1000, {i % 7 == 0 ? 300 : 200, 0, 0}, 1000);
+    rec.end_ms = 50000;
     rec.cards.push_back(t);
     xml::Element svg = parse_svg(svg_plot(rec));
     auto speed = polylines(svg, "speed");

@@ -39,8 +39,8 @@ TEST(TraceFile, SummaryCountsFramesEndsAndFaultsOfEachCard)
     ASSERT_EQ(recording.cards.size(), 2u);
     ASSERT_EQ(recording.cards[1].path.size(), 2u);
     EXPECT_EQ(recording.cards[1].path[1].x, 10);
-    ASSERT_EQ(recording.cards[1].slices.size(), 2u);
-    EXPECT_EQ(recording.cards[1].slices[0].y, -6);
+    EXPECT_EQ(recording.cards[1].slices, 2u);
+    EXPECT_EQ(recording.cards[1].sent[1], -12);
 
     std::istringstream empty("not a trace\n");
     EXPECT_FALSE(read_trace(empty, "x.txt", summary, recording, error));

@@ -75,38 +75,53 @@ std::string frame_hex(const RawFrame &f)
     return s;
 }
 
-std::string summarize(const std::vector<RawFrame> &frames)
+void FrameTally::add(const RawFrame &f)
 {
-    std::vector<std::string> parts;
-    size_t i = 0;
-    while (i < frames.size()) {
-        size_t j = i;
-        std::string kind = frame_kind(frames[i]);
-        long long x = 0, y = 0, z = 0;
-        while (j < frames.size() && frame_kind(frames[j]) == kind) {
-            if (is_slice(frames[j])) {
-                Slice v = slice_of(frames[j]);
-                x += v.x;
-                y += v.y;
-                z += v.z;
-            }
-            j++;
+    uint8_t code = frame_code(f);
+    if (is_slice(f))
+        slices_++;
+    if (runs_.empty() || runs_.back().code != code) {
+        if (runs_.size() == kMostRuns) {
+            more_ = true;
+            return;
         }
-        size_t n = j - i;
-        if (kind == "slice")
-            parts.push_back(std::to_string(n) + (n == 1 ? " slice " : " slices ") +
-                            triple(x, y, z));
-        else
-            parts.push_back(n == 1 ? kind : std::to_string(n) + " x " + kind);
-        i = j;
+        runs_.push_back({code, 0, 0, 0, 0});
     }
+    Run &r = runs_.back();
+    r.count++;
+    if (is_slice(f)) {
+        Slice v = slice_of(f);
+        r.x += v.x;
+        r.y += v.y;
+        r.z += v.z;
+    }
+}
+
+std::string FrameTally::summary() const
+{
     std::string s;
-    const size_t most = 6;
-    for (size_t k = 0; k < parts.size() && k < most; k++)
-        s += (k ? ", " : "") + parts[k];
-    if (parts.size() > most)
+    for (const Run &r : runs_) {
+        RawFrame f{};
+        f[2] = r.code;
+        std::string kind = frame_kind(f), part;
+        if (r.code == 0x10)
+            part = std::to_string(r.count) + (r.count == 1 ? " slice " : " slices ") +
+                   triple(r.x, r.y, r.z);
+        else
+            part = r.count == 1 ? kind : std::to_string(r.count) + " x " + kind;
+        s += (s.empty() ? "" : ", ") + part;
+    }
+    if (more_)
         s += ", ...";
     return s;
+}
+
+std::string summarize(const std::vector<RawFrame> &frames)
+{
+    FrameTally tally;
+    for (const RawFrame &f : frames)
+        tally.add(f);
+    return tally.summary();
 }
 
 } // namespace korva3_tool

@@ -19,6 +19,7 @@
 #include "machine.h"
 #include "recording.h"
 #include "runner.h"
+#include "run_watch.h"
 #include "svg_plot.h"
 
 namespace korva3_tool {
@@ -28,7 +29,7 @@ const char *const kGcodeUsage =
     "options: --plot, --quiet, --limit, --card, --slice-us, --queue as for run, and\n"
     "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
-    "  --csv FILE              write the executed path (t_ms, pulses, mm)\n"
+    "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"
     "  --check                 only check: errors, extent, estimated time; nothing moves\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n";
 
@@ -167,7 +168,8 @@ class GcodeRun {
 public:
     GcodeRun(const Options &o, const Settings &s, const Program &p) : o_(o), set_(s), prog_(p) {}
 
-    int go(Recording &rec)
+    // csv: where to write every executed position (null: nowhere).
+    int go(Recording &rec, std::ostream *csv)
     {
         std::string error;
         if (!machine::setup(o_.setup, error)) {
@@ -185,12 +187,15 @@ public:
         }
         std::array<int32_t, 3> start{};
         settled_position(start);
-        rec.cards.resize(o_.setup.cards.size());
-        for (size_t i = 0; i < rec.cards.size(); i++)
-            rec.cards[i].index = static_cast<int>(i);
-        observe(rec);
-        rec.cards[0].path.insert(rec.cards[0].path.begin(),
-                                 {rec.start_ms, start[0], start[1], start[2]});
+        RunWatch watch(rec, false, csv);
+        const std::vector<std::array<int32_t, 3>> at_start = machine::card_positions();
+        for (size_t i = 0; i < at_start.size(); i++) {
+            CardTrace &t = rec.cards.size() > i ? rec.cards[i] : rec.cards.emplace_back();
+            t.index = static_cast<int>(i);
+            t.path.push_back({rec.start_ms, at_start[i][0], at_start[i][1], at_start[i][2]});
+            watch.refresh_period(static_cast<int>(i));
+        }
+        machine::watch(&watch);
         if (o_.output != Output::Quiet)
             std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
                       << prog_.moves.size() << " moves, estimated "
@@ -198,9 +203,12 @@ public:
 
         Hooks hooks;
         uint32_t polls = 0;
-        hooks.poll = [&](const Progress &) {
-            if (++polls % 64 == 0)
-                observe(rec);
+        hooks.poll = [&](const Progress &p) {
+            if (p.move) {
+                watch.set_line(p.move->line);
+                watch.set_defining_line(0, p.move->line);
+            }
+            polls++;
             Control c;
             c.stop = machine::clock_ms() - rec.start_ms > o_.limit_ms;
             return c;
@@ -238,8 +246,11 @@ public:
             }
             machine::sleep_ms(1);
         }
-        observe(rec);
         rec.end_ms = machine::clock_ms();
+        machine::watch(nullptr);
+        for (size_t i = 0; i < rec.cards.size(); i++)
+            rec.cards[i].card = machine::card_number(static_cast<int>(i));
+        watch.finish(rec.end_ms);
 
         std::array<int32_t, 3> at{};
         settled_position(at);
@@ -269,21 +280,6 @@ private:
         machine::position(0, xyz);
     }
 
-    void observe(Recording &rec)
-    {
-        for (CardActivity &a : machine::take_activity()) {
-            if (a.index < 0 || static_cast<size_t>(a.index) >= rec.cards.size())
-                continue;
-            CardTrace &t = rec.cards[a.index];
-            if (a.card >= 0)
-                t.card = a.card;
-            t.path.insert(t.path.end(), a.motion.begin(), a.motion.end());
-            for (const RawFrame &f : a.frames)
-                if (is_slice(f))
-                    t.slices.push_back(slice_of(f));
-        }
-    }
-
     const Options &o_;
     const Settings &set_;
     const Program &prog_;
@@ -302,18 +298,6 @@ bool write_file(const std::string &path, const std::string &text)
     std::filesystem::path where = std::filesystem::absolute(path, ec);
     std::cout << (ec ? path : where.string()) << "\n";
     return true;
-}
-
-std::string path_csv(const Recording &rec, const Settings &s)
-{
-    std::ostringstream out;
-    out << "t_ms,x,y,z,x_mm,y_mm,z_mm\n";
-    if (rec.cards.empty())
-        return out.str();
-    for (const MotionRecord &r : rec.cards[0].path)
-        out << (r.t_ms - rec.start_ms) << "," << r.x << "," << r.y << "," << r.z << ","
-            << r.x / s.scale[0] << "," << r.y / s.scale[1] << "," << r.z / s.scale[2] << "\n";
-    return out.str();
 }
 
 } // namespace
@@ -370,17 +354,30 @@ int gcode_command(int argc, char **argv)
     if (o.limit_ms == 0)
         o.limit_ms = static_cast<uint32_t>(
             std::fmin(UINT32_MAX / 2, std::fmax(600000, 2 * estimated_ms(program, settings) + 60000)));
+    std::ofstream csv;
+    if (!o.csv.empty()) {
+        csv.open(o.csv, std::ios::binary);
+        if (!csv) {
+            std::cerr << "korva3: cannot write " << o.csv << "\n";
+            return EXIT_USAGE;
+        }
+    }
     Recording rec;
-    code = GcodeRun(o, settings, program).go(rec);
+    code = GcodeRun(o, settings, program).go(rec, o.csv.empty() ? nullptr : &csv);
     if (!o.plot.empty()) {
         std::cout << "plot: ";
         if (!write_file(o.plot, svg_plot(rec)))
             return EXIT_JOB_FAILED;
     }
     if (!o.csv.empty()) {
-        std::cout << "csv: ";
-        if (!write_file(o.csv, path_csv(rec, settings)))
+        csv.close();
+        if (!csv) {
+            std::cerr << "korva3: cannot write " << o.csv << "\n";
             return EXIT_JOB_FAILED;
+        }
+        std::error_code ec;
+        std::filesystem::path where = std::filesystem::absolute(o.csv, ec);
+        std::cout << "csv: " << (ec ? o.csv : where.string()) << "\n";
     }
     return code;
 }

@@ -1,5 +1,6 @@
 // hardware_machine.cpp - the tool on real cards: no machine to set up, real time, and
-// positions from the cards' status frames. What the card received is not known here.
+// positions from the cards' status frames. What the card received is not known here,
+// and the virtual machine's settings do not exist.
 #include <chrono>
 #include <thread>
 
@@ -24,7 +25,23 @@ uint32_t clock_ms()
 
 void sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::vector<CardActivity> take_activity() { return {}; }
+void watch(Observer *) {}
+
+int card_count() { return 0; }
+
+int card_number(int) { return -1; }
+
+uint32_t slice_period_us(int) { return 1000; }
+
+void begin_messages() {}
+
+std::string end_messages() { return ""; }
+
+bool set_limits(int, uint32_t, int32_t, int32_t) { return false; }
+bool set_home(int, uint32_t, int32_t) { return false; }
+bool set_inputs(int, uint32_t) { return false; }
+bool set_fault(int, uint32_t, uint32_t) { return false; }
+bool set_timing(int, int64_t, int64_t, int64_t) { return false; }
 
 std::vector<std::array<int32_t, 3>> card_positions() { return {}; }
 

@@ -24,7 +24,13 @@ enum class Verb {
             //                     (at most N polls when N is given)
     Sleep,  // sleep MS            let MS milliseconds pass
     Print,  // print CARD          the card's positions
-    Expect  // expect CARD X Y Z   fail the job unless the card is at (X, Y, Z)
+    Expect, // expect CARD X Y Z   fail the job unless the card is at (X, Y, Z)
+    // The virtual machine's settings (VCARD: virtual card 0, 1, ... as set up):
+    Limits,     // limits VCARD AXIS LOW HIGH          the axis's limit switches
+    HomeSwitch, // home_switch VCARD AXIS POS          the axis's home switch
+    Inputs,     // inputs VCARD VALUE                  what the digital inputs read
+    Fault,      // fault VCARD KIND [N]                a fault (KSIM_FAULT)
+    Timing      // timing VCARD SLICE_US QUEUE [STATUS_MS]
 };
 
 struct Step {

@@ -12,7 +12,10 @@ namespace korva3_tool {
 namespace {
 
 // Argument kinds of the tool's verbs.
-enum class Kind { Card, Millis, Count, Position };
+enum class Kind {
+    Card, Millis, Count, Position,
+    VCard, Axis, Byte, FaultKind, Number, SliceUs, Queue, StatusMs // virtual machine verbs
+};
 
 struct VerbDef {
     VerbInfo info;
@@ -33,6 +36,22 @@ const std::vector<VerbDef> kVerbs = {
      {Kind::Card}, 0},
     {{"expect", "expect CARD X Y Z", "fail the job unless the card is at (X, Y, Z)"},
      Verb::Expect, {Kind::Card, Kind::Position, Kind::Position, Kind::Position}, 0},
+    // The virtual machine (VCARD: the virtual card, 0 = the first --card); ignored with
+    // a warning on real cards.
+    {{"limits", "limits VCARD AXIS LOW HIGH",
+      "virtual card: the axis's limit switches at LOW and HIGH (machine pulses)"},
+     Verb::Limits, {Kind::VCard, Kind::Axis, Kind::Position, Kind::Position}, 0},
+    {{"home_switch", "home_switch VCARD AXIS POS", "virtual card: the axis's home switch at POS"},
+     Verb::HomeSwitch, {Kind::VCard, Kind::Axis, Kind::Position}, 0},
+    {{"inputs", "inputs VCARD VALUE", "virtual card: what the digital inputs read (0..255)"},
+     Verb::Inputs, {Kind::VCard, Kind::Byte}, 0},
+    {{"fault", "fault VCARD KIND [N]",
+      "virtual card: inject a fault: 0 none, 1 silent, 2 status stops after N\n"
+      "                        bytes, 3 N corrupt status reports, 4 never ready"},
+     Verb::Fault, {Kind::VCard, Kind::FaultKind, Kind::Number}, 1},
+    {{"timing", "timing VCARD SLICE_US QUEUE [STATUS_MS]",
+      "virtual card: slice period, queue size and status report period"},
+     Verb::Timing, {Kind::VCard, Kind::SliceUs, Kind::Queue, Kind::StatusMs}, 1},
 };
 
 std::string upper(std::string s)
@@ -204,6 +223,14 @@ std::string parse_verb(const VerbDef &v, const std::vector<std::string> &words, 
             range = check_range(x, std::numeric_limits<int32_t>::min(),
                                 std::numeric_limits<int32_t>::max());
             break;
+        case Kind::VCard: range = check_range(x, 0, 63); break;
+        case Kind::Axis: range = check_range(x, 1, 3); break;
+        case Kind::Byte: range = check_range(x, 0, 255); break;
+        case Kind::FaultKind: range = check_range(x, 0, 4); break;
+        case Kind::Number: range = check_range(x, 0, 100000000); break;
+        case Kind::SliceUs: range = check_range(x, 0, 1000000); break;
+        case Kind::Queue: range = check_range(x, 1, 65536); break;
+        case Kind::StatusMs: range = check_range(x, 0, 60000); break;
         }
         if (!range.empty())
             return what + w + " " + range;

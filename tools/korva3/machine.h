@@ -32,14 +32,21 @@ using RawFrame = std::array<uint8_t, 13>;
 struct MotionRecord {
     uint32_t t_ms;
     int32_t x, y, z;
+    bool jump = false; // new coordinates, not motion (homing found its switch, zero, preset)
 };
 
-// What one virtual card received and did since the last take.
-struct CardActivity {
-    int index = 0; // the virtual card (0, 1, ... as set up)
-    int card = -1; // the library's card number bound to it, -1 while none
-    std::vector<RawFrame> frames;
-    std::vector<MotionRecord> motion;
+// What changed a card's positions.
+enum class MovedBy { Slice, Axis, Origin };
+
+// Receives, as they happen, the commands each virtual card executes and every change of
+// its positions. Called from inside the machine: it must not call the library or the
+// machine's functions.
+class Observer {
+public:
+    virtual ~Observer() = default;
+    virtual void frame(int index, const RawFrame &frame) = 0;
+    virtual void moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z,
+                       MovedBy by) = 0;
 };
 
 namespace machine {
@@ -50,8 +57,8 @@ bool is_virtual();
 // "virtual card" or "real card".
 const char *kind();
 
-// Builds the machine (virtual: a fresh machine with these cards). Returns false with a
-// message when that cannot be done.
+// Builds the machine (virtual: a fresh machine with these cards, logging off, so long
+// jobs stay small). Returns false with a message when that cannot be done.
 bool setup(const MachineSetup &setup, std::string &error);
 
 // Milliseconds since some start: the virtual clock, or the host's steady clock.
@@ -60,9 +67,33 @@ uint32_t clock_ms();
 // Lets ms milliseconds pass (virtual time, or a real sleep on hardware).
 void sleep_ms(uint32_t ms);
 
-// What every virtual card received and did since the last call (empty on hardware).
-// Also forgets the machine's other records (port accesses, bytes) so long jobs stay small.
-std::vector<CardActivity> take_activity();
+// Hands what the virtual cards execute to `observer` from now on (null: to nobody).
+// Nothing on hardware.
+void watch(Observer *observer);
+
+// Virtual cards on the machine (0 on hardware).
+int card_count();
+
+// The library's card number bound to virtual card `index`, -1 while none.
+int card_number(int index);
+
+// Slice period of virtual card `index` in microseconds.
+uint32_t slice_period_us(int index);
+
+// Message boxes the library shows are kept from now on (virtual machine) until
+// end_messages(), which returns their text ("caption: text" lines). On hardware the
+// library prints them itself and this returns "".
+void begin_messages();
+std::string end_messages();
+
+// The virtual machine's switches, inputs, faults and timing, as KSIM_SET_LIMITS,
+// KSIM_SET_HOME, KSIM_SET_INPUTS, KSIM_FAULT and the KSIM_SET_*_PERIOD functions do
+// (negative timing values: unchanged). False on real cards and for an unknown index.
+bool set_limits(int index, uint32_t axis, int32_t low, int32_t high);
+bool set_home(int index, uint32_t axis, int32_t position);
+bool set_inputs(int index, uint32_t value);
+bool set_fault(int index, uint32_t kind, uint32_t n);
+bool set_timing(int index, int64_t slice_us, int64_t queue_size, int64_t status_ms);
 
 // Positions of the virtual cards now, by index (empty on hardware).
 std::vector<std::array<int32_t, 3>> card_positions();

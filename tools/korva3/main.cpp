@@ -1,5 +1,5 @@
 // main.cpp - the korva3 command line: runs job files and the demo on the virtual card
-// (or on real cards, in a hardware build), and writes their plots.
+// (or on real cards, in a hardware build), checks jobs, and writes plots and CSV files.
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,12 +10,16 @@
 
 #include "korva3.h"
 
+#include "cli.h"
 #include "demo.h"
 #include "functions.h"
 #include "gcode_command.h"
+#include "interrupt.h"
 #include "job.h"
+#include "job_check.h"
 #include "machine.h"
 #include "runner.h"
+#include "status_line.h"
 #include "svg_plot.h"
 #include "trace_command.h"
 
@@ -23,57 +27,10 @@ using namespace korva3_tool;
 
 namespace {
 
-const char *kUsage =
-    "usage: korva3 run JOB [options]    run a job file (- reads standard input)\n"
-    "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
-    "       korva3 demo --print         show the demo's job file\n"
-    "       korva3 functions            list the functions and verbs a job can use\n"
-    "       korva3 trace TRACE          summarise a virtual card's trace file\n"
-    "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
-    "       korva3 --version            show the version\n"
-    "options:\n"
-    "  --plot FILE.svg     draw the path the card executed and the speed profile\n"
-    "  --quiet             print only the final positions (and errors)\n"
-    "  --trace             also print every frame the card received, in hex\n"
-    "  --limit MS          fail the job when it takes longer (default 600000)\n"
-    "virtual card only:\n"
-    "  --card BUS:DEV:ID   put a card at this PCI place with this ID switch (repeat for\n"
-    "                      more; default one card 0:1:0)\n"
-    "  --slice-us N        slice period of the controllers in microseconds\n"
-    "  --queue N           slices the controllers' queues hold\n"
-    "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n"
-    "                      time; prints the address to open (127.0.0.1 only)\n";
-
 int usage_error(const std::string &message)
 {
     std::cerr << "korva3: " << message << "\n" << kUsage;
     return EXIT_USAGE;
-}
-
-bool parse_number(const char *text, int64_t lo, int64_t hi, int64_t &value)
-{
-    char *end = nullptr;
-    long long v = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || v < lo || v > hi)
-        return false;
-    value = v;
-    return true;
-}
-
-bool parse_place(const std::string &text, CardPlace &place)
-{
-    std::istringstream in(text);
-    std::string part;
-    int64_t v[3];
-    for (int i = 0; i < 3; i++) {
-        if (!std::getline(in, part, ':') || !parse_number(part.c_str(), 0, 31, v[i]))
-            return false;
-    }
-    if (std::getline(in, part) || v[2] > 15)
-        return false;
-    place = {static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
-             static_cast<uint32_t>(v[2])};
-    return true;
 }
 
 void list_functions()
@@ -83,131 +40,100 @@ void list_functions()
         std::cout << "  " << f.name << (*f.params ? " " : "") << f.params
                   << (f.result == Result::None ? "" : "  -> result") << "\n";
     std::cout << "Tool verbs:\n";
-    for (const VerbInfo &v : verbs())
-        std::cout << "  " << v.usage << std::string(22 - std::strlen(v.usage), ' ') << v.help
-                  << "\n";
+    for (const VerbInfo &v : verbs()) {
+        size_t n = std::strlen(v.usage);
+        // A long usage gets a line of its own; the help lines up below it.
+        std::string gap = n < 22 ? std::string(22 - n, ' ') : "\n" + std::string(24, ' ');
+        std::cout << "  " << v.usage << gap << v.help << "\n";
+    }
+}
+
+// The job's name and text (the demo's, a file's or standard input's). False with a
+// message when it cannot be read.
+bool read_job(const CommandLine &cl, std::string &name, std::string &text)
+{
+    if (cl.command == "demo") {
+        name = "demo";
+        text = demo_job();
+        return true;
+    }
+    std::ostringstream content;
+    if (cl.job_path == "-") {
+        content << std::cin.rdbuf();
+    } else {
+        std::ifstream in(cl.job_path, std::ios::binary);
+        if (!in) {
+            std::cerr << "korva3: cannot read " << cl.job_path << "\n";
+            return false;
+        }
+        content << in.rdbuf();
+    }
+    name = cl.job_path == "-" ? "stdin" : cl.job_path;
+    text = content.str();
+    return true;
+}
+
+std::string where(const std::string &path)
+{
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.string();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2)
-        return usage_error("what to do?");
-    std::string command = argv[1];
-    if (command == "help" || command == "--help" || command == "-h") {
+    // Commands with command lines of their own.
+    if (argc >= 2) {
+        const std::string command = argv[1];
+        if (command == "--version" || command == "version") {
+            std::cout << "korva3 " << KORVA3_VERSION_MAJOR << "." << KORVA3_VERSION_MINOR
+                      << "." << KORVA3_VERSION_PATCH << "\n";
+            return EXIT_OK;
+        }
+        if (command == "trace" || command == "plot")
+            return trace_command(argc, argv);
+        if (command == "gcode")
+            return gcode_command(argc, argv);
+    }
+    CommandLine cl;
+    std::string problem = parse_command_line(argc, argv, cl);
+    if (!problem.empty())
+        return usage_error(problem);
+    if (cl.command == "help") {
         std::cout << kUsage << kGcodeUsage;
         return EXIT_OK;
     }
-    if (command == "--version" || command == "version") {
-        std::cout << "korva3 " << KORVA3_VERSION_MAJOR << "." << KORVA3_VERSION_MINOR << "."
-                  << KORVA3_VERSION_PATCH << "\n";
-        return EXIT_OK;
-    }
-    if (command == "functions") {
+    if (cl.command == "functions") {
         list_functions();
         return EXIT_OK;
     }
-    if (command == "trace" || command == "plot")
-        return trace_command(argc, argv);
-    if (command == "gcode")
-        return gcode_command(argc, argv);
-    if (command != "run" && command != "demo")
-        return usage_error("unknown command '" + command + "'");
-
-    std::string job_path, plot_path;
-    RunOptions options;
-    MachineSetup setup;
-    bool cards_given = false, print_demo = false;
-    bool panel = false;
-    uint32_t panel_port = 0;
-    for (int i = 2; i < argc; i++) {
-        std::string a = argv[i];
-        auto value = [&](const char *what) -> const char * {
-            if (i + 1 >= argc) {
-                usage_error(a + " needs " + what);
-                std::exit(EXIT_USAGE);
-            }
-            return argv[++i];
-        };
-        int64_t n;
-        if (a == "--plot") {
-            plot_path = value("a file name");
-        } else if (a == "--quiet") {
-            options.output = Output::Quiet;
-        } else if (a == "--trace") {
-            options.output = Output::Trace;
-        } else if (a == "--print" && command == "demo") {
-            print_demo = true;
-        } else if (a == "--limit") {
-            if (!parse_number(value("milliseconds"), 1, UINT32_MAX / 2, n))
-                return usage_error("--limit: milliseconds, 1 or more");
-            options.limit_ms = static_cast<uint32_t>(n);
-        } else if (a == "--card") {
-            CardPlace place;
-            if (!parse_place(value("BUS:DEV:ID"), place))
-                return usage_error("--card: BUS:DEV:ID, bus and device 0..31, ID 0..15");
-            if (!cards_given)
-                setup.cards.clear();
-            cards_given = true;
-            setup.cards.push_back(place);
-        } else if (a == "--slice-us") {
-            if (!parse_number(value("microseconds"), 0, 1000000, n))
-                return usage_error("--slice-us: 0..1000000");
-            setup.slice_us = n;
-        } else if (a == "--queue") {
-            if (!parse_number(value("a slice count"), 1, 65536, n))
-                return usage_error("--queue: 1..65536");
-            setup.queue_size = n;
-        } else if (a == "--panel" || a.rfind("--panel=", 0) == 0) {
-            panel = true;
-            if (a.size() > 8 && !parse_number(a.c_str() + 8, 1, 65535, n))
-                return usage_error("--panel=PORT: 1..65535");
-            panel_port = a.size() > 8 ? static_cast<uint32_t>(n) : 0;
-        } else if (command == "run" && job_path.empty() && (a == "-" || a[0] != '-')) {
-            job_path = a;
-        } else {
-            return usage_error("unknown option '" + a + "'");
-        }
+    if (cl.command == "demo" && cl.print_demo) {
+        std::cout << demo_job();
+        return EXIT_OK;
     }
-
-    std::string name, text;
-    if (command == "demo") {
-        if (print_demo) {
-            std::cout << demo_job();
-            return EXIT_OK;
-        }
+    if (cl.command == "demo") {
         if (!machine::is_virtual()) {
             std::cerr << "korva3: the demo runs on the virtual card only; this korva3 drives "
                          "real cards\n";
             return EXIT_USAGE;
         }
-        name = "demo";
-        text = demo_job();
-        if (plot_path.empty())
-            plot_path = "demo.svg";
-    } else {
-        if (job_path.empty())
-            return usage_error("run: which job file?");
-        std::ostringstream content;
-        if (job_path == "-") {
-            content << std::cin.rdbuf();
-        } else {
-            std::ifstream in(job_path, std::ios::binary);
-            if (!in) {
-                std::cerr << "korva3: cannot read " << job_path << "\n";
-                return EXIT_USAGE;
-            }
-            content << in.rdbuf();
-        }
-        name = job_path == "-" ? "stdin" : job_path;
-        text = content.str();
+        if (cl.plot_path.empty())
+            cl.plot_path = "demo.svg";
     }
-    if (!plot_path.empty() && !machine::is_virtual()) {
+    if (!cl.plot_path.empty() && !machine::is_virtual()) {
         std::cerr << "korva3: --plot needs the virtual card (only it reports the path)\n";
         return EXIT_USAGE;
     }
+    if (!cl.csv_path.empty() && !machine::is_virtual()) {
+        std::cerr << "korva3: --csv needs the virtual card (only it reports the path)\n";
+        return EXIT_USAGE;
+    }
 
+    std::string name, text;
+    if (!read_job(cl, name, text))
+        return EXIT_USAGE;
     Job job;
     std::vector<std::string> errors;
     if (!parse_job(name, text, job, errors)) {
@@ -217,34 +143,70 @@ int main(int argc, char **argv)
         return EXIT_USAGE;
     }
 
+    // Mistakes found by reading the job: warnings (failures under --strict).
+    std::vector<Warning> warnings = check_job(job);
+    for (const Warning &w : warnings) {
+        std::cerr << warning_text(name, w) << "\n";
+        cl.options.warned_lines.insert(w.line);
+    }
+    if (cl.command == "check") {
+        std::cout << name << ": " << job.steps.size() << " steps, "
+                  << (warnings.empty() ? "no warnings" : std::to_string(warnings.size()) +
+                                                             " warnings")
+                  << "\n";
+        return warnings.empty() ? EXIT_OK : EXIT_JOB_FAILED;
+    }
+    if (cl.options.strict && !warnings.empty()) {
+        std::cerr << "korva3: --strict: " << warnings.size()
+                  << " warnings; nothing was run\n";
+        return EXIT_JOB_FAILED;
+    }
+
+    std::ofstream csv;
+    if (!cl.csv_path.empty()) {
+        csv.open(cl.csv_path, std::ios::binary);
+        if (!csv) {
+            std::cerr << "korva3: cannot write " << cl.csv_path << "\n";
+            return EXIT_USAGE;
+        }
+        cl.options.csv = &csv;
+    }
     std::string error;
-    if (!machine::setup(setup, error)) {
+    if (!machine::setup(cl.setup, error)) {
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;
     }
-    if (panel) {
+    if (cl.panel) {
         std::string url;
-        if (!machine::start_panel(panel_port, url, error)) {
+        if (!machine::start_panel(cl.panel_port, url, error)) {
             std::cerr << "korva3: " << error << "\n";
             return EXIT_USAGE;
         }
         std::cout << "panel: " << url << std::endl;
         std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }
+    interrupt::install();
+    cl.options.status_line = StatusLine::stderr_is_terminal();
     Recording recording;
-    int code = run_job(job, options, std::cout, std::cerr, recording);
+    int code = run_job(job, cl.options, std::cout, std::cerr, recording);
 
-    if (!plot_path.empty()) {
-        std::ofstream out(plot_path, std::ios::binary);
+    if (!cl.csv_path.empty()) {
+        csv.close();
+        if (!csv) {
+            std::cerr << "korva3: cannot write " << cl.csv_path << "\n";
+            return EXIT_JOB_FAILED;
+        }
+        std::cout << "csv: " << where(cl.csv_path) << "\n";
+    }
+    if (!cl.plot_path.empty()) {
+        std::ofstream out(cl.plot_path, std::ios::binary);
         out << svg_plot(recording);
         out.close();
         if (!out) {
-            std::cerr << "korva3: cannot write " << plot_path << "\n";
+            std::cerr << "korva3: cannot write " << cl.plot_path << "\n";
             return EXIT_JOB_FAILED;
         }
-        std::error_code ec;
-        std::filesystem::path where = std::filesystem::absolute(plot_path, ec);
-        std::cout << "plot: " << (ec ? plot_path : where.string()) << "\n";
+        std::cout << "plot: " << where(cl.plot_path) << "\n";
     }
     return code;
 }

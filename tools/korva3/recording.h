@@ -1,33 +1,41 @@
-// recording.h - what a run leaves for the plot: per virtual card, the path it executed
-// and the slices it received.
+// recording.h - what a run leaves for the plot and the CSV, per virtual card: the path
+// it executed (thinned to the picture's resolution while it runs, so memory does not
+// grow with the job), each axis's speed against time, and where each job line's path
+// began.
 #ifndef KORVA3_TOOL_RECORDING_H
 #define KORVA3_TOOL_RECORDING_H
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "frames.h"
 #include "machine.h"
+#include "path_thinner.h"
+#include "speed_track.h"
 
 namespace korva3_tool {
 
-// Where a job line's slices begin in a card's slice list.
+// Where the motion a job line defined began to run on a card.
 struct LineMark {
-    size_t slice; // index of the line's first slice
-    int line;     // job file line
+    uint64_t t_us; // virtual time
+    int line;      // job file line that defined it (the path call, not the poll)
 };
 
 struct CardTrace {
-    int index = 0;                   // virtual card
-    int card = -1;                   // library card number, -1 if never bound
-    std::vector<MotionRecord> path;  // first: where the card stood when the job began
-    std::vector<Slice> slices;       // every slice received, in order
+    int index = 0;                     // virtual card
+    int card = -1;                     // library card number, -1 if never bound
+    std::vector<MotionRecord> path;    // thinned; first: where the card stood at the start
+    uint64_t slices = 0;               // slices received
+    std::array<int64_t, 3> sent{};     // pulses of X, Y, Z in the slices received
+    SpeedTrack speed;                  // each axis's speed over time
     std::vector<LineMark> marks;
 };
 
 struct Recording {
-    std::string job;               // job name
-    std::string machine;           // "virtual card" ...
+    std::string job;     // job name
+    std::string machine; // "virtual card" ...
     uint32_t start_ms = 0, end_ms = 0;
     std::vector<CardTrace> cards;
 };

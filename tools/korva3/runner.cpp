@@ -1,5 +1,6 @@
-// runner.cpp - runs a job's steps: library calls through the function table, and the
-// tool's verbs (wait, poll, sleep, print, expect).
+// runner.cpp - runs a job's steps: library calls through the function table, the tool's
+// verbs (wait, poll, sleep, print, expect) and the virtual machine's settings; warns of
+// calls that reach no card or are refused.
 #include "runner.h"
 
 #include <cstdio>
@@ -7,8 +8,12 @@
 #include <set>
 #include <sstream>
 
+#include "interrupt.h"
+#include "job_check.h"
 #include "korva3.h"
 #include "machine.h"
+#include "run_watch.h"
+#include "status_line.h"
 
 namespace korva3_tool {
 
@@ -23,11 +28,30 @@ std::string xyz_text(const std::array<int32_t, 3> &p)
            std::to_string(p[2]);
 }
 
+// The value of the parameter called `name`, or -1 when the function has none.
+int64_t arg_named(const Step &s, const char *name)
+{
+    std::vector<Param> params = params_of(*s.function);
+    for (size_t i = 0; i < params.size(); i++)
+        if (params[i].name == name)
+            return s.args[i];
+    return -1;
+}
+
+// Library calls that start motion of their own: moves, homing, constant speed.
+bool starts_axis_motion(const std::string &name)
+{
+    return name == "PULSE_MOVE" || name == "BACK_HOME" || name == "BACK_HOME01" ||
+           name == "CONSTANT_SPEED";
+}
+
 class Run {
 public:
     Run(const Job &job, const RunOptions &options, std::ostream &out, std::ostream &err,
         Recording &recording)
-        : job_(job), options_(options), out_(out), err_(err), rec_(recording)
+        : job_(job), options_(options), out_(out), err_(err), rec_(recording),
+          watch_(recording, options.output == Output::Trace, options.csv),
+          status_(options.status_line)
     {
     }
 
@@ -41,6 +65,10 @@ public:
             CardTrace &t = trace(static_cast<int>(i));
             t.path.push_back({rec_.start_ms, start[i][0], start[i][1], start[i][2]});
         }
+        for (int i = 0; i < machine::card_count(); i++)
+            watch_.refresh_period(i);
+        watch_.on_progress(&Run::progress_of, this);
+        machine::watch(&watch_);
         if (loud())
             out_ << "korva3: " << job_.name << " on the " << machine::kind() << "\n"
                  << " line    t/ms  step\n";
@@ -48,9 +76,13 @@ public:
         int code = EXIT_OK;
         for (const Step &s : job_.steps) {
             line_ = s.line;
-            report_ = Report{};
+            watch_.set_line(s.line);
+            watch_.new_step();
+            status_.begin_step();
             bool ok = step(s);
-            observe();
+            note_card_numbers();
+            status_.clear();
+            sent_before_ += watch_.step_pulses();
             print_step(s);
             if (!ok) {
                 err_ << job_.name << ":" << s.line << ": " << failure_ << "\n";
@@ -59,21 +91,20 @@ public:
             }
         }
         line_ = 0;
+        watch_.set_line(0);
+        watch_.new_step();
         settle();
-        observe();
+        if (code == EXIT_OK && !unfinished_requests())
+            code = EXIT_JOB_FAILED;
         rec_.end_ms = machine::clock_ms();
+        machine::watch(nullptr);
+        note_card_numbers();
+        watch_.finish(rec_.end_ms);
         print_positions();
         return code;
     }
 
 private:
-    // What one step did, for its report line.
-    struct Report {
-        std::string result;                      // "-> 1"
-        std::string note;                        // "12 polls, 3 with slices"
-        std::map<int, std::vector<RawFrame>> frames; // by virtual card
-    };
-
     bool loud() const { return options_.output != Output::Quiet; }
 
     uint32_t elapsed() const { return machine::clock_ms() - rec_.start_ms; }
@@ -89,42 +120,54 @@ private:
         return rec_.cards[index];
     }
 
-    // Collects what the cards received and did since the last look.
-    void observe()
+    void note_card_numbers()
     {
-        for (CardActivity &a : machine::take_activity()) {
-            CardTrace &t = trace(a.index);
-            if (a.card >= 0)
-                t.card = a.card;
-            t.path.insert(t.path.end(), a.motion.begin(), a.motion.end());
-            bool marked = !t.marks.empty() && t.marks.back().line == line_ && line_ != 0;
-            for (const RawFrame &f : a.frames) {
-                if (!is_slice(f))
-                    continue;
-                if (!marked && line_ != 0) {
-                    t.marks.push_back({t.slices.size(), line_});
-                    marked = true;
-                }
-                t.slices.push_back(slice_of(f));
-            }
-            std::vector<RawFrame> &mine = report_.frames[a.index];
-            mine.insert(mine.end(), a.frames.begin(), a.frames.end());
-        }
+        for (int i = 0; i < machine::card_count(); i++)
+            trace(i).card = machine::card_number(i);
     }
 
-    // Counts the slices that arrived since the last observe() (for poll's batches).
-    size_t slices_so_far() const
+    // The virtual card bound to library card number `card`, or -1.
+    int index_of(uint32_t card) const
     {
-        size_t n = 0;
         for (const CardTrace &t : rec_.cards)
-            n += t.slices.size();
-        return n;
+            if (t.card >= 0 && static_cast<uint32_t>(t.card) == card)
+                return t.index;
+        return -1;
     }
 
     bool fail(const std::string &why)
     {
         failure_ = why;
         return false;
+    }
+
+    // A warning about the current line. Under --strict it fails the step (returns false).
+    bool warn(const std::string &text)
+    {
+        if (options_.warned_lines.count(line_))
+            return true;
+        if (options_.strict)
+            return fail(text + " (a warning; --strict makes it a failure)");
+        err_ << job_.name << ":" << line_ << ": warning: " << text << "\n";
+        return true;
+    }
+
+    static void progress_of(void *self) { static_cast<Run *>(self)->progress(); }
+
+    // The status line: job line, share of the path sent, virtual time.
+    void progress()
+    {
+        char text[160];
+        double sent = sent_before_ + watch_.step_pulses();
+        double t_s = double(watch_.last_t_us()) / 1e6;
+        if (path_length_ > 0)
+            std::snprintf(text, sizeof text,
+                          "korva3: line %d  %3.0f%% of the path sent  t = %.1f s", line_,
+                          std::min(99.0, 100.0 * sent / path_length_), t_s);
+        else
+            std::snprintf(text, sizeof text, "korva3: line %d  %llu slices sent  t = %.1f s",
+                          line_, static_cast<unsigned long long>(watch_.step_slices()), t_s);
+        status_.show(text);
     }
 
     bool step(const Step &s)
@@ -138,14 +181,108 @@ private:
         case Verb::Sleep: machine::sleep_ms(static_cast<uint32_t>(s.args[0])); return true;
         case Verb::Print: return print(static_cast<uint32_t>(s.args[0]));
         case Verb::Expect: return expect(s);
+        case Verb::Limits:
+        case Verb::HomeSwitch:
+        case Verb::Inputs:
+        case Verb::Fault:
+        case Verb::Timing: return machine_setting(s);
         }
+        return true;
+    }
+
+    bool machine_setting(const Step &s)
+    {
+        const std::vector<int64_t> &a = s.args;
+        if (!machine::is_virtual())
+            return warn(s.text.substr(0, s.text.find(' ')) +
+                        ": there is no virtual machine on real cards: ignored");
+        int index = static_cast<int>(a[0]);
+        bool done = false;
+        switch (s.verb) {
+        case Verb::Limits:
+            done = machine::set_limits(index, uint32_t(a[1]), int32_t(a[2]), int32_t(a[3]));
+            break;
+        case Verb::HomeSwitch:
+            done = machine::set_home(index, uint32_t(a[1]), int32_t(a[2]));
+            break;
+        case Verb::Inputs: done = machine::set_inputs(index, uint32_t(a[1])); break;
+        case Verb::Fault:
+            done = machine::set_fault(index, uint32_t(a[1]), a.size() > 2 ? uint32_t(a[2]) : 0);
+            break;
+        case Verb::Timing:
+            done = machine::set_timing(index, a[1], a[2], a.size() > 3 ? a[3] : -1);
+            watch_.refresh_period(index);
+            break;
+        default: break;
+        }
+        if (!done)
+            return fail("there is no virtual card #" + std::to_string(index) +
+                        " (the machine has " + std::to_string(machine::card_count()) + ")");
+        report_.result = "ok";
         return true;
     }
 
     bool call(const Step &s)
     {
         const Function &f = *s.function;
+        const std::string name = f.name;
+        const int64_t card_arg = arg_named(s, "card");
+        const uint32_t card = static_cast<uint32_t>(card_arg) & 0xFF;
+        const bool reaches = card_arg < 0 || registered_.count(card) != 0;
+        bool ok = true;
+        // Once per card number: a job without its REGISTRATION would warn on every line.
+        if (name != "REGISTRATION" && !reaches && unreached_.insert(card).second)
+            ok = warn(name + ": card " + std::to_string(card_arg) +
+                      " is not registered: the call reaches no card (warned once a card)");
+        if (!ok)
+            return false;
+
+        const bool path = is_path_call(f);
+        if (path || starts_axis_motion(name)) {
+            watch_.set_defining_line(index_of(card), s.line);
+            path_length_ = path_length(s);
+            sent_before_ = 0;
+        }
+        if (name == "REGISTRATION")
+            machine::begin_messages();
         int64_t r = f.call(s.args.data());
+        show_result(f, r);
+
+        if (name == "REGISTRATION") {
+            std::string said = machine::end_messages();
+            if (r == 1) {
+                registered_.insert(card);
+                interrupt::track_card(card);
+                return true;
+            }
+            while (!said.empty() && said.back() == '\n')
+                said.pop_back();
+            for (char &c : said)
+                if (c == '\n')
+                    c = ';';
+            return warn("REGISTRATION returned " + std::to_string(r) + ": card " +
+                        std::to_string(card_arg) + " is not registered" +
+                        (said.empty() ? "" : " (the library says: " + said + ")"));
+        }
+        if (name == "INTP_STOP")
+            stepwise_.clear();
+        if ((name == "EMG_STOP" || name == "STOP_ALL") && reaches)
+            stepwise_.erase(card);
+        if (!path || !reaches || arg_named(s, "speed") == 0)
+            return true;
+        if (is_stepwise(f)) {
+            if (r == 0)
+                return warn(name + " returned 0: the library refused the request");
+            stepwise_[card] = s.line;
+            return true;
+        }
+        if (watch_.step_slices() == 0 && machine::is_virtual())
+            return warn(name + " sent nothing: the library refused the path");
+        return true;
+    }
+
+    void show_result(const Function &f, int64_t r)
+    {
         char buf[64];
         switch (f.result) {
         case Result::None: break;
@@ -157,15 +294,16 @@ private:
             report_.result = buf;
             break;
         }
-        if (std::string(f.name) == "REGISTRATION" && r == 1)
-            registered_.insert(static_cast<uint32_t>(s.args[0]) & 0xFF);
-        return true;
     }
 
     // Until every axis of the card is idle. The status is watched first, so that an axis
     // that never stops fails the job at the time limit; then KORVA3_WAIT_X, _Y, _Z.
     bool wait(uint32_t card)
     {
+        if (stepwise_.count(card) &&
+            !warn("wait does not pump the stepwise request of line " +
+                  std::to_string(stepwise_[card]) + ": use poll"))
+            return false;
         while (KORVA3_MSC(card) & kWorking) {
             if (over_limit())
                 return fail("wait: card " + std::to_string(card) + " still at work after " +
@@ -185,11 +323,10 @@ private:
         int64_t polls = 0, batches = 0;
         bool idle = false;
         for (;;) {
-            size_t before = slices_so_far();
+            uint64_t before = watch_.step_slices();
             uint32_t status = KORVA3_GET_CARD(card);
             polls++;
-            observe();
-            if (slices_so_far() > before)
+            if (watch_.step_slices() > before)
                 batches++;
             if (status == 0) {
                 report_.note = std::to_string(polls) + " polls";
@@ -209,6 +346,8 @@ private:
             }
             machine::sleep_ms(period);
         }
+        if (idle)
+            stepwise_.erase(card);
         report_.note = std::to_string(polls) + (polls == 1 ? " poll" : " polls") + ", " +
                        std::to_string(batches) + (batches == 1 ? " batch" : " batches") +
                        (idle ? ", idle" : "");
@@ -240,6 +379,22 @@ private:
         return true;
     }
 
+    // Stepwise requests no poll ran to their end: a warning each. False under --strict.
+    bool unfinished_requests()
+    {
+        bool ok = true;
+        for (const auto &[card, line] : stepwise_) {
+            line_ = line;
+            if (!warn("the stepwise request for card " + std::to_string(card) +
+                      " was left unfinished: no poll ran it to its end")) {
+                err_ << job_.name << ":" << line << ": " << failure_ << "\n";
+                ok = false;
+            }
+        }
+        line_ = 0;
+        return ok;
+    }
+
     // Lets the registered cards come to rest, so the final positions and the plot show
     // the whole path, including the slices still queued in the controller.
     void settle()
@@ -266,18 +421,20 @@ private:
 
     void print_step(const Step &s)
     {
+        Report report = report_;
+        report_ = Report{};
         if (!loud())
             return;
         std::string left = s.text;
-        if (!report_.result.empty())
-            left += " " + report_.result;
+        if (!report.result.empty())
+            left += " " + report.result;
         std::vector<std::string> sent;
         bool many = rec_.cards.size() > 1;
-        for (const auto &[index, frames] : report_.frames)
-            if (!frames.empty())
+        for (const auto &[index, tally] : watch_.tallies())
+            if (!tally.empty())
                 sent.push_back((many ? "card #" + std::to_string(index) + ": " : "") +
-                               summarize(frames));
-        std::string right = report_.note;
+                               tally.summary());
+        std::string right = report.note;
         for (const std::string &x : sent)
             right += (right.empty() ? "sent " : "; sent ") + x;
         char head[32];
@@ -290,10 +447,9 @@ private:
         }
         out_ << "\n";
         if (options_.output == Output::Trace)
-            for (const auto &[index, frames] : report_.frames)
-                for (const RawFrame &f : frames)
-                    out_ << "                " << (many ? "#" + std::to_string(index) + " " : "")
-                         << frame_hex(f) << "\n";
+            for (const auto &[index, frame] : watch_.frames())
+                out_ << "                " << (many ? "#" + std::to_string(index) + " " : "")
+                     << frame_hex(frame) << "\n";
     }
 
     void print_positions()
@@ -311,15 +467,27 @@ private:
         }
     }
 
+    // What one step did, for its report line (the frames it sent are in watch_).
+    struct Report {
+        std::string result; // "-> 1"
+        std::string note;   // "12 polls, 3 batches"
+    };
+
     const Job &job_;
     const RunOptions &options_;
     std::ostream &out_;
     std::ostream &err_;
     Recording &rec_;
+    RunWatch watch_;
+    StatusLine status_;
     int line_ = 0;
     Report report_;
     std::string failure_;
     std::set<uint32_t> registered_;
+    std::set<uint32_t> unreached_; // card numbers warned about as not registered
+    std::map<uint32_t, int> stepwise_; // card -> line of its stepwise request still open
+    double path_length_ = 0;           // pulses, of the last path call
+    double sent_before_ = 0;           // pulses of it sent in earlier steps
 };
 
 } // namespace

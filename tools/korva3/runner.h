@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <set>
 
 #include "job.h"
 #include "recording.h"
@@ -25,6 +26,14 @@ struct RunOptions {
     // At the end, let the cards come to rest for at most this long before reading the
     // final positions.
     uint32_t settle_ms = 60000;
+    // Warnings (a call that reaches no card or is refused, ...) fail the job.
+    bool strict = false;
+    // Lines already warned about before the run (check_job): not warned again.
+    std::set<int> warned_lines;
+    // Every executed position as CSV (time_ms,card,line,x,y,z); null: none.
+    std::ostream *csv = nullptr;
+    // A status line on standard error during long steps (only for a terminal).
+    bool status_line = false;
 };
 
 // Exit codes of the tool.

@@ -15,6 +15,9 @@ namespace {
 const char *const kColours[] = {"#1f5fbf", "#d0542c", "#2a9d4b", "#8e44ad", "#b8860b"};
 constexpr double kWidth = 1000;
 
+const char *const kAxisColours[] = {"#1f5fbf", "#d0542c", "#2a9d4b"};
+const char *const kCardDashes[] = {"", "6 3", "2 2", "8 3 2 3"}; // cards in the profile
+
 const char *colour(size_t i) { return kColours[i % (sizeof kColours / sizeof *kColours)]; }
 
 // A number for an attribute: at most two decimals, no trailing zeros.
@@ -27,14 +30,6 @@ std::string num(double v)
     if (s.back() == '.')
         s.pop_back();
     return s == "-0" ? "0" : s;
-}
-
-// A scale factor: enough digits for pulse coordinates in the millions.
-std::string exact(double v)
-{
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.9g", v);
-    return buf;
 }
 
 std::string escape(const std::string &text)
@@ -152,8 +147,44 @@ bool z_moved(const Recording &rec)
     return false;
 }
 
-// One path view: each card's path in pulse units, equal scale on both axes.
-void path_view(Writer &w, const Recording &rec, const View &view, const Box &b)
+// A path in page units at the picture's resolution: a point is drawn when it lies at
+// least half a pixel from the last one drawn, or where the path turns back (an extreme);
+// the first and last points always. If that still leaves more than `most` points (a job
+// that goes back and forth very often), the tolerance grows until it does not.
+std::vector<std::pair<double, double>> page_points(const std::vector<MotionRecord> &path,
+                                                   const View &view, const Map &m, size_t most)
+{
+    std::vector<std::pair<double, double>> all;
+    all.reserve(path.size());
+    for (const MotionRecord &r : path)
+        all.push_back({m.px(coord(r, view.u)), m.py(coord(r, view.v))});
+    std::vector<std::pair<double, double>> out;
+    for (double tol = 0.5;; tol *= 2) {
+        out.clear();
+        if (all.empty())
+            return out;
+        out.push_back(all.front());
+        for (size_t k = 1; k < all.size(); k++) {
+            const auto &p = all[k], &last = out.back();
+            double dx = p.first - last.first, dy = p.second - last.second;
+            bool turn = false;
+            if (k + 1 < all.size()) {
+                double ax = p.first - all[k - 1].first, ay = p.second - all[k - 1].second;
+                double bx = all[k + 1].first - p.first, by = all[k + 1].second - p.second;
+                turn = ax * bx + ay * by < 0; // the path turns back here
+            }
+            double need = turn ? tol / 4 : tol;
+            if (k + 1 == all.size() || dx * dx + dy * dy >= need * need)
+                out.push_back(p);
+        }
+        if (out.size() <= most)
+            return out;
+    }
+}
+
+// One path view: each card's path drawn in page coordinates with a fixed stroke width
+// (plain SVG 1.1, so every viewer draws it the same), equal scale on both axes.
+void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, size_t most)
 {
     double u0 = 0, u1 = 0, v0 = 0, v1 = 0;
     bool any = false;
@@ -193,31 +224,31 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b)
         const CardTrace &t = rec.cards[i];
         if (t.path.empty())
             continue;
-        w.s << "<polyline class=\"path\" data-view=\"" << view.id << "\" data-card=\"" << t.index
-            << "\" fill=\"none\" stroke=\"" << colour(i)
-            << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" "
-               "vector-effect=\"non-scaling-stroke\" transform=\"matrix("
-            << exact(s) << " 0 0 " << exact(-s) << " " << exact(m.tx) << " " << exact(m.ty)
-            << ")\" points=\"";
-        // Pulse units, exact. A point that lies on the straight line from the last point
-        // kept on to the next one (same direction) adds nothing and is left out.
-        std::vector<std::pair<int64_t, int64_t>> pts;
-        for (const MotionRecord &r : t.path)
-            pts.push_back({coord(r, view.u), coord(r, view.v)});
-        size_t kept = 0;
-        w.s << pts[0].first << "," << pts[0].second;
-        for (size_t k = 1; k < pts.size(); k++) {
-            if (k + 1 < pts.size()) {
-                int64_t ax = pts[k].first - pts[kept].first, ay = pts[k].second - pts[kept].second;
-                int64_t bx = pts[k + 1].first - pts[k].first, by = pts[k + 1].second - pts[k].second;
-                if (ax * by - ay * bx == 0 && ax * bx + ay * by >= 0)
-                    continue;
-            }
-            w.s << " " << pts[k].first << "," << pts[k].second;
-            kept = k;
-        }
-        w.s << "\"/>\n";
         const MotionRecord &a = t.path.front(), &z = t.path.back();
+        // One polyline per run of the path between new coordinates (homing, zero, preset).
+        std::vector<std::vector<MotionRecord>> runs(1);
+        for (const MotionRecord &r : t.path) {
+            if (r.jump && !runs.back().empty())
+                runs.emplace_back();
+            runs.back().push_back(r);
+        }
+        for (const std::vector<MotionRecord> &run : runs) {
+            const MotionRecord &ra = run.front(), &rz = run.back();
+            // data-start and data-end: the run's first and last positions in pulses.
+            w.s << "<polyline class=\"path\" data-view=\"" << view.id << "\" data-card=\""
+                << t.index << "\" data-start=\"" << coord(ra, view.u) << "," << coord(ra, view.v)
+                << "\" data-end=\"" << coord(rz, view.u) << "," << coord(rz, view.v)
+                << "\" fill=\"none\" stroke=\"" << colour(i)
+                << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" stroke-linecap=\"round\" "
+                   "points=\"";
+            bool first = true;
+            size_t run_most = std::max<size_t>(2, most / runs.size());
+            for (const auto &p : page_points(run, view, m, run_most)) {
+                w.s << (first ? "" : " ") << num(p.first) << "," << num(p.second);
+                first = false;
+            }
+            w.s << "\"/>\n";
+        }
         w.s << "<circle cx=\"" << num(m.px(coord(a, view.u))) << "\" cy=\""
             << num(m.py(coord(a, view.v))) << "\" r=\"5\" fill=\"#2a9d4b\" stroke=\"#fff\" "
             << "stroke-width=\"1.5\"/>\n"
@@ -228,80 +259,107 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b)
     w.s << "</g>\n";
 }
 
-double step_length(const Slice &s)
-{
-    return std::sqrt(double(s.x) * s.x + double(s.y) * s.y + double(s.z) * s.z);
-}
-
-// The speed profile: step length of each slice against its number.
+// The speed profile: each axis's speed (pulses per ms, signed) per card against virtual
+// time, moves and homing included; 0 where an axis stood. Dashed lines mark where a job
+// line's motion began, labelled with the line that defined it.
 void speed_profile(Writer &w, const Recording &rec, const Box &b)
 {
-    size_t n = 0;
-    double top = 0;
-    for (const CardTrace &t : rec.cards) {
-        n = std::max(n, t.slices.size());
-        for (const Slice &s : t.slices)
-            top = std::max(top, step_length(s));
-    }
+    double t1 = std::max(1.0, double(rec.end_ms) - double(rec.start_ms));
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (const CardTrace &t : rec.cards)
+        for (const SpeedBin &bin : t.speed.bins())
+            if (bin.seen)
+                for (int a = 0; a < 3; a++) {
+                    lo = std::min<double>(lo, bin.lo[a]);
+                    hi = std::max<double>(hi, bin.hi[a]);
+                    any |= bin.lo[a] != 0 || bin.hi[a] != 0;
+                }
     w.text(b.x, b.y - 10, "Speed profile", "start", 14, "font-weight=\"bold\" fill=\"#222\"");
     w.text(b.x + 120, b.y - 10,
-           "step length of each interpolation slice; dashed: where a job line's slices begin "
-           "(its line number)",
+           "each axis's speed against time; dashed: where a job line's motion begins (its line)",
            "start", 12, "fill=\"#555\"");
-    double u1 = std::max<double>(n, 1), v1 = std::max(top * 1.1, 1.0);
-    Map m{b.w / u1, b.h / v1, b.x, b.bottom()};
-    w.axes(b, m, 0, u1, 0, v1, "slice number", "pulses per slice", 10, 5);
-    if (n == 0) {
-        w.text(b.x + b.w / 2, b.y + b.h / 2, "no interpolation slices", "middle", 13,
-               "fill=\"#888\"");
+    for (int a = 0; a < 3; a++) {
+        double lx = b.right() - 130 + 45 * a;
+        w.line(lx, b.y - 14, lx + 16, b.y - 14,
+               std::string("stroke=\"") + kAxisColours[a] + "\" stroke-width=\"2\"");
+        w.text(lx + 20, b.y - 10, std::string(1, "XYZ"[a]), "start", 12, "fill=\"#333\"");
+    }
+    double pad = std::max(1.0, (hi - lo) * 0.08);
+    double v0 = lo < 0 ? lo - pad : 0, v1 = hi > 0 ? hi + pad : (lo < 0 ? pad : 1);
+    Map m{b.w / t1, b.h / (v1 - v0), b.x, b.bottom() + v0 * b.h / (v1 - v0)};
+    w.axes(b, m, 0, t1, v0, v1, "time (ms)", "pulses per ms", 10, 5);
+    if (!any) {
+        w.text(b.x + b.w / 2, b.y + b.h / 2, "no motion", "middle", 13, "fill=\"#888\"");
         return;
     }
-    // Where each job line's slices begin (first card with slices).
-    for (const CardTrace &t : rec.cards) {
-        if (t.slices.empty())
+    // Marks of every card in time order: at most one every 3 pixels, a label every 22.
+    std::vector<LineMark> marks;
+    for (const CardTrace &t : rec.cards)
+        marks.insert(marks.end(), t.marks.begin(), t.marks.end());
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const LineMark &a, const LineMark &b) { return a.t_us < b.t_us; });
+    double last_mark = -1e9, last_label = -1e9;
+    for (const LineMark &mk : marks) {
+        double x = m.px(double(mk.t_us) / 1000.0 - rec.start_ms);
+        if (std::fabs(x - last_mark) < 3)
             continue;
-        double last_label = -1e9;
-        for (const LineMark &mk : t.marks) {
-            double x = m.px(static_cast<double>(mk.slice));
-            w.line(x, b.y, x, b.bottom(),
-                   "stroke=\"#9aa3ad\" stroke-width=\"1\" stroke-dasharray=\"3 3\"");
-            if (x - last_label >= 22) {
-                w.text(x + 3, b.y + 12, std::to_string(mk.line), "start", 10,
-                       "fill=\"#6b7480\"");
-                last_label = x;
-            }
+        last_mark = x;
+        w.line(x, b.y, x, b.bottom(),
+               "class=\"mark\" data-line=\"" + std::to_string(mk.line) +
+                   "\" stroke=\"#9aa3ad\" stroke-width=\"1\" stroke-dasharray=\"3 3\"");
+        if (x - last_label >= 22) {
+            w.text(x + 3, b.y + 12, std::to_string(mk.line), "start", 10, "fill=\"#6b7480\"");
+            last_label = x;
         }
-        break;
     }
+    // With more than one card, which dash pattern is which card (below, at the right).
+    double lx = b.right() - 240, ly = b.bottom() + 38;
+    for (size_t i = 0; rec.cards.size() > 1 && i < rec.cards.size() && i < 4; i++) {
+        const CardTrace &t = rec.cards[i];
+        const char *dash = kCardDashes[i % 4];
+        w.line(lx, ly - 4, lx + 22, ly - 4,
+               std::string("stroke=\"#555\" stroke-width=\"1.5\"") +
+                   (*dash ? std::string(" stroke-dasharray=\"") + dash + "\"" : ""));
+        std::string name = t.card >= 0 ? "card " + std::to_string(t.card)
+                                       : "#" + std::to_string(t.index);
+        w.text(lx + 26, ly, name, "start", 11, "fill=\"#333\"");
+        lx += 34 + 7 * name.size();
+    }
+    const char *axis_names[] = {"x", "y", "z"};
     for (size_t i = 0; i < rec.cards.size(); i++) {
-        const std::vector<Slice> &sl = rec.cards[i].slices;
-        if (sl.empty())
-            continue;
-        w.s << "<polyline class=\"speed\" data-card=\"" << rec.cards[i].index
-            << "\" fill=\"none\" stroke=\"" << colour(i)
-            << "\" stroke-width=\"1.5\" stroke-linejoin=\"round\" points=\"";
-        // At most two points (low, high) per page column, so long jobs stay small.
-        size_t per = std::max<size_t>(1, static_cast<size_t>(sl.size() / (b.w * 2)));
-        bool first = true;
-        for (size_t k = 0; k < sl.size(); k += per) {
-            size_t end = std::min(sl.size(), k + per);
-            double lo = step_length(sl[k]), hi = lo;
-            size_t klo = k, khi = k;
-            for (size_t j = k; j < end; j++) {
-                double l = step_length(sl[j]);
-                if (l < lo) { lo = l; klo = j; }
-                if (l > hi) { hi = l; khi = j; }
+        const CardTrace &t = rec.cards[i];
+        const std::vector<SpeedBin> &bins = t.speed.bins();
+        for (int a = 0; a < 3; a++) {
+            bool moved = false;
+            for (const SpeedBin &bin : bins)
+                moved |= bin.seen && (bin.lo[a] != 0 || bin.hi[a] != 0);
+            if (!moved)
+                continue;
+            const char *dash = kCardDashes[i % 4];
+            w.s << "<polyline class=\"speed\" data-card=\"" << t.index << "\" data-axis=\""
+                << axis_names[a] << "\" fill=\"none\" stroke=\"" << kAxisColours[a]
+                << "\" stroke-width=\"1.5\" stroke-linejoin=\"round\""
+                << (*dash ? std::string(" stroke-dasharray=\"") + dash + "\"" : "")
+                << " points=\"";
+            double width_ms = double(t.speed.bin_us()) / 1000.0;
+            double origin_ms = double(t.speed.origin_us()) / 1000.0 - rec.start_ms;
+            // Per bin, its lowest and highest speed at the bin's middle: the one nearer the
+            // point before first, so a ramp stays a ramp.
+            double before = 0;
+            for (size_t k = 0; k < bins.size(); k++) {
+                double lo_v = bins[k].seen ? bins[k].lo[a] : 0;
+                double hi_v = bins[k].seen ? bins[k].hi[a] : 0;
+                if (std::fabs(hi_v - before) < std::fabs(lo_v - before))
+                    std::swap(lo_v, hi_v);
+                std::string x = num(m.px(origin_ms + (k + 0.5) * width_ms));
+                w.s << (k ? " " : "") << x << "," << num(m.py(lo_v));
+                if (hi_v != lo_v)
+                    w.s << " " << x << "," << num(m.py(hi_v));
+                before = hi_v;
             }
-            size_t a = std::min(klo, khi), c = std::max(klo, khi);
-            for (size_t j = a;; j = c) {
-                w.s << (first ? "" : " ") << num(m.px(j + 0.5)) << ","
-                    << num(m.py(step_length(sl[j])));
-                first = false;
-                if (j == c)
-                    break;
-            }
+            w.s << "\"/>\n";
         }
-        w.s << "\"/>\n";
     }
 }
 
@@ -357,9 +415,9 @@ std::string svg_plot(const Recording &rec)
         << "<rect width=\"100%\" height=\"100%\" fill=\"#f7f8fa\"/>\n";
 
     w.text(40, 36, "korva3: " + rec.job, "start", 20, "font-weight=\"bold\" fill=\"#111\"");
-    size_t slices = 0;
+    uint64_t slices = 0;
     for (const CardTrace &t : rec.cards)
-        slices += t.slices.size();
+        slices += t.slices;
     std::string facts = "on the " + rec.machine + ", " + std::to_string(rec.end_ms - rec.start_ms) +
                         " ms, " + std::to_string(slices) + " slices";
     for (const CardTrace &t : rec.cards)
@@ -385,8 +443,13 @@ std::string svg_plot(const Recording &rec)
     w.s << "<circle cx=\"" << num(lx + 60) << "\" cy=\"74\" r=\"4\" fill=\"#c0392b\"/>\n";
     w.text(lx + 69, 78, "end", "start", 12, "fill=\"#333\"");
 
+    // Points per path drawn: about 30000 in all, so any plot stays well under a megabyte.
+    size_t paths = 0;
+    for (const CardTrace &t : rec.cards)
+        paths += t.path.empty() ? 0 : 1;
+    size_t most = 30000 / std::max<size_t>(1, paths * views.size());
     for (const auto &[view, box] : views)
-        path_view(w, rec, view, {box.x, box.y + 20, box.w, box.h});
+        path_view(w, rec, view, {box.x, box.y + 20, box.w, box.h}, most);
     speed_profile(w, rec, {profile.x, profile.y + 20, profile.w, profile.h});
     w.s << "</svg>\n";
     return w.s.str();

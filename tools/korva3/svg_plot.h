@@ -1,10 +1,12 @@
 // svg_plot.h - the picture of a run: the path each card executed (XY view, plus XZ
-// and YZ views when Z moved) and, below, the speed profile (step length per slice
-// against slice number).
+// and YZ views when Z moved) and, below, the speed profile (each axis's speed against
+// virtual time, with marks where a job line's motion began).
 //
-// Paths are drawn as polylines in pulse units (class "path", data-view "xy", "xz" or
-// "yz", data-card the virtual card) under a transform to the page, so the points
-// in the file are the card's positions.
+// Plain SVG 1.1 that every viewer draws alike (browsers, librsvg, converters): paths are
+// polylines in page coordinates with a fixed stroke width (class "path", data-view "xy",
+// "xz" or "yz", data-card the virtual card, data-start and data-end the first and last
+// positions in pulses), thinned to the picture's resolution, so a plot stays well under
+// a megabyte however long the job. Speeds: class "speed", data-card, data-axis.
 #ifndef KORVA3_TOOL_SVG_PLOT_H
 #define KORVA3_TOOL_SVG_PLOT_H
 

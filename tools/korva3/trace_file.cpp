@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "path_thinner.h"
+
 namespace korva3_tool {
 
 namespace {
@@ -23,21 +25,29 @@ std::string text_of(const json &e, const char *key)
     return it != e.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-// The card of an event, adding it (and any before it) to both lists.
-size_t card_of(const json &e, TraceSummary &s, Recording &r)
+// Each card's path as it is drawn: thinned to the picture's resolution while it is read.
+struct Drawing {
+    PathThinner thinner;
+    std::array<int32_t, 3> at{}; // the last position
+    uint64_t t_us = 0;           // and when the card got there
+};
+
+// The card of an event, adding it (and any before it) to every list.
+size_t card_of(const json &e, TraceSummary &s, Recording &r, std::vector<Drawing> &d)
 {
     const auto index = static_cast<size_t>(std::max(0, int_of(e, "card")));
     while (s.cards.size() <= index) {
         s.cards.emplace_back();
         CardTrace t;
         t.index = t.card = static_cast<int>(r.cards.size());
-        t.path.push_back({0, 0, 0, 0});
         r.cards.push_back(t);
+        d.emplace_back();
+        d.back().thinner.add({0, 0, 0, 0});
     }
     return index;
 }
 
-void take_event(const json &e, TraceSummary &s, Recording &r)
+void take_event(const json &e, TraceSummary &s, Recording &r, std::vector<Drawing> &d)
 {
     const std::string ev = text_of(e, "ev");
     const double t = e.value("t", 0.0);
@@ -47,25 +57,39 @@ void take_event(const json &e, TraceSummary &s, Recording &r)
         s.clock = text_of(e, "clock");
         if (auto cards = e.find("cards"); cards != e.end() && cards->is_array())
             for (const json &c : *cards)
-                card_of(c, s, r);
+                card_of(c, s, r, d);
         return;
     }
     if (ev == "reset" && text_of(e, "kind") == "machine")
         return;
     if (!e.contains("card"))
         return;
-    const size_t i = card_of(e, s, r);
+    const size_t i = card_of(e, s, r, d);
     TraceCard &card = s.cards[i];
     if (ev == "frame") {
         const std::string name = text_of(e, "name");
         card.frames[name]++;
         card.frame_count++;
-        if (name == "slice")
-            r.cards[i].slices.push_back({int_of(e, "x"), int_of(e, "y"), int_of(e, "z")});
+        if (name == "slice") {
+            CardTrace &trace = r.cards[i];
+            trace.slices++;
+            trace.sent[0] += int_of(e, "x");
+            trace.sent[1] += int_of(e, "y");
+            trace.sent[2] += int_of(e, "z");
+        }
     } else if (ev == "motion") {
         card.position = {int_of(e, "x"), int_of(e, "y"), int_of(e, "z")};
-        r.cards[i].path.push_back({static_cast<uint32_t>(t), card.position[0], card.position[1],
-                                   card.position[2]});
+        Drawing &drawing = d[i];
+        const auto t_us = static_cast<uint64_t>(t * 1000.0);
+        r.cards[i].speed.add(t_us,
+                             {int64_t(card.position[0]) - drawing.at[0],
+                              int64_t(card.position[1]) - drawing.at[1],
+                              int64_t(card.position[2]) - drawing.at[2]},
+                             t_us - drawing.t_us);
+        drawing.at = card.position;
+        drawing.t_us = t_us;
+        drawing.thinner.add({static_cast<uint32_t>(t), card.position[0], card.position[1],
+                             card.position[2]});
     } else if (ev == "status") {
         card.status_reports++;
         if (e.contains("fault"))
@@ -89,6 +113,7 @@ bool read_trace(std::istream &in, const std::string &name, TraceSummary &s, Reco
     r.job = name;
     std::string line;
     int events = 0;
+    std::vector<Drawing> drawings;
     while (std::getline(in, line)) {
         if (line.empty())
             continue;
@@ -97,7 +122,7 @@ bool read_trace(std::istream &in, const std::string &name, TraceSummary &s, Reco
             s.bad_lines++; // e.g. a last line cut off when the program was killed
             continue;
         }
-        take_event(e, s, r);
+        take_event(e, s, r, drawings);
         events++;
     }
     if (events == 0) {
@@ -107,6 +132,10 @@ bool read_trace(std::istream &in, const std::string &name, TraceSummary &s, Reco
     r.machine = "virtual card (" + (s.clock.empty() ? "?" : s.clock) + " clock)";
     r.start_ms = 0;
     r.end_ms = static_cast<uint32_t>(s.end_ms);
+    for (size_t i = 0; i < r.cards.size(); i++) {
+        r.cards[i].path = drawings[i].thinner.points();
+        r.cards[i].speed.idle_until(uint64_t(r.end_ms) * 1000);
+    }
     return true;
 }
 
