@@ -9,6 +9,7 @@
 
 #include "controller.h"
 #include "port/card_regs.h"
+#include "wrap32.h"
 
 namespace korva::sim {
 
@@ -85,6 +86,11 @@ std::uint32_t Controller::take_motion(std::int32_t* out, std::uint32_t max)
             out[4 * i + 3] = r.z;
         }
     }));
+}
+
+std::int32_t Controller::Axis::machine_at() const
+{
+    return wrap_add(origin, position);
 }
 
 // ---- Time -------------------------------------------------------------------------------
@@ -201,10 +207,10 @@ void Controller::start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f)
     }
     case kCmdBackHome:
     case kCmdBackHome01: {
-        const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+        const std::int64_t at = a.machine_at();
         const std::int64_t gap = static_cast<std::int64_t>(a.home) - at;
         if (gap == 0) {
-            a.origin += a.position; // already on the switch: this is the origin
+            a.origin = a.machine_at(); // already on the switch: this is the origin
             a.position = 0;
         } else {
             a.motion.start_home(gap < 0 ? -1 : 1, static_cast<std::uint64_t>(gap < 0 ? -gap : gap),
@@ -234,8 +240,8 @@ void Controller::tick_axes()
             if (!move_axis(i, step))
                 a.motion.stop();
         }
-        if (homing && !a.motion.active() && a.origin + a.position == a.home) {
-            a.origin += a.position; // the home switch is the new origin
+        if (homing && !a.motion.active() && a.machine_at() == a.home) {
+            a.origin = a.home; // the home switch is the new origin
             a.position = 0;
         }
     }
@@ -247,7 +253,7 @@ void Controller::tick_axes()
 bool Controller::move_axis(std::size_t i, std::int32_t pulses)
 {
     Axis& a = axes_[i];
-    const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+    const std::int64_t at = a.machine_at();
     std::int64_t to = at + pulses;
     bool free = true;
     if (a.limit_low <= a.limit_high) {
@@ -259,7 +265,7 @@ bool Controller::move_axis(std::size_t i, std::int32_t pulses)
             free = false;
         }
     }
-    a.position = static_cast<std::int32_t>(a.position + (to - at));
+    a.position = wrap_add(a.position, static_cast<std::int32_t>(to - at));
     return free;
 }
 
@@ -271,7 +277,7 @@ std::uint8_t Controller::limit_byte() const
         const Axis& a = axes_[i];
         if (a.limit_low > a.limit_high)
             continue;
-        const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+        const std::int32_t at = a.machine_at();
         if (at <= a.limit_low)
             bits |= static_cast<std::uint8_t>(1u << (2 * i));
         if (at >= a.limit_high)

@@ -48,3 +48,17 @@ TEST_F(SimTest, StopAllFromAnotherThreadEndsABlockingCircle)
 }
 
 } // namespace
+
+namespace {
+
+/* A system reset from a second thread sends its own commands while the path sends its
+ * slices: both advance the card's sequence counter. */
+TEST_F(SimTest, ResetSystemFromAnotherThreadEndsABlockingLine)
+{
+    register_card();
+    KSIM_SET_LOGGING(0);
+    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000, 0, 100); }, KORVA3_RESET_SYSTEM);
+    EXPECT_EQ(KSIM_CARD_VALUE(0, "system_resets", 0), 1);
+}
+
+} // namespace
