@@ -14,6 +14,7 @@
 #include "machine.h"
 #include "runner.h"
 #include "svg_plot.h"
+#include "tool_files.h"
 
 using namespace korva3_tool;
 
@@ -164,19 +165,12 @@ int main(int argc, char **argv)
     } else {
         if (job_path.empty())
             return usage_error("run: which job file?");
-        std::ostringstream content;
-        if (job_path == "-") {
-            content << std::cin.rdbuf();
-        } else {
-            std::ifstream in(job_path, std::ios::binary);
-            if (!in) {
-                std::cerr << "korva3: cannot read " << job_path << "\n";
-                return EXIT_USAGE;
-            }
-            content << in.rdbuf();
+        std::string error;
+        if (!read_job_file(job_path, text, error)) {
+            std::cerr << "korva3: " << error << "\nkorva3: nothing was run\n";
+            return EXIT_USAGE;
         }
         name = job_path == "-" ? "stdin" : job_path;
-        text = content.str();
     }
     if (!plot_path.empty() && !machine::is_virtual()) {
         std::cerr << "korva3: --plot needs the virtual card (only it reports the path)\n";
@@ -193,6 +187,10 @@ int main(int argc, char **argv)
     }
 
     std::string error;
+    if (!plot_path.empty() && !check_writable(plot_path, error)) {
+        std::cerr << "korva3: --plot: " << error << "\nkorva3: nothing was run\n";
+        return EXIT_USAGE;
+    }
     if (!machine::setup(setup, error)) {
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;

@@ -9,6 +9,7 @@
 
 #include "korva3.h"
 #include "machine.h"
+#include "watchdog.h"
 
 namespace korva3_tool {
 
@@ -46,10 +47,17 @@ public:
                  << " line    t/ms  step\n";
 
         int code = EXIT_OK;
+        Watchdog watchdog(job_.name, rec_.start_ms, options_.limit_ms);
         for (const Step &s : job_.steps) {
             line_ = s.line;
             report_ = Report{};
             bool ok = step(s);
+            if (ok && s.verb == Verb::Call && over_limit())
+                ok = fail(std::string(s.function->name) +
+                          (watchdog.fired() ? " still running at the time limit"
+                                            : " ended past the time limit") +
+                          " (" + std::to_string(options_.limit_ms) + " ms)" +
+                          (watchdog.fired() ? ": emergency stop" : ""));
             observe();
             print_step(s);
             if (!ok) {
