@@ -25,3 +25,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 echo "== tests under ThreadSanitizer =="
 TSAN_OPTIONS=halt_on_error=1 \
     run_suite build-tsan -DKORVA_SANITIZE=thread -DKORVA_BUILD_TOOLS=OFF
+echo "== fuzzing (short run; FUZZ_SECONDS=3600 for a long one) =="
+./scripts/fuzz.sh
