@@ -100,8 +100,9 @@ TEST_F(SimTest, AHalfSeenSyncPairIsForgottenByRegistrationAndADroppedFrame)
         register_card();
         KSIM_OFFER(0, c.before.data(), (uint32_t)c.before.size());
         KORVA3_GET_CARD(0);
-        if (c.reregister)
+        if (c.reregister) {
             ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
+        }
         Bytes after{0xAA}, good{0x55, 0xAA};
         for (uint8_t b : frame(9))
             after.push_back(b);
