@@ -28,7 +28,7 @@ public:
 
     void call()
     {
-        switch (pick(24)) {
+        switch (pick(25)) {
         case 0: KORVA3_SET_VAR(0, pick(256), 1 + pick(50), 1 + pick(100), pick(2100), pick(256)); break;
         case 1: KORVA3_SET_CONTROL_MODE(0, pick(3), pick(3), pick(3)); break;
         case 2: KORVA3_SET_DEFDIR(0, pick(2), pick(2), pick(2)); break;
@@ -53,6 +53,7 @@ public:
         case 21: KSIM_SET_LIMITS(0, 1 + pick(3), -extreme_small(), extreme_small()); KSIM_SET_HOME(0, 1 + pick(3), extreme()); break;
         case 22: KSIM_HOLD(0, pick(30)); KSIM_SET_INPUTS(0, pick(256)); break;
         case 23: reregister(); break;
+        case 24: KORVA3_END(); KORVA3_INITIAL(); reregister(); break;
         }
         ASSERT_EQ(KSIM_BAD_COMMANDS(0), 0u);
     }
@@ -124,9 +125,21 @@ private:
                 sent_[0] += u, sent_[1] += v, sent_[2] += w;
             break;
         }
-        case 1: KORVA3_INTP_LINE01(0, plane, u, v, s); if (s != 0) add(plane, u, v); break;
-        case 2: KORVA3_INTP_CIRCLE01(0, plane, u / 4, v / 4, pick(3), s); break;
-        case 3: KORVA3_INTP_ARC01(0, plane, u, v, radius(u, v), pick(3), s); if (s != 0) add(plane, u, v); break;
+        case 1:
+            plane == 1 ? KORVA3_INTP_LINE(0, u, v, s) : KORVA3_INTP_LINE01(0, plane, u, v, s);
+            if (s != 0)
+                add(plane, u, v);
+            break;
+        case 2:
+            plane == 1 ? KORVA3_INTP_CIRCLE(0, u / 4, v / 4, pick(3), s)
+                       : KORVA3_INTP_CIRCLE01(0, plane, u / 4, v / 4, pick(3), s);
+            break;
+        case 3:
+            plane == 1 ? KORVA3_INTP_ARC(0, u, v, radius(u, v), pick(3), s)
+                       : KORVA3_INTP_ARC01(0, plane, u, v, radius(u, v), pick(3), s);
+            if (s != 0)
+                add(plane, u, v);
+            break;
         }
     }
 
@@ -135,7 +148,14 @@ private:
         const uint32_t s = speed(), plane = 1 + pick(3), no_ramp = pick(2);
         const int32_t u = small(), v = small();
         uint32_t saved = 0;
-        switch (pick(3)) {
+        switch (pick(4)) {
+        case 3: {
+            const int32_t w = small();
+            saved = KORVA3_INTP_XYZ02(0, u, v, w, s, no_ramp);
+            if (saved)
+                sent_[0] += u, sent_[1] += v, sent_[2] += w;
+            break;
+        }
         case 0: saved = KORVA3_INTP_LINE02(0, plane, u, v, s, no_ramp); if (saved) add(plane, u, v); break;
         case 1: saved = KORVA3_INTP_CIRCLE02(0, plane, u / 4, v / 4, pick(2), s, no_ramp); break;
         case 2: saved = KORVA3_INTP_ARC02(0, plane, u, v, radius(u, v), pick(2), s, no_ramp); if (saved) add(plane, u, v); break;
