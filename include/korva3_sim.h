@@ -79,7 +79,8 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_LOAD_MACHINE(const char *path, char *error,
 enum { KSIM_CLOCK_VIRTUAL = 0, KSIM_CLOCK_WALL = 1 };
 KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK(uint32_t mode, uint32_t speed_milli);
 
-/* Logging of port accesses, mailbox bytes and frames on (1, the default) or off (0).
+/* Logging of port accesses, mailbox bytes, frames, OS calls and message boxes on (1, the
+ * default) or off (0).
  * Long jobs and benchmarks turn it off; the card models work the same either way. */
 KORVA3_API void KORVA3_CALL KSIM_SET_LOGGING(uint32_t on);
 
@@ -92,8 +93,15 @@ KORVA3_API void KORVA3_CALL KSIM_SET_LINK(int32_t index, uint32_t answers);
  * written to DATA_REG from now on (0 = the next byte). May be called several times. */
 KORVA3_API void KORVA3_CALL KSIM_HOLD(int32_t index, uint32_t n);
 
-/* Bytes the controller offers the host at DATA_REG, after those already waiting. */
+/* Bytes the controller offers the host at DATA_REG, after those already waiting. Writing
+ * 0 to STATUS_REG (link reset, system reset, emergency stop) clears the mailbox: bytes
+ * not read by then are gone. */
 KORVA3_API void KORVA3_CALL KSIM_OFFER(int32_t index, const uint8_t *bytes, uint32_t n);
+
+/* Bytes the controller offers when the next link test command arrives, before its own
+ * echo (if it answers): what a link test finds after the link reset. */
+KORVA3_API void KORVA3_CALL KSIM_OFFER_ON_LINK_TEST(int32_t index, const uint8_t *bytes,
+                                                   uint32_t n);
 
 /* What DIO_REG reads (the digital inputs). */
 KORVA3_API void KORVA3_CALL KSIM_SET_INPUTS(int32_t index, uint32_t value);

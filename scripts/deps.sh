@@ -8,13 +8,13 @@ demo_packages=(cmake ninja-build g++ libtoml11-dev nlohmann-json3-dev) # machine
 # Every test: the build, GoogleTest and Google Benchmark, the packages and their checks
 # (dpkg-shlibdeps, pkg-config), and the Windows builds proved under Wine (32-bit Wine
 # needs the i386 architecture) with clang, lld and llvm for the MSVC import libraries
-# and python3 for the calling convention check; the Python package's tests (pytest,
+# and python3 for the calling convention check, clang's libFuzzer runtime for fuzz/; the Python package's tests (pytest,
 # NumPy, Matplotlib, pip, librsvg for the plots) and the .NET bindings' (Mono); the
 # front panel's HTTP library and JSON, and Chromium driven from Python for its test.
 test_packages=(cmake ninja-build g++ libtoml11-dev make libgtest-dev googletest libbenchmark-dev
                ca-certificates dpkg-dev pkgconf
                g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-               wine wine64 wine32:i386 clang lld llvm
+               wine wine64 wine32:i386 clang lld llvm libclang-rt-14-dev
                python3 python3-pytest python3-numpy python3-matplotlib python3-pip
                python3-setuptools python3-wheel librsvg2-bin mono-mcs mono-runtime
                libcpp-httplib-dev nlohmann-json3-dev chromium python3-websocket)

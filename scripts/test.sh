@@ -28,6 +28,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 echo "== tests under ThreadSanitizer =="
 TSAN_OPTIONS=halt_on_error=1 \
     run_suite build-tsan -DKORVA_SANITIZE=thread -DKORVA_BUILD_TOOLS=OFF
+echo "== fuzzing (short run; FUZZ_SECONDS=3600 for a long one) =="
+./scripts/fuzz.sh
 echo "== installed, packaged, used by a separate project =="
 ./scripts/package.sh
 echo "== Windows builds under Wine =="

@@ -2,6 +2,7 @@
 #include "controller.h"
 
 #include "port/card_regs.h"
+#include "wrap32.h"
 
 namespace korva::sim {
 
@@ -71,8 +72,14 @@ void Controller::out8(std::uint32_t offset, std::uint8_t value)
         write_data(value);
         break;
     case STATUS_REG:
-        if (value == 0)
-            decoder_.reset(); // link reset: a partial command is dropped
+        if (value == 0) {
+            // Link reset, system reset, emergency stop: the controller clears its
+            // mailbox both ways. A partial command is dropped, and bytes the host never
+            // read (status reports that piled up) are gone, so a link test's echo is
+            // the first thing the host reads after it.
+            decoder_.reset();
+            outbound_.clear();
+        }
         break;
     case DIO_REG:
         write_dio(value);
@@ -221,6 +228,8 @@ void Controller::execute(const Frame& f)
 
     switch (cmd) {
     case kCmdLinkTest:
+        outbound_.insert(outbound_.end(), link_test_offer_.begin(), link_test_offer_.end());
+        link_test_offer_.clear();
         if (link_answers_ && !silent_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
             p(3) == kLinkTestReply[2])
             for (std::uint8_t b : kLinkTestReply)
@@ -358,6 +367,12 @@ void Controller::offer(const std::uint8_t* bytes, std::uint32_t n)
     if (bytes != nullptr)
         for (std::uint32_t i = 0; i < n; ++i)
             outbound_.push_back(bytes[i]);
+}
+
+void Controller::offer_on_link_test(const std::uint8_t* bytes, std::uint32_t n)
+{
+    if (bytes != nullptr)
+        link_test_offer_.insert(link_test_offer_.end(), bytes, bytes + n);
 }
 
 void Controller::force_status(std::uint8_t mask, std::uint8_t value)

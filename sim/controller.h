@@ -121,6 +121,7 @@ public:
     void set_link(bool answers) { link_answers_ = answers; }
     void hold(std::uint32_t n);
     void offer(const std::uint8_t* bytes, std::uint32_t n);
+    void offer_on_link_test(const std::uint8_t* bytes, std::uint32_t n);
     void set_inputs(std::uint8_t value);
     // Who hears of every event (null: nobody); not owned.
     void set_observer(ControllerObserver* observer) { observer_ = observer; }
@@ -172,6 +173,9 @@ private:
         std::uint32_t last_home1 = 0;
         std::uint32_t last_home2 = 0;
         std::uint8_t held = 0;         // switches held by hand: HandSwitch bits
+
+        // Where the axis stands on the machine (pulses; a 32-bit counter, it wraps).
+        std::int32_t machine_at() const;
     };
 
     // Registers.
@@ -270,6 +274,7 @@ private:
     }
     std::uint8_t force_value_ = 0;
     bool link_answers_ = true;
+    std::deque<std::uint8_t> link_test_offer_; // offered at the next link test
     std::uint32_t status_reads_ = 0;
 
     // What arrived.

@@ -9,6 +9,7 @@
 
 #include "controller.h"
 #include "port/card_regs.h"
+#include "wrap32.h"
 
 namespace korva::sim {
 
@@ -87,6 +88,11 @@ std::uint32_t Controller::take_motion(std::int32_t* out, std::uint32_t max)
             out[4 * i + 3] = r.z;
         }
     }));
+}
+
+std::int32_t Controller::Axis::machine_at() const
+{
+    return wrap_add(origin, position);
 }
 
 // ---- Time -------------------------------------------------------------------------------
@@ -229,7 +235,7 @@ void Controller::start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f)
     }
     case kCmdBackHome:
     case kCmdBackHome01: {
-        const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+        const std::int64_t at = a.machine_at();
         const std::int64_t gap = static_cast<std::int64_t>(a.home) - at;
         if (gap == 0) {
             set_origin_here(a, 0); // already on the switch: this is the origin
@@ -258,8 +264,7 @@ void Controller::tick_axes()
         const bool homing = a.motion.kind() == AxisMotion::Kind::Home;
         if (homing && (a.held & kHandHome)) {
             a.motion.stop(); // the home switch pressed by hand: here is the origin
-            a.origin += a.position;
-            a.position = 0;
+            set_origin_here(a, 0);
             moved = true;
             continue;
         }
@@ -269,7 +274,7 @@ void Controller::tick_axes()
             if (!move_axis(i, step))
                 a.motion.stop();
         }
-        home_found[i] = homing && !a.motion.active() && a.origin + a.position == a.home;
+        home_found[i] = homing && !a.motion.active() && a.machine_at() == a.home;
     }
     if (moved) {
         moved_by_ = KSIM_MOVED_BY_AXIS;
@@ -287,7 +292,7 @@ bool Controller::move_axis(std::size_t i, std::int32_t pulses)
     Axis& a = axes_[i];
     if ((pulses < 0 && (a.held & kHandLimitLow)) || (pulses > 0 && (a.held & kHandLimitHigh)))
         return false; // a limit switch held by hand
-    const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+    const std::int64_t at = a.machine_at();
     std::int64_t to = at + pulses;
     bool free = true;
     if (a.limit_low <= a.limit_high) {
@@ -299,7 +304,7 @@ bool Controller::move_axis(std::size_t i, std::int32_t pulses)
             free = false;
         }
     }
-    a.position = static_cast<std::int32_t>(a.position + (to - at));
+    a.position = wrap_add(a.position, static_cast<std::int32_t>(to - at));
     if (!free && observer_)
         observer_->on_limit(now_us_, i, a.position);
     return free;
@@ -314,7 +319,7 @@ std::uint8_t Controller::limit_byte() const
         bits |= static_cast<std::uint8_t>((a.held & (kHandLimitLow | kHandLimitHigh)) << (2 * i));
         if (a.limit_low > a.limit_high)
             continue;
-        const std::int64_t at = static_cast<std::int64_t>(a.origin) + a.position;
+        const std::int32_t at = a.machine_at();
         if (at <= a.limit_low)
             bits |= static_cast<std::uint8_t>(1u << (2 * i));
         if (at >= a.limit_high)

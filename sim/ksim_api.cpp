@@ -129,6 +129,12 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_OFFER(int32_t index, const uint8_t* 
     with_controller(index, [&](Controller& c) { c.offer(bytes, n); });
 }
 
+extern "C" KORVA3_API void KORVA3_CALL KSIM_OFFER_ON_LINK_TEST(int32_t index,
+                                                               const uint8_t* bytes, uint32_t n)
+{
+    with_controller(index, [&](Controller& c) { c.offer_on_link_test(bytes, n); });
+}
+
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_INPUTS(int32_t index, uint32_t value)
 {
     with_controller(index, [&](Controller& c) { c.set_inputs(static_cast<uint8_t>(value)); });

@@ -38,6 +38,7 @@ void OsStandin::reset()
     driver_present_ = true;
     open_.clear();
     next_handle_ = 1;
+    logging_ = true;
     messages_.clear();
     calls_.clear();
 }
@@ -85,7 +86,7 @@ std::intptr_t OsStandin::open_device(const char* path, int write_access,
         handle = next_handle_++;
         open_.insert(handle);
     }
-    calls_.push("open " + name + " rw=" + std::to_string(write_access) + " -> " +
+    log_call("open " + name + " rw=" + std::to_string(write_access) + " -> " +
                 std::to_string(handle));
     return handle;
 }
@@ -93,7 +94,13 @@ std::intptr_t OsStandin::open_device(const char* path, int write_access,
 void OsStandin::close_handle(std::intptr_t handle)
 {
     open_.erase(handle);
-    calls_.push("close " + std::to_string(handle));
+    log_call("close " + std::to_string(handle));
+}
+
+void OsStandin::log_call(const std::string& line)
+{
+    if (logging_)
+        calls_.push(line);
 }
 
 bool OsStandin::has_card_interface_class() const
@@ -107,11 +114,11 @@ int OsStandin::find_card_interface(std::uint32_t index, char* path, std::size_t 
 {
     const std::string prefix = "interface " + std::to_string(index) + " -> ";
     if (!has_card_interface_class() || index >= cards.size()) {
-        calls_.push(prefix + "none");
+        log_call(prefix + "none");
         return 0;
     }
     const std::string& found = cards[index].device_path;
-    calls_.push(prefix + found);
+    log_call(prefix + found);
     if (path == nullptr || found.size() >= size)
         return 0;
     std::memcpy(path, found.c_str(), found.size() + 1);
@@ -120,7 +127,8 @@ int OsStandin::find_card_interface(std::uint32_t index, char* path, std::size_t 
 
 void OsStandin::message_box(const char* text, const char* caption)
 {
-    messages_.push(std::string(caption ? caption : "") + ": " + (text ? text : ""));
+    if (logging_)
+        messages_.push(std::string(caption ? caption : "") + ": " + (text ? text : ""));
 }
 
 std::uint32_t OsStandin::take_messages(char* text, std::uint32_t size)

@@ -36,6 +36,9 @@ public:
 
     void message_box(const char* text, const char* caption);
 
+    // Whether OS calls and message boxes are logged (on after reset()).
+    void set_logging(bool on) { logging_ = on; }
+
     std::uint32_t take_messages(char* text, std::uint32_t size);
     std::uint32_t take_calls(char* text, std::uint32_t size);
 
@@ -44,6 +47,7 @@ public:
 
 private:
     bool has_card_interface_class() const;
+    void log_call(const std::string& line);
 
     std::uint32_t platform_ = 0;
     std::uint32_t major_ = 0;
@@ -51,6 +55,7 @@ private:
     bool driver_present_ = true;
     std::set<std::intptr_t> open_;
     std::intptr_t next_handle_ = 1;
+    bool logging_ = true;
     LineLog messages_;
     LineLog calls_;
 };

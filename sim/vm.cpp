@@ -189,6 +189,7 @@ void Machine::out32(std::uint16_t port, std::uint32_t value)
 void Machine::set_logging(bool on)
 {
     logging_ = on;
+    os_.set_logging(on);
     for (SimCard& card : cards_)
         card.controller.set_logging(on);
 }

@@ -326,7 +326,7 @@ TEST_F(SimTest, LinkTestNeedsTheEchoAsThreeBytesInARow)
     for (const auto &c : cases) {
         KSIM_SET_LINK(0, c.answers);
         if (!c.offered.empty())
-            KSIM_OFFER(0, c.offered.data(), (uint32_t)c.offered.size());
+            KSIM_OFFER_ON_LINK_TEST(0, c.offered.data(), (uint32_t)c.offered.size());
         EXPECT_EQ(KORVA3_REGISTRATION(0, 0), c.expected);
         EXPECT_EQ(lib("link_ok"), c.expected);
         // drain whatever the test left

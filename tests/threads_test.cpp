@@ -48,3 +48,18 @@ TEST_F(SimTest, StopAllFromAnotherThreadEndsABlockingCircle)
 }
 
 } // namespace
+
+namespace {
+
+/* A system reset from a second thread sends its own commands while the path sends its
+ * slices: both advance the card's sequence counter (under TSan: no race on it). Its
+ * commands may be torn by the path's last slice, so they are not counted here. */
+TEST_F(SimTest, ResetSystemFromAnotherThreadEndsABlockingLine)
+{
+    register_card();
+    KSIM_SET_LOGGING(0);
+    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000, 0, 100); }, KORVA3_RESET_SYSTEM);
+    EXPECT_EQ(KSIM_RESETS(0), 1u);
+}
+
+} // namespace

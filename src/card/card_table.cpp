@@ -5,6 +5,18 @@
 
 CARD_RECORD card_table[CARD_COUNT];
 
+void CARD_TABLE_CLEAR(void)
+{
+    for (CARD_RECORD &rec : card_table) {
+        rec.io_base = 0;
+        rec.link_ok = rec.do_shadow = rec.rx_prev = rec.rx_last = 0;
+        rec.seq.store(0, std::memory_order_relaxed);
+        rec.sys_status = rec.limit_status = rec.p1_status = 0;
+        rec.status_b3 = rec.status_b4 = rec.status_b5 = rec.status_b6 = 0;
+        rec.xc = rec.xp = rec.yc = rec.yp = rec.zc = rec.zp = 0;
+    }
+}
+
 CARD_RECORD *CARD_SLOT(uint32_t card)
 {
     uint8_t n = (uint8_t)card;

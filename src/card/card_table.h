@@ -4,6 +4,7 @@
 #ifndef KORVA_CARD_TABLE_H
 #define KORVA_CARD_TABLE_H
 
+#include <atomic>
 #include <stdint.h>
 
 enum { CARD_COUNT = 16 };
@@ -12,7 +13,9 @@ struct CARD_RECORD {
     uint32_t io_base;      /* the card's I/O base (low 16 bits); 0 = never bound */
     uint8_t  link_ok;      /* 1 = link test passed at the last binding */
     uint8_t  do_shadow;    /* last value written to DIO_REG */
-    uint8_t  seq;          /* command sequence counter, 1..80 */
+    /* Command sequence counter, 1..80. A path's thread and a second thread's system reset
+     * both send commands, so it is a relaxed atomic byte like the other shared flags. */
+    std::atomic<uint8_t> seq;
     uint8_t  rx_prev;      /* byte read before rx_last while hunting for a sync pair */
     uint8_t  rx_last;      /* last byte read by the status reader */
     uint8_t  sys_status;   /* fields of the last good status frame */
@@ -23,6 +26,9 @@ struct CARD_RECORD {
 };
 
 extern CARD_RECORD card_table[CARD_COUNT];
+
+/* Every record back to "never bound", every field 0. */
+void CARD_TABLE_CLEAR(void);
 
 /* The record of card number `card` (low 8 bits) when it may be used to reach a card:
  * null for numbers of 16 or more (no record), for records never bound (no I/O base:

@@ -52,7 +52,7 @@ extern "C" void CORE_LOAD_STATE(void)
 {
     os_platform = os_major = os_minor = 0;
     driver_handle = PLAT_INVALID_HANDLE;
-    memset(card_table, 0, sizeof card_table);
+    CARD_TABLE_CLEAR();
     PCI_TABLE_CLEAR();
     link_waited = 0;
     STATUS_BUFFER_CLEAR();

@@ -57,7 +57,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
             continue;
         rec->io_base = io_base;
         rec->do_shadow = 0;
-        rec->seq = 1;
+        rec->seq.store(1, std::memory_order_relaxed);
         rec->rx_prev = 0;
         rec->rx_last = 0;
         plat_out16(CARD_PORT(io_base, CTRL_REG), 0);

@@ -40,18 +40,19 @@ void SEND_COMMAND_P(uint32_t card, uint8_t cmd, const uint8_t p[FRAME_PARAMS])
         return;
 
     link_waited.store(0, std::memory_order_relaxed);
-    rec->seq = NEXT_SEQ(rec->seq);
+    const uint8_t seq = NEXT_SEQ(rec->seq.load(std::memory_order_relaxed));
+    rec->seq.store(seq, std::memory_order_relaxed);
 
     uint8_t frame[FRAME_LEN];
     frame[FRAME_POS_SYNC1] = FRAME_SYNC1;
     frame[FRAME_POS_SYNC2] = FRAME_SYNC2;
     frame[FRAME_POS_CMD] = cmd;
-    uint8_t check = (uint8_t)(rec->seq ^ cmd);
+    uint8_t check = (uint8_t)(seq ^ cmd);
     for (int i = 0; i < FRAME_PARAMS; i++) {
         frame[FRAME_POS_PARAMS + i] = p[i];
         check ^= p[i];
     }
-    frame[FRAME_POS_SEQ] = rec->seq;
+    frame[FRAME_POS_SEQ] = seq;
     frame[FRAME_POS_CHECK] = check;
 
     for (int i = 0; i < FRAME_LEN; i++)

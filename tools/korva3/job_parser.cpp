@@ -125,6 +125,11 @@ std::string suggestion(const std::string &word)
     for (const VerbDef &v : kVerbs)
         if (lower(word) == v.info.name)
             return v.info.name;
+    // Every name is shorter than this: a longer word is no near miss, and comparing it
+    // would cost its length times every name.
+    constexpr size_t kLongestWorthComparing = 32;
+    if (word.size() > kLongestWorthComparing)
+        return "";
     std::string best;
     // At most two edits away, and fewer than a third of the word's letters.
     size_t best_d = std::min<size_t>(3, (word.size() + 2) / 3);

@@ -22,6 +22,7 @@
 #include "status_line.h"
 #include "svg_plot.h"
 #include "trace_command.h"
+#include "tool_files.h"
 
 using namespace korva3_tool;
 
@@ -57,19 +58,12 @@ bool read_job(const CommandLine &cl, std::string &name, std::string &text)
         text = demo_job();
         return true;
     }
-    std::ostringstream content;
-    if (cl.job_path == "-") {
-        content << std::cin.rdbuf();
-    } else {
-        std::ifstream in(cl.job_path, std::ios::binary);
-        if (!in) {
-            std::cerr << "korva3: cannot read " << cl.job_path << "\n";
-            return false;
-        }
-        content << in.rdbuf();
+    std::string error;
+    if (!read_job_file(cl.job_path, text, error)) {
+        std::cerr << "korva3: " << error << "\nkorva3: nothing was run\n";
+        return false;
     }
     name = cl.job_path == "-" ? "stdin" : cl.job_path;
-    text = content.str();
     return true;
 }
 
@@ -172,6 +166,10 @@ int main(int argc, char **argv)
         cl.options.csv = &csv;
     }
     std::string error;
+    if (!cl.plot_path.empty() && !check_writable(cl.plot_path, error)) {
+        std::cerr << "korva3: --plot: " << error << "\nkorva3: nothing was run\n";
+        return EXIT_USAGE;
+    }
     if (!machine::setup(cl.setup, error)) {
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;

@@ -14,6 +14,7 @@
 #include "machine.h"
 #include "run_watch.h"
 #include "status_line.h"
+#include "watchdog.h"
 
 namespace korva3_tool {
 
@@ -74,12 +75,19 @@ public:
                  << " line    t/ms  step\n";
 
         int code = EXIT_OK;
+        Watchdog watchdog(job_.name, rec_.start_ms, options_.limit_ms);
         for (const Step &s : job_.steps) {
             line_ = s.line;
             watch_.set_line(s.line);
             watch_.new_step();
             status_.begin_step();
             bool ok = step(s);
+            if (ok && s.verb == Verb::Call && over_limit())
+                ok = fail(std::string(s.function->name) +
+                          (watchdog.fired() ? " still running at the time limit"
+                                            : " ended past the time limit") +
+                          " (" + std::to_string(options_.limit_ms) + " ms)" +
+                          (watchdog.fired() ? ": emergency stop" : ""));
             note_card_numbers();
             status_.clear();
             sent_before_ += watch_.step_pulses();

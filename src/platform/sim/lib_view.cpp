@@ -28,7 +28,7 @@ const U32View U32_VIEWS[] = {
     {"io_base", [](uint32_t i) -> uint32_t { return rec(i).io_base; }},
     {"link_ok", [](uint32_t i) -> uint32_t { return rec(i).link_ok; }},
     {"do_shadow", [](uint32_t i) -> uint32_t { return rec(i).do_shadow; }},
-    {"seq", [](uint32_t i) -> uint32_t { return rec(i).seq; }},
+    {"seq", [](uint32_t i) -> uint32_t { return rec(i).seq.load(std::memory_order_relaxed); }},
     {"rx_prev", [](uint32_t i) -> uint32_t { return rec(i).rx_prev; }},
     {"rx_last", [](uint32_t i) -> uint32_t { return rec(i).rx_last; }},
     {"link_waited", [](uint32_t) -> uint32_t { return link_waited.load(); }},

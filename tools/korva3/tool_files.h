@@ -1,0 +1,32 @@
+// tool_files.h - the files the tool reads and writes: a job read within limits, and an
+// output file checked before a job runs.
+#ifndef KORVA3_TOOL_TOOL_FILES_H
+#define KORVA3_TOOL_TOOL_FILES_H
+
+#include <cstddef>
+#include <istream>
+#include <string>
+
+namespace korva3_tool {
+
+// Limits of a job file: its size in bytes and the length of one line in characters.
+inline constexpr std::size_t kMaxJobBytes = 16u << 20;
+inline constexpr std::size_t kMaxLineChars = 4096;
+
+// Reads a job from `in` (named `name` in messages) into text. False with a message when
+// it is longer than kMaxJobBytes (nothing more is read) or a line is longer than
+// kMaxLineChars ("NAME:LINE: ...").
+bool read_job_stream(std::istream &in, const std::string &name, std::string &text,
+                     std::string &error);
+
+// The same for a file; "-" is standard input. A directory or an unreadable file is an
+// error.
+bool read_job_file(const std::string &path, std::string &text, std::string &error);
+
+// Whether `path` can be written, found before anything runs. Creates the file if it is
+// not there yet (it is written later anyway) and leaves an existing one as it is.
+bool check_writable(const std::string &path, std::string &error);
+
+} // namespace korva3_tool
+
+#endif
