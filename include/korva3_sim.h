@@ -53,6 +53,10 @@ KORVA3_API void KORVA3_CALL KSIM_SET_DEVICE_PATH(int32_t index, const char *path
 
 /* The virtual clock in milliseconds (reading it here does not advance it). */
 KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_MS(void);
+/* The millisecond clock as the thread driving the machine last moved it, read from any
+ * other thread (a watchdog) without entering the machine: the machine stays free of
+ * locks for a program that drives it from one thread. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_VIEW_MS(void);
 
 /* Sets the virtual clock (milliseconds), e.g. just below 2^32 to test its wrap. */
 KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms);

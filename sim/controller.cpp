@@ -228,7 +228,8 @@ void Controller::execute(const Frame& f)
 
     switch (cmd) {
     case kCmdLinkTest:
-        outbound_.insert(outbound_.end(), link_test_offer_.begin(), link_test_offer_.end());
+        for (std::uint8_t b : link_test_offer_)
+            outbound_.push_back(b);
         link_test_offer_.clear();
         if (link_answers_ && !silent_ && p(1) == kLinkTestReply[0] && p(2) == kLinkTestReply[1] &&
             p(3) == kLinkTestReply[2])

@@ -101,6 +101,12 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_MS(void)
     });
 }
 
+// Another thread's look at the clock: no entry into the machine (and no first-call reset).
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_CLOCK_VIEW_MS(void)
+{
+    return korva::sim::machine_unlocked().clock_view_ms();
+}
+
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms)
 {
     with_machine([&](Machine& vm) { vm.set_clock_ms(ms); });

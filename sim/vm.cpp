@@ -40,6 +40,7 @@ void Machine::reset(const char* why)
     os_.reset();
     port_writes_.clear();
     port_reads_.clear();
+    clock_view_ms_.store(0, std::memory_order_relaxed);
 }
 
 // ---- Clock ------------------------------------------------------------------------------
@@ -59,6 +60,7 @@ std::uint32_t Machine::read_clock_ms()
 void Machine::set_clock_ms(std::uint32_t ms)
 {
     clock_offset_ms_ = ms - static_cast<std::uint32_t>(now_us_ / 1000);
+    clock_view_ms_.store(ms, std::memory_order_relaxed);
 }
 
 void Machine::set_wall_clock(bool wall, double speed)

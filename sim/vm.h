@@ -45,6 +45,9 @@ public:
     std::uint32_t read_clock_ms();
     // The same, seen from outside: no time passes.
     std::uint32_t clock_ms() const;
+    // The clock as the thread driving the machine last saw it, for another thread (a
+    // watchdog): read without entering the machine, so it never makes the machine shared.
+    std::uint32_t clock_view_ms() const { return clock_view_ms_.load(std::memory_order_relaxed); }
     void set_clock_ms(std::uint32_t ms);
     // Virtual time (the default: it runs with the host's accesses) or wall time: the
     // machine's clock follows the host's steady clock times `speed`, from now on.
@@ -144,6 +147,7 @@ private:
         else
             now_us_ += us;
         spin_reads_ = 0;
+        clock_view_ms_.store(clock_ms(), std::memory_order_relaxed);
         if (watcher_)
             watcher_(*this);
     }
@@ -189,6 +193,7 @@ private:
 
     std::uint64_t now_us_ = 0;
     std::uint32_t clock_offset_ms_ = 0;
+    std::atomic<std::uint32_t> clock_view_ms_{0}; // clock_ms() after the last tick
     TimingSettings default_timing_;
     std::uint16_t spin_port_ = 0;   // the status register read over and over
     std::uint32_t spin_reads_ = 0;  // how often in a row, with nothing else between

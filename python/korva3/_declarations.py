@@ -105,6 +105,7 @@ KSIM_FUNCTIONS: Dict[str, Declaration] = {
     "KSIM_IO_BASE": (u32, [i32]),
     "KSIM_SET_DEVICE_PATH": (None, [i32, c_char_p]),
     "KSIM_CLOCK_MS": (u32, []),
+    "KSIM_CLOCK_VIEW_MS": (u32, []),
     "KSIM_SET_CLOCK_MS": (None, [u32]),
     "KSIM_SET_LOGGING": (None, [u32]),
     "KSIM_SET_LINK": (None, [i32, u32]),

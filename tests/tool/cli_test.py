@@ -121,13 +121,14 @@ class Korva3(unittest.TestCase):
 
     def test_a_status_line_on_a_terminal_only(self):
         job = self.job("INTP_LINE 0 3000000 0 2\n")  # 1.5 million slices: a second or more
-        p = subprocess.run([KORVA3, "run", job, "--quiet"], capture_output=True, text=True)
+        p = subprocess.run([KORVA3, "run", job, "--quiet", "--limit", "10000000"],
+                           capture_output=True, text=True)
         self.assertEqual(p.returncode, 0, p.stderr)
         self.assertNotIn("path sent", p.stderr)
         self.assertNotIn("\r", p.stderr)
         # The same job with standard error on a terminal.
         parent, child = pty.openpty()
-        q = subprocess.Popen([KORVA3, "run", job, "--quiet"], stdout=subprocess.DEVNULL,
+        q = subprocess.Popen([KORVA3, "run", job, "--quiet", "--limit", "10000000"], stdout=subprocess.DEVNULL,
                              stderr=child)
         os.close(child)
         seen = b""

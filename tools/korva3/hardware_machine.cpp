@@ -15,6 +15,8 @@ const char *kind() { return "real card"; }
 
 bool setup(const MachineSetup &, std::string &) { return true; }
 
+uint32_t clock_view_ms() { return clock_ms(); }
+
 uint32_t clock_ms()
 {
     static const auto start = std::chrono::steady_clock::now();

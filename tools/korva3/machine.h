@@ -64,6 +64,9 @@ bool setup(const MachineSetup &setup, std::string &error);
 // Milliseconds since some start: the virtual clock, or the host's steady clock.
 uint32_t clock_ms();
 
+// The same clock read from another thread (the watchdog) without entering the machine.
+uint32_t clock_view_ms();
+
 // Lets ms milliseconds pass (virtual time, or a real sleep on hardware).
 void sleep_ms(uint32_t ms);
 

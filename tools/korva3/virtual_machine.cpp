@@ -75,6 +75,8 @@ bool setup(const MachineSetup &s, std::string &error)
 
 uint32_t clock_ms() { return KSIM_CLOCK_MS(); }
 
+uint32_t clock_view_ms() { return KSIM_CLOCK_VIEW_MS(); }
+
 void sleep_ms(uint32_t ms) { KSIM_ADVANCE_MS(ms); }
 
 namespace {

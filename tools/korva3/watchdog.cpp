@@ -46,7 +46,7 @@ void Watchdog::watch()
             std::fflush(nullptr);
             std::_Exit(EXIT_JOB_FAILED);
         }
-        if (machine::clock_ms() - start_ms_ <= limit_ms_) {
+        if (machine::clock_view_ms() - start_ms_ <= limit_ms_) {
             past = false;
             continue;
         }
