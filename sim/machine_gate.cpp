@@ -21,13 +21,25 @@ namespace korva::sim {
 
 namespace {
 
+#if defined(_WIN32)
+// FlushProcessWriteBuffers (Vista and later), found at run time: the DLL loads on XP,
+// where the machine is then shared from the start.
+using FlushFunction = VOID(WINAPI *)(void);
+FlushFunction flush_process_write_buffers()
+{
+    static const FlushFunction flush = reinterpret_cast<FlushFunction>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "FlushProcessWriteBuffers")));
+    return flush;
+}
+#endif
+
 // Prepares the process-wide barrier; false where there is none.
 bool barrier_ready()
 {
 #if defined(KORVA_SIM_TSAN)
     return false;
 #elif defined(_WIN32)
-    return true;
+    return flush_process_write_buffers() != nullptr;
 #elif defined(__linux__) && defined(__NR_membarrier)
     return syscall(__NR_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
 #else
@@ -39,7 +51,7 @@ bool barrier_ready()
 void process_barrier()
 {
 #if defined(_WIN32)
-    FlushProcessWriteBuffers();
+    flush_process_write_buffers()();
 #elif defined(__linux__) && defined(__NR_membarrier)
     syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0);
 #endif

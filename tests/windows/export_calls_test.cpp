@@ -202,6 +202,23 @@ enum class Lookup { ByName, ByOrdinal };
 
 /* Calls every export in the order of ARGS; returns the results of those that return
  * a value, and checks each call's stack and saved registers. */
+/* Whether korva3.h gives the function a result (the others are void). */
+bool returns_a_value(const char *name)
+{
+    static const char *const VOID_FUNCTIONS[] = {
+        "KORVA3_END", "KORVA3_DO", "KORVA3_WAIT_X", "KORVA3_WAIT_Y", "KORVA3_WAIT_Z",
+        "KORVA3_RESET_SYSTEM", "KORVA3_STOP_ALL", "KORVA3_EMG_STOP", "KORVA3_SET_CONTROL_MODE",
+        "KORVA3_SET_VAR", "KORVA3_SET_DEFDIR", "KORVA3_SET_SERVO_ON", "KORVA3_SET_ZERO",
+        "KORVA3_PRESET_POSITION", "KORVA3_SET_NC", "KORVA3_STOP", "KORVA3_DEC_STOP",
+        "KORVA3_BACK_HOME", "KORVA3_BACK_HOME01", "KORVA3_PULSE_MOVE", "KORVA3_INTP_PULSE",
+        "KORVA3_CONSTANT_SPEED", "KORVA3_INTP_XYZ", "KORVA3_INTP_LINE01", "KORVA3_INTP_LINE",
+        "KORVA3_INTP_CIRCLE01", "KORVA3_INTP_CIRCLE", "KORVA3_INTP_ARC01", "KORVA3_INTP_ARC"};
+    for (const char *v : VOID_FUNCTIONS)
+        if (strcmp(v, name) == 0)
+            return false;
+    return true;
+}
+
 std::vector<uint32_t> call_all(const Dll &dll, Lookup lookup)
 {
     std::vector<uint32_t> results;
@@ -304,7 +321,11 @@ TEST(ExportCalls, EverySimExportByNameAndByOrdinalDoesTheSame)
     ASSERT_EQ(by_name.size(), sizeof ARGS / sizeof ARGS[0]);
     EXPECT_EQ(by_name[0], 0u) << "KORVA3_INITIAL";
     EXPECT_EQ(by_name[1], 1u) << "KORVA3_REGISTRATION";
-    EXPECT_EQ(by_name, by_ordinal);
+    ASSERT_EQ(by_ordinal.size(), by_name.size());
+    for (size_t i = 0; i < by_name.size(); i++)
+        if (returns_a_value(ARGS[i].name)) { // a void function leaves whatever EAX/RAX held
+            EXPECT_EQ(by_name[i], by_ordinal[i]) << ARGS[i].name;
+        }
     EXPECT_GT(frames_by_name.size(), 13u * 40);
     EXPECT_EQ(frames_by_name, frames_by_ordinal);
 }
