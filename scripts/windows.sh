@@ -63,7 +63,16 @@ finish() {
 trap finish EXIT
 mkdir -p "$WINEPREFIX"
 wineserver -p # one server for every Wine run of this script (stopped by finish)
-"$wine64" wineboot -i >"$work/wineboot.log" 2>&1 &
+# Where Wine runs 64-bit programs only, its first start now and then fails to load the
+# prefix's kernel32 ("status c0000135"); a second start in a fresh prefix goes through.
+make_prefix() {
+    "$wine64" wineboot -i >>"$work/wineboot.log" 2>&1 && return 0
+    echo "windows.sh: wineboot failed once; again in a fresh prefix" >>"$work/wineboot.log"
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" && wineserver -p &&
+        "$wine64" wineboot -i >>"$work/wineboot.log" 2>&1
+}
+make_prefix &
 wineboot_pid=$!
 
 echo "== cross-building for Windows (MinGW-w64) =="
