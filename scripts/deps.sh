@@ -6,11 +6,12 @@ set -euo pipefail
 
 demo_packages=(cmake ninja-build g++ libtoml11-dev nlohmann-json3-dev) # machine files
 # Every test: the build, GoogleTest and Google Benchmark, the packages and their checks
-# (dpkg-shlibdeps, pkg-config), and the Windows builds proved under Wine (32-bit Wine
-# needs the i386 architecture) with clang, lld and llvm for the MSVC import libraries
-# and python3 for the calling convention check, clang's libFuzzer runtime for fuzz/; the Python package's tests (pytest,
-# NumPy, Matplotlib, pip, librsvg for the plots) and the .NET bindings' (Mono); the
-# front panel's HTTP library and JSON, and Chromium driven from Python for its test.
+# (dpkg-shlibdeps, pkg-config), the Windows builds proved under Wine (32-bit Wine needs
+# the i386 architecture) with clang, lld and llvm for the MSVC import libraries and
+# python3 for the calling convention check, clang's libFuzzer runtime for fuzz/, the
+# Python package's tests (pytest, NumPy, Matplotlib, pip, librsvg for the plots), the
+# .NET bindings' (Mono), the front panel's HTTP library and JSON, and Chromium driven
+# from Python for the browser tests.
 test_packages=(cmake ninja-build g++ libtoml11-dev make libgtest-dev googletest libbenchmark-dev
                ca-certificates dpkg-dev pkgconf
                g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
