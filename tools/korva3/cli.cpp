@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace korva3_tool {
@@ -31,8 +32,6 @@ const char *const kUsage =
     "                      time; prints the address to open (127.0.0.1 only)\n"
     "Ctrl-C stops every registered card (emergency stop) and exits with 130.\n";
 
-namespace {
-
 bool parse_number(const char *text, int64_t lo, int64_t hi, int64_t &value)
 {
     char *end = nullptr;
@@ -59,7 +58,12 @@ bool parse_place(const std::string &text, CardPlace &place)
     return true;
 }
 
-} // namespace
+std::string where(const std::string &path)
+{
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.string();
+}
 
 std::string parse_command_line(int argc, char **argv, CommandLine &cl)
 {

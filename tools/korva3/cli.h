@@ -26,6 +26,13 @@ extern const char *const kUsage;
 // Parses argv. Returns "" or what is wrong (the caller prints it with the usage).
 std::string parse_command_line(int argc, char **argv, CommandLine &cl);
 
+// Pieces of every korva3 command line: a decimal integer within [lo, hi]; a card's
+// place BUS:DEV:ID (bus and device 0..31, ID 0..15); a file name as the absolute path
+// printed after writing it.
+bool parse_number(const char *text, int64_t lo, int64_t hi, int64_t &value);
+bool parse_place(const std::string &text, CardPlace &place);
+std::string where(const std::string &path);
+
 } // namespace korva3_tool
 
 #endif

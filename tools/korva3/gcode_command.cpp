@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli.h"
 #include "frames.h"
 #include "gcode/executor.h"
 #include "gcode/program.h"
@@ -54,16 +55,6 @@ int usage(const std::string &message)
     return EXIT_USAGE;
 }
 
-bool number(const char *text, int64_t lo, int64_t hi, int64_t &v)
-{
-    char *end = nullptr;
-    long long n = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || n < lo || n > hi)
-        return false;
-    v = n;
-    return true;
-}
-
 // Parses the options; false after the message has been printed.
 bool parse(int argc, char **argv, Options &o, int &code)
 {
@@ -89,25 +80,23 @@ bool parse(int argc, char **argv, Options &o, int &code)
         } else if (a == "--quiet") {
             o.output = Output::Quiet;
         } else if (a == "--limit") {
-            if (!number(argv[++i], 1, UINT32_MAX / 2, n))
+            if (!parse_number(argv[++i], 1, UINT32_MAX / 2, n))
                 return bad("--limit: milliseconds, 1 or more");
             o.limit_ms = static_cast<uint32_t>(n);
         } else if (a == "--card") {
-            unsigned bus, dev, id;
-            char tail;
-            if (std::sscanf(argv[++i], "%u:%u:%u%c", &bus, &dev, &id, &tail) != 3 || bus > 31 ||
-                dev > 31 || id > 15)
+            CardPlace place;
+            if (!parse_place(argv[++i], place))
                 return bad("--card: BUS:DEV:ID, bus and device 0..31, ID 0..15");
             if (!cards_given)
                 o.setup.cards.clear();
             cards_given = true;
-            o.setup.cards.push_back({bus, dev, id});
+            o.setup.cards.push_back(place);
         } else if (a == "--slice-us") {
-            if (!number(argv[++i], 0, 1000000, n))
+            if (!parse_number(argv[++i], 0, 1000000, n))
                 return bad("--slice-us: 0..1000000");
             o.setup.slice_us = n;
         } else if (a == "--queue") {
-            if (!number(argv[++i], 1, 65536, n))
+            if (!parse_number(argv[++i], 1, 65536, n))
                 return bad("--queue: 1..65536");
             o.setup.queue_size = n;
         } else if (o.program.empty() && (a == "-" || a[0] != '-')) {
@@ -294,9 +283,7 @@ bool write_file(const std::string &path, const std::string &text)
         std::cerr << "korva3: cannot write " << path << "\n";
         return false;
     }
-    std::error_code ec;
-    std::filesystem::path where = std::filesystem::absolute(path, ec);
-    std::cout << (ec ? path : where.string()) << "\n";
+    std::cout << where(path) << "\n";
     return true;
 }
 
@@ -375,9 +362,7 @@ int gcode_command(int argc, char **argv)
             std::cerr << "korva3: cannot write " << o.csv << "\n";
             return EXIT_JOB_FAILED;
         }
-        std::error_code ec;
-        std::filesystem::path where = std::filesystem::absolute(o.csv, ec);
-        std::cout << "csv: " << (ec ? o.csv : where.string()) << "\n";
+        std::cout << "csv: " << where(o.csv) << "\n";
     }
     return code;
 }

@@ -67,13 +67,6 @@ bool read_job(const CommandLine &cl, std::string &name, std::string &text)
     return true;
 }
 
-std::string where(const std::string &path)
-{
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.string();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
