@@ -17,10 +17,10 @@
 #include <sstream>
 #include <string>
 
-#include "job.h"
-#include "machine.h"
-#include "runner.h"
-#include "svg_plot.h"
+#include "job/job.h"
+#include "machine/machine.h"
+#include "job/runner.h"
+#include "plot/svg_plot.h"
 
 using namespace korva3_tool;
 

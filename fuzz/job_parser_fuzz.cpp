@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "functions.h"
-#include "job.h"
-#include "tool_files.h"
+#include "job/functions.h"
+#include "job/job.h"
+#include "job/job_file.h"
 
 using namespace korva3_tool;
 

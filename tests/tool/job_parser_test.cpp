@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "functions.h"
-#include "job.h"
+#include "job/functions.h"
+#include "job/job.h"
 
 using namespace korva3_tool;
 

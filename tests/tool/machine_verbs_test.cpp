@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "interrupt.h"
+#include "run/interrupt.h"
 
 using namespace korva3_tool;
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "svg_plot.h"
+#include "plot/svg_plot.h"
 
 using namespace korva3_tool;
 

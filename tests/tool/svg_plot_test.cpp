@@ -5,8 +5,8 @@
 #include <cmath>
 #include <set>
 
-#include "demo.h"
-#include "svg_plot.h"
+#include "job/demo_job.h"
+#include "plot/svg_plot.h"
 #include "xml_check.h"
 
 using namespace korva3_tool;

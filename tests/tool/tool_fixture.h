@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "job.h"
-#include "machine.h"
-#include "recording.h"
-#include "runner.h"
+#include "job/job.h"
+#include "machine/machine.h"
+#include "record/recording.h"
+#include "job/runner.h"
 
 struct JobRun {
     int code = -1;

@@ -5,9 +5,10 @@
 
 #include <sstream>
 
-#include "tool_files.h"
+#include "job/job_file.h"
+#include "run/outputs.h"
 #include "tool_fixture.h"
-#include "watchdog.h"
+#include "run/watchdog.h"
 
 using namespace korva3_tool;
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "trace_file.h"
+#include "record/trace_file.h"
 
 using namespace korva3_tool;
 

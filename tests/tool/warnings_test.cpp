@@ -3,7 +3,7 @@
 // --strict, which makes each a failure.
 #include "tool_fixture.h"
 
-#include "job_check.h"
+#include "job/check.h"
 
 using namespace korva3_tool;
 

@@ -1,0 +1,41 @@
+// usage.cpp - the tool's usage texts.
+#include "cli/usage.h"
+
+namespace korva3_tool {
+
+const char *const kUsage =
+    "usage: korva3 run JOB [options]    run a job file (- reads standard input)\n"
+    "       korva3 check JOB            check a job without running it\n"
+    "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
+    "       korva3 demo --print         show the demo's job file\n"
+    "       korva3 functions            list the functions and verbs a job can use\n"
+    "       korva3 trace TRACE          summarise a virtual card's trace file\n"
+    "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
+    "       korva3 --version            show the version\n"
+    "options:\n"
+    "  --plot FILE.svg     draw the path the card executed and the speed profile\n"
+    "  --csv FILE.csv      write every executed position (time_ms,card,line,x,y,z)\n"
+    "  --quiet             print only the final positions (and errors)\n"
+    "  --trace             also print every frame the card received, in hex\n"
+    "  --strict            fail on warnings (calls that reach no card, refused paths, ...)\n"
+    "  --limit MS          fail the job when it takes longer (default 600000)\n"
+    "virtual card only:\n"
+    "  --card BUS:DEV:ID   put a card at this PCI place with this ID switch (repeat for\n"
+    "                      more; default one card 0:1:0)\n"
+    "  --slice-us N        slice period of the controllers in microseconds\n"
+    "  --queue N           slices the controllers' queues hold\n"
+    "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n"
+    "                      time; prints the address to open (127.0.0.1 only)\n"
+    "Ctrl-C stops every registered card (emergency stop) and exits with 130.\n";
+
+const char *const kGcodeUsage =
+    "usage: korva3 gcode FILE.ngc [options]  run a G-code program on card 0 (- reads stdin)\n"
+    "options: --plot, --quiet, --limit, --card, --slice-us, --queue as for run, and\n"
+    "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
+    "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
+    "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"
+    "  --check                 only check: errors, extent, estimated time; nothing moves\n"
+    "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
+    "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
+
+} // namespace korva3_tool

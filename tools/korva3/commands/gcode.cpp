@@ -1,0 +1,260 @@
+// gcode.cpp - `korva3 gcode FILE.ngc`: the program is read and checked whole
+// (korva3_gcode), then run on card number 0 of the machine through the run driver, as
+// jobs are.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "cli/options.h"
+#include "cli/usage.h"
+#include "commands/commands.h"
+#include "gcode/executor.h"
+#include "gcode/program.h"
+#include "gcode/settings.h"
+#include "korva3.h"
+#include "machine/machine.h"
+#include "run/driver.h"
+
+namespace korva3_tool::commands {
+
+namespace {
+
+using namespace korva3_gcode;
+
+std::string mm_text(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", v);
+    return buf;
+}
+
+std::string duration_text(double ms)
+{
+    char buf[64];
+    double s = ms / 1000;
+    if (s < 60)
+        std::snprintf(buf, sizeof buf, "%.1f s", s);
+    else
+        std::snprintf(buf, sizeof buf, "%d min %.1f s", static_cast<int>(s / 60),
+                      s - 60 * std::floor(s / 60));
+    return buf;
+}
+
+void report_check(const Program &p, const Settings &s, std::ostream &out)
+{
+    size_t lines = 0, arcs = 0, circles = 0;
+    for (const Move &m : p.moves) {
+        lines += m.op == Op::Line;
+        arcs += m.op == Op::Arc;
+        circles += m.op == Op::Circle;
+    }
+    out << p.name << ": " << p.lines << " lines, no errors; the card gets " << lines
+        << " lines, " << arcs << " arcs, " << circles << " circles\n";
+    const char *axes = "XYZ";
+    out << "extent (mm from where the card starts):";
+    for (int a = 0; a < 3; a++)
+        out << "  " << axes[a] << " " << mm_text(p.extent.low[a]) << " .. "
+            << mm_text(p.extent.high[a]);
+    out << "\nends at (pulses): X " << p.end[0] << "  Y " << p.end[1] << "  Z " << p.end[2]
+        << "\nestimated time: " << duration_text(estimated_ms(p, s)) << " (" << p.slices
+        << " slices of " << s.slice_us << " us";
+    if (p.dwell_ms > 0)
+        out << ", dwells " << duration_text(p.dwell_ms);
+    out << ")\n";
+}
+
+// The program as the run driver's work: card 0 registered, every move sent, the end
+// held against the program's.
+class GcodeWork : public Work {
+public:
+    GcodeWork(const Settings &s, const Program &p, uint32_t id_switch, bool quiet)
+        : set_(s), prog_(p), id_switch_(id_switch), quiet_(quiet) {}
+
+    int run(Session &session) override
+    {
+        KORVA3_INITIAL();
+        if (KORVA3_REGISTRATION(0, id_switch_) != 1) {
+            std::cerr << "korva3: card 0 (ID " << id_switch_
+                      << ") does not answer; nothing was run\n";
+            return EXIT_JOB_FAILED;
+        }
+        session.track(0);
+        settled_position(start_);
+        if (!quiet_)
+            std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
+                      << prog_.moves.size() << " moves, estimated "
+                      << duration_text(estimated_ms(prog_, set_)) << "\n";
+        int line = 0;
+        RunEnd end = run_program(prog_, set_, 0, hooks(session), line);
+        const char *why = end == RunEnd::Stopped   ? "stopped at the time limit"
+                          : end == RunEnd::Refused ? "the library refused the move"
+                          : end == RunEnd::Paused  ? "stopped at M0"
+                                                   : nullptr;
+        if (!why)
+            return EXIT_OK;
+        std::cerr << prog_.name << ":" << line << ": " << why;
+        if (end == RunEnd::Stopped)
+            std::cerr << " (" << session.options().limit_ms << " ms)";
+        std::cerr << "\n";
+        return EXIT_JOB_FAILED;
+    }
+
+    int finish(Session &session, const Settled &settled, int code) override
+    {
+        if (!session.cards().count(0))
+            return code; // never registered: nothing ran
+        if (!settled.at_rest) {
+            std::cerr << prog_.name << ": the card is still at work at the time limit\n";
+            code = EXIT_JOB_FAILED;
+        }
+        const Recording &rec = session.recording();
+        std::array<int32_t, 3> at{};
+        settled_position(at);
+        std::cout << "card 0: X " << at[0] << "  Y " << at[1] << "  Z " << at[2] << "  ("
+                  << mm_text((at[0] - start_[0]) / set_.scale[0]) << ", "
+                  << mm_text((at[1] - start_[1]) / set_.scale[1]) << ", "
+                  << mm_text((at[2] - start_[2]) / set_.scale[2]) << " mm) after "
+                  << duration_text(rec.end_ms - rec.start_ms) << "\n";
+        if (code == EXIT_OK)
+            for (int a = 0; a < 3; a++)
+                if (at[a] - start_[a] != prog_.end[a]) {
+                    std::cerr << prog_.name << ": the card ended " << (at[a] - start_[a])
+                              << " pulses from its start on " << "XYZ"[a]
+                              << ", the program at " << prog_.end[a] << "\n";
+                    code = EXIT_JOB_FAILED;
+                }
+        return code;
+    }
+
+private:
+    // Between batches: the watch learns the move's line; past the limit, stop.
+    Hooks hooks(Session &session)
+    {
+        Hooks h;
+        h.poll = [&session](const Progress &p) {
+            if (p.move) {
+                session.watch().set_line(p.move->line);
+                session.watch().set_defining_line(0, p.move->line);
+            }
+            Control c;
+            c.stop = session.over_limit();
+            return c;
+        };
+        h.sleep = [](uint32_t ms) { machine::sleep_ms(ms); };
+        h.pause = [this](int line) {
+            std::cout << prog_.name << ":" << line << ": M0, paused";
+            if (machine::is_virtual()) {
+                std::cout << "; going on (virtual card)\n";
+                return true;
+            }
+            std::cout << "; press Enter to go on\n";
+            std::string answer;
+            return static_cast<bool>(std::getline(std::cin, answer));
+        };
+        return h;
+    }
+
+    // Card 0's position. A real card reports it in status frames every 20 ms, so the
+    // first read waits for a fresh one (the readers give 0 before the first frame).
+    static void settled_position(std::array<int32_t, 3> &xyz)
+    {
+        if (!machine::is_virtual())
+            machine::sleep_ms(60);
+        machine::position(0, xyz);
+    }
+
+    const Settings &set_;
+    const Program &prog_;
+    uint32_t id_switch_;
+    bool quiet_;
+    std::array<int32_t, 3> start_{};
+};
+
+// The program named on the command line, read and checked. False with the messages
+// printed (nothing was run).
+bool read_named_program(const std::string &path, const Settings &settings, Program &program)
+{
+    std::ostringstream text;
+    if (path == "-") {
+        text << std::cin.rdbuf();
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            std::cerr << "korva3: cannot read " << path << "\n";
+            return false;
+        }
+        text << in.rdbuf();
+    }
+    std::vector<std::string> errors;
+    bool good = read_program(path == "-" ? "stdin" : path, text.str(), settings, program, errors);
+    for (const std::string &e : errors)
+        std::cerr << e << "\n";
+    if (!good) {
+        std::cerr << "korva3: nothing was run\n";
+        return false;
+    }
+    for (const std::string &w : program.warnings)
+        std::cerr << w << "\n";
+    return true;
+}
+
+} // namespace
+
+int gcode(int argc, char **argv)
+{
+    std::string machine_file, scale;
+    bool check = false;
+    CommandSpec spec;
+    spec.shared = kOutputFiles | kQuiet | kLimit | kMachine;
+    spec.operand_question = "which program?";
+    spec.own = {
+        {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
+        {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
+        {"--check", nullptr, [&](const char *) { check = true; return ""; }},
+    };
+    CommandLine cl;
+    std::string problem = parse_command_line(argc, argv, spec, cl);
+    if (!problem.empty())
+        return usage_error(problem, kGcodeUsage);
+
+    Settings settings;
+    std::string error;
+    if (!machine_file.empty() && !read_machine_file(machine_file, settings, error)) {
+        std::cerr << "korva3: " << error << "\n";
+        return EXIT_USAGE;
+    }
+    if (!scale.empty() && !parse_scale(scale, settings, error))
+        return usage_error(error, kGcodeUsage);
+    if (cl.setup.slice_us > 0)
+        settings.slice_us = static_cast<uint32_t>(cl.setup.slice_us);
+    else if (cl.setup.slice_us < 0 && machine::is_virtual())
+        cl.setup.slice_us = settings.slice_us; // the virtual card runs the machine's period
+
+    Program program;
+    if (!read_named_program(cl.operand, settings, program))
+        return EXIT_USAGE;
+    if (check) {
+        report_check(program, settings, std::cout);
+        return EXIT_OK;
+    }
+
+    DriveSetup setup;
+    setup.name = program.name;
+    setup.plot_path = cl.plot_path;
+    setup.csv_path = cl.csv_path;
+    setup.machine = cl.setup;
+    setup.session.limit_ms =
+        cl.limit_ms ? cl.limit_ms
+                    : static_cast<uint32_t>(std::fmin(
+                          UINT32_MAX / 2,
+                          std::fmax(600000, 2 * estimated_ms(program, settings) + 60000)));
+    setup.session.settle_ms = setup.session.limit_ms; // the limit ends the wait
+    GcodeWork work(settings, program, cl.setup.cards.front().id_switch,
+                   cl.output == Output::Quiet);
+    return drive(setup, work);
+}
+
+} // namespace korva3_tool::commands

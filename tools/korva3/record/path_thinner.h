@@ -1,0 +1,49 @@
+// path_thinner.h - keeps an executed path at the picture's resolution while it runs: a
+// point is kept when it lies a tolerance away from the last point kept, or where an axis
+// turns back (an extreme). When more points pile up than a plot needs, the tolerance
+// doubles and the points kept so far are thinned again, so memory stays bounded however
+// long the job runs. The first and last points are always exact.
+#ifndef KORVA3_TOOL_PATH_THINNER_H
+#define KORVA3_TOOL_PATH_THINNER_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "machine/machine.h"
+
+namespace korva3_tool {
+
+class PathThinner {
+public:
+    explicit PathThinner(size_t most = 12000) : most_(most) {}
+
+    void add(const MotionRecord &r);
+
+    // The path thinned (with the last point seen), in order.
+    std::vector<MotionRecord> points() const;
+
+    bool empty() const { return kept_.empty(); }
+    const MotionRecord &last() const { return last_; }
+    // Smallest and largest position of each axis, exact.
+    const std::array<int32_t, 3> &low() const { return low_; }
+    const std::array<int32_t, 3> &high() const { return high_; }
+    int64_t tolerance() const { return tol_; } // pulses
+
+private:
+    bool far(const MotionRecord &a, const MotionRecord &b, int64_t tol) const;
+    void rethin();
+
+    size_t most_;
+    int64_t tol_ = 0;
+    std::vector<MotionRecord> kept_;
+    MotionRecord last_{};      // the newest point seen
+    bool last_kept_ = false;   // whether last_ is kept_.back()
+    std::array<int, 3> dir_{}; // direction of each axis's last change (-1, 0, 1)
+    std::array<int32_t, 3> low_{}, high_{};
+};
+
+} // namespace korva3_tool
+
+#endif

@@ -1,0 +1,61 @@
+// driver.cpp - the run driver every command that moves the machine goes through.
+#include "run/driver.h"
+
+#include <iostream>
+
+#include "cli/exit_codes.h"
+#include "run/interrupt.h"
+#include "run/outputs.h"
+
+namespace korva3_tool {
+
+int run_work(Session &session, Work &work)
+{
+    int code = work.run(session);
+    Settled settled = session.settle();
+    session.end();
+    return work.finish(session, settled, code);
+}
+
+int drive(const DriveSetup &setup, Work &work)
+{
+    for (const std::string *path : {&setup.plot_path, &setup.csv_path})
+        if (!path->empty() && !machine::is_virtual()) {
+            std::cerr << "korva3: " << (path == &setup.plot_path ? "--plot" : "--csv")
+                      << " needs the virtual card (only it reports the path)\n";
+            return EXIT_USAGE;
+        }
+    Outputs outputs(setup.plot_path, setup.csv_path);
+    if (!outputs.open())
+        return EXIT_USAGE;
+    // Before any thread starts (the panel's, the watchdog's): they all leave Ctrl-C and
+    // SIGTERM to the handler, which stops the cards.
+    interrupt::install();
+    std::string error;
+    if (!machine::setup(setup.machine, error)) {
+        std::cerr << "korva3: " << error << "\n";
+        return EXIT_USAGE;
+    }
+    if (setup.panel) {
+        std::string url;
+        if (!machine::start_panel(setup.panel_port, url, error)) {
+            std::cerr << "korva3: " << error << "\n";
+            return EXIT_USAGE;
+        }
+        std::cout << "panel: " << url << std::endl;
+        std::cout << std::unitbuf; // each step's line as it happens, for the person watching
+    }
+    Recording recording;
+    SessionOptions options = setup.session;
+    options.csv = outputs.csv();
+    int code;
+    {
+        Session session(setup.name, options, recording);
+        code = run_work(session, work);
+    }
+    if (!outputs.close(recording))
+        return EXIT_JOB_FAILED;
+    return code;
+}
+
+} // namespace korva3_tool

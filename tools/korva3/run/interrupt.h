@@ -1,0 +1,25 @@
+// interrupt.h - Ctrl-C and termination: an emergency stop on every card the job
+// registered, then exit code 130 (EXIT_INTERRUPTED). POSIX: SIGINT and SIGTERM are taken by a thread of
+// their own (sigwait), so the stop runs while the job's thread is inside a blocking
+// library call; Windows: a console control handler (which runs on a thread of its own).
+#ifndef KORVA3_TOOL_INTERRUPT_H
+#define KORVA3_TOOL_INTERRUPT_H
+
+#include <cstdint>
+
+#include "cli/exit_codes.h"
+
+namespace korva3_tool::interrupt {
+
+// Starts the handling; call once, before any other thread starts.
+void install();
+
+// A card number to stop when interrupted (registered by the job).
+void track_card(uint32_t card);
+
+// Emergency stop on every tracked card (what the handler does before it exits).
+void stop_cards();
+
+} // namespace korva3_tool::interrupt
+
+#endif

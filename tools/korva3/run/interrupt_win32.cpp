@@ -1,0 +1,24 @@
+// interrupt_win32.cpp - Ctrl-C, Ctrl-Break and closing the console window.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "run/interrupt.h"
+
+namespace korva3_tool::interrupt {
+
+namespace {
+
+BOOL WINAPI on_console_event(DWORD)
+{
+    stop_cards();
+    std::fputs("\nkorva3: interrupted: emergency stop on every registered card\n", stderr);
+    ExitProcess(EXIT_INTERRUPTED);
+    return TRUE;
+}
+
+} // namespace
+
+void install() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+
+} // namespace korva3_tool::interrupt
