@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "job/check.h"
+#include "job/step_report.h"
 #include "korva3.h"
 #include "machine/machine.h"
 #include "record/run_watch.h"
@@ -23,12 +24,6 @@ namespace {
 // Status register bits that say a card is still at work: busy, X, Y or Z moving.
 constexpr uint32_t kWorking = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
                               KORVA3_ST_Z_MOVING;
-
-std::string xyz_text(const std::array<int32_t, 3> &p)
-{
-    return "X " + std::to_string(p[0]) + "  Y " + std::to_string(p[1]) + "  Z " +
-           std::to_string(p[2]);
-}
 
 // The value of the parameter called `name`, or -1 when the function has none.
 int64_t arg_named(const Step &s, const char *name)
@@ -93,7 +88,7 @@ public:
         report_settled(settled);
         if (code == EXIT_OK && !unfinished_requests())
             code = EXIT_JOB_FAILED;
-        print_positions(session.cards());
+        print_positions(out_, session.cards());
         return code;
     }
 
@@ -191,7 +186,7 @@ private:
         if (!done)
             return fail("there is no virtual card #" + std::to_string(index) +
                         " (the machine has " + std::to_string(machine::card_count()) + ")");
-        report_.result = "ok";
+        note_.result = "ok";
         return true;
     }
 
@@ -219,7 +214,7 @@ private:
         if (name == "REGISTRATION")
             machine::begin_messages();
         int64_t r = f.call(s.args.data());
-        show_result(f, r);
+        note_.result = result_text(f, r);
 
         if (name == "REGISTRATION") {
             std::string said = machine::end_messages();
@@ -251,21 +246,6 @@ private:
         if (watch().step_slices() == 0 && machine::is_virtual())
             return warn(name + " sent nothing: the library refused the path");
         return true;
-    }
-
-    void show_result(const Function &f, int64_t r)
-    {
-        char buf[64];
-        switch (f.result) {
-        case Result::None: break;
-        case Result::Unsigned:
-        case Result::Signed: report_.result = "-> " + std::to_string(r); break;
-        case Result::Bits:
-            std::snprintf(buf, sizeof buf, "-> 0x%02llX (%lld)", static_cast<unsigned long long>(r),
-                          static_cast<long long>(r));
-            report_.result = buf;
-            break;
-        }
     }
 
     // Until every axis of the card is idle. The status is watched first, so that an axis
@@ -301,7 +281,7 @@ private:
             if (watch().step_slices() > before)
                 batches++;
             if (status == 0) {
-                report_.note = std::to_string(polls) + " polls";
+                note_.note = std::to_string(polls) + " polls";
                 return fail("poll: card " + std::to_string(card) +
                             " does not answer (KORVA3_GET_CARD -> 0)");
             }
@@ -312,7 +292,7 @@ private:
             if (polls == most)
                 break;
             if (over_limit()) {
-                report_.note = std::to_string(polls) + " polls";
+                note_.note = std::to_string(polls) + " polls";
                 return fail("poll: card " + std::to_string(card) + " still at work after " +
                             std::to_string(elapsed()) + " ms (time limit)");
             }
@@ -320,7 +300,7 @@ private:
         }
         if (idle)
             stepwise_.erase(card);
-        report_.note = std::to_string(polls) + (polls == 1 ? " poll" : " polls") + ", " +
+        note_.note = std::to_string(polls) + (polls == 1 ? " poll" : " polls") + ", " +
                        std::to_string(batches) + (batches == 1 ? " batch" : " batches") +
                        (idle ? ", idle" : "");
         return true;
@@ -331,7 +311,7 @@ private:
         std::array<int32_t, 3> p;
         if (!machine::position(card, p))
             return fail("print: card number " + std::to_string(card) + " reaches no card");
-        report_.result = "-> " + xyz_text(p);
+        note_.result = "-> " + xyz_text(p);
         return true;
     }
 
@@ -347,7 +327,7 @@ private:
         if (p != want)
             return fail("expect: card " + std::to_string(card) + " is at " + xyz_text(p) +
                         ", not " + xyz_text(want));
-        report_.result = "ok";
+        note_.result = "ok";
         return true;
     }
 
@@ -384,57 +364,13 @@ private:
 
     void print_step(const Step &s)
     {
-        Report report = report_;
-        report_ = Report{};
-        if (!loud())
-            return;
-        std::string left = s.text;
-        if (!report.result.empty())
-            left += " " + report.result;
-        std::vector<std::string> sent;
-        bool many = session_->recording().cards.size() > 1;
-        for (const auto &[index, tally] : watch().tallies())
-            if (!tally.empty())
-                sent.push_back((many ? "card #" + std::to_string(index) + ": " : "") +
-                               tally.summary());
-        std::string right = report.note;
-        for (const std::string &x : sent)
-            right += (right.empty() ? "sent " : "; sent ") + x;
-        char head[32];
-        std::snprintf(head, sizeof head, "%5d %7u  ", s.line, elapsed());
-        out_ << head << left;
-        if (!right.empty()) {
-            if (left.size() < 36)
-                out_ << std::string(36 - left.size(), ' ');
-            out_ << "  " << right;
-        }
-        out_ << "\n";
-        if (options_.output == Output::Trace)
-            for (const auto &[index, frame] : watch().frames())
-                out_ << "                " << (many ? "#" + std::to_string(index) + " " : "")
-                     << frame_hex(frame) << "\n";
+        StepNote note = note_;
+        note_ = StepNote{};
+        if (loud())
+            print_step_line(out_, s, note, elapsed(), watch(),
+                            session_->recording().cards.size() > 1,
+                            options_.output == Output::Trace);
     }
-
-    void print_positions(const std::set<uint32_t> &cards)
-    {
-        if (cards.empty()) {
-            out_ << "no card registered\n";
-            return;
-        }
-        for (uint32_t card : cards) {
-            std::array<int32_t, 3> p;
-            if (machine::position(card, p))
-                out_ << "card " << card << ": " << xyz_text(p) << "\n";
-            else
-                out_ << "card " << card << ": no position\n";
-        }
-    }
-
-    // What one step did, for its report line (the frames it sent are in watch_).
-    struct Report {
-        std::string result; // "-> 1"
-        std::string note;   // "12 polls, 3 batches"
-    };
 
     const Job &job_;
     const RunOptions &options_;
@@ -443,7 +379,7 @@ private:
     Session *session_ = nullptr;
     StatusLine status_;
     int line_ = 0;
-    Report report_;
+    StepNote note_; // what the current step did
     std::string failure_;
     std::set<uint32_t> unreached_; // card numbers warned about as not registered
     std::map<uint32_t, int> stepwise_; // card -> line of its stepwise request still open
