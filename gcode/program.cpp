@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "gcode/arc_fit.h"
+#include "gcode/arc_geometry.h"
 #include "gcode/block.h"
 #include "gcode/modal.h"
 #include "gcode/profile.h"
@@ -20,16 +21,17 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr uint32_t kMostSpeed = 2040; // the library's cap, pulses of path per slice
 constexpr double kMostPulses = 2147483647.0;
 constexpr double kMostRadius = 683565275.0; // a full turn must stay below 2^32 pulses
 
 const char *kAxes = "XYZ";
+const char *kOffsets = "IJK"; // the arc's centre from its start, along X, Y, Z
+
+bool is_arc(int motion) { return motion == kClockwise || motion == kCounterClockwise; }
 
 struct State {
-    int motion = -1;      // code10 of the motion mode, -1 none (G80)
-    int plane = 170;      // G17, G18, G19
+    int motion = kMotionOff; // GCode of the motion mode in force
+    int plane = kPlaneXY; // GCode of the arcs' plane
     bool inches = false;  // G20
     bool relative = false; // G91
     double feed = 0;      // program units per minute
@@ -37,6 +39,16 @@ struct State {
     Point offset{};       // G92: machine = program + offset, mm
     Pulses at{};          // the card's target, pulses
     uint32_t outputs = 0; // the card's output bits as set by the program
+};
+
+// An arc being read: millimetres in its plane (see arc_geometry.h).
+struct Arc {
+    ArcPlane plane;
+    bool ccw = false;  // counter-clockwise in the plane's (u, v)
+    bool full = false; // a whole turn: the end is the start
+    PlanePoint start{}, end{}, centre{};
+    double radius = 0;
+    Sweep sweep{};
 };
 
 class Reader {
@@ -65,7 +77,7 @@ public:
     void finish()
     {
         if (!ended_)
-            stop(300);
+            stop(kEnd); // the file's end ends the program as M2 does
         prog_.end = st_.at;
     }
 
@@ -73,6 +85,12 @@ private:
     void fail(const std::string &what)
     {
         errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
+    }
+
+    bool refuse(const std::string &what)
+    {
+        fail(what);
+        return false;
     }
 
     double unit() const { return st_.inches ? 25.4 : 1.0; }
@@ -84,7 +102,7 @@ private:
         const auto &c = l.codes;
         // Feed (in the units in force after this line's G20/G21).
         if (c[Units])
-            st_.inches = *c[Units] == 200;
+            st_.inches = *c[Units] == kInches;
         if (has(l, 'F')) {
             if (l.values.at('F') < 0)
                 return fail("F must not be negative");
@@ -93,7 +111,7 @@ private:
         if (has(l, 'S') && l.values.at('S') < 0)
             return fail("S must not be negative");
         outputs(l);
-        bool dwell = c[NonModal] && *c[NonModal] == 40;
+        bool dwell = c[NonModal] && *c[NonModal] == kDwell;
         if (has(l, 'P') && !dwell)
             return fail("P is used only by G4 (dwell)");
         if (dwell) {
@@ -104,9 +122,9 @@ private:
         if (c[Plane])
             st_.plane = *c[Plane];
         if (c[Distance])
-            st_.relative = *c[Distance] == 910;
+            st_.relative = *c[Distance] == kRelative;
         bool axes = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
-        if (c[NonModal] && *c[NonModal] == 920) {
+        if (c[NonModal] && *c[NonModal] == kSetOffset) {
             if (c[Motion])
                 return fail("G92 and " + word_text('G', *c[Motion]) + " on one line");
             if (!axes)
@@ -119,11 +137,11 @@ private:
             st_.motion = *c[Motion];
         }
         bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') || has(l, 'R');
-        bool arc = st_.motion == 20 || st_.motion == 30;
+        bool arc = is_arc(st_.motion);
         if (arc_words && !(arc && (axes || c[Motion])))
             return fail("I, J, K and R are used only by G2 and G3");
         if (axes || (c[Motion] && arc)) {
-            if (st_.motion < 0 || st_.motion == 800)
+            if (st_.motion == kMotionOff)
                 return fail("X, Y or Z with no motion mode in force (G0, G1, G2 or G3)");
             if (!move(l))
                 return;
@@ -141,8 +159,8 @@ private:
                 bits = on ? bits | (1u << output) : bits & ~(1u << output);
         };
         if (l.codes[Spindle])
-            set(t.spindle, *l.codes[Spindle] == 30);
-        if (l.codes[Coolant] && *l.codes[Coolant] == 90) {
+            set(t.spindle, *l.codes[Spindle] == kSpindleOn);
+        if (l.codes[Coolant] && *l.codes[Coolant] == kCoolantOff) {
             set(t.mist, false);
             set(t.flood, false);
         }
@@ -178,9 +196,9 @@ private:
         prog_.moves.push_back(m);
     }
 
-    void stop(int code10)
+    void stop(int stop_code)
     {
-        if (code10 == 0) {
+        if (stop_code == kPause) {
             prog_.moves.push_back(here(Op::Pause));
             return;
         }
@@ -203,7 +221,8 @@ private:
             prog_.warnings.push_back(name_ + ":" + std::to_string(line_) + ": " +
                                      number_text(mm_per_min) + " mm/min is " +
                                      number_text(std::round(per_slice)) +
-                                     " pulses per slice; the card runs it at 2040 (warned once)");
+                                     " pulses per slice; the card runs it at " +
+                                     std::to_string(kMostSpeed) + " (warned once)");
         return static_cast<uint32_t>(std::fmax(1, std::fmin(kMostSpeed, std::round(per_slice))));
     }
 
@@ -219,23 +238,18 @@ private:
         Pulses to;
         for (int a = 0; a < 3; a++) {
             double p = std::round(target[a] * set_.scale[a]);
-            if (std::fabs(p) > kMostPulses) {
-                fail(std::string(1, kAxes[a]) + " goes to " + number_text(target[a]) +
-                     " mm, beyond the card's reach (" + number_text(kMostPulses) + " pulses)");
-                return false;
-            }
+            if (std::fabs(p) > kMostPulses)
+                return refuse(std::string(1, kAxes[a]) + " goes to " + number_text(target[a]) +
+                              " mm, beyond the card's reach (" + number_text(kMostPulses) +
+                              " pulses)");
             to[a] = static_cast<int64_t>(p);
-            if (std::fabs(p - static_cast<double>(st_.at[a])) > kMostPulses) {
-                fail(std::string("a move of more than ") + number_text(kMostPulses) +
-                     " pulses on " + kAxes[a]);
-                return false;
-            }
+            if (std::fabs(p - static_cast<double>(st_.at[a])) > kMostPulses)
+                return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
+                              " pulses on " + kAxes[a]);
         }
-        if (st_.motion != 0 && st_.feed <= 0) {
-            fail(word_text('G', st_.motion) + " with no feed rate (F)");
-            return false;
-        }
-        bool ok = st_.motion <= 10 ? line_move(target, to) : arc_move(l, target, to);
+        if (st_.motion != kRapid && st_.feed <= 0)
+            return refuse(word_text('G', st_.motion) + " with no feed rate (F)");
+        bool ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
         if (ok) {
             st_.pos = target;
             st_.at = to;
@@ -270,7 +284,7 @@ private:
         m.to = to;
         for (int a = 0; a < 3; a++)
             m.ideal_to[a] = target[a] * set_.scale[a];
-        double feed = st_.motion == 0 ? set_.rapid : st_.feed * unit();
+        double feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
         m.speed = speed(feed, std::sqrt(mm), std::sqrt(ideal));
         if (d[0] && d[1] && d[2])
             m.plane = 0;
@@ -285,11 +299,17 @@ private:
             m.v = static_cast<int32_t>(d[1]);
             m.w = static_cast<int32_t>(d[2]);
         }
-        m.slices = static_cast<uint32_t>(profile_slices(
-            static_cast<uint64_t>(pulses), m.speed, set_.accel, set_.start_speed));
+        add_path(m, pulses);
+        return true;
+    }
+
+    // Adds a move of the card along a path of `pulses`, with the slices it will take.
+    void add_path(Move m, double pulses)
+    {
+        m.slices = static_cast<uint32_t>(profile_slices(static_cast<uint64_t>(pulses), m.speed,
+                                                        set_.accel, set_.start_speed));
         prog_.slices += m.slices;
         prog_.moves.push_back(m);
-        return true;
     }
 
     static Move with_plane(Move m, uint32_t plane, int64_t du, int64_t dv)
@@ -300,166 +320,161 @@ private:
         return m;
     }
 
+    // G2 or G3: the arc's plane and centre, checked, then its moves.
     bool arc_move(const LineWords &l, const Point &target, const Pulses &to)
     {
-        // The plane's axes as the library names them (u, v) and the axis across it.
-        int iu, iv, in;
-        uint32_t plane;
-        const char *name;
-        switch (st_.plane) {
-        case 170: iu = 0, iv = 1, in = 2, plane = 1, name = "XY plane (G17)"; break;
-        case 180: iu = 0, iv = 2, in = 1, plane = 2, name = "XZ plane (G18)"; break;
-        default: iu = 1, iv = 2, in = 0, plane = 3, name = "YZ plane (G19)"; break;
-        }
-        const char *offsets = "IJK";
-        if (has(l, offsets[in])) {
-            fail(std::string(1, offsets[in]) + " is no offset of the " + name);
+        Arc arc;
+        arc.plane = arc_plane(st_.plane);
+        const ArcPlane &p = arc.plane;
+        if (!arc_in_plane(l, p, to))
             return false;
-        }
-        if (to[in] != st_.at[in]) {
-            fail(std::string("helical arc: ") + kAxes[in] + " moves in an arc of the " + name +
-                 " (not supported)");
+        arc.ccw = counter_clockwise(st_.motion, p);
+        arc.start = {st_.pos[p.u], st_.pos[p.v]};
+        arc.end = {target[p.u], target[p.v]};
+        arc.full = std::hypot(arc.end.u - arc.start.u, arc.end.v - arc.start.v) < kSamePoint;
+        bool centred = has(l, 'R') ? centre_from_r(l, arc) : centre_from_offsets(l, arc);
+        if (!centred || !arc_radius(arc))
             return false;
-        }
-        double k = set_.scale[iu];
-        if (set_.scale[iv] != k) {
-            fail(std::string("an arc in the ") + name + " needs one scale for " + kAxes[iu] +
-                 " and " + kAxes[iv] + " (they are " + number_text(k) + " and " +
-                 number_text(set_.scale[iv]) + " pulses per mm)");
-            return false;
-        }
-        // G2 is clockwise seen from the positive end of the axis across the plane; in
-        // G18 that view has Z to the right and X up, the library's X-Z plane the reverse.
-        bool ccw = (st_.motion == 30) != (plane == 2);
-        PlanePoint s{st_.pos[iu], st_.pos[iv]}, e{target[iu], target[iv]}, c;
-        double chord = std::hypot(e.u - s.u, e.v - s.v);
-        bool full = chord < 1e-9;
-        if (has(l, 'R')) {
-            if (has(l, offsets[iu]) || has(l, offsets[iv])) {
-                fail("R and I, J or K on one arc");
-                return false;
-            }
-            double r = l.values.at('R') * unit();
-            if (full) {
-                fail("a full circle needs I, J or K, not R");
-                return false;
-            }
-            if (r == 0 || chord > 2 * std::fabs(r) + set_.arc_tolerance) {
-                fail("R" + number_text(l.values.at('R')) + " cannot reach the end point (" +
-                     number_text(chord / unit()) + " away)");
-                return false;
-            }
-            double half = 0.5 * chord;
-            double h = std::sqrt(std::fmax(0, r * r - half * half));
-            double tu = (e.u - s.u) / chord, tv = (e.v - s.v) / chord;
-            double side = (!ccw == (r > 0)) ? h : -h; // right of the chord: (tv, -tu)
-            c = {0.5 * (s.u + e.u) + side * tv, 0.5 * (s.v + e.v) - side * tu};
-        } else {
-            if (!has(l, offsets[iu]) && !has(l, offsets[iv])) {
-                fail(word_text('G', st_.motion) + " needs " + offsets[iu] + " and " +
-                     offsets[iv] + ", or R");
-                return false;
-            }
-            auto off = [&](int i) { return has(l, offsets[i]) ? l.values.at(offsets[i]) * unit() : 0; };
-            c = {s.u + off(iu), s.v + off(iv)};
-        }
-        double r0 = std::hypot(s.u - c.u, s.v - c.v), r1 = std::hypot(e.u - c.u, e.v - c.v);
-        if (r0 < 1e-9) {
-            fail("the arc's centre is its start point");
-            return false;
-        }
-        if (std::fabs(r0 - r1) > std::fmax(set_.arc_tolerance, 0.001 * r0)) {
-            fail("the end point is not on the arc's circle: radius " + number_text(r0 / unit()) +
-                 " at the start, " + number_text(r1 / unit()) + " at the end");
-            return false;
-        }
-        double a0 = std::atan2(s.v - c.v, s.u - c.u);
-        double turn = std::atan2(e.v - c.v, e.u - c.u) - a0;
-        if (full)
-            turn = ccw ? 2 * kPi : -2 * kPi;
-        else if (ccw)
-            while (turn <= 0) turn += 2 * kPi;
-        else
-            while (turn >= 0) turn -= 2 * kPi;
-        arc_extent(c, r0, a0, turn, iu, iv, target);
+        arc.sweep = arc_sweep(arc.start, arc.end, arc.centre, arc.ccw, arc.full);
+        arc_extent(arc, target);
+        return add_arc(arc, target, to);
+    }
 
-        Point centre_p = st_.pos;
-        for (int a = 0; a < 3; a++)
-            centre_p[a] *= set_.scale[a];
-        centre_p[iu] = c.u * k;
-        centre_p[iv] = c.v * k;
-        double radius_p = r0 * k;
-        if (radius_p > kMostRadius) {
-            fail("an arc of radius " + number_text(r0 / unit()) + ": more than " +
-                 number_text(kMostRadius) + " pulses");
-            return false;
-        }
-        PlanePoint sp{static_cast<double>(st_.at[iu]), static_cast<double>(st_.at[iv])};
-        PlanePoint ep{static_cast<double>(to[iu]), static_cast<double>(to[iv])};
-        PlanePoint cp{c.u * k, c.v * k};
-        uint32_t spd = speed(st_.feed * unit(), 1, k);
-        Move m = here(Op::Arc);
-        m.plane = plane;
-        m.speed = spd;
-        m.centre = centre_p;
-        m.ideal_radius = radius_p;
-        int32_t cu, cv;
-        if (full && fit_circle(sp, cp, radius_p, cu, cv)) {
-            m.op = Op::Circle;
-            m.u = cu;
-            m.v = cv;
-            m.direction = ccw ? 1 : 0;
-            m.slices = static_cast<uint32_t>(profile_slices(
-                static_cast<uint64_t>(std::hypot(cu, cv) * 6.283185308), spd, set_.accel,
-                set_.start_speed));
-            prog_.slices += m.slices;
-            prog_.moves.push_back(m);
-            return true;
-        }
-        if (radius_p < 2) { // an arc of a pulse or two: a line does it
-            Point t = target;
-            return line_move(t, to);
-        }
-        Pulses at = st_.at;
-        double angle = a0;
-        for (const ArcPiece &p : fit_arc(sp, ep, cp, radius_p, a0, turn)) {
-            angle += p.direction ? p.turn : -p.turn;
-            Move piece = m;
-            piece.u = p.end_u;
-            piece.v = p.end_v;
-            piece.radius = p.radius;
-            piece.direction = p.direction;
-            at[iu] += p.end_u;
-            at[iv] += p.end_v;
-            piece.to = at;
-            piece.ideal_to = centre_p;
-            piece.ideal_to[iu] = cp.u + radius_p * std::cos(angle);
-            piece.ideal_to[iv] = cp.v + radius_p * std::sin(angle);
-            double r = std::fabs(static_cast<double>(p.radius));
-            double central = 2 * std::asin(std::fmin(1.0, 0.5 * std::hypot(p.end_u, p.end_v) / r));
-            double lib_angle = p.radius > 0 ? central : 6.283185308 - central;
-            piece.slices = static_cast<uint32_t>(profile_slices(
-                static_cast<uint64_t>(lib_angle * r), spd, set_.accel, set_.start_speed));
-            prog_.slices += piece.slices;
-            prog_.moves.push_back(piece);
-        }
+    // An arc lies in its plane, on axes of one scale.
+    bool arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to)
+    {
+        if (has(l, kOffsets[p.across]))
+            return refuse(std::string(1, kOffsets[p.across]) + " is no offset of the " + p.name);
+        if (to[p.across] != st_.at[p.across])
+            return refuse(std::string("helical arc: ") + kAxes[p.across] +
+                          " moves in an arc of the " + p.name + " (not supported)");
+        if (set_.scale[p.v] != set_.scale[p.u])
+            return refuse(std::string("an arc in the ") + p.name + " needs one scale for " +
+                          kAxes[p.u] + " and " + kAxes[p.v] + " (they are " +
+                          number_text(set_.scale[p.u]) + " and " + number_text(set_.scale[p.v]) +
+                          " pulses per mm)");
+        return true;
+    }
+
+    bool centre_from_r(const LineWords &l, Arc &arc)
+    {
+        if (has(l, kOffsets[arc.plane.u]) || has(l, kOffsets[arc.plane.v]))
+            return refuse("R and I, J or K on one arc");
+        if (arc.full)
+            return refuse("a full circle needs I, J or K, not R");
+        double r = l.values.at('R') * unit();
+        double chord = std::hypot(arc.end.u - arc.start.u, arc.end.v - arc.start.v);
+        if (r == 0 || chord > 2 * std::fabs(r) + set_.arc_tolerance)
+            return refuse("R" + number_text(l.values.at('R')) + " cannot reach the end point (" +
+                          number_text(chord / unit()) + " away)");
+        arc.centre = centre_from_radius(arc.start, arc.end, r, arc.ccw);
+        return true;
+    }
+
+    bool centre_from_offsets(const LineWords &l, Arc &arc)
+    {
+        char ou = kOffsets[arc.plane.u], ov = kOffsets[arc.plane.v];
+        if (!has(l, ou) && !has(l, ov))
+            return refuse(word_text('G', st_.motion) + " needs " + ou + " and " + ov + ", or R");
+        auto offset = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
+        arc.centre = {arc.start.u + offset(ou), arc.start.v + offset(ov)};
+        return true;
+    }
+
+    // The radius: the start's distance from the centre, and the end's the same.
+    bool arc_radius(Arc &arc)
+    {
+        const PlanePoint &c = arc.centre;
+        double r0 = std::hypot(arc.start.u - c.u, arc.start.v - c.v);
+        double r1 = std::hypot(arc.end.u - c.u, arc.end.v - c.v);
+        if (r0 < kSamePoint)
+            return refuse("the arc's centre is its start point");
+        if (std::fabs(r0 - r1) > std::fmax(set_.arc_tolerance, 0.001 * r0))
+            return refuse("the end point is not on the arc's circle: radius " +
+                          number_text(r0 / unit()) + " at the start, " +
+                          number_text(r1 / unit()) + " at the end");
+        arc.radius = r0;
         return true;
     }
 
     // The arc's end point and every quarter-turn point it passes, for the extent.
-    void arc_extent(PlanePoint c, double r, double a0, double turn, int iu, int iv,
-                    const Point &target)
+    void arc_extent(const Arc &arc, const Point &target)
     {
         extend(target);
-        double lo = std::fmin(a0, a0 + turn), hi = std::fmax(a0, a0 + turn);
-        for (double q = std::ceil(lo / (kPi / 2)); q * (kPi / 2) <= hi; q++) {
+        for (const PlanePoint &q : quarter_points(arc.centre, arc.radius, arc.sweep)) {
             Point p = target;
-            p[iu] = c.u + r * std::cos(q * kPi / 2);
-            p[iv] = c.v + r * std::sin(q * kPi / 2);
+            p[arc.plane.u] = q.u;
+            p[arc.plane.v] = q.v;
             extend(p);
         }
     }
 
+    // The arc in pulses as the card's moves: a full turn as one library circle where one
+    // fits, an arc of a pulse or two as a line, any other as library arcs.
+    bool add_arc(const Arc &arc, const Point &target, const Pulses &to)
+    {
+        const ArcPlane &p = arc.plane;
+        double k = set_.scale[p.u];
+        double radius = arc.radius * k;
+        if (radius > kMostRadius)
+            return refuse("an arc of radius " + number_text(arc.radius / unit()) + ": more than " +
+                          number_text(kMostRadius) + " pulses");
+        Move m = here(Op::Arc);
+        m.plane = p.library_plane;
+        m.speed = speed(st_.feed * unit(), 1, k);
+        m.centre = m.ideal_to; // the start: across the plane the centre stays there
+        m.centre[p.u] = arc.centre.u * k;
+        m.centre[p.v] = arc.centre.v * k;
+        m.ideal_radius = radius;
+        PlanePoint start{static_cast<double>(st_.at[p.u]), static_cast<double>(st_.at[p.v])};
+        PlanePoint centre{m.centre[p.u], m.centre[p.v]};
+        if (arc.full && add_circle(m, start, centre, arc.ccw))
+            return true;
+        if (radius < 2) // an arc of a pulse or two: a line does it
+            return line_move(target, to);
+        PlanePoint end{static_cast<double>(to[p.u]), static_cast<double>(to[p.v])};
+        add_arc_pieces(m, arc, start, end, centre);
+        return true;
+    }
+
+    // A full turn as the library's circle; false when none stays on the program's.
+    bool add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw)
+    {
+        int32_t cu, cv;
+        if (!fit_circle(start, centre, m.ideal_radius, cu, cv))
+            return false;
+        m.op = Op::Circle;
+        m.u = cu;
+        m.v = cv;
+        m.direction = ccw ? 1 : 0;
+        add_path(m, library_circle_length(cu, cv));
+        return true;
+    }
+
+    // The arc as library arcs (see arc_fit.h), each `m` with its own end and radius.
+    void add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, PlanePoint end,
+                        PlanePoint centre)
+    {
+        const ArcPlane &p = arc.plane;
+        Pulses at = st_.at;
+        double angle = arc.sweep.start_angle;
+        for (const ArcPiece &piece :
+             fit_arc(start, end, centre, m.ideal_radius, angle, arc.sweep.turn)) {
+            angle += piece.direction ? piece.turn : -piece.turn;
+            Move a = m;
+            a.u = piece.end_u;
+            a.v = piece.end_v;
+            a.radius = piece.radius;
+            a.direction = piece.direction;
+            at[p.u] += piece.end_u;
+            at[p.v] += piece.end_v;
+            a.to = at;
+            a.ideal_to = m.centre;
+            a.ideal_to[p.u] = centre.u + m.ideal_radius * std::cos(angle);
+            a.ideal_to[p.v] = centre.v + m.ideal_radius * std::sin(angle);
+            add_path(a, library_length(piece));
+        }
+    }
     const std::string &name_;
     const Settings &set_;
     Program &prog_;
