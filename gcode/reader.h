@@ -18,14 +18,14 @@ constexpr const char *kAxes = "XYZ";
 
 struct State {
     int motion = kMotionOff; // GCode of the motion mode in force
-    int plane = kPlaneXY; // GCode of the arcs' plane
-    bool inches = false;  // G20
-    bool relative = false; // G91
-    double feed = 0;      // program units per minute
-    Point pos{};          // machine position, mm (from where the card stood at the start)
-    Point offset{};       // G92: machine = program + offset, mm
-    Pulses at{};          // the card's target, pulses
-    uint32_t outputs = 0; // the card's output bits as set by the program
+    int plane = kPlaneXY;    // GCode of the arcs' plane
+    bool inches = false;     // G20
+    bool relative = false;   // G91
+    double feed = 0;         // program units per minute
+    Point pos{};             // machine position, mm (from where the card stood at the start)
+    Point offset{};          // G92: machine = program + offset, mm
+    Pulses at{};             // the card's target, pulses
+    uint32_t outputs = 0;    // the card's output bits as set by the program
 };
 
 // An arc being read: millimetres in its plane (see arc_geometry.h).
