@@ -7,7 +7,7 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kLibraryTwoPi = 6.283185308; // a turn as the library reckons it
 constexpr double kMostDeviation = 0.5; // pulses
 constexpr int kMostHalvings = 12;
 
@@ -79,6 +79,18 @@ double arc_deviation(PlanePoint start, const ArcPiece &piece, PlanePoint centre,
         most = std::fmax(most, std::fabs(std::hypot(pu - c.u, pv - c.v) - r));
     }
     return most;
+}
+
+double library_length(const ArcPiece &p)
+{
+    double r = std::fabs(static_cast<double>(p.radius));
+    double central = 2 * std::asin(std::fmin(1.0, 0.5 * std::hypot(p.end_u, p.end_v) / r));
+    return (p.radius > 0 ? central : kLibraryTwoPi - central) * r;
+}
+
+double library_circle_length(int32_t centre_u, int32_t centre_v)
+{
+    return std::hypot(centre_u, centre_v) * kLibraryTwoPi;
 }
 
 bool fit_circle(PlanePoint start, PlanePoint centre, double radius, int32_t &centre_u,

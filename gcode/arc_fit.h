@@ -13,12 +13,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace korva3_gcode {
+#include "gcode/arc_geometry.h" // PlanePoint: here u, v in pulses
 
-// A point of the arc's plane: u, v in pulses.
-struct PlanePoint {
-    double u, v;
-};
+namespace korva3_gcode {
 
 // One library arc: end point relative to its start (pulses), signed radius (pulses),
 // direction (0 = clockwise, 1 = counter-clockwise), and how far it turns (radians).
@@ -43,6 +40,13 @@ std::vector<ArcPiece> fit_arc(PlanePoint start, PlanePoint end, PlanePoint centr
 // (fit_arc then does the turn in arcs).
 bool fit_circle(PlanePoint start, PlanePoint centre, double radius, int32_t &centre_u,
                 int32_t &centre_v);
+
+// The path the library runs for `piece`, pulses: its radius times its angle (more than
+// half a turn for a negative radius), with the library's own 2 pi (6.283185308).
+double library_length(const ArcPiece &piece);
+
+// The path of the library's circle round (centre_u, centre_v) from its start, pulses.
+double library_circle_length(int32_t centre_u, int32_t centre_v);
 
 // How far (pulses) the library's arc from `start` by `piece` strays from the circle
 // round `centre` of `radius` between the angles a0 and a1: the largest difference of

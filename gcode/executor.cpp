@@ -1,13 +1,12 @@
 // executor.cpp - sending a program's moves to the card.
 #include "gcode/executor.h"
 
+#include "gcode/profile.h"
 #include "korva3.h"
 
 namespace korva3_gcode {
 
 namespace {
-
-constexpr uint32_t kMostSpeed = 2040;
 
 class Executor {
 public:

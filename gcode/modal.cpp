@@ -20,23 +20,25 @@ struct Code {
 };
 
 const Code kCodes[] = {
-    {'G', 0, Motion},     {'G', 10, Motion},    {'G', 20, Motion},    {'G', 30, Motion},
-    {'G', 800, Motion},   {'G', 40, NonModal},  {'G', 920, NonModal}, {'G', 170, Plane},
-    {'G', 180, Plane},    {'G', 190, Plane},    {'G', 900, Distance}, {'G', 910, Distance},
-    {'G', 940, FeedMode}, {'G', 200, Units},    {'G', 210, Units},    {'G', 400, Cutter},
-    {'G', 490, Length},   {'G', 540, Coords},   {'M', 0, Stop},       {'M', 20, Stop},
-    {'M', 300, Stop},     {'M', 30, Spindle},   {'M', 50, Spindle},   {'M', 70, Coolant},
-    {'M', 80, Coolant},   {'M', 90, Coolant},
+    {'G', kRapid, Motion},            {'G', kLinear, Motion},      {'G', kClockwise, Motion},
+    {'G', kCounterClockwise, Motion}, {'G', kMotionOff, Motion},   {'G', kDwell, NonModal},
+    {'G', kSetOffset, NonModal},      {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
+    {'G', kPlaneYZ, Plane},           {'G', kAbsolute, Distance},  {'G', kRelative, Distance},
+    {'G', kPerMinute, FeedMode},      {'G', kInches, Units},       {'G', kMillimetres, Units},
+    {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
+    {'M', kPause, Stop},              {'M', kEnd, Stop},           {'M', kEndAndRewind, Stop},
+    {'M', kSpindleOn, Spindle},       {'M', kSpindleOff, Spindle}, {'M', kMistOn, Coolant},
+    {'M', kFloodOn, Coolant},         {'M', kCoolantOff, Coolant},
 };
 
 // Why a known word is refused.
 const std::map<std::pair<char, int>, const char *> kRefused = {
-    {{'G', 410}, "cutter compensation"}, {{'G', 420}, "cutter compensation"},
-    {{'G', 430}, "tool length offsets"},  {{'G', 930}, "inverse time feed"},
-    {{'G', 950}, "feed per revolution"},  {{'G', 280}, "homing"},
-    {{'G', 300}, "homing"},               {{'G', 530}, "machine coordinates"},
-    {{'M', 40}, "reverse spindle"},
-    {{'M', 60}, "tool change"},           {{'M', 10}, "optional stop"},
+    {{'G', kCutterLeft}, "cutter compensation"},    {{'G', kCutterRight}, "cutter compensation"},
+    {{'G', kLengthOffset}, "tool length offsets"},  {{'G', kInverseTime}, "inverse time feed"},
+    {{'G', kPerRevolution}, "feed per revolution"}, {{'G', kHome}, "homing"},
+    {{'G', kSecondHome}, "homing"},                 {{'G', kMachineCoords}, "machine coordinates"},
+    {{'M', kSpindleReverse}, "reverse spindle"},    {{'M', kToolChange}, "tool change"},
+    {{'M', kOptionalPause}, "optional stop"},
 };
 
 bool fail(std::string &error, const std::string &what)
@@ -88,9 +90,9 @@ bool sort_words(const Block &block, LineWords &l, std::string &error)
                                                           : ""));
         }
         std::optional<int> &slot = l.codes[code->group];
-        if (code->group == Coolant && code10 != 90) { // M7 and M8 may stand together
-            l.coolant_on[code10 == 80] = true;
-            if (slot && *slot == 90)
+        if (code->group == Coolant && code10 != kCoolantOff) { // M7 and M8 may stand together
+            l.coolant_on[code10 == kFloodOn] = true;
+            if (slot && *slot == kCoolantOff)
                 return fail(error, "M9 and " + word_text('M', code10) + " on one line");
             slot = code10;
             continue;

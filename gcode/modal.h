@@ -15,9 +15,55 @@ namespace korva3_gcode {
 enum Group { Motion, NonModal, Plane, Distance, FeedMode, Units, Cutter, Length, Coords,
              Stop, Spindle, Coolant, kGroups };
 
+// The G words known here by their number times ten, as LineWords keeps them (G92 is
+// 920, and G17.1 would be 171). Those marked refused are known only to say why.
+enum GCode : int {
+    kRapid = 0,              // G0: straight, at the rapid speed
+    kLinear = 10,            // G1: straight, at the feed
+    kClockwise = 20,         // G2: arc
+    kCounterClockwise = 30,  // G3: arc
+    kDwell = 40,             // G4 P
+    kPlaneXY = 170,          // G17
+    kPlaneXZ = 180,          // G18
+    kPlaneYZ = 190,          // G19
+    kInches = 200,           // G20
+    kMillimetres = 210,      // G21
+    kHome = 280,             // G28, refused
+    kSecondHome = 300,       // G30, refused
+    kCutterOff = 400,        // G40
+    kCutterLeft = 410,       // G41, refused
+    kCutterRight = 420,      // G42, refused
+    kLengthOffset = 430,     // G43, refused
+    kLengthOff = 490,        // G49
+    kMachineCoords = 530,    // G53, refused
+    kFirstCoords = 540,      // G54
+    kMotionOff = 800,        // G80: no motion mode
+    kAbsolute = 900,         // G90
+    kRelative = 910,         // G91
+    kSetOffset = 920,        // G92
+    kInverseTime = 930,      // G93, refused
+    kPerMinute = 940,        // G94
+    kPerRevolution = 950,    // G95, refused
+};
+
+// The M words known here, by their number times ten as the G words.
+enum MCode : int {
+    kPause = 0,              // M0
+    kOptionalPause = 10,     // M1, refused
+    kEnd = 20,               // M2
+    kSpindleOn = 30,         // M3
+    kSpindleReverse = 40,    // M4, refused
+    kSpindleOff = 50,        // M5
+    kToolChange = 60,        // M6, refused
+    kMistOn = 70,            // M7
+    kFloodOn = 80,           // M8
+    kCoolantOff = 90,        // M9
+    kEndAndRewind = 300,     // M30
+};
+
 struct LineWords {
     std::optional<int> codes[kGroups];   // the G or M number times ten (G92 = 920), by group
-    bool coolant_on[2] = {false, false}; // M7, M8
+    bool coolant_on[2] = {false, false}; // M7 (mist), M8 (flood)
     std::map<char, double> values;       // X Y Z I J K R P F S, as written
 };
 

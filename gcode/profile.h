@@ -14,8 +14,11 @@
 
 namespace korva3_gcode {
 
+// The library's cap on a path's speed, pulses of path per slice.
+constexpr uint32_t kMostSpeed = 2040;
+
 // Slices of a path of `length` pulses at the cap `speed` (pulses of path per slice,
-// 1..2040) under the ramps accel and start_speed. A path of length 0 takes one slice.
+// 1..kMostSpeed) under the ramps accel and start_speed. A path of length 0 takes one slice.
 uint64_t profile_slices(uint64_t length, uint32_t speed, uint32_t accel, uint32_t start_speed);
 
 } // namespace korva3_gcode

@@ -1,0 +1,110 @@
+// reader.h - the reader of a G-code program, inside the module: the modal state that
+// a program builds line by line (program.cpp), and the card moves its paths become
+// (card_moves.cpp).
+#ifndef KORVA3_GCODE_READER_H
+#define KORVA3_GCODE_READER_H
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gcode/arc_geometry.h"
+#include "gcode/modal.h"
+#include "gcode/program.h"
+
+namespace korva3_gcode {
+
+constexpr const char *kAxes = "XYZ";
+
+struct State {
+    int motion = kMotionOff; // GCode of the motion mode in force
+    int plane = kPlaneXY;    // GCode of the arcs' plane
+    bool inches = false;     // G20
+    bool relative = false;   // G91
+    double feed = 0;         // program units per minute
+    Point pos{};             // machine position, mm (from where the card stood at the start)
+    Point offset{};          // G92: machine = program + offset, mm
+    Pulses at{};             // the card's target, pulses
+    uint32_t outputs = 0;    // the card's output bits as set by the program
+};
+
+// An arc being read: millimetres in its plane (see arc_geometry.h).
+struct Arc {
+    ArcPlane plane;
+    bool ccw = false;  // counter-clockwise in the plane's (u, v)
+    bool full = false; // a whole turn: the end is the start
+    PlanePoint start{}, end{}, centre{};
+    double radius = 0;
+    Sweep sweep{};
+};
+
+// Reads a program's lines, in order, into `program`; a bad line adds its message
+// ("NAME:LINE: ...") to `errors`; ended() once M2 or M30 has ended the program.
+class Reader {
+public:
+    Reader(const std::string &name, const Settings &settings, Program &program,
+           std::vector<std::string> &errors)
+        : name_(name), set_(settings), prog_(program), errors_(errors)
+    {
+    }
+
+    void line(int number, const std::string &text);
+
+    bool ended() const { return ended_; }
+
+    void finish();
+
+private:
+    void fail(const std::string &what)
+    {
+        errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
+    }
+
+    bool refuse(const std::string &what)
+    {
+        fail(what);
+        return false;
+    }
+
+    double unit() const { return st_.inches ? 25.4 : 1.0; }
+
+    bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
+
+    // Carrying out a line's words (program.cpp).
+    void carry_out(const LineWords &l);
+    void outputs(const LineWords &l);
+    void add_dwell(double seconds);
+    void stop(int stop_code);
+    bool move(const LineWords &l);
+
+    // The card's moves (card_moves.cpp).
+    Move here(Op op) const;
+    uint32_t speed(double mm_per_min, double mm, double pulses);
+    void extend(const Point &mm);
+    bool line_move(const Point &target, const Pulses &to);
+    void add_path(Move m, double pulses);
+    static Move with_plane(Move m, uint32_t plane, int64_t du, int64_t dv);
+    bool arc_move(const LineWords &l, const Point &target, const Pulses &to);
+    bool arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to);
+    bool centre_from_r(const LineWords &l, Arc &arc);
+    bool centre_from_offsets(const LineWords &l, Arc &arc);
+    bool arc_radius(Arc &arc);
+    void arc_extent(const Arc &arc, const Point &target);
+    bool add_arc(const Arc &arc, const Point &target, const Pulses &to);
+    bool add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw);
+    void add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, PlanePoint end,
+                        PlanePoint centre);
+
+    const std::string &name_;
+    const Settings &set_;
+    Program &prog_;
+    std::vector<std::string> &errors_;
+    State st_;
+    int line_ = 0;
+    bool ended_ = false;
+    std::set<double> warned_; // feeds, mm/min
+};
+
+} // namespace korva3_gcode
+
+#endif
