@@ -1,4 +1,4 @@
-"""The README's first Python program runs as written and prints what the README shows."""
+"""The first Python program of docs/python.md runs as written and prints what the page shows."""
 import os
 import re
 import subprocess
@@ -6,12 +6,12 @@ import sys
 
 import korva3
 
-README = os.path.join(os.path.dirname(__file__), "..", "..", "README.md")
+PAGE = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "python.md")
 
 
-def test_the_readme_program_prints_what_the_readme_says():
-    text = open(README).read()
-    section = text[text.index("### A first program, on the virtual card"):]
+def test_the_first_program_prints_what_the_page_says():
+    text = open(PAGE).read()
+    section = text[text.index("## A first program, on the virtual card"):]
     program = re.search(r"```python\n(.*?)```", section, re.S).group(1)
     shown = re.search(r"first_path\.py +# (card 0 at .*)", text).group(1)
     env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(korva3.__file__)))
