@@ -25,3 +25,33 @@ def test_the_docstring_examples_run():
 
     import korva3.sim
     assert doctest.testmod(korva3.sim).failed == 0
+
+
+def anchors(path):
+    """The anchors of a Markdown page's headings, as GitHub makes them."""
+    found, fence = set(), False
+    for line in open(path):
+        fence ^= line.startswith("```")
+        heading = re.match(r"#+ (.*)", line)
+        if heading and not fence:
+            slug = re.sub(r"[^\w\- ]", "", heading.group(1).strip().lower()).replace(" ", "-")
+            found.add(slug if slug not in found else slug + "-1")
+    return found
+
+
+def test_the_links_of_the_readme_and_docs_reach_a_file_and_heading():
+    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    pages = [os.path.join(root, "README.md")] + [
+        os.path.join(root, "docs", name) for name in os.listdir(os.path.join(root, "docs"))
+        if name.endswith(".md")]
+    broken = []
+    for page in pages:
+        text = re.sub(r"```.*?```", "", open(page).read(), flags=re.S)
+        for target in re.findall(r"\]\(([^)\s]+)\)", text):
+            if re.match(r"[a-z]+:", target):
+                continue
+            file, _, anchor = target.partition("#")
+            file = os.path.normpath(os.path.join(os.path.dirname(page), file)) if file else page
+            if not os.path.exists(file) or (anchor and anchor not in anchors(file)):
+                broken.append("%s: %s" % (os.path.relpath(page, root), target))
+    assert broken == []
