@@ -1,4 +1,5 @@
-"""The first Python program of docs/python.md runs as written and prints what the page shows."""
+"""The Python programs of README.md and docs/python.md run as written and print what
+the pages show; every relative link of those pages reaches its file and heading."""
 import os
 import re
 import subprocess
@@ -6,18 +7,31 @@ import sys
 
 import korva3
 
-PAGE = os.path.join(os.path.dirname(__file__), "..", "..", "docs", "python.md")
+ROOT = os.path.join(os.path.dirname(__file__), "..", "..")
 
 
-def test_the_first_program_prints_what_the_page_says():
-    text = open(PAGE).read()
-    section = text[text.index("## A first program, on the virtual card"):]
+def run_shown_program(page, heading, shown):
+    """Runs the first Python block after `heading` of `page`; returns what it printed and
+    what the page says it prints (the group of the regular expression `shown`)."""
+    text = open(os.path.join(ROOT, page)).read()
+    section = text[text.index(heading):]
     program = re.search(r"```python\n(.*?)```", section, re.S).group(1)
-    shown = re.search(r"first_path\.py +# (card 0 at .*)", text).group(1)
     env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(korva3.__file__)))
     run = subprocess.run([sys.executable, "-c", program], env=env, capture_output=True,
                          text=True, check=True)
-    assert run.stdout.strip() == shown
+    return run.stdout.strip(), re.search(shown, text).group(1)
+
+
+def test_the_first_program_prints_what_the_page_says():
+    printed, shown = run_shown_program("docs/python.md",
+                                       "## A first program, on the virtual card",
+                                       r"first_path\.py +# (card 0 at .*)")
+    assert printed == shown
+
+
+def test_the_readme_tour_program_prints_what_its_comment_says():
+    printed, shown = run_shown_program("README.md", "### Python", r"# (the card took \d+ ms)")
+    assert printed == shown
 
 
 def test_the_docstring_examples_run():
@@ -40,7 +54,7 @@ def anchors(path):
 
 
 def test_the_links_of_the_readme_and_docs_reach_a_file_and_heading():
-    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    root = ROOT
     pages = [os.path.join(root, "README.md")] + [
         os.path.join(root, "docs", name) for name in os.listdir(os.path.join(root, "docs"))
         if name.endswith(".md")]
