@@ -1,6 +1,6 @@
 # install.cmake - what `cmake --install` puts where, and the packages CPack makes of it.
 #
-# Components (one Debian package each; README: Installing):
+# Components (one Debian package each; docs/installing.md):
 #   runtime  libkorva32.so.1, libkorva32sim.so.1 (Windows: the two DLLs)    libkorva32
 #   devel    headers, the .so links / import libraries, CMake package,
 #            pkg-config files                                               libkorva32-dev
@@ -32,7 +32,7 @@ install(EXPORT korva32Targets NAMESPACE korva32:: DESTINATION ${KORVA_CMAKE_DIR}
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/package/korva32Config.cmake.in
   ${PROJECT_BINARY_DIR}/package/korva32Config.cmake INSTALL_DESTINATION ${KORVA_CMAKE_DIR}
   PATH_VARS CMAKE_INSTALL_LIBDIR)
-# Same major version = the same 52 functions and bytes (README: Version policy).
+# Same major version = the same 52 functions and bytes (docs/installing.md: Version policy).
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/korva32ConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/package/korva32Config.cmake

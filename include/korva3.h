@@ -15,9 +15,9 @@
 
 #include <stdint.h>
 
-/* The library's version (README: Version policy). A new major version is a change to
- * these 52 functions or to their bytes; programs built against one major version run
- * with every later release of it. */
+/* The library's version (docs/installing.md: Version policy). A new major version is a
+ * change to these 52 functions or to their bytes; programs built against one major
+ * version run with every later release of it. */
 #define KORVA3_VERSION_MAJOR 1
 #define KORVA3_VERSION_MINOR 0
 #define KORVA3_VERSION_PATCH 0

@@ -64,7 +64,7 @@ KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms);
 /* ---- The described machine -----------------------------------------------------------
  * When the library loads it builds the machine of a description file (the file named by
  * the environment variable KORVA32_MACHINE, else korva32-machine.toml beside the
- * library; README: "Run your own program on the virtual card"), or the default machine:
+ * library; docs/virtual-machine.md), or the default machine:
  * one card at PCI bus 0, device 1, ID switch 0, Windows XP, in wall-clock time. A
  * program that calls a KSIM_ function sets the machine up itself: its first KSIM_ call
  * puts back the empty machine in virtual time (as KSIM_RESET), whatever was described. */

@@ -24,7 +24,7 @@
 # only). Where 32-bit programs can't start, their runs are SKIPPED, each with a line
 # saying so, and counted apart: a skipped check is not a passed one. Steps 1-3 need no
 # Wine at all. It installs nothing: see scripts/deps.sh or .ci/run for the packages
-# (README: "Windows and Linux targets").
+# (docs/windows.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -2,7 +2,8 @@
 // the cards on the PCI bus, the OS it reports, the controllers' timing, switches and
 // inputs, the clock mode, the trace file and the panel's settings.
 //
-// A description is a TOML file (README: "Run your own program on the virtual card");
+// A description is a TOML file (docs/virtual-machine.md: "Run your own program on
+// the virtual card");
 // without one the library builds the default machine below.
 #ifndef KORVA_SIM_MACHINE_DESCRIPTION_H
 #define KORVA_SIM_MACHINE_DESCRIPTION_H

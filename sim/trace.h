@@ -2,7 +2,7 @@
 // (commands with their meaning, status reports, executed positions, digital I/O,
 // resets, limit switches), written to its file as it happens. Each line is flushed, so
 // the file is complete up to the last event even when the program is killed.
-// The line format is documented in README.md ("The trace").
+// The line format is documented in docs/virtual-machine.md ("The trace").
 #ifndef KORVA_SIM_TRACE_H
 #define KORVA_SIM_TRACE_H
 

@@ -1,6 +1,6 @@
-// trace_file.h - reading a trace the virtual card wrote (JSON Lines, README: "The
-// trace"): a summary (frames per card, final positions, faults seen), and the same
-// recording a job's run leaves, for the plot.
+// trace_file.h - reading a trace the virtual card wrote (JSON Lines,
+// docs/virtual-machine.md: "The trace"): a summary (frames per card, final positions,
+// faults seen), and the same recording a job's run leaves, for the plot.
 #ifndef KORVA3_TOOL_TRACE_FILE_H
 #define KORVA3_TOOL_TRACE_FILE_H
 
