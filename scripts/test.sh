@@ -18,10 +18,6 @@ run_suite() { # build-dir, extra cmake arguments...
 
 echo "== tests =="
 run_suite build -DKORVA_BUILD_BENCH=ON
-echo "== demo and examples on the virtual card =="
-(cd build && ./tools/korva3/korva3 demo --quiet)
-./build/examples/blocking_path
-./build/examples/stepwise_path
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     run_suite build-asan -DKORVA_SANITIZE=address,undefined -DKORVA_BUILD_TOOLS=OFF
