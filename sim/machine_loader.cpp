@@ -110,7 +110,7 @@ bool load_machine(const char* path, std::string& error)
     if (!ok)
         host::report("korva32sim: " + error + "; using the default machine");
     with_machine([&](Machine& vm) { build(vm, desc); });
-    CORE_LOAD_STATE();
+    core_load_state();
     CORE_PROCESS_ATTACH();
     return ok;
 }
@@ -120,7 +120,7 @@ void ksim_enter()
     if (!built_at_load.exchange(false))
         return;
     with_machine([](Machine& vm) { vm.reset("the program sets the machine up (KSIM_ call)"); });
-    CORE_LOAD_STATE();
+    core_load_state();
     CORE_PROCESS_ATTACH();
 }
 

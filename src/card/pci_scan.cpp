@@ -57,9 +57,9 @@ uint32_t SCAN_PCI(void)
             PCI_CARD_ENTRY e;
             pci_address(bus, dev, CFG_BAR0);
             e.io_base = plat_in16(PCI_CONFIG_DATA_LO) & 0xFFFEu;
-            plat_out8(CARD_PORT(e.io_base, AUX_REG), 0);
-            e.id_high = plat_in16(CARD_PORT(e.io_base, ID_REG)) & 0xF0u;
-            e.card_id = ~(uint32_t)plat_in16(CARD_PORT(e.io_base, ID_REG)) & 0x0Fu;
+            plat_out8(card_port(e.io_base, AUX_REG), 0);
+            e.id_high = plat_in16(card_port(e.io_base, ID_REG)) & 0xF0u;
+            e.card_id = ~(uint32_t)plat_in16(card_port(e.io_base, ID_REG)) & 0x0Fu;
             pci_address(bus, dev, CFG_INTERRUPT);
             e.irq = plat_in16(PCI_CONFIG_DATA_LO) & 0xFFu;
             e.subsys_vendor = ss_vendor;
@@ -96,7 +96,7 @@ uint32_t GET_PCI_CARD(uint32_t index, uint32_t *io_base, uint32_t *irq,
     return PCI_OK;
 }
 
-void PCI_TABLE_CLEAR(void)
+void pci_table_clear(void)
 {
     memset(pci_table, 0, sizeof pci_table);
     pci_count = 0;

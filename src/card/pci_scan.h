@@ -37,6 +37,6 @@ uint32_t GET_PCI_CARD(uint32_t index, uint32_t *io_base, uint32_t *irq,
                       uint32_t *bus, uint32_t *device, uint32_t *card_id);
 
 /* Empties the table as at load. */
-void PCI_TABLE_CLEAR(void);
+void pci_table_clear(void);
 
 #endif

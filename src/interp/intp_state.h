@@ -43,6 +43,6 @@ extern INTP_STATE intp;
 extern std::atomic<uint8_t> intp_enabled;
 
 /* Zeroes every field, as at load (engine_phase is set by the start values). */
-void INTP_STATE_CLEAR(void);
+void intp_state_clear(void);
 
 #endif

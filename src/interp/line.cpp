@@ -61,20 +61,20 @@ static void line_slice(uint32_t card, int three_axes, uint8_t plane, uint32_t sp
             intp.ideal_w = intp.target_w / intp.path_length * travelled;
     }
 
-    int32_t pu = OWED_PULSES(intp.ideal_u, &intp.sent_u);
-    int32_t pv = OWED_PULSES(intp.ideal_v, &intp.sent_v);
+    int32_t pu = owed_pulses(intp.ideal_u, &intp.sent_u);
+    int32_t pv = owed_pulses(intp.ideal_v, &intp.sent_v);
     if (three_axes) {
-        int32_t pw = OWED_PULSES(intp.ideal_w, &intp.sent_w);
+        int32_t pw = owed_pulses(intp.ideal_w, &intp.sent_w);
         KORVA3_INTP_PULSE(card, pu, pv, pw);
     } else {
-        SEND_PLANE_SLICE(card, plane, pu, pv);
+        send_plane_slice(card, plane, pu, pv);
     }
 }
 
 uint8_t INTP_XYZ_STEP(uint32_t card, int32_t dx, int32_t dy, int32_t dz, uint32_t speed,
                       uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
+    speed = clamp_speed(speed);
     if (intp.engine_phase == 1) {
         intp_enabled.store(1);
         if (dx == 0 && dy == 0 && dz == 0)
@@ -85,13 +85,13 @@ uint8_t INTP_XYZ_STEP(uint32_t card, int32_t dx, int32_t dy, int32_t dz, uint32_
     }
     if (intp.engine_phase != 2)
         return 0;
-    return ENGINE_RUN([&] { line_slice(card, 1, 0, speed, no_ramp); });
+    return engine_run([&] { line_slice(card, 1, 0, speed, no_ramp); });
 }
 
 uint8_t INTP_LINE_STEP(uint32_t card, uint8_t plane, int32_t du, int32_t dv, uint32_t speed,
                        uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
+    speed = clamp_speed(speed);
     if (intp.engine_phase == 1) {
         intp_enabled.store(1);
         if (du == 0 && dv == 0)
@@ -102,20 +102,20 @@ uint8_t INTP_LINE_STEP(uint32_t card, uint8_t plane, int32_t du, int32_t dv, uin
     }
     if (intp.engine_phase != 2)
         return 0;
-    return ENGINE_RUN([&] { line_slice(card, 0, plane, speed, no_ramp); });
+    return engine_run([&] { line_slice(card, 0, plane, speed, no_ramp); });
 }
 
 /* A speed cap of 0 would never let a path advance, and a card number that is not bound
  * has no card to move: the blocking forms return at once for both. */
 static int blocking_refused(uint32_t card, uint32_t speed)
 {
-    return speed == 0 || !BOUND_CARD(card);
+    return speed == 0 || !bound_card(card);
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx, int32_t dy,
                                                       int32_t dz, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
     intp.engine_phase = 1;
@@ -126,15 +126,15 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_LINE01(uint32_t card, uint32_t plane,
                                                          int32_t du, int32_t dv, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
     intp_enabled.store(1);
     if (du == 0 && dv == 0)
         return;
-    speed = CLAMP_SPEED(speed);
+    speed = clamp_speed(speed);
     line_setup(0, du, dv, 0);
-    BLOCKING_RUN([&] { line_slice(card, 0, (uint8_t)plane, speed, 0); });
+    blocking_run([&] { line_slice(card, 0, (uint8_t)plane, speed, 0); });
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_LINE(uint32_t card, int32_t du, int32_t dv,

@@ -37,7 +37,7 @@ uint8_t INTP_DISPATCH(void)
     }
     if (result == 0) {
         intp.engine_phase = 1;
-        CLEAR_STEP_MODE();
+        clear_step_mode();
         return 0;
     }
     return 1;
@@ -47,9 +47,9 @@ uint8_t INTP_DISPATCH(void)
  * bound has no card: both are refused like an empty path, ending any saved request. */
 static int request_refused(uint32_t card, uint32_t speed)
 {
-    if (speed != 0 && BOUND_CARD(card))
+    if (speed != 0 && bound_card(card))
         return 0;
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     intp.engine_phase = 1;
     return 1;
 }
