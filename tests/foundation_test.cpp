@@ -25,11 +25,12 @@ TEST(Load, SharedVariablesHoldStartValuesBeforeInitial)
 {
     quiet_reset();
     const std::pair<const char *, uint32_t> expected[] = {
-        {"card_var", 10}, {"accel", 2},       {"start_speed", 2},  {"high_speed", 100},
-        {"spare_var", 30}, {"engine_phase", 1}, {"intp_enabled", 0}, {"step_mode", 0},
-        {"phase", 0},      {"total_length", 0}, {"travelled", 0},    {"link_waited", 0},
-        {"pci_count", 0},  {"pci_scanned", 0},  {"driver_open", 0},  {"os_platform", 2},
-        {"os_major", 5},   {"os_minor", 1}};
+        {"card_var", 10},    {"accel", 2},       {"start_speed", 2},
+        {"high_speed", 100}, {"spare_var", 30},  {"engine_phase", ENGINE_SETUP},
+        {"intp_enabled", 0}, {"step_mode", 0},   {"phase", PHASE_NONE},
+        {"total_length", 0}, {"travelled", 0},   {"link_waited", 0},
+        {"pci_count", 0},    {"pci_scanned", 0}, {"driver_open", 0},
+        {"os_platform", 2},  {"os_major", 5},    {"os_minor", 1}};
     for (auto [name, value] : expected)
         EXPECT_EQ(lib(name), value) << name;
     for (uint32_t card = 0; card < 16; card++)
@@ -107,11 +108,11 @@ TEST_F(SimTest, InitialAfterAPathResetsControlButKeepsTravelledAndRecords)
 {
     register_card();
     ASSERT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);
-    ASSERT_EQ(lib("engine_phase"), 2u);
+    ASSERT_EQ(lib("engine_phase"), ENGINE_RUNNING);
     EXPECT_EQ(KORVA3_INITIAL(), 0u);
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     EXPECT_EQ(lib("step_mode"), 0u);
-    EXPECT_EQ(lib("phase"), 0u);
+    EXPECT_EQ(lib("phase"), PHASE_NONE);
     EXPECT_EQ(lib("total_length"), 0u);
 
     KORVA3_INTP_LINE(0, 30, 40, 10);

@@ -111,6 +111,11 @@ inline uint32_t lib(const char *name, uint32_t index = 0)
     return KSIM_LIB_VALUE(name, index);
 }
 
+/* What lib("phase") and lib("engine_phase") read: no path yet, a path running, the path
+ * finished or aborted; the next engine call sets a path up, or runs its slices. */
+enum : uint32_t { PHASE_NONE = 0u, PHASE_RUNNING = 1u, PHASE_FINISHED = 2u };
+enum : uint32_t { ENGINE_SETUP = 1u, ENGINE_RUNNING = 2u };
+
 /* One interpolation slice as the card received it. */
 struct Slice {
     int x, y, z;

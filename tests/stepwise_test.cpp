@@ -31,10 +31,10 @@ TEST_F(Stepwise, ARunCallSendsUntilThePathEnds)
 {
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 3, 4, 10, 0), 1u);
     EXPECT_TRUE(take_frames().empty());
-    EXPECT_EQ(lib("engine_phase"), 2u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_RUNNING);
     EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_EQ(take_slices(), (std::vector<Slice>{{1, 1, 0}, {1, 2, 0}, {1, 1, 0}}));
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_TRUE(take_frames().empty());
@@ -67,7 +67,7 @@ TEST_F(Stepwise, ClearingCommandsEndTheRequest)
     take_frames();
     EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_TRUE(take_frames().empty());
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
 }
 
 TEST_F(Stepwise, ANewRequestReplacesTheSavedOne)
@@ -172,7 +172,7 @@ TEST_F(Stepwise, SpeedZeroIsRefusedAndANewCapOfZeroCrawls)
 TEST_F(Stepwise, SetSpeedWithoutARequestStoresTheSpeedAndReturnsZero)
 {
     EXPECT_EQ(KORVA3_INTP_ONLINE_SETSPEED(33), 0u);
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     EXPECT_TRUE(take_frames().empty());
 }
 

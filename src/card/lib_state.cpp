@@ -35,8 +35,8 @@ void set_start_values(void)
     intp.remaining = 0;
     intp.step = 0;
     intp.decelerating = 0;
-    intp.phase = 0;
-    intp.engine_phase = 1;
+    intp.phase = PHASE_NONE;
+    intp.engine_phase = ENGINE_SETUP;
     intp_enabled.store(0);
     step_request.step_mode.store(0);
 }

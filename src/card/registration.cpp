@@ -73,7 +73,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
     uint8_t ok = CHECK_LINK(card);
     intp_enabled.store(0);
     step_request.step_mode.store(0);
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     rec->link_ok = ok;
     return ok;
 }

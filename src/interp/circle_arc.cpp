@@ -46,7 +46,7 @@ static void start_profile(double length)
     intp.sent_u = intp.sent_v = 0;
     intp.step = 0;
     intp.decelerating = 0;
-    intp.phase = 1;
+    intp.phase = PHASE_RUNNING;
 }
 
 /* Circle through the start point around (center_u, center_v). 0 = refused: centre at
@@ -117,7 +117,7 @@ static void curve_slice(uint32_t card, uint8_t plane, uint8_t direction, uint32_
     intp.ideal_u = cos(angle) * intp.path_radius + center_u;
     intp.ideal_v = sin(angle) * intp.path_radius + center_v;
     intp.path_angle = angle;
-    if (intp.phase == 2) {
+    if (intp.phase == PHASE_FINISHED) {
         intp.ideal_u = end_u;
         intp.ideal_v = end_v;
     }
@@ -203,14 +203,14 @@ uint8_t INTP_CIRCLE_STEP(uint32_t card, uint8_t plane, int32_t center_u, int32_t
                          uint8_t direction, uint32_t speed, uint8_t no_ramp)
 {
     speed = clamp_speed(speed);
-    if (intp.engine_phase == 1) {
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (!circle_setup(center_u, center_v))
             return 0;
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
     return engine_run(
         [&] { circle_slice(card, plane, center_u, center_v, direction, speed, no_ramp); });
@@ -220,14 +220,14 @@ uint8_t INTP_ARC_STEP(uint32_t card, uint8_t plane, int32_t end_u, int32_t end_v
                       int32_t radius, uint8_t direction, uint32_t speed, uint8_t no_ramp)
 {
     speed = clamp_speed(speed);
-    if (intp.engine_phase == 1) {
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (!arc_setup(end_u, end_v, radius, direction))
             return 0;
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
     return engine_run([&] { arc_slice(card, plane, direction, speed, no_ramp); });
 }

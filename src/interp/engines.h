@@ -1,8 +1,8 @@
 /*
  * engines.h - the resumable interpolation engines and what they share.
  *
- * An engine is called again and again: with engine_phase 1 it sets a path up and sends
- * nothing (result 1, or 0 for an empty or refused path); with engine_phase 2 it sends
+ * An engine is called again and again: with engine_phase ENGINE_SETUP it sets a path up and
+ * sends nothing (result 1, or 0 for an empty or refused path); with ENGINE_RUNNING it sends
  * slices back to back and returns 1 at the first slice whose frame the card held up
  * (link_waited), or 0 once the path is complete or intp_enabled was found cleared.
  */
@@ -52,21 +52,21 @@ template <class Slice>
 static inline uint8_t engine_run(Slice slice)
 {
     if (!intp_enabled.load(std::memory_order_relaxed)) {
-        intp.phase = 2;
-        intp.engine_phase = 1;
+        intp.phase = PHASE_FINISHED;
+        intp.engine_phase = ENGINE_SETUP;
         return 0;
     }
     for (;;) {
         slice();
-        if (intp.phase == 2) {
-            intp.engine_phase = 1;
+        if (intp.phase == PHASE_FINISHED) {
+            intp.engine_phase = ENGINE_SETUP;
             return 0;
         }
         if (link_waited.load(std::memory_order_relaxed))
             return 1;
         if (!intp_enabled.load(std::memory_order_relaxed)) {
-            intp.phase = 2;
-            intp.engine_phase = 1;
+            intp.phase = PHASE_FINISHED;
+            intp.engine_phase = ENGINE_SETUP;
             return 0;
         }
     }
@@ -79,10 +79,10 @@ static inline void blocking_run(Slice slice)
 {
     for (;;) {
         slice();
-        if (intp.phase == 2)
+        if (intp.phase == PHASE_FINISHED)
             return;
         if (!intp_enabled.load(std::memory_order_relaxed)) {
-            intp.phase = 2;
+            intp.phase = PHASE_FINISHED;
             return;
         }
     }

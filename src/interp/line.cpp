@@ -34,7 +34,7 @@ static void line_setup(int three_axes, int32_t du, int32_t dv, int32_t dw)
     intp.decelerating = 0;
     intp.step = 0;
     intp.travelled = 0;
-    intp.phase = 1;
+    intp.phase = PHASE_RUNNING;
 }
 
 /* One slice of a straight path. three_axes: frames (u, v, w) as (X, Y, Z); otherwise
@@ -49,7 +49,7 @@ static void line_slice(uint32_t card, int three_axes, uint8_t plane, uint32_t sp
     intp.travelled += intp.step;
 
     const double travelled = (double)intp.travelled;
-    if (intp.phase == 2) {
+    if (intp.phase == PHASE_FINISHED) {
         intp.ideal_u = intp.target_u;
         intp.ideal_v = intp.target_v;
         if (three_axes)
@@ -75,15 +75,15 @@ uint8_t INTP_XYZ_STEP(uint32_t card, int32_t dx, int32_t dy, int32_t dz, uint32_
                       uint8_t no_ramp)
 {
     speed = clamp_speed(speed);
-    if (intp.engine_phase == 1) {
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (dx == 0 && dy == 0 && dz == 0)
             return 0;
         line_setup(1, dx, dy, dz);
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
     return engine_run([&] { line_slice(card, 1, 0, speed, no_ramp); });
 }
@@ -92,15 +92,15 @@ uint8_t INTP_LINE_STEP(uint32_t card, uint8_t plane, int32_t du, int32_t dv, uin
                        uint8_t no_ramp)
 {
     speed = clamp_speed(speed);
-    if (intp.engine_phase == 1) {
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (du == 0 && dv == 0)
             return 0;
         line_setup(0, du, dv, 0);
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
     return engine_run([&] { line_slice(card, 0, plane, speed, no_ramp); });
 }
@@ -118,7 +118,7 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx
     clear_step_mode();
     if (blocking_refused(card, speed))
         return;
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     while (INTP_XYZ_STEP(card, dx, dy, dz, speed, 0)) {
     }
 }

@@ -32,11 +32,11 @@ uint8_t INTP_DISPATCH(void)
                                r.speed, r.no_ramp);
         break;
     default:
-        intp.engine_phase = 1;
+        intp.engine_phase = ENGINE_SETUP;
         return 0; /* no request saved */
     }
     if (result == 0) {
-        intp.engine_phase = 1;
+        intp.engine_phase = ENGINE_SETUP;
         clear_step_mode();
         return 0;
     }
@@ -50,7 +50,7 @@ static int request_refused(uint32_t card, uint32_t speed)
     if (speed != 0 && bound_card(card))
         return 0;
     clear_step_mode();
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     return 1;
 }
 
@@ -61,7 +61,7 @@ static uint32_t start_request(uint8_t mode, uint32_t card, uint32_t speed, uint3
     step_request.speed = speed;
     step_request.no_ramp = (uint8_t)no_ramp;
     step_request.step_mode.store(mode, std::memory_order_relaxed);
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     return INTP_DISPATCH();
 }
 
