@@ -83,7 +83,7 @@ TEST_F(Stepwise, ANewRequestReplacesTheSavedOne)
 
 TEST_F(Stepwise, TheStatusPollPumpsTheRequestOfTheSavedCard)
 {
-    ASSERT_EQ(KSIM_ADD_CARD(0, 8, VENDOR, 2, 0x81, 4, 4), 1);
+    ASSERT_EQ(add_card(0, 8, 4), 1);
     ASSERT_EQ(KORVA3_REGISTRATION(1, 4), 1u);
     take_frames(1);
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);
@@ -98,7 +98,7 @@ TEST_F(Stepwise, TheStatusPollPumpsTheRequestOfTheSavedCard)
 
 TEST_F(Stepwise, AStatusPollOnACardWithoutLinkDoesNotPump)
 {
-    ASSERT_EQ(KSIM_ADD_CARD(0, 8, VENDOR, 2, 0x81, 4, 4), 1);
+    ASSERT_EQ(add_card(0, 8, 4), 1);
     KSIM_SET_LINK(1, 0);
     ASSERT_EQ(KORVA3_REGISTRATION(1, 4), 0u);
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);

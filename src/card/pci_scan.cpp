@@ -28,15 +28,16 @@ static void pci_address(uint32_t bus, uint32_t device, uint32_t dword)
                0x80000000u | bus << 16 | device << 11 | function << 8 | dword << 2);
 }
 
-/* The two supported cards: vendor 0xE159 with these device/subsystem combinations. */
+/* The two supported cards: one vendor with these device/subsystem combinations. */
 static int is_supported(uint16_t vendor, uint16_t device, uint16_t ss_vendor, uint16_t ss_id)
 {
-    if (vendor != 0xE159)
+    if (vendor != CARD_VENDOR_ID)
         return 0;
-    if (device == 0x0002)
-        return ss_vendor == 0x0081 && ss_id == 0x0004;
-    if (device == 0x0001)
-        return (ss_vendor == 0x4181 || ss_vendor == 0x0181) && ss_id == 0x0000;
+    if (device == CARD_DEVICE_ID)
+        return ss_vendor == CARD_SUBSYS_VENDOR && ss_id == CARD_SUBSYS_ID;
+    if (device == CARD_DEVICE_ID_B)
+        return (ss_vendor == CARD_SUBSYS_VENDOR_B || ss_vendor == CARD_SUBSYS_VENDOR_B_ALT) &&
+               ss_id == CARD_SUBSYS_ID_B;
     return 0;
 }
 
