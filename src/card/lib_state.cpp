@@ -41,7 +41,8 @@ void set_start_values(void)
     step_request.step_mode.store(0);
 }
 
-/* The process-attach hook: the system version, recorded once per load. */
+/* The process-attach hook: records the system version (at load, and again whenever the
+ * virtual machine is reset or changes its OS stand-in). */
 extern "C" void CORE_PROCESS_ATTACH(void)
 {
     plat_os_version(&os_platform, &os_major, &os_minor);
