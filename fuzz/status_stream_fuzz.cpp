@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     KSIM_SET_SLICE_PERIOD_US(-1, 0);
     KSIM_SET_STATUS_PERIOD_MS(-1, 0); // only the fuzzer's bytes reach the mailbox
     KSIM_SET_LOGGING(0);
-    KSIM_ADD_CARD(0, 1, 0xE159, 2, 0x81, 4, 0);
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                  KSIM_PCI_SUBSYSTEM, 0);
     KORVA3_INITIAL();
     if (KORVA3_REGISTRATION(0, 0) != 1)
         std::abort();

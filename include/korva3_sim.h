@@ -23,6 +23,13 @@
 extern "C" {
 #endif
 
+/* PCI IDs of the card a described machine is built with, for KSIM_ADD_CARD: vendor,
+ * device, subsystem vendor and subsystem ID. */
+#define KSIM_PCI_VENDOR 0xE159u
+#define KSIM_PCI_DEVICE 0x0002u
+#define KSIM_PCI_SUBVENDOR 0x0081u
+#define KSIM_PCI_SUBSYSTEM 0x0004u
+
 /* ---- Machine ------------------------------------------------------------------------ */
 
 /* Empty machine: no cards, logs cleared, clock 0, OS = platform 2 version 5.1, driver

@@ -42,7 +42,7 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_RESET(void)
 {
     with_machine([](Machine& vm) { vm.reset(); });
     // The core calls back into the machine: the mutex must be free here.
-    CORE_LOAD_STATE();
+    core_load_state();
     CORE_PROCESS_ATTACH();
 }
 

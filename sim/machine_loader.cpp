@@ -6,7 +6,9 @@
 
 #include <atomic>
 
+#include "card/pci_scan.h"
 #include "host.h"
+#include "korva3_sim.h"
 #include "port/platform.h"
 #include "vm.h"
 
@@ -14,9 +16,10 @@ namespace korva::sim {
 
 namespace {
 
-// PCI identity of the supported card.
-constexpr std::uint16_t kVendor = 0xE159, kDevice = 0x0002, kSubVendor = 0x0081,
-                        kSubsys = 0x0004;
+// The public names of the card's PCI IDs are the ones the library looks for.
+static_assert(KSIM_PCI_VENDOR == CARD_VENDOR_ID && KSIM_PCI_DEVICE == CARD_DEVICE_ID &&
+                  KSIM_PCI_SUBVENDOR == CARD_SUBSYS_VENDOR && KSIM_PCI_SUBSYSTEM == CARD_SUBSYS_ID,
+              "korva3_sim.h and the PCI scan disagree on the card's IDs");
 
 PanelSettings panel_at_load;
 
@@ -34,8 +37,8 @@ void build(Machine& vm, const MachineDescription& d)
     if (!d.trace_path.empty() && !vm.trace().open(d.trace_path, d))
         host::report("korva32sim: cannot write the trace file " + d.trace_path);
     PciIdentity pci;
-    pci.vendor_id = kVendor, pci.device_id = kDevice;
-    pci.subsys_vendor = kSubVendor, pci.subsys_id = kSubsys;
+    pci.vendor_id = KSIM_PCI_VENDOR, pci.device_id = KSIM_PCI_DEVICE;
+    pci.subsys_vendor = KSIM_PCI_SUBVENDOR, pci.subsys_id = KSIM_PCI_SUBSYSTEM;
     for (const CardDescription& c : d.cards) {
         pci.bus = c.bus, pci.device = c.device;
         SimCard* card = vm.card(vm.add_card(pci, static_cast<std::uint8_t>(c.id_switch)));
@@ -110,7 +113,7 @@ bool load_machine(const char* path, std::string& error)
     if (!ok)
         host::report("korva32sim: " + error + "; using the default machine");
     with_machine([&](Machine& vm) { build(vm, desc); });
-    CORE_LOAD_STATE();
+    core_load_state();
     CORE_PROCESS_ATTACH();
     return ok;
 }
@@ -120,7 +123,7 @@ void ksim_enter()
     if (!built_at_load.exchange(false))
         return;
     with_machine([](Machine& vm) { vm.reset("the program sets the machine up (KSIM_ call)"); });
-    CORE_LOAD_STATE();
+    core_load_state();
     CORE_PROCESS_ATTACH();
 }
 

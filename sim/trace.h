@@ -28,7 +28,6 @@ public:
     // Starts writing to `path` (replacing the file) with a first line describing the
     // machine. False when the file cannot be written.
     bool open(const std::string& path, const MachineDescription& desc);
-    bool is_open() const { return file_ != nullptr; }
     // Ends the trace: a last "reset" line saying why (if why is not null), file closed.
     void close(std::uint64_t us, const char* why);
 

@@ -194,7 +194,7 @@ TEST(CallStorm, EveryFinishedPathDeliversExactlyItsPulses)
     const uint64_t calls = env_number("KORVA_STORM_CALLS", 3000);
     const uint64_t seed = env_number("KORVA_STORM_SEED", 1);
     KSIM_RESET();
-    ASSERT_EQ(KSIM_ADD_CARD(0, 1, VENDOR, 2, 0x81, 4, 0), 0);
+    ASSERT_EQ(add_card(0, 1, 0), 0);
     KSIM_SET_LOGGING(0);
     KORVA3_INITIAL();
     ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u);

@@ -140,7 +140,7 @@ TEST_F(Curves, RefusedPathsSendNothing)
     EXPECT_EQ(KORVA3_INTP_ARC02(0, 1, 3, 4, 2, 1, 50, 0), 0u);
     EXPECT_EQ(KORVA3_INTP_CIRCLE02(0, 1, 0, 0, 1, 50, 0), 0u);
     EXPECT_EQ(lib("step_mode"), 0u);
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     EXPECT_TRUE(take_frames().empty());
 }
 
@@ -171,7 +171,7 @@ TEST_F(Curves, PlanesRouteTheTwoAxes)
     KORVA3_INTP_CIRCLE01(0, 4, 100, 0, 1, 50);
     KORVA3_INTP_ARC01(0, 0, 100, 0, 100, 1, 50);
     EXPECT_TRUE(take_frames().empty());
-    EXPECT_EQ(lib("phase"), 2u); // the profile ran out all the same
+    EXPECT_EQ(lib("phase"), PHASE_FINISHED); // the profile ran out all the same
 }
 
 TEST_F(Curves, BlockingSpeedsAboveTheCeilingRunAtTheCeiling)

@@ -125,7 +125,7 @@ TEST_F(SimTest, InterpolationSliceWordsAreSignMagnitude)
 
 TEST_F(SimTest, SpeedParametersAreKeptAfterTheFrameForEveryCard)
 {
-    KSIM_ADD_CARD(0, 9, VENDOR, 2, 0x81, 4, 1);
+    add_card(0, 9, 1);
     register_card();
     ASSERT_EQ(KORVA3_REGISTRATION(3, 1), 1u);
     KORVA3_SET_VAR(3, 0, 300, 600, 10, 0xDEADBEEF);

@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         KSIM_RESET();
-        ASSERT_EQ(KSIM_ADD_CARD(0, 1, VENDOR, 2, 0x81, 4, 0), 0);
+        ASSERT_EQ(add_card(0, 1, 0), 0);
         KORVA3_INITIAL();
         ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
         KSIM_SET_LOGGING(0);

@@ -148,7 +148,7 @@ TEST(FaultMatrix, EveryGroupUnderEveryFaultAndAfterIt)
              * command is held, by as much as the host's scheduling lets time run. */
             if (std::string(g.name) != "status")
                 KSIM_SET_STATUS_PERIOD_MS(-1, 0);
-            ASSERT_EQ(KSIM_ADD_CARD(0, 1, VENDOR, 2, 0x81, 4, 0), 0);
+            ASSERT_EQ(add_card(0, 1, 0), 0);
             KSIM_SET_LOGGING(0);
             KORVA3_INITIAL();
             ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u);

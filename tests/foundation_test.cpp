@@ -25,11 +25,12 @@ TEST(Load, SharedVariablesHoldStartValuesBeforeInitial)
 {
     quiet_reset();
     const std::pair<const char *, uint32_t> expected[] = {
-        {"card_var", 10}, {"accel", 2},       {"start_speed", 2},  {"high_speed", 100},
-        {"spare_var", 30}, {"engine_phase", 1}, {"intp_enabled", 0}, {"step_mode", 0},
-        {"phase", 0},      {"total_length", 0}, {"travelled", 0},    {"link_waited", 0},
-        {"pci_count", 0},  {"pci_scanned", 0},  {"driver_open", 0},  {"os_platform", 2},
-        {"os_major", 5},   {"os_minor", 1}};
+        {"card_var", 10},    {"accel", 2},       {"start_speed", 2},
+        {"high_speed", 100}, {"spare_var", 30},  {"engine_phase", ENGINE_SETUP},
+        {"intp_enabled", 0}, {"step_mode", 0},   {"phase", PHASE_NONE},
+        {"total_length", 0}, {"travelled", 0},   {"link_waited", 0},
+        {"pci_count", 0},    {"pci_scanned", 0}, {"driver_open", 0},
+        {"os_platform", 2},  {"os_major", 5},    {"os_minor", 1}};
     for (auto [name, value] : expected)
         EXPECT_EQ(lib(name), value) << name;
     for (uint32_t card = 0; card < 16; card++)
@@ -80,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Initial, NtFiveLeavesAnOpenHandleAsItWas)
 {
     quiet_reset();
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+    add_card(0, 3, 0);
     ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u); // XP: opens the card's interface
     ASSERT_EQ(lib("driver_open"), 1u);
     EXPECT_EQ(KORVA3_INITIAL(), 0u);
@@ -107,11 +108,11 @@ TEST_F(SimTest, InitialAfterAPathResetsControlButKeepsTravelledAndRecords)
 {
     register_card();
     ASSERT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);
-    ASSERT_EQ(lib("engine_phase"), 2u);
+    ASSERT_EQ(lib("engine_phase"), ENGINE_RUNNING);
     EXPECT_EQ(KORVA3_INITIAL(), 0u);
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     EXPECT_EQ(lib("step_mode"), 0u);
-    EXPECT_EQ(lib("phase"), 0u);
+    EXPECT_EQ(lib("phase"), PHASE_NONE);
     EXPECT_EQ(lib("total_length"), 0u);
 
     KORVA3_INTP_LINE(0, 30, 40, 10);
@@ -141,13 +142,13 @@ TEST_F(SimTest, DelaysHoldAcrossTheClocksWrap)
 TEST(Scan, EntryFieldsComeFromConfigurationSpaceAndTheIdRegister)
 {
     quiet_reset();
-    KSIM_ADD_CARD(3, 7, VENDOR, 0x0001, 0x4181, 0x0000, 15);
-    KSIM_ADD_CARD(3, 2, VENDOR, 0x0002, 0x0081, 0x0004, 0);
+    KSIM_ADD_CARD(3, 7, KSIM_PCI_VENDOR, 0x0001, 0x4181, 0x0000, 15);
+    add_card(3, 2, 0);
     uint32_t e[8];
     ASSERT_EQ(KSIM_LIB_PCI_ENTRY(0, e), 0u); // bus 3 device 2 comes first
     EXPECT_EQ(e[0], KSIM_IO_BASE(1));
-    EXPECT_EQ(e[2], 0x0081u);
-    EXPECT_EQ(e[3], 0x0004u);
+    EXPECT_EQ(e[2], KSIM_PCI_SUBVENDOR);
+    EXPECT_EQ(e[3], KSIM_PCI_SUBSYSTEM);
     EXPECT_EQ(e[4], 0x50u); // ID_REG bits 4..7 in place
     EXPECT_EQ(e[5], 3u);
     EXPECT_EQ(e[6], 2u);
@@ -190,8 +191,9 @@ TEST_P(SupportedIds, OnlyTheTwoCardsAreTaken)
     const IdCase c = GetParam();
     quiet_reset();
     KSIM_SET_OS(2, 4, 0);
-    KSIM_ADD_CARD(0, 1, VENDOR, c.device, c.subsys_vendor, c.subsys_id, 0);
-    KSIM_ADD_CARD(0, 2, 0x8086, 0x0002, 0x0081, 0x0004, 0); // other vendor
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, c.device, c.subsys_vendor, c.subsys_id, 0);
+    // another vendor with the supported device and subsystem
+    KSIM_ADD_CARD(0, 2, 0x8086, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM, 0);
     KORVA3_INITIAL();
     EXPECT_EQ(KORVA3_REGISTRATION(0, 0), c.supported ? 1u : 0u);
     EXPECT_EQ(lib("pci_count"), c.supported ? 1u : 0u);
@@ -212,7 +214,7 @@ TEST(Scan, SixteenCardsFitAndASeventeenthFailsTheScan)
         quiet_reset();
         KSIM_SET_OS(2, 4, 0);
         for (uint32_t i = 0; i < cards; i++)
-            ASSERT_EQ(KSIM_ADD_CARD(0, i, VENDOR, 2, 0x81, 4, i % 16), (int32_t)i);
+            ASSERT_EQ(add_card(0, i, i % 16), (int32_t)i);
         KORVA3_INITIAL();
         take_messages();
         if (cards == 16) {
@@ -356,8 +358,8 @@ TEST_F(SimTest, ASilentControllerFailsTheLinkTestAfterFiveHundredPolls)
 TEST(Registration, TwoCardsWithOneIdBothGetTheWritesAndTheLaterOneStays)
 {
     quiet_reset();
-    int later = KSIM_ADD_CARD(2, 1, VENDOR, 2, 0x81, 4, 6);  // scanned second
-    int earlier = KSIM_ADD_CARD(1, 9, VENDOR, 2, 0x81, 4, 6); // scanned first
+    int later = add_card(2, 1, 6);  // scanned second
+    int earlier = add_card(1, 9, 6); // scanned first
     KSIM_SET_OS(2, 4, 0);
     KORVA3_INITIAL();
     take_writes();
@@ -379,7 +381,7 @@ TEST(Registration, FailureTable)
     auto bound_machine = [](uint32_t platform, uint32_t major, uint32_t minor) {
         quiet_reset();
         KSIM_SET_OS(platform, major, minor);
-        KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+        add_card(0, 3, 0);
         KORVA3_INITIAL();
         EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
         take_messages();
@@ -400,7 +402,7 @@ TEST(Registration, FailureTable)
 
     // A full table: no message, record as it was.
     for (uint32_t i = 0; i < 16; i++)
-        KSIM_ADD_CARD(1, i, VENDOR, 2, 0x81, 4, 3);
+        add_card(1, i, 3);
     EXPECT_EQ(KORVA3_REGISTRATION(0, 3), 0u);
     EXPECT_EQ(take_messages(), "");
     EXPECT_EQ(lib("io_base"), KSIM_IO_BASE(0));
@@ -417,7 +419,7 @@ TEST(Registration, FailureTable)
     // is not scanned.
     quiet_reset();
     KSIM_SET_OS(2, 5, 0);
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+    add_card(0, 3, 0);
     take_writes();
     EXPECT_EQ(KORVA3_REGISTRATION(1, 0), 0u);
     EXPECT_TRUE(take_writes().empty());
@@ -428,8 +430,8 @@ TEST(Registration, FailureTable)
 TEST(Registration, OnXpCardNumberNOpensTheNthInterfaceWhateverItsId)
 {
     quiet_reset();
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 7);
-    KSIM_ADD_CARD(0, 4, VENDOR, 2, 0x81, 4, 3);
+    add_card(0, 3, 7);
+    add_card(0, 4, 3);
     KORVA3_INITIAL();
     take_os_calls();
     ASSERT_EQ(KORVA3_REGISTRATION(1, 7), 1u);
@@ -451,7 +453,7 @@ TEST(Registration, ADevicePathThatDoesNotFitTheBufferIsNoInterface)
 {
     for (size_t length : {259u, 260u}) {
         quiet_reset();
-        KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+        add_card(0, 3, 0);
         std::string path = "\\\\?\\pci#" + std::string(length - 8, 'x');
         ASSERT_EQ(path.size(), length);
         KSIM_SET_DEVICE_PATH(0, path.c_str());
@@ -466,7 +468,7 @@ TEST(Registration, OtherSystemsSkipTheDeviceInterface)
     for (auto v : versions) {
         quiet_reset();
         KSIM_SET_OS(v[0], v[1], v[2]);
-        KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+        add_card(0, 3, 0);
         KORVA3_INITIAL();
         take_os_calls();
         EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 1u);

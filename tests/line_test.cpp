@@ -40,7 +40,7 @@ TEST_P(Lines, WorkedExamples)
     GetParam().run();
     EXPECT_EQ(take_slices(), GetParam().slices);
     EXPECT_EQ(lib("total_length"), GetParam().total_length);
-    EXPECT_EQ(lib("phase"), 2u);
+    EXPECT_EQ(lib("phase"), PHASE_FINISHED);
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, Lines, ::testing::ValuesIn(LINE_CASES),

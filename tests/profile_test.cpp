@@ -49,7 +49,7 @@ TEST_P(Profile, TrapezoidStepsSliceBySlice)
     }
     EXPECT_EQ(steps, c.steps);
     EXPECT_EQ(std::accumulate(steps.begin(), steps.end(), 0u), c.total_length);
-    EXPECT_EQ(lib("phase"), 2u);
+    EXPECT_EQ(lib("phase"), PHASE_FINISHED);
     EXPECT_EQ(lib("remaining"), 0u);
     EXPECT_EQ(lib("travelled"), c.total_length);
 }
@@ -76,7 +76,7 @@ TEST_F(SimTest, AZeroLengthPathTakesOneSliceOfStepZero)
     KORVA3_INTP_ARC(0, 0, 0, 500, 1, 10); // an arc back to its start point
     EXPECT_EQ(take_slices(), (std::vector<Slice>{{0, 0, 0}}));
     EXPECT_EQ(lib("total_length"), 0u);
-    EXPECT_EQ(lib("phase"), 2u);
+    EXPECT_EQ(lib("phase"), PHASE_FINISHED);
 }
 
 } // namespace

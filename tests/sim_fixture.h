@@ -111,6 +111,11 @@ inline uint32_t lib(const char *name, uint32_t index = 0)
     return KSIM_LIB_VALUE(name, index);
 }
 
+/* What lib("phase") and lib("engine_phase") read: no path yet, a path running, the path
+ * finished or aborted; the next engine call sets a path up, or runs its slices. */
+enum : uint32_t { PHASE_NONE = 0u, PHASE_RUNNING = 1u, PHASE_FINISHED = 2u };
+enum : uint32_t { ENGINE_SETUP = 1u, ENGINE_RUNNING = 2u };
+
 /* One interpolation slice as the card received it. */
 struct Slice {
     int x, y, z;
@@ -150,15 +155,19 @@ inline void quiet_reset()
     KSIM_SET_STATUS_PERIOD_MS(-1, 0);
 }
 
-/* Supported card IDs. */
-constexpr uint32_t VENDOR = 0xE159;
+/* Adds a card with the PCI IDs of korva3_sim.h at bus/device; the card's index or -1. */
+inline int32_t add_card(uint32_t bus, uint32_t device, uint32_t id_switch)
+{
+    return KSIM_ADD_CARD(bus, device, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                         KSIM_PCI_SUBSYSTEM, id_switch);
+}
 
 /* A quiet machine with card 0 (ID switch 0) bound as card number 0, its controller not
  * answering the link test: registration binds it with link_ok 0. */
 inline void bind_card_without_link()
 {
     quiet_reset();
-    KSIM_ADD_CARD(0, 3, VENDOR, 2, 0x81, 4, 0);
+    add_card(0, 3, 0);
     KSIM_SET_LINK(0, 0);
     KORVA3_INITIAL();
     ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
@@ -171,7 +180,7 @@ protected:
     void SetUp() override
     {
         quiet_reset();
-        card_index = KSIM_ADD_CARD(0, 3, VENDOR, 0x0002, 0x0081, 0x0004, 0);
+        card_index = add_card(0, 3, 0);
         ASSERT_EQ(card_index, 0);
         io = KSIM_IO_BASE(card_index);
         ASSERT_EQ(KORVA3_INITIAL(), 0u);

@@ -36,7 +36,7 @@ void KORVA3_CALL on_move(void *user, int32_t, uint64_t t_us, int32_t x, int32_t 
 TEST(Sinks, SeeEveryCommandAndPositionWithItsCause)
 {
     KSIM_RESET();
-    ASSERT_EQ(KSIM_ADD_CARD(0, 1, 0xE159, 2, 0x81, 4, 0), 0);
+    ASSERT_EQ(add_card(0, 1, 0), 0);
     Seen seen;
     KSIM_SET_SINKS(on_frame, on_move, &seen);
     KORVA3_INITIAL();

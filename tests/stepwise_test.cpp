@@ -31,10 +31,10 @@ TEST_F(Stepwise, ARunCallSendsUntilThePathEnds)
 {
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 3, 4, 10, 0), 1u);
     EXPECT_TRUE(take_frames().empty());
-    EXPECT_EQ(lib("engine_phase"), 2u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_RUNNING);
     EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_EQ(take_slices(), (std::vector<Slice>{{1, 1, 0}, {1, 2, 0}, {1, 1, 0}}));
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_TRUE(take_frames().empty());
@@ -67,7 +67,7 @@ TEST_F(Stepwise, ClearingCommandsEndTheRequest)
     take_frames();
     EXPECT_EQ(KORVA3_INTP_STOP(), 0u);
     EXPECT_TRUE(take_frames().empty());
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
 }
 
 TEST_F(Stepwise, ANewRequestReplacesTheSavedOne)
@@ -83,7 +83,7 @@ TEST_F(Stepwise, ANewRequestReplacesTheSavedOne)
 
 TEST_F(Stepwise, TheStatusPollPumpsTheRequestOfTheSavedCard)
 {
-    ASSERT_EQ(KSIM_ADD_CARD(0, 8, VENDOR, 2, 0x81, 4, 4), 1);
+    ASSERT_EQ(add_card(0, 8, 4), 1);
     ASSERT_EQ(KORVA3_REGISTRATION(1, 4), 1u);
     take_frames(1);
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);
@@ -98,7 +98,7 @@ TEST_F(Stepwise, TheStatusPollPumpsTheRequestOfTheSavedCard)
 
 TEST_F(Stepwise, AStatusPollOnACardWithoutLinkDoesNotPump)
 {
-    ASSERT_EQ(KSIM_ADD_CARD(0, 8, VENDOR, 2, 0x81, 4, 4), 1);
+    ASSERT_EQ(add_card(0, 8, 4), 1);
     KSIM_SET_LINK(1, 0);
     ASSERT_EQ(KORVA3_REGISTRATION(1, 4), 0u);
     EXPECT_EQ(KORVA3_INTP_LINE02(0, 1, 300, 400, 10, 0), 1u);
@@ -172,7 +172,7 @@ TEST_F(Stepwise, SpeedZeroIsRefusedAndANewCapOfZeroCrawls)
 TEST_F(Stepwise, SetSpeedWithoutARequestStoresTheSpeedAndReturnsZero)
 {
     EXPECT_EQ(KORVA3_INTP_ONLINE_SETSPEED(33), 0u);
-    EXPECT_EQ(lib("engine_phase"), 1u);
+    EXPECT_EQ(lib("engine_phase"), ENGINE_SETUP);
     EXPECT_TRUE(take_frames().empty());
 }
 

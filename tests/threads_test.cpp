@@ -23,7 +23,7 @@ void emergency_stop_ends(std::function<void()> path, void (KORVA3_CALL *stop)(ui
     stop(0);
     runner.join();
     EXPECT_EQ(lib("intp_enabled"), 0u);
-    EXPECT_EQ(lib("phase"), 2u);
+    EXPECT_EQ(lib("phase"), PHASE_FINISHED);
 }
 
 TEST_F(SimTest, EmergencyStopFromAnotherThreadEndsABlockingLine)

@@ -38,12 +38,17 @@ namespace Korva
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint KSIM_OUTPUTS(int index);
 
+        /// <summary>PCI IDs of the supported card (KSIM_PCI_* of korva3_sim.h).</summary>
+        public const uint KSIM_PCI_VENDOR = 0xE159, KSIM_PCI_DEVICE = 0x0002,
+                          KSIM_PCI_SUBVENDOR = 0x0081, KSIM_PCI_SUBSYSTEM = 0x0004;
+
         /// <summary>A machine with one card of the supported kind at bus 0, device 1 with this
         /// ID switch; its index (0).</summary>
         public static int OneCardMachine(uint idSwitch)
         {
             KSIM_RESET();
-            return KSIM_ADD_CARD(0, 1, 0xE159, 0x0002, 0x0081, 0x0004, idSwitch);
+            return KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                                 KSIM_PCI_SUBSYSTEM, idSwitch);
         }
     }
 }

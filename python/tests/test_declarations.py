@@ -1,11 +1,13 @@
 """The raw layer's declarations against include/korva3.h and include/korva3_sim.h."""
 import os
+import re
 from ctypes import c_int32, c_uint32
 
 import pytest
 
 from header_declarations import differences, read_header
 from korva3._declarations import KORVA3_FUNCTIONS, KSIM_FUNCTIONS
+from korva3.sim.machine import PCI_IDS
 
 INCLUDE = os.path.join(os.path.dirname(__file__), "..", "..", "include")
 HEADER = read_header(os.path.join(INCLUDE, "korva3.h"))
@@ -20,6 +22,13 @@ def test_the_52_functions_match_the_header():
 def test_the_ksim_functions_match_their_header():
     assert len(SIM_HEADER) >= 39
     assert differences(SIM_HEADER, KSIM_FUNCTIONS) == []
+
+
+def test_the_pci_ids_match_their_header():
+    with open(os.path.join(INCLUDE, "korva3_sim.h")) as f:
+        defined = dict(re.findall(r"^#define (KSIM_PCI_\w+) (0x[0-9A-Fa-f]+)u$", f.read(), re.M))
+    names = ("KSIM_PCI_VENDOR", "KSIM_PCI_DEVICE", "KSIM_PCI_SUBVENDOR", "KSIM_PCI_SUBSYSTEM")
+    assert PCI_IDS == tuple(int(defined[n], 16) for n in names)
 
 
 def _changed(name, result=None, arguments=None):

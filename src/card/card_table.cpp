@@ -5,7 +5,7 @@
 
 CARD_RECORD card_table[CARD_COUNT];
 
-void CARD_TABLE_CLEAR(void)
+void card_table_clear(void)
 {
     for (CARD_RECORD &rec : card_table) {
         rec.io_base = 0;
@@ -17,14 +17,14 @@ void CARD_TABLE_CLEAR(void)
     }
 }
 
-CARD_RECORD *CARD_SLOT(uint32_t card)
+CARD_RECORD *card_slot(uint32_t card)
 {
     uint8_t n = (uint8_t)card;
     return n < CARD_COUNT ? &card_table[n] : nullptr;
 }
 
-CARD_RECORD *BOUND_CARD(uint32_t card)
+CARD_RECORD *bound_card(uint32_t card)
 {
-    CARD_RECORD *rec = CARD_SLOT(card);
+    CARD_RECORD *rec = card_slot(card);
     return rec && rec->io_base != 0 && plat_ports_usable() ? rec : nullptr;
 }

@@ -28,15 +28,15 @@ struct CARD_RECORD {
 extern CARD_RECORD card_table[CARD_COUNT];
 
 /* Every record back to "never bound", every field 0. */
-void CARD_TABLE_CLEAR(void);
+void card_table_clear(void);
 
 /* The record of card number `card` (low 8 bits) when it may be used to reach a card:
  * null for numbers of 16 or more (no record), for records never bound (no I/O base:
  * their ports would be ports 0..200 of the machine itself), and while the system grants
  * no port access (after KORVA3_END has given it back, say). */
-CARD_RECORD *BOUND_CARD(uint32_t card);
+CARD_RECORD *bound_card(uint32_t card);
 
 /* The record of card number `card` (low 8 bits), bound or not; null for 16 or more. */
-CARD_RECORD *CARD_SLOT(uint32_t card);
+CARD_RECORD *card_slot(uint32_t card);
 
 #endif

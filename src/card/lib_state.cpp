@@ -23,7 +23,7 @@ plat_handle driver_handle = PLAT_INVALID_HANDLE;
 static const char DRIVER_PATH_9X[] = "\\\\.\\KLEMAT.VXD"; /* Windows 95/98/Me */
 static const char DRIVER_PATH_NT[] = "\\\\.\\klemnt";     /* NT 3.x and 4.x */
 
-void SET_START_VALUES(void)
+void set_start_values(void)
 {
     motion_vars.card_var = 10;
     motion_vars.accel = 2;
@@ -35,35 +35,36 @@ void SET_START_VALUES(void)
     intp.remaining = 0;
     intp.step = 0;
     intp.decelerating = 0;
-    intp.phase = 0;
-    intp.engine_phase = 1;
+    intp.phase = PHASE_NONE;
+    intp.engine_phase = ENGINE_SETUP;
     intp_enabled.store(0);
     step_request.step_mode.store(0);
 }
 
-/* The process-attach hook: the system version, recorded once per load. */
+/* The process-attach hook: records the system version (at load, and again whenever the
+ * virtual machine is reset or changes its OS stand-in). */
 extern "C" void CORE_PROCESS_ATTACH(void)
 {
     plat_os_version(&os_platform, &os_major, &os_minor);
 }
 
 /* Every variable as it stands when the library has just been loaded. */
-extern "C" void CORE_LOAD_STATE(void)
+extern "C" void core_load_state(void)
 {
     os_platform = os_major = os_minor = 0;
     driver_handle = PLAT_INVALID_HANDLE;
-    CARD_TABLE_CLEAR();
-    PCI_TABLE_CLEAR();
+    card_table_clear();
+    pci_table_clear();
     link_waited = 0;
-    STATUS_BUFFER_CLEAR();
-    INTP_STATE_CLEAR();
-    STEP_REQUEST_CLEAR();
-    SET_START_VALUES();
+    status_buffer_clear();
+    intp_state_clear();
+    step_request_clear();
+    set_start_values();
 }
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_INITIAL(void)
 {
-    SET_START_VALUES();
+    set_start_values();
 
     const char *path;
     if (os_platform != 2)

@@ -15,6 +15,6 @@ extern plat_handle driver_handle;   /* port-access driver or card device interfa
 
 /* Sets the start values of the shared variables (speed parameters, profile and control
  * fields of the interpolation, the stepwise request's kind). */
-void SET_START_VALUES(void);
+void set_start_values(void);
 
 #endif

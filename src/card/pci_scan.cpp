@@ -28,15 +28,16 @@ static void pci_address(uint32_t bus, uint32_t device, uint32_t dword)
                0x80000000u | bus << 16 | device << 11 | function << 8 | dword << 2);
 }
 
-/* The two supported cards: vendor 0xE159 with these device/subsystem combinations. */
+/* The two supported cards: one vendor with these device/subsystem combinations. */
 static int is_supported(uint16_t vendor, uint16_t device, uint16_t ss_vendor, uint16_t ss_id)
 {
-    if (vendor != 0xE159)
+    if (vendor != CARD_VENDOR_ID)
         return 0;
-    if (device == 0x0002)
-        return ss_vendor == 0x0081 && ss_id == 0x0004;
-    if (device == 0x0001)
-        return (ss_vendor == 0x4181 || ss_vendor == 0x0181) && ss_id == 0x0000;
+    if (device == CARD_DEVICE_ID)
+        return ss_vendor == CARD_SUBSYS_VENDOR && ss_id == CARD_SUBSYS_ID;
+    if (device == CARD_DEVICE_ID_B)
+        return (ss_vendor == CARD_SUBSYS_VENDOR_B || ss_vendor == CARD_SUBSYS_VENDOR_B_ALT) &&
+               ss_id == CARD_SUBSYS_ID_B;
     return 0;
 }
 
@@ -57,9 +58,9 @@ uint32_t SCAN_PCI(void)
             PCI_CARD_ENTRY e;
             pci_address(bus, dev, CFG_BAR0);
             e.io_base = plat_in16(PCI_CONFIG_DATA_LO) & 0xFFFEu;
-            plat_out8(CARD_PORT(e.io_base, AUX_REG), 0);
-            e.id_high = plat_in16(CARD_PORT(e.io_base, ID_REG)) & 0xF0u;
-            e.card_id = ~(uint32_t)plat_in16(CARD_PORT(e.io_base, ID_REG)) & 0x0Fu;
+            plat_out8(card_port(e.io_base, AUX_REG), 0);
+            e.id_high = plat_in16(card_port(e.io_base, ID_REG)) & 0xF0u;
+            e.card_id = ~(uint32_t)plat_in16(card_port(e.io_base, ID_REG)) & 0x0Fu;
             pci_address(bus, dev, CFG_INTERRUPT);
             e.irq = plat_in16(PCI_CONFIG_DATA_LO) & 0xFFu;
             e.subsys_vendor = ss_vendor;
@@ -96,7 +97,7 @@ uint32_t GET_PCI_CARD(uint32_t index, uint32_t *io_base, uint32_t *irq,
     return PCI_OK;
 }
 
-void PCI_TABLE_CLEAR(void)
+void pci_table_clear(void)
 {
     memset(pci_table, 0, sizeof pci_table);
     pci_count = 0;

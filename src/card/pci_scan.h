@@ -9,6 +9,15 @@
 
 enum { PCI_TABLE_SIZE = 16 };
 
+/* PCI identity of the supported cards: one vendor, two device/subsystem combinations
+ * (the second with either of two subsystem vendors). */
+enum : uint16_t {
+    CARD_VENDOR_ID = 0xE159,
+    CARD_DEVICE_ID = 0x0002, CARD_SUBSYS_VENDOR = 0x0081, CARD_SUBSYS_ID = 0x0004,
+    CARD_DEVICE_ID_B = 0x0001, CARD_SUBSYS_VENDOR_B = 0x4181, CARD_SUBSYS_VENDOR_B_ALT = 0x0181,
+    CARD_SUBSYS_ID_B = 0x0000,
+};
+
 /* Results of SCAN_PCI and GET_PCI_CARD. */
 enum { PCI_OK = 0, PCI_SCAN_FAILED = 3, PCI_TABLE_FULL = 5, PCI_NO_ENTRY = 5 };
 
@@ -37,6 +46,6 @@ uint32_t GET_PCI_CARD(uint32_t index, uint32_t *io_base, uint32_t *irq,
                       uint32_t *bus, uint32_t *device, uint32_t *card_id);
 
 /* Empties the table as at load. */
-void PCI_TABLE_CLEAR(void);
+void pci_table_clear(void);
 
 #endif

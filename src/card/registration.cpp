@@ -32,7 +32,7 @@ static int uses_card_interface(void)
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, uint32_t id)
 {
-    CARD_RECORD *rec = CARD_SLOT(card);
+    CARD_RECORD *rec = card_slot(card);
     if (!rec)
         return 0; /* no record for card numbers of 16 or more */
 
@@ -60,9 +60,9 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
         rec->seq.store(1, std::memory_order_relaxed);
         rec->rx_prev = 0;
         rec->rx_last = 0;
-        plat_out16(CARD_PORT(io_base, CTRL_REG), 0);
-        plat_out16(CARD_PORT(io_base, CTRL_REG), 1);
-        plat_out16(CARD_PORT(io_base, AUX_REG), 0);
+        plat_out16(card_port(io_base, CTRL_REG), 0);
+        plat_out16(card_port(io_base, CTRL_REG), 1);
+        plat_out16(card_port(io_base, AUX_REG), 0);
         found = 1; /* the last match in scan order stays bound */
     }
     if (!found) {
@@ -73,7 +73,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
     uint8_t ok = CHECK_LINK(card);
     intp_enabled.store(0);
     step_request.step_mode.store(0);
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     rec->link_ok = ok;
     return ok;
 }

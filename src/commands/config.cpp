@@ -20,7 +20,7 @@ static uint8_t pack_flags(uint32_t x, uint32_t y, uint32_t z)
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_CONTROL_MODE(uint32_t card, uint32_t x_mode,
                                                               uint32_t y_mode, uint32_t z_mode)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_SET_CONTROL_MODE, (uint8_t)x_mode, (uint8_t)y_mode, (uint8_t)z_mode,
                  0, 0, 0, 0, 0);
 }
@@ -29,7 +29,7 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_VAR(uint32_t card, uint32_t ca
                                                      uint32_t accel, uint32_t start_speed,
                                                      uint32_t high_speed, uint32_t spare_var)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     uint8_t cv = (uint8_t)card_var;
     if (cv == 0)
         cv = 1;
@@ -63,20 +63,20 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_VAR(uint32_t card, uint32_t ca
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_DEFDIR(uint32_t card, uint32_t x_dir,
                                                         uint32_t y_dir, uint32_t z_dir)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_SET_DEFDIR, pack_flags(x_dir, y_dir, z_dir), 0, 0, 0, 0, 0, 0, 0);
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_SERVO_ON(uint32_t card, uint32_t x_on,
                                                           uint32_t y_on, uint32_t z_on)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_SET_SERVO_ON, pack_flags(x_on, y_on, z_on), 0, 0, 0, 0, 0, 0, 0);
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_ZERO(uint32_t card, uint32_t axis)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (!is_axis(axis))
         return;
     SEND_COMMAND(card, CMD_SET_ZERO, (uint8_t)axis, 0, 0, 0, 0, 0, 0, 0);
@@ -85,7 +85,7 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_ZERO(uint32_t card, uint32_t a
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_PRESET_POSITION(uint32_t card, uint32_t axis,
                                                              int32_t position)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (!is_axis(axis))
         return;
     uint32_t p = (uint32_t)position;
@@ -95,6 +95,6 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_PRESET_POSITION(uint32_t card, uin
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_SET_NC(uint32_t card, uint32_t nc)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_SET_NC, (uint8_t)nc, 0, 0, 0, 0, 0, 0, 0);
 }

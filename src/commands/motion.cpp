@@ -13,7 +13,7 @@
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_BACK_HOME(uint32_t card, uint32_t axis,
                                                        uint32_t home_byte1, uint32_t home_byte2)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_BACK_HOME, (uint8_t)(axis & 3), (uint8_t)home_byte1,
                  (uint8_t)home_byte2, 0, 0, 0, 0, 0);
 }
@@ -21,7 +21,7 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_BACK_HOME(uint32_t card, uint32_t 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_BACK_HOME01(uint32_t card, uint32_t axis,
                                                          uint32_t home_byte1)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     SEND_COMMAND(card, CMD_BACK_HOME01, (uint8_t)(axis & 3), (uint8_t)home_byte1, 0, 0, 0, 0,
                  0, 0);
 }
@@ -29,8 +29,8 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_BACK_HOME01(uint32_t card, uint32_
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_PULSE_MOVE(uint32_t card, uint32_t axis,
                                                         int32_t pulses, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
-    speed = CLAMP_SPEED(speed);
+    clear_step_mode();
+    speed = clamp_speed(speed);
     if (speed == 0)
         return;
     /* A zero or negative count sets the direction bit; the magnitude of INT32_MIN is
@@ -45,8 +45,8 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_PULSE_MOVE(uint32_t card, uint32_t
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_CONSTANT_SPEED(uint32_t card, uint32_t axis,
                                                             uint32_t direction, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
-    speed = CLAMP_SPEED(speed);
+    clear_step_mode();
+    speed = clamp_speed(speed);
     if (speed == 0)
         return;
     SEND_COMMAND(card, CMD_CONSTANT_SPEED, (uint8_t)((axis & 3) | (direction & 1) << 4),
@@ -78,7 +78,7 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_PULSE(uint32_t card, int32_t 
 
 static void stop_axis(uint32_t card, uint32_t axis, uint8_t cmd)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (!is_axis(axis))
         return;
     SEND_COMMAND(card, cmd, (uint8_t)axis, 0, 0, 0, 0, 0, 0, 0);

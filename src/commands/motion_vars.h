@@ -23,7 +23,7 @@ constexpr uint32_t SPEED_CEILING = 2040;
 
 /* A speed above the ceiling is the ceiling (a negative value meant by the caller
  * arrives as a large unsigned one and becomes the ceiling too). */
-static inline uint32_t CLAMP_SPEED(uint32_t speed)
+static inline uint32_t clamp_speed(uint32_t speed)
 {
     return speed > SPEED_CEILING ? SPEED_CEILING : speed;
 }

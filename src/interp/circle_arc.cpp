@@ -28,7 +28,7 @@ static const double LENGTH_LIMIT = 4294967296.0;
 /* Angle of the vector (x, y): atan(y / x), plus pi for negative x; +-pi/2 on the v
  * axis (-pi/2 also for the zero vector). Lies in -pi/2 .. 3 pi/2; only its sine and
  * cosine are used. */
-static double DIRECTION_ANGLE(double x, double y)
+static double direction_angle(double x, double y)
 {
     if (x != 0.0) {
         double a = atan(y / x);
@@ -46,7 +46,7 @@ static void start_profile(double length)
     intp.sent_u = intp.sent_v = 0;
     intp.step = 0;
     intp.decelerating = 0;
-    intp.phase = 1;
+    intp.phase = PHASE_RUNNING;
 }
 
 /* Circle through the start point around (center_u, center_v). 0 = refused: centre at
@@ -60,7 +60,7 @@ static int circle_setup(int32_t center_u, int32_t center_v)
     const double length = intp.path_radius * TWO_PI_10;
     if (length >= LENGTH_LIMIT)
         return 0;
-    intp.path_angle = DIRECTION_ANGLE(-cu, -cv);
+    intp.path_angle = direction_angle(-cu, -cv);
     start_profile(length);
     return 1;
 }
@@ -86,12 +86,12 @@ static int arc_setup(int32_t end_u, int32_t end_v, int32_t radius, uint8_t direc
     const int ccw = direction != 0;
     const int right = (radius > 0) != ccw;
     intp.chord_radius_angle = (PI_10 - intp.central_angle) * (right ? 0.5 : -0.5);
-    intp.chord_angle = DIRECTION_ANGLE(eu, ev);
+    intp.chord_angle = direction_angle(eu, ev);
 
     const double sin_cra = sin(intp.chord_radius_angle);
     intp.arc_center_u = sin(intp.chord_angle) * sin_cra * intp.path_radius + eu * 0.5;
     intp.arc_center_v = ev * 0.5 - cos(intp.chord_angle) * sin_cra * intp.path_radius;
-    intp.path_angle = DIRECTION_ANGLE(-intp.arc_center_u, -intp.arc_center_v);
+    intp.path_angle = direction_angle(-intp.arc_center_u, -intp.arc_center_v);
 
     const double angle = radius > 0 ? intp.central_angle : TWO_PI_10 - intp.central_angle;
     const double length = angle * intp.path_radius;
@@ -117,14 +117,14 @@ static void curve_slice(uint32_t card, uint8_t plane, uint8_t direction, uint32_
     intp.ideal_u = cos(angle) * intp.path_radius + center_u;
     intp.ideal_v = sin(angle) * intp.path_radius + center_v;
     intp.path_angle = angle;
-    if (intp.phase == 2) {
+    if (intp.phase == PHASE_FINISHED) {
         intp.ideal_u = end_u;
         intp.ideal_v = end_v;
     }
 
-    int32_t du = OWED_PULSES(intp.ideal_u, &intp.sent_u);
-    int32_t dv = OWED_PULSES(intp.ideal_v, &intp.sent_v);
-    SEND_PLANE_SLICE(card, plane, du, dv);
+    int32_t du = owed_pulses(intp.ideal_u, &intp.sent_u);
+    int32_t dv = owed_pulses(intp.ideal_v, &intp.sent_v);
+    send_plane_slice(card, plane, du, dv);
 }
 
 static void circle_slice(uint32_t card, uint8_t plane, int32_t center_u, int32_t center_v,
@@ -146,21 +146,21 @@ static void arc_slice(uint32_t card, uint8_t plane, uint8_t direction, uint32_t 
 /* Speed 0 would never let the path advance; an unbound card number has no card. */
 static int blocking_refused(uint32_t card, uint32_t speed)
 {
-    return speed == 0 || !BOUND_CARD(card);
+    return speed == 0 || !bound_card(card);
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_CIRCLE01(uint32_t card, uint32_t plane,
                                                            int32_t center_u, int32_t center_v,
                                                            uint32_t direction, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
     intp_enabled.store(1);
     if (!circle_setup(center_u, center_v))
         return;
-    speed = CLAMP_SPEED(speed);
-    BLOCKING_RUN([&] {
+    speed = clamp_speed(speed);
+    blocking_run([&] {
         circle_slice(card, (uint8_t)plane, center_u, center_v, (uint8_t)direction, speed, 0);
     });
 }
@@ -177,14 +177,14 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_ARC01(uint32_t card, uint32_t
                                                         int32_t radius, uint32_t direction,
                                                         uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
     intp_enabled.store(1);
     if (!arc_setup(end_u, end_v, radius, (uint8_t)direction))
         return;
-    speed = CLAMP_SPEED(speed);
-    BLOCKING_RUN([&] { arc_slice(card, (uint8_t)plane, (uint8_t)direction, speed, 0); });
+    speed = clamp_speed(speed);
+    blocking_run([&] { arc_slice(card, (uint8_t)plane, (uint8_t)direction, speed, 0); });
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_ARC(uint32_t card, int32_t end_u,
@@ -202,32 +202,32 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_ARC(uint32_t card, int32_t en
 uint8_t INTP_CIRCLE_STEP(uint32_t card, uint8_t plane, int32_t center_u, int32_t center_v,
                          uint8_t direction, uint32_t speed, uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
-    if (intp.engine_phase == 1) {
+    speed = clamp_speed(speed);
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (!circle_setup(center_u, center_v))
             return 0;
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
-    return ENGINE_RUN(
+    return engine_run(
         [&] { circle_slice(card, plane, center_u, center_v, direction, speed, no_ramp); });
 }
 
 uint8_t INTP_ARC_STEP(uint32_t card, uint8_t plane, int32_t end_u, int32_t end_v,
                       int32_t radius, uint8_t direction, uint32_t speed, uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
-    if (intp.engine_phase == 1) {
+    speed = clamp_speed(speed);
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (!arc_setup(end_u, end_v, radius, direction))
             return 0;
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
-    return ENGINE_RUN([&] { arc_slice(card, plane, direction, speed, no_ramp); });
+    return engine_run([&] { arc_slice(card, plane, direction, speed, no_ramp); });
 }

@@ -1,8 +1,8 @@
 /*
  * engines.h - the resumable interpolation engines and what they share.
  *
- * An engine is called again and again: with engine_phase 1 it sets a path up and sends
- * nothing (result 1, or 0 for an empty or refused path); with engine_phase 2 it sends
+ * An engine is called again and again: with engine_phase ENGINE_SETUP it sets a path up and
+ * sends nothing (result 1, or 0 for an empty or refused path); with ENGINE_RUNNING it sends
  * slices back to back and returns 1 at the first slice whose frame the card held up
  * (link_waited), or 0 once the path is complete or intp_enabled was found cleared.
  */
@@ -27,7 +27,7 @@ uint8_t INTP_ARC_STEP(uint32_t card, uint8_t plane, int32_t end_u, int32_t end_v
 
 /* Sends one slice of a 2-axis path: plane 1 = X-Y, 2 = X-Z, 3 = Y-Z; any other plane
  * sends nothing. */
-static inline void SEND_PLANE_SLICE(uint32_t card, uint8_t plane, int32_t pu, int32_t pv)
+static inline void send_plane_slice(uint32_t card, uint8_t plane, int32_t pu, int32_t pv)
 {
     switch (plane) {
     case 1: KORVA3_INTP_PULSE(card, pu, pv, 0); break;
@@ -39,7 +39,7 @@ static inline void SEND_PLANE_SLICE(uint32_t card, uint8_t plane, int32_t pu, in
 
 /* Whole pulses owed on one coordinate: what the ideal point is ahead of what was sent,
  * truncated toward zero; counted as sent. */
-static inline int32_t OWED_PULSES(double ideal, double *sent)
+static inline int32_t owed_pulses(double ideal, double *sent)
 {
     int32_t p = (int32_t)(ideal - *sent);
     *sent += (double)p;
@@ -49,24 +49,24 @@ static inline int32_t OWED_PULSES(double ideal, double *sent)
 /* The run call shared by every engine: slices back to back until the path ends, the
  * card held up a frame, or intp_enabled was cleared. */
 template <class Slice>
-static inline uint8_t ENGINE_RUN(Slice slice)
+static inline uint8_t engine_run(Slice slice)
 {
     if (!intp_enabled.load(std::memory_order_relaxed)) {
-        intp.phase = 2;
-        intp.engine_phase = 1;
+        intp.phase = PHASE_FINISHED;
+        intp.engine_phase = ENGINE_SETUP;
         return 0;
     }
     for (;;) {
         slice();
-        if (intp.phase == 2) {
-            intp.engine_phase = 1;
+        if (intp.phase == PHASE_FINISHED) {
+            intp.engine_phase = ENGINE_SETUP;
             return 0;
         }
         if (link_waited.load(std::memory_order_relaxed))
             return 1;
         if (!intp_enabled.load(std::memory_order_relaxed)) {
-            intp.phase = 2;
-            intp.engine_phase = 1;
+            intp.phase = PHASE_FINISHED;
+            intp.engine_phase = ENGINE_SETUP;
             return 0;
         }
     }
@@ -75,14 +75,14 @@ static inline uint8_t ENGINE_RUN(Slice slice)
 /* The blocking loop: slices until the path ends or intp_enabled is cleared (from this
  * or another thread); the card's hold-ups only pace it. */
 template <class Slice>
-static inline void BLOCKING_RUN(Slice slice)
+static inline void blocking_run(Slice slice)
 {
     for (;;) {
         slice();
-        if (intp.phase == 2)
+        if (intp.phase == PHASE_FINISHED)
             return;
         if (!intp_enabled.load(std::memory_order_relaxed)) {
-            intp.phase = 2;
+            intp.phase = PHASE_FINISHED;
             return;
         }
     }

@@ -9,13 +9,13 @@ INTP_STATE intp;
 std::atomic<uint8_t> intp_enabled;
 STEP_REQUEST step_request;
 
-void INTP_STATE_CLEAR(void)
+void intp_state_clear(void)
 {
     memset(&intp, 0, sizeof intp);
     intp_enabled.store(0);
 }
 
-void STEP_REQUEST_CLEAR(void)
+void step_request_clear(void)
 {
     step_request.step_mode.store(0);
     step_request.card = 0;

@@ -8,16 +8,29 @@
 #include <atomic>
 #include <stdint.h>
 
+/* Values of INTP_STATE::phase. */
+enum : uint8_t {
+    PHASE_NONE = 0,     /* no path since the library was initialised */
+    PHASE_RUNNING = 1,  /* a path is running */
+    PHASE_FINISHED = 2, /* the path's last step was produced, or the path was aborted */
+};
+
+/* Values of INTP_STATE::engine_phase. */
+enum : uint8_t {
+    ENGINE_SETUP = 1,   /* the next engine call sets a path up */
+    ENGINE_RUNNING = 2, /* the next engine call runs slices of the current path */
+};
+
 struct INTP_STATE {
     /* Profile (written by the step generators, initialised by the engines). */
     uint32_t total_length;  /* path length (pulses of path) */
     uint32_t remaining;     /* path still to go (pulses of path) */
     uint32_t step;          /* step of the current slice (pulses of path per slice) */
     uint8_t  decelerating;  /* the ramp down has begun */
-    uint8_t  phase;         /* 0 no path yet, 1 running, 2 finished or aborted */
+    uint8_t  phase;         /* PHASE_NONE, PHASE_RUNNING or PHASE_FINISHED */
 
     /* Control. */
-    uint8_t  engine_phase;  /* 1 = next engine call sets a path up, 2 = runs slices */
+    uint8_t  engine_phase;  /* ENGINE_SETUP or ENGINE_RUNNING */
 
     /* Straight paths (coordinates u, v, w relative to the start, in pulses). */
     uint32_t travelled;     /* sum of the steps so far (pulses of path) */
@@ -43,6 +56,6 @@ extern INTP_STATE intp;
 extern std::atomic<uint8_t> intp_enabled;
 
 /* Zeroes every field, as at load (engine_phase is set by the start values). */
-void INTP_STATE_CLEAR(void);
+void intp_state_clear(void);
 
 #endif

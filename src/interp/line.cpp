@@ -34,7 +34,7 @@ static void line_setup(int three_axes, int32_t du, int32_t dv, int32_t dw)
     intp.decelerating = 0;
     intp.step = 0;
     intp.travelled = 0;
-    intp.phase = 1;
+    intp.phase = PHASE_RUNNING;
 }
 
 /* One slice of a straight path. three_axes: frames (u, v, w) as (X, Y, Z); otherwise
@@ -49,7 +49,7 @@ static void line_slice(uint32_t card, int three_axes, uint8_t plane, uint32_t sp
     intp.travelled += intp.step;
 
     const double travelled = (double)intp.travelled;
-    if (intp.phase == 2) {
+    if (intp.phase == PHASE_FINISHED) {
         intp.ideal_u = intp.target_u;
         intp.ideal_v = intp.target_v;
         if (three_axes)
@@ -61,64 +61,64 @@ static void line_slice(uint32_t card, int three_axes, uint8_t plane, uint32_t sp
             intp.ideal_w = intp.target_w / intp.path_length * travelled;
     }
 
-    int32_t pu = OWED_PULSES(intp.ideal_u, &intp.sent_u);
-    int32_t pv = OWED_PULSES(intp.ideal_v, &intp.sent_v);
+    int32_t pu = owed_pulses(intp.ideal_u, &intp.sent_u);
+    int32_t pv = owed_pulses(intp.ideal_v, &intp.sent_v);
     if (three_axes) {
-        int32_t pw = OWED_PULSES(intp.ideal_w, &intp.sent_w);
+        int32_t pw = owed_pulses(intp.ideal_w, &intp.sent_w);
         KORVA3_INTP_PULSE(card, pu, pv, pw);
     } else {
-        SEND_PLANE_SLICE(card, plane, pu, pv);
+        send_plane_slice(card, plane, pu, pv);
     }
 }
 
 uint8_t INTP_XYZ_STEP(uint32_t card, int32_t dx, int32_t dy, int32_t dz, uint32_t speed,
                       uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
-    if (intp.engine_phase == 1) {
+    speed = clamp_speed(speed);
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (dx == 0 && dy == 0 && dz == 0)
             return 0;
         line_setup(1, dx, dy, dz);
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
-    return ENGINE_RUN([&] { line_slice(card, 1, 0, speed, no_ramp); });
+    return engine_run([&] { line_slice(card, 1, 0, speed, no_ramp); });
 }
 
 uint8_t INTP_LINE_STEP(uint32_t card, uint8_t plane, int32_t du, int32_t dv, uint32_t speed,
                        uint8_t no_ramp)
 {
-    speed = CLAMP_SPEED(speed);
-    if (intp.engine_phase == 1) {
+    speed = clamp_speed(speed);
+    if (intp.engine_phase == ENGINE_SETUP) {
         intp_enabled.store(1);
         if (du == 0 && dv == 0)
             return 0;
         line_setup(0, du, dv, 0);
-        intp.engine_phase = 2;
+        intp.engine_phase = ENGINE_RUNNING;
         return 1;
     }
-    if (intp.engine_phase != 2)
+    if (intp.engine_phase != ENGINE_RUNNING)
         return 0;
-    return ENGINE_RUN([&] { line_slice(card, 0, plane, speed, no_ramp); });
+    return engine_run([&] { line_slice(card, 0, plane, speed, no_ramp); });
 }
 
 /* A speed cap of 0 would never let a path advance, and a card number that is not bound
  * has no card to move: the blocking forms return at once for both. */
 static int blocking_refused(uint32_t card, uint32_t speed)
 {
-    return speed == 0 || !BOUND_CARD(card);
+    return speed == 0 || !bound_card(card);
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx, int32_t dy,
                                                       int32_t dz, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     while (INTP_XYZ_STEP(card, dx, dy, dz, speed, 0)) {
     }
 }
@@ -126,15 +126,15 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_LINE01(uint32_t card, uint32_t plane,
                                                          int32_t du, int32_t dv, uint32_t speed)
 {
-    CLEAR_STEP_MODE();
+    clear_step_mode();
     if (blocking_refused(card, speed))
         return;
     intp_enabled.store(1);
     if (du == 0 && dv == 0)
         return;
-    speed = CLAMP_SPEED(speed);
+    speed = clamp_speed(speed);
     line_setup(0, du, dv, 0);
-    BLOCKING_RUN([&] { line_slice(card, 0, (uint8_t)plane, speed, 0); });
+    blocking_run([&] { line_slice(card, 0, (uint8_t)plane, speed, 0); });
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_INTP_LINE(uint32_t card, int32_t du, int32_t dv,

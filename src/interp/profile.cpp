@@ -30,7 +30,7 @@ static void account_step(void)
     } else {
         intp.step = intp.remaining;
         intp.remaining = 0;
-        intp.phase = 2;
+        intp.phase = PHASE_FINISHED;
     }
 }
 
@@ -44,7 +44,7 @@ void PROFILE_STEP(uint32_t max_step)
         if (intp.remaining < s) {
             intp.step = intp.remaining;
             intp.remaining = 0;
-            intp.phase = 2;
+            intp.phase = PHASE_FINISHED;
             return;
         }
         intp.step = s;
@@ -78,6 +78,6 @@ void CONST_STEP(uint32_t max_step)
     } else {
         intp.step = intp.remaining;
         intp.remaining = 0;
-        intp.phase = 2;
+        intp.phase = PHASE_FINISHED;
     }
 }

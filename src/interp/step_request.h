@@ -26,13 +26,13 @@ struct STEP_REQUEST {
 extern STEP_REQUEST step_request;
 
 /* Ends any saved request. Every command function but KORVA3_INTP_PULSE calls it first. */
-static inline void CLEAR_STEP_MODE(void)
+static inline void clear_step_mode(void)
 {
     step_request.step_mode.store(STEP_NONE, std::memory_order_relaxed);
 }
 
 /* Zeroes every field, as at load. */
-void STEP_REQUEST_CLEAR(void);
+void step_request_clear(void);
 
 /* Runs the saved request on by one engine call. 1 = it goes on, 0 = it has ended. */
 uint8_t INTP_DISPATCH(void);

@@ -32,12 +32,12 @@ uint8_t INTP_DISPATCH(void)
                                r.speed, r.no_ramp);
         break;
     default:
-        intp.engine_phase = 1;
+        intp.engine_phase = ENGINE_SETUP;
         return 0; /* no request saved */
     }
     if (result == 0) {
-        intp.engine_phase = 1;
-        CLEAR_STEP_MODE();
+        intp.engine_phase = ENGINE_SETUP;
+        clear_step_mode();
         return 0;
     }
     return 1;
@@ -47,10 +47,10 @@ uint8_t INTP_DISPATCH(void)
  * bound has no card: both are refused like an empty path, ending any saved request. */
 static int request_refused(uint32_t card, uint32_t speed)
 {
-    if (speed != 0 && BOUND_CARD(card))
+    if (speed != 0 && bound_card(card))
         return 0;
-    CLEAR_STEP_MODE();
-    intp.engine_phase = 1;
+    clear_step_mode();
+    intp.engine_phase = ENGINE_SETUP;
     return 1;
 }
 
@@ -61,7 +61,7 @@ static uint32_t start_request(uint8_t mode, uint32_t card, uint32_t speed, uint3
     step_request.speed = speed;
     step_request.no_ramp = (uint8_t)no_ramp;
     step_request.step_mode.store(mode, std::memory_order_relaxed);
-    intp.engine_phase = 1;
+    intp.engine_phase = ENGINE_SETUP;
     return INTP_DISPATCH();
 }
 

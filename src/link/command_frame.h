@@ -42,10 +42,10 @@ void SEND_COMMAND(uint32_t card, uint8_t cmd, uint8_t p1, uint8_t p2, uint8_t p3
                   uint8_t p5, uint8_t p6, uint8_t p7, uint8_t p8);
 
 /* Same, with the eight parameter bytes from an array. */
-void SEND_COMMAND_P(uint32_t card, uint8_t cmd, const uint8_t p[FRAME_PARAMS]);
+void send_command_p(uint32_t card, uint8_t cmd, const uint8_t p[FRAME_PARAMS]);
 
 /* The next value of a sequence counter: 80 or more becomes 1, else one more. */
-static inline uint8_t NEXT_SEQ(uint8_t seq)
+static inline uint8_t next_seq(uint8_t seq)
 {
     return seq >= SEQ_LAST ? 1 : (uint8_t)(seq + 1);
 }

@@ -17,30 +17,30 @@ enum { CMD_SYSTEM_RESET_1 = 50, CMD_SYSTEM_RESET_2 = 48 };
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_DI(uint32_t card)
 {
-    const CARD_RECORD *rec = BOUND_CARD(card);
-    return rec ? plat_in8(CARD_PORT(rec->io_base, DIO_REG)) : 0;
+    const CARD_RECORD *rec = bound_card(card);
+    return rec ? plat_in8(card_port(rec->io_base, DIO_REG)) : 0;
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_DO(uint32_t card, uint32_t value)
 {
-    CARD_RECORD *rec = BOUND_CARD(card);
+    CARD_RECORD *rec = bound_card(card);
     if (!rec)
         return;
     rec->do_shadow = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
-    plat_out8(CARD_PORT(rec->io_base, DIO_REG), rec->do_shadow);
+    plat_out8(card_port(rec->io_base, DIO_REG), rec->do_shadow);
 }
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_MSC(uint32_t card)
 {
-    const CARD_RECORD *rec = BOUND_CARD(card);
-    return rec ? plat_in8(CARD_PORT(rec->io_base, STATUS_REG)) : 0;
+    const CARD_RECORD *rec = bound_card(card);
+    return rec ? plat_in8(card_port(rec->io_base, STATUS_REG)) : 0;
 }
 
 /* ---- Waits and stop queries: one family, differing only in the motion bit ---------- */
 
 static const CARD_RECORD *linked_card(uint32_t card)
 {
-    const CARD_RECORD *rec = BOUND_CARD(card);
+    const CARD_RECORD *rec = bound_card(card);
     return rec && rec->link_ok ? rec : nullptr;
 }
 
@@ -51,7 +51,7 @@ static void wait_axis(uint32_t card, uint8_t moving_bit)
     const CARD_RECORD *rec = linked_card(card);
     if (!rec)
         return;
-    uint16_t status_port = CARD_PORT(rec->io_base, STATUS_REG);
+    uint16_t status_port = card_port(rec->io_base, STATUS_REG);
     DELAY_MS(10);
     while (plat_in8(status_port) & ST_BUSY) {
     }
@@ -67,7 +67,7 @@ static uint32_t axis_stopped(uint32_t card, uint8_t moving_bit)
     const CARD_RECORD *rec = linked_card(card);
     if (!rec)
         return 0;
-    uint16_t status_port = CARD_PORT(rec->io_base, STATUS_REG);
+    uint16_t status_port = card_port(rec->io_base, STATUS_REG);
     DELAY_MS(10);
     if (plat_in8(status_port) & ST_BUSY)
         return 0;
@@ -107,16 +107,16 @@ static void raw_zeros(uint16_t data_port, int n)
  * path running in another thread ends after its slice in progress. */
 static CARD_RECORD *reset_controller(uint32_t card, int keep_outputs)
 {
-    CLEAR_STEP_MODE();
-    CARD_RECORD *rec = BOUND_CARD(card);
+    clear_step_mode();
+    CARD_RECORD *rec = bound_card(card);
     if (!rec) {
         intp_enabled.store(0);
         return nullptr;
     }
-    uint16_t data_port = CARD_PORT(rec->io_base, DATA_REG);
-    uint16_t dio_port = CARD_PORT(rec->io_base, DIO_REG);
+    uint16_t data_port = card_port(rec->io_base, DATA_REG);
+    uint16_t dio_port = card_port(rec->io_base, DIO_REG);
 
-    plat_out8(CARD_PORT(rec->io_base, STATUS_REG), 0);
+    plat_out8(card_port(rec->io_base, STATUS_REG), 0);
     raw_zeros(data_port, RESET_ZEROS_BEFORE);
     rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow | DIO_RESET) : DIO_RESET;
     plat_out8(dio_port, rec->do_shadow);

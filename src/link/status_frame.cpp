@@ -14,7 +14,7 @@
 /* One buffer for all cards, into which a frame is read. */
 static uint8_t status_buffer[STATUS_FRAME_LEN];
 
-void STATUS_BUFFER_CLEAR(void)
+void status_buffer_clear(void)
 {
     memset(status_buffer, 0, sizeof status_buffer);
 }
@@ -72,14 +72,14 @@ static void store_frame(CARD_RECORD *rec)
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_GET_CARD(uint32_t card)
 {
-    CARD_RECORD *rec = BOUND_CARD(card);
+    CARD_RECORD *rec = bound_card(card);
     if (!rec || !rec->link_ok)
         return 0;
 
     INTP_DISPATCH(); /* status polling is also what drives a stepwise request */
 
-    uint16_t status_port = CARD_PORT(rec->io_base, STATUS_REG);
-    uint16_t data_port = CARD_PORT(rec->io_base, DATA_REG);
+    uint16_t status_port = card_port(rec->io_base, STATUS_REG);
+    uint16_t data_port = card_port(rec->io_base, DATA_REG);
     uint8_t st = plat_in8(status_port);
     while (st & ST_RX_READY) {
         rec->rx_last = plat_in8(data_port);
@@ -101,7 +101,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_GET_CARD(uint32_t card)
 #define STATUS_READER(name, type, field)                                   \
     extern "C" KORVA3_API type KORVA3_CALL name(uint32_t card)             \
     {                                                                      \
-        const CARD_RECORD *rec = CARD_SLOT(card);                          \
+        const CARD_RECORD *rec = card_slot(card);                          \
         return rec ? (type)rec->field : 0;                                 \
     }
 

@@ -27,6 +27,6 @@ enum {
 enum { STATUS_BYTE_TIMEOUT_MS = 5 };
 
 /* Zeroes the shared frame buffer, as at load. */
-void STATUS_BUFFER_CLEAR(void);
+void status_buffer_clear(void);
 
 #endif

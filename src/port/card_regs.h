@@ -39,7 +39,7 @@ enum {
 };
 
 /* The port of register `offset` of a card whose I/O base is io_base (16-bit ports). */
-static inline uint16_t CARD_PORT(uint32_t io_base, uint32_t offset)
+static inline uint16_t card_port(uint32_t io_base, uint32_t offset)
 {
     return (uint16_t)(io_base + offset);
 }

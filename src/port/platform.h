@@ -68,7 +68,7 @@ void CORE_PROCESS_ATTACH(void);
 
 /* Puts every library variable back to its value at load (as if freshly loaded; the
  * attach hook is not run). Used by the virtual machine's reset. */
-void CORE_LOAD_STATE(void);
+void core_load_state(void);
 
 #ifdef __cplusplus
 }

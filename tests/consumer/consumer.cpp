@@ -17,7 +17,8 @@ int main()
     };
 
     KSIM_RESET();
-    KSIM_ADD_CARD(0, 3, 0xE159, 0x0002, 0x0081, 0x0004, 0);
+    KSIM_ADD_CARD(0, 3, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                  KSIM_PCI_SUBSYSTEM, 0);
     if (KORVA3_INITIAL() != 0 || KORVA3_REGISTRATION(0, 0) != 1) {
         std::printf("C++: no card\n");
         return 1;

@@ -132,7 +132,7 @@ TEST_F(PanelTest, InputsAndFaults)
 // library's emergency stop for a registered card, directly for any other.
 TEST_F(PanelTest, EmergencyStopResetsTheController)
 {
-    ASSERT_EQ(KSIM_ADD_CARD(0, 4, VENDOR, 0x0002, 0x0081, 0x0004, 1), 1);
+    ASSERT_EQ(add_card(0, 4, 1), 1);
     register_card();
     for (int index : {0, 1}) {
         SCOPED_TRACE(index == 0 ? "registered" : "not registered");

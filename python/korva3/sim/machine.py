@@ -13,7 +13,8 @@ from ..errors import KorvaError
 from ..frames import Frame, MotionRecord, Position
 from .arrays import rows
 
-#: PCI identity of a supported card (vendor, device, subsystem vendor, subsystem).
+#: PCI identity of a supported card (vendor, device, subsystem vendor, subsystem): the
+#: KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR and KSIM_PCI_SUBSYSTEM of the header.
 PCI_IDS = (0xE159, 0x0002, 0x0081, 0x0004)
 FRAME_SIZE = 13
 _BATCH = 1024
