@@ -25,7 +25,7 @@ void setup_card()
     static bool done = false;
     if (done)
         return;
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
     KORVA3_INITIAL();
     if (KORVA3_REGISTRATION(0, 0) != 1) {
         fprintf(stderr, "the null bus's card did not register\n");

@@ -43,14 +43,14 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_RESET(void)
     with_machine([](Machine& vm) { vm.reset(); });
     // The core calls back into the machine: the mutex must be free here.
     core_load_state();
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_OS(uint32_t platform, uint32_t major,
                                                    uint32_t minor)
 {
     with_machine([&](Machine& vm) { vm.os().set_version(platform, major, minor); });
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
 }
 
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_DRIVER(uint32_t present)

@@ -114,7 +114,7 @@ bool load_machine(const char* path, std::string& error)
         host::report("korva32sim: " + error + "; using the default machine");
     with_machine([&](Machine& vm) { build(vm, desc); });
     core_load_state();
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
     return ok;
 }
 
@@ -124,7 +124,7 @@ void ksim_enter()
         return;
     with_machine([](Machine& vm) { vm.reset("the program sets the machine up (KSIM_ call)"); });
     core_load_state();
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
 }
 
 } // namespace korva::sim

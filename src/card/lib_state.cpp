@@ -43,7 +43,7 @@ void set_start_values(void)
 
 /* The process-attach hook: records the system version (at load, and again whenever the
  * virtual machine is reset or changes its OS stand-in). */
-extern "C" void CORE_PROCESS_ATTACH(void)
+extern "C" void core_process_attach(void)
 {
     plat_os_version(&os_platform, &os_major, &os_minor);
 }

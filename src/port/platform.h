@@ -64,7 +64,7 @@ void plat_message_box(const char *text, const char *caption);
 /* The library's process-attach hook: records the system version. Backends call it when
  * the library is loaded (DllMain, ELF constructor) and the virtual machine when its OS
  * stand-in changes. */
-void CORE_PROCESS_ATTACH(void);
+void core_process_attach(void);
 
 /* Puts every library variable back to its value at load (as if freshly loaded; the
  * attach hook is not run). Used by the virtual machine's reset. */

@@ -49,7 +49,8 @@ Executed run(const std::string &text, const Settings &s = Settings{}, Hooks hook
     KSIM_RESET();
     KSIM_SET_LOGGING(0);
     KSIM_SET_SLICE_PERIOD_US(-1, s.slice_us);
-    KSIM_ADD_CARD(0, 1, 0xE159, 0x0002, 0x0081, 0x0004, 0);
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM,
+                  0);
     KORVA3_INITIAL();
     EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
     e.path.push_back({0, 0, 0});

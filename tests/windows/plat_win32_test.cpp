@@ -18,7 +18,7 @@
 #include "port/platform.h"
 
 /* The library's hook, which the backend's DllMain calls: not linked here. */
-extern "C" void CORE_PROCESS_ATTACH(void) {}
+extern "C" void core_process_attach(void) {}
 
 namespace {
 

@@ -139,5 +139,5 @@ void plat_message_box(const char *text, const char *caption)
 
 __attribute__((constructor)) static void korva_linux_attach(void)
 {
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
 }

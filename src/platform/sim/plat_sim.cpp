@@ -113,5 +113,5 @@ void plat_message_box(const char* text, const char* caption)
 __attribute__((constructor)) static void korva_sim_process_attach(void)
 {
     korva::sim::load_machine_at_start();
-    CORE_PROCESS_ATTACH();
+    core_process_attach();
 }

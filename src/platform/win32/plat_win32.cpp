@@ -310,6 +310,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 {
     (void)instance, (void)reserved;
     if (reason == DLL_PROCESS_ATTACH)
-        CORE_PROCESS_ATTACH();
+        core_process_attach();
     return TRUE;
 }

@@ -1,7 +1,7 @@
 // machine.h - the machine the tool drives. Chosen when building (KORVA_TOOL_HARDWARE):
-// virtual_machine.cpp, the virtual machine inside korva32sim (the default), or
-// hardware_machine.cpp, real cards through korva32. Every KSIM_ call of the tool is in
-// virtual_machine.cpp.
+// virtual_machine.cpp and panel_virtual.cpp, the virtual machine inside korva32sim (the
+// default), or hardware_machine.cpp and panel_hardware.cpp, real cards through korva32.
+// Every KSIM_ call of the tool is in machine/*_virtual.cpp and virtual_machine.cpp.
 #ifndef KORVA3_TOOL_MACHINE_H
 #define KORVA3_TOOL_MACHINE_H
 

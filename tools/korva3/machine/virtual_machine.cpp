@@ -10,9 +10,6 @@ namespace korva3_tool::machine {
 
 namespace {
 
-// PCI identity of a supported card.
-constexpr uint32_t kVendor = 0xE159, kDevice = 0x0002, kSubVendor = 0x0081, kSubsys = 0x0004;
-
 int cards_added = 0;
 
 // The library's card number whose I/O base is the virtual card's, or -1.
@@ -61,8 +58,8 @@ bool setup(const MachineSetup &s, std::string &error)
     if (s.queue_size >= 0)
         KSIM_SET_QUEUE_SIZE(-1, static_cast<uint32_t>(s.queue_size));
     for (const CardPlace &c : s.cards) {
-        if (KSIM_ADD_CARD(c.bus, c.device, kVendor, kDevice, kSubVendor, kSubsys, c.id_switch) <
-            0) {
+        if (KSIM_ADD_CARD(c.bus, c.device, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                          KSIM_PCI_SUBSYSTEM, c.id_switch) < 0) {
             error = "cannot put a card at bus " + std::to_string(c.bus) + " device " +
                     std::to_string(c.device) + " (bus and device 0..31, one card a place)";
             return false;
