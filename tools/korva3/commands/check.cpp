@@ -1,7 +1,6 @@
 // check.cpp - `korva3 check JOB`: reads and checks a job; nothing runs.
 #include <iostream>
 
-#include "cli/usage.h"
 #include "commands/commands.h"
 #include "commands/job_command.h"
 
@@ -9,19 +8,15 @@ namespace korva3_tool::commands {
 
 int check(int argc, char **argv)
 {
-    CommandLine cl;
-    std::string problem = parse_command_line(argc, argv, job_spec(true), cl);
-    if (!problem.empty())
-        return usage_error(problem, kUsage);
-    Job job;
-    std::vector<Warning> warnings;
-    if (!load_job_file(cl, job, warnings))
-        return EXIT_USAGE;
-    std::cout << job.name << ": " << job.steps.size() << " steps, "
-              << (warnings.empty() ? "no warnings"
-                                   : std::to_string(warnings.size()) + " warnings")
+    LoadedJob loaded;
+    int code;
+    if (!load_job_command(argc, argv, loaded, code))
+        return code;
+    const size_t warnings = loaded.warnings.size();
+    std::cout << loaded.job.name << ": " << loaded.job.steps.size() << " steps, "
+              << (warnings == 0 ? "no warnings" : std::to_string(warnings) + " warnings")
               << "\n";
-    return warnings.empty() ? EXIT_OK : EXIT_JOB_FAILED;
+    return warnings == 0 ? EXIT_OK : EXIT_JOB_FAILED;
 }
 
 } // namespace korva3_tool::commands

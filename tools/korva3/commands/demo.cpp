@@ -14,7 +14,8 @@ int demo(int argc, char **argv)
     bool print = false;
     CommandSpec spec = job_spec(false);
     spec.own.push_back({"--print", nullptr, [&](const char *) { print = true; return ""; }});
-    CommandLine cl;
+    LoadedJob loaded;
+    CommandLine &cl = loaded.cl;
     std::string problem = parse_command_line(argc, argv, spec, cl);
     if (!problem.empty())
         return usage_error(problem, kUsage);
@@ -29,11 +30,9 @@ int demo(int argc, char **argv)
     }
     if (cl.plot_path.empty())
         cl.plot_path = "demo.svg";
-    Job job;
-    std::vector<Warning> warnings;
-    if (!load_job("demo", demo_job(), job, warnings))
+    if (!load_job("demo", demo_job(), loaded.job, loaded.warnings))
         return EXIT_USAGE;
-    return run_loaded_job(cl, job, warnings);
+    return run_loaded_job(loaded);
 }
 
 } // namespace korva3_tool::commands

@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "cli/usage.h"
 #include "job/job_file.h"
 #include "job/runner.h"
 #include "run/driver.h"
@@ -34,18 +35,29 @@ bool load_job(const std::string &name, const std::string &text, Job &job,
     return true;
 }
 
-bool load_job_file(const CommandLine &cl, Job &job, std::vector<Warning> &warnings)
+bool load_job_command(int argc, char **argv, LoadedJob &loaded, int &code)
 {
+    const CommandLine &cl = loaded.cl;
+    code = EXIT_USAGE;
+    std::string problem = parse_command_line(argc, argv, job_spec(true), loaded.cl);
+    if (!problem.empty()) {
+        usage_error(problem, kUsage);
+        return false;
+    }
     std::string text, error;
     if (!read_job_file(cl.operand, text, error)) {
         std::cerr << "korva3: " << error << "\nkorva3: nothing was run\n";
         return false;
     }
-    return load_job(cl.operand == "-" ? "stdin" : cl.operand, text, job, warnings);
+    return load_job(cl.operand == "-" ? "stdin" : cl.operand, text, loaded.job,
+                    loaded.warnings);
 }
 
-int run_loaded_job(const CommandLine &cl, const Job &job, const std::vector<Warning> &warnings)
+int run_loaded_job(const LoadedJob &loaded)
 {
+    const CommandLine &cl = loaded.cl;
+    const std::vector<Warning> &warnings = loaded.warnings;
+    const Job &job = loaded.job;
     if (cl.strict && !warnings.empty()) {
         std::cerr << "korva3: --strict: " << warnings.size() << " warnings; nothing was run\n";
         return EXIT_JOB_FAILED;

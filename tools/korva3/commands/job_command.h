@@ -12,6 +12,13 @@
 
 namespace korva3_tool::commands {
 
+// A job as a command has it: its command line, the job, the warnings of reading it.
+struct LoadedJob {
+    CommandLine cl;
+    Job job;
+    std::vector<Warning> warnings;
+};
+
 // What run, check and demo take.
 CommandSpec job_spec(bool needs_job_file);
 
@@ -20,12 +27,12 @@ CommandSpec job_spec(bool needs_job_file);
 bool load_job(const std::string &name, const std::string &text, Job &job,
               std::vector<Warning> &warnings);
 
-// The job file the command line names, read and loaded as load_job does. False with
-// the message printed.
-bool load_job_file(const CommandLine &cl, Job &job, std::vector<Warning> &warnings);
+// The command line of run or check, and the job file it names, read and loaded as
+// load_job does. False with the message printed and the exit code in `code`.
+bool load_job_command(int argc, char **argv, LoadedJob &loaded, int &code);
 
 // Runs a loaded job through the run driver as the command line says.
-int run_loaded_job(const CommandLine &cl, const Job &job, const std::vector<Warning> &warnings);
+int run_loaded_job(const LoadedJob &loaded);
 
 } // namespace korva3_tool::commands
 
