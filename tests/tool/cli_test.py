@@ -110,8 +110,12 @@ class Korva3(unittest.TestCase):
 
     def test_ctrl_c_stops_the_cards_and_exits_130(self):
         job = self.job("INTP_LINE 0 100000000 0 2\n")  # 50 million slices: minutes
-        for sig in (signal.SIGINT, signal.SIGTERM):
-            p = subprocess.Popen([KORVA3, "run", job, "--limit", "1000000000"],
+        program = os.path.join(self.dir, "long.ngc")  # 50 million pulses at F1: minutes
+        with open(program, "w") as f:
+            f.write("G21 G91\nG1 X500000 F1\nM2\n")
+        runs = [["run", job], ["gcode", program, "--scale", "100"]]
+        for command, sig in [(c, s) for c in runs for s in (signal.SIGINT, signal.SIGTERM)]:
+            p = subprocess.Popen([KORVA3] + command + ["--limit", "1000000000"],
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
             time.sleep(1.0)
             p.send_signal(sig)
