@@ -2,7 +2,6 @@
 #include "cli/options.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -32,13 +31,6 @@ bool parse_place(const std::string &text, CardPlace &place)
     place = {static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
              static_cast<uint32_t>(v[2])};
     return true;
-}
-
-std::string where(const std::string &path)
-{
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.string();
 }
 
 int usage_error(const std::string &message, const char *usage)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/exit_codes.h"
+#include "run/exit_codes.h"
 #include "machine/machine.h"
 #include "run/session.h"
 
@@ -64,11 +64,9 @@ std::string parse_command_line(int argc, char **argv, const CommandSpec &spec,
 int usage_error(const std::string &message, const char *usage);
 
 // Pieces of every korva3 command line: a decimal integer within [lo, hi]; a card's
-// place BUS:DEV:ID (bus and device 0..31, ID 0..15); a file name as the absolute path
-// printed after writing it.
+// place BUS:DEV:ID (bus and device 0..31, ID 0..15).
 bool parse_number(const char *text, int64_t lo, int64_t hi, int64_t &value);
 bool parse_place(const std::string &text, CardPlace &place);
-std::string where(const std::string &path);
 
 } // namespace korva3_tool
 

@@ -1,7 +1,7 @@
 // help.cpp - `korva3 help` and `korva3 --version`.
 #include <iostream>
 
-#include "cli/exit_codes.h"
+#include "run/exit_codes.h"
 #include "cli/usage.h"
 #include "commands/commands.h"
 #include "korva3.h"

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <set>
 
-#include "cli/exit_codes.h"
+#include "run/exit_codes.h"
 #include "job/job.h"
 #include "record/recording.h"
 #include "run/driver.h"

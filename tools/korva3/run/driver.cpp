@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "cli/exit_codes.h"
+#include "run/exit_codes.h"
 #include "run/interrupt.h"
 #include "run/outputs.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "cli/exit_codes.h"
+#include "run/exit_codes.h"
 
 namespace korva3_tool::interrupt {
 

@@ -6,10 +6,16 @@
 #include <filesystem>
 #include <iostream>
 
-#include "cli/options.h"
 #include "plot/svg_plot.h"
 
 namespace korva3_tool {
+
+std::string where(const std::string &path)
+{
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.string();
+}
 
 bool check_writable(const std::string &path, std::string &error)
 {

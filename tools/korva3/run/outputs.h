@@ -10,6 +10,9 @@
 
 namespace korva3_tool {
 
+// A file name as the absolute path printed after writing it.
+std::string where(const std::string &path);
+
 // Whether `path` can be written, found before anything runs. Creates the file if it is
 // not there yet (it is written later anyway) and leaves an existing one as it is.
 bool check_writable(const std::string &path, std::string &error);

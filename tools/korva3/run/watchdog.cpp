@@ -7,7 +7,7 @@
 
 #include "korva3.h"
 #include "machine/machine.h"
-#include "job/runner.h"
+#include "run/exit_codes.h"
 
 namespace korva3_tool {
 
