@@ -3,7 +3,7 @@
 # proves them, under Wine where this machine can run them:
 #   1. both architectures cross-built (build-win32, build-win64), optimised, warning-free;
 #   2. the export table of each of the four DLLs, read back with objdump -p, against
-#      tests/windows/exports.tsv: names, ordinals, the one alias pair, nothing else; the
+#      win/exports.tsv: names, ordinals, the one alias pair, nothing else; the
 #      imports of each DLL against an allowlist (tests/windows/imports_*.txt): korva32.dll
 #      loads on every Windows from 95 on, korva32sim.dll on XP and later;
 #   3. the 32-bit calling convention from the machine code: every return of every export
@@ -101,11 +101,11 @@ echo "== export tables and imports =="
 grep -o 'KORVA3_CALL[[:space:]]\+KSIM_[A-Z0-9_]\+' include/korva3_sim.h | awk '{print $2}' \
     >"$work/ksim_names"
 # Prints "ok" or the differences between a DLL's export table and the expected one:
-# every KORVA3_ name of exports.tsv at its ordinal, KORVA3_STOP_ALL and KORVA3_EMG_STOP
+# every KORVA3_ name of win/exports.tsv at its ordinal, KORVA3_STOP_ALL and KORVA3_EMG_STOP
 # at one address and no other two names at one, every KSIM_ name of korva3_sim.h when
 # the DLL is the simulator's, no other name and no export by ordinal only.
 check_exports() { # dll, sim (0/1)
-    objdump -p "$1" | awk -v sim="$2" -v tsv=tests/windows/exports.tsv \
+    objdump -p "$1" | awk -v sim="$2" -v tsv=win/exports.tsv \
         -v ksim="$work/ksim_names" '
         BEGIN {
             while ((getline line < tsv) > 0)
@@ -193,11 +193,9 @@ if [ "$fixture" = "fixture_cdecl fixture_wrong_count " ]; then
 else
     fail "the calling convention check on its fixture found: ${fixture:-nothing}"
 fi
-# The KSIM_ functions' argument counts come from korva32sim.def (NAME@BYTES).
-awk '$1 ~ /^KSIM_[A-Z0-9_]+@[0-9]+$/ { split($1, f, "@"); print f[1] "\t0\t" f[2] / 4 }' \
-    win/korva32sim.def >"$work/ksim_args.tsv"
-cat tests/windows/exports.tsv "$work/ksim_args.tsv" >"$work/sim_args.tsv"
-for dll in korva32:tests/windows/exports.tsv korva32sim:$work/sim_args.tsv; do
+# The argument counts: win/exports.tsv, and win/ksim_exports.tsv for the KSIM_ functions.
+cat win/exports.tsv win/ksim_exports.tsv >"$work/sim_args.tsv"
+for dll in korva32:win/exports.tsv korva32sim:$work/sim_args.tsv; do
     file=build-win32/bin/${dll%%:*}.dll
     if result=$(python3 tests/windows/stdcall_check.py "$file" "${dll#*:}"); then
         ok "$file: $result"
