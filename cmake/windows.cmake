@@ -1,12 +1,14 @@
 # windows.cmake - how the two DLLs are made on Windows (MinGW-w64), included by the top
 # CMakeLists.txt when building for WIN32.
 #
-# korva_windows_dll(target def [header]) gives a DLL target:
+# korva_windows_dll(target TABLES table... [HEADER header]) gives a DLL target:
 #   - its name without the "lib" prefix (korva32.dll, korva32sim.dll);
-#   - its export table from the .def file in win/: the names undecorated, at fixed
-#     ordinals, nothing else. The .def names are the 32-bit stdcall symbols (NAME@N); the
-#     32-bit DLL is linked with --kill-at so the table carries NAME, and the 64-bit DLL
-#     is linked with a copy of the .def without the @N;
+#   - its export table from a .def file made here from the tables in win/ (exports.tsv:
+#     the 52 functions; ksim_exports.tsv: the simulator's own), rows "NAME<TAB>ORDINAL
+#     <TAB>ARGUMENT SLOTS[<TAB>FIRST NAME]": the names undecorated, at fixed ordinals
+#     ("-": by name only), a second name at its first name's address, nothing else. The
+#     32-bit .def names the stdcall symbols (NAME@N, N = 4 x slots) and the DLL is linked
+#     with --kill-at so the table carries NAME; the 64-bit .def names NAME alone;
 #   - the MinGW import library lib<name>.dll.a, made by dlltool from the .def (in place
 #     of the linker's, which would name the 32-bit functions undecorated: a MinGW
 #     program calls _KORVA3_INITIAL@0 and must find that symbol), and, when llvm-dlltool
@@ -16,57 +18,105 @@
 find_program(KORVA_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-15
              llvm-dlltool-14)
 
-function(korva_windows_dll target def)
-  get_filename_component(def_name ${def} NAME)
-  get_filename_component(dll_name ${def} NAME_WE)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+function(korva_windows_dll target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "HEADER" "TABLES")
+  set(dll_name ${target})
+  set(def_lines "")
+  set(names "")
+  set(ordinals "")
+  foreach(table IN LISTS arg_TABLES)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${table})
+    file(RELATIVE_PATH table_name ${PROJECT_SOURCE_DIR} ${table})
+    string(APPEND def_lines "    ; ${table_name}\n")
+    file(STRINGS ${table} rows REGEX "^[^#]")
+    foreach(row IN LISTS rows)
+      string(REPLACE "\t" ";" fields "${row}")
+      list(LENGTH fields n)
+      if(n LESS 3 OR n GREATER 4)
+        message(FATAL_ERROR "${table_name}: not NAME, ORDINAL, SLOTS[, FIRST NAME]: ${row}")
+      endif()
+      list(GET fields 0 name)
+      list(GET fields 1 ordinal)
+      list(GET fields 2 slots)
+      if(NOT slots MATCHES "^[0-9]+$" OR NOT ordinal MATCHES "^([0-9]+|-)$")
+        message(FATAL_ERROR "${table_name}: a bad ordinal or slot count: ${row}")
+      endif()
+      if(name IN_LIST names OR (NOT ordinal STREQUAL "-" AND ordinal IN_LIST ordinals))
+        message(FATAL_ERROR "${table_name}: ${name} or ordinal ${ordinal} listed twice")
+      endif()
+      list(APPEND names ${name})
+      list(APPEND ordinals ${ordinal})
+      math(EXPR bytes "4 * ${slots}")
+      if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(symbol_${name} "${name}@${bytes}")
+      else()
+        set(symbol_${name} "${name}")
+      endif()
+      set(entry "${symbol_${name}}")
+      if(n EQUAL 4)
+        list(GET fields 3 first)
+        if(NOT DEFINED symbol_${first})
+          message(FATAL_ERROR "${table_name}: ${name} names ${first}, not listed before it")
+        endif()
+        string(APPEND entry "=${symbol_${first}}")
+      endif()
+      if(NOT ordinal STREQUAL "-")
+        string(LENGTH "${entry}" length)
+        math(EXPR pad "41 - ${length}")
+        if(pad LESS 1)
+          set(pad 1)
+        endif()
+        string(REPEAT " " ${pad} spaces)
+        string(APPEND entry "${spaces}@${ordinal}")
+      endif()
+      string(APPEND def_lines "    ${entry}\n")
+    endforeach()
+  endforeach()
 
-  # A DLL whose .def names a header (korva32sim: korva3_sim.h) also exports, by name, the
-  # header's functions that the .def does not list yet, with a warning.
-  set(header ${ARGN})
-  if(header)
-    file(READ ${def} def_text)
-    file(READ ${header} header_text)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  # A DLL with a header (korva32sim: korva3_sim.h) also exports, by name, the header's
+  # functions that its tables do not list yet, with a warning.
+  if(arg_HEADER)
+    file(READ ${arg_HEADER} header_text)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${arg_HEADER})
+    list(GET arg_TABLES -1 last_table)
+    file(RELATIVE_PATH last_table ${PROJECT_SOURCE_DIR} ${last_table})
     string(REGEX MATCHALL "KORVA3_CALL[ \t\r\n]+[A-Za-z0-9_]+[ \t\r\n]*\\([^)]*\\)"
            protos "${header_text}")
-    set(extra "")
     foreach(proto IN LISTS protos)
       string(REGEX REPLACE "^KORVA3_CALL[ \t\r\n]+([A-Za-z0-9_]+).*" "\\1" fn "${proto}")
       string(REGEX REPLACE "^[^(]*\\(([^)]*)\\)$" "\\1" params "${proto}")
       string(STRIP "${params}" params)
       if(params STREQUAL "" OR params STREQUAL "void")
-        set(bytes 0)
+        set(slots 0)
       else()
         string(REGEX MATCHALL "," commas "${params}")
         list(LENGTH commas n)
-        math(EXPR bytes "4 * (${n} + 1)")
+        math(EXPR slots "${n} + 1")
       endif()
-      if(NOT def_text MATCHES "[ \t]${fn}@")
-        message(WARNING "${def_name} does not list ${fn}: exported by name anyway; add "
-                        "\"${fn}@${bytes}\" to it")
-        string(APPEND extra "    ${fn}@${bytes}\n")
+      if(NOT fn IN_LIST names)
+        message(WARNING "${last_table} does not list ${fn}: exported by name anyway; add "
+                        "the row \"${fn}<TAB>-<TAB>${slots}\" to it")
+        math(EXPR bytes "4 * ${slots}")
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+          string(APPEND def_lines "    ${fn}@${bytes}\n")
+        else()
+          string(APPEND def_lines "    ${fn}\n")
+        endif()
       endif()
     endforeach()
-    if(extra)
-      get_filename_component(def_base ${def} NAME)
-      set(def ${PROJECT_BINARY_DIR}/win/full/${def_base})
-      file(WRITE ${def}.tmp "${def_text}${extra}")
-      configure_file(${def}.tmp ${def} COPYONLY)
-    endif()
   endif()
 
+  set(link_def ${PROJECT_BINARY_DIR}/win/${dll_name}.def)
+  file(WRITE ${link_def}.tmp
+       "; ${dll_name}.def - made by cmake/windows.cmake from the tables in win/: edit those.\n"
+       "LIBRARY ${dll_name}.dll\nEXPORTS\n${def_lines}")
+  configure_file(${link_def}.tmp ${link_def} COPYONLY)
+
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(link_def ${def})
     set(lib_machine i386)
     set(lib_flags -k)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
   else()
-    file(READ ${def} text)
-    string(REGEX REPLACE "([A-Za-z0-9_])@[0-9]+" "\\1" text "${text}")
-    set(link_def ${PROJECT_BINARY_DIR}/win/${def_name})
-    file(WRITE ${link_def}.tmp "${text}")
-    configure_file(${link_def}.tmp ${link_def} COPYONLY)
     set(lib_machine i386:x86-64)
     set(lib_flags)
   endif()

@@ -2,17 +2,18 @@
 # Builds korva32.dll and korva32sim.dll for 32- and 64-bit Windows with MinGW-w64 and
 # proves them, under Wine where this machine can run them:
 #   1. both architectures cross-built (build-win32, build-win64), optimised, warning-free;
-#   2. the export table of each of the four DLLs, read back with objdump -p, against
-#      tests/windows/exports.tsv: names, ordinals, the one alias pair, nothing else; the
+#   2. the CTest tests labelled "static", each counted on its own (no Wine): the export
+#      table of each of the four DLLs, read back with objdump -p, against win/exports.tsv
+#      and win/ksim_exports.tsv: names, ordinals, the one alias pair, nothing else; the
 #      imports of each DLL against an allowlist (tests/windows/imports_*.txt): korva32.dll
 #      loads on every Windows from 95 on, korva32sim.dll on XP and later;
-#   3. the 32-bit calling convention from the machine code: every return of every export
-#      pops exactly 4 x its argument count (tests/windows/stdcall_check.py, itself shown
-#      to catch a wrong count and a cdecl function on a fixture DLL);
-#   4. ctest in each build, under Wine: the whole test suite against korva32sim.dll,
-#      every export through GetProcAddress by name and by ordinal (stack checked), the
-#      Windows backend, korva32.dll as Windows 98, NT 4.0, 2000, XP and 7 report
-#      themselves, and the example program;
+#   3. (also "static") the 32-bit calling convention from the machine code: every return
+#      of every export pops exactly 4 x its argument count (tests/windows/stdcall_check.py,
+#      itself shown to catch a wrong count and a cdecl function on a fixture DLL);
+#   4. ctest's other tests in each build, under Wine: the whole test suite against
+#      korva32sim.dll, every export through GetProcAddress by name and by ordinal (stack
+#      checked), the Windows backend, korva32.dll as Windows 98, NT 4.0, 2000, XP and 7
+#      report themselves, and the example program;
 #   5. the MSVC import libraries (korva32sim.lib): a program compiled in MSVC mode
 #      (clang) and linked by lld-link against them runs;
 #   6. the same paths give the same frames in the Linux, Win32 and Win64 builds;
@@ -97,113 +98,20 @@ for arch in win32 win64; do
     fi
 done
 
-echo "== export tables and imports =="
-grep -o 'KORVA3_CALL[[:space:]]\+KSIM_[A-Z0-9_]\+' include/korva3_sim.h | awk '{print $2}' \
-    >"$work/ksim_names"
-# Prints "ok" or the differences between a DLL's export table and the expected one:
-# every KORVA3_ name of exports.tsv at its ordinal, KORVA3_STOP_ALL and KORVA3_EMG_STOP
-# at one address and no other two names at one, every KSIM_ name of korva3_sim.h when
-# the DLL is the simulator's, no other name and no export by ordinal only.
-check_exports() { # dll, sim (0/1)
-    objdump -p "$1" | awk -v sim="$2" -v tsv=tests/windows/exports.tsv \
-        -v ksim="$work/ksim_names" '
-        BEGIN {
-            while ((getline line < tsv) > 0)
-                if (line ~ /^KORVA3_/) { split(line, f, "\t"); want[f[1]] = f[2] }
-            if (sim) while ((getline name < ksim) > 0) want[name] = "any"
-        }
-        /^Export Address Table -- Ordinal Base/ { table = 1; next }
-        /^\[Ordinal\/Name Pointer\] Table/ { table = 2; next }
-        table && /^$/ { table = 0 }
-        table == 1 && /Export RVA/ {
-            line = $0; gsub(/[][+]/, " ", line); split(line, f, " ")
-            ordinal[f[1]] = f[3]; rva[f[1]] = f[4]
-            if (f[4] != "0") entries++
-        }
-        table == 1 && /Forwarder RVA/ { print "forwarded export: " $0 }
-        table == 2 && /^\t\[/ {
-            line = $0; gsub(/[][]/, " ", line); split(line, f, " ")
-            name = f[2]; got[name] = ordinal[f[1]]; at[name] = rva[f[1]]; names++
-        }
-        END {
-            for (n in want) {
-                if (!(n in got)) print "missing: " n
-                else if (want[n] != "any" && got[n] != want[n])
-                    print n " at ordinal " got[n] ", not " want[n]
-            }
-            for (n in got) {
-                if (!(n in want)) print "extra export: " n
-                if (at[n] in owner) shared[at[n]] = shared[at[n]] " " n; else owner[at[n]] = n
-            }
-            for (a in shared) {
-                pair = owner[a] shared[a]
-                if (pair != "KORVA3_EMG_STOP KORVA3_STOP_ALL" && pair != "KORVA3_STOP_ALL KORVA3_EMG_STOP")
-                    print "one address for " pair
-            }
-            if (at["KORVA3_STOP_ALL"] != at["KORVA3_EMG_STOP"])
-                print "KORVA3_STOP_ALL and KORVA3_EMG_STOP at different addresses"
-            if (entries != names) print entries " exported addresses for " names " names"
-            if (names == 0) print "no export table"
-        }'
-}
+echo "== export tables, imports, the 32-bit calling convention (no Wine) =="
+# The CTest tests labelled "static" (tests/windows/CMakeLists.txt), one at a time: they
+# read the built DLLs with objdump on this machine and run nothing under Wine.
 for arch in win32 win64; do
-    for dll in korva32 korva32sim; do
-        file=build-$arch/bin/$dll.dll
-        problems=$(check_exports "$file" $([ $dll = korva32sim ] && echo 1 || echo 0))
-        if [ -z "$problems" ]; then
-            count=$(objdump -p "$file" | awk '/^\[Ordinal\/Name Pointer\] Table/ {t = 1; next}
-                                            t && /^$/ {t = 0} t {n++} END {print n}')
-            ok "$file exports exactly the table ($count names)"
-        else
-            fail "$file export table:"$'\n'"$problems"
-        fi
+    tests=$(ctest --test-dir build-$arch -N -L static | sed -n 's/^ *Test *#[0-9]*: //p')
+    [ -n "$tests" ] || fail "build-$arch has no static tests (objdump or python3 not found?)"
+    for test in $tests; do
+        out=$(ctest --test-dir build-$arch -R "^$test\$" -V 2>&1) && result=ok || result=fail
+        $result "build-$arch $test"
+        sed -n 's/^[0-9]*: //p' <<<"$out" |
+            grep -v '^\(Test command\|Test timeout\|Working Directory\|Environment\)' |
+            sed 's/^/    /'
+        [ $result = ok ] || tail -n 3 <<<"$out"
     done
-done
-# Every import of a DLL must be on its allowlist: korva32.dll (32-bit) loads on every
-# Windows from 95 on; korva32sim.dll and the 64-bit DLLs on XP and later.
-imports() { # dll: "DLL FUNCTION" lines
-    objdump -p "$1" | awk '/DLL Name:/ {dll = toupper($3)}
-        /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ {print dll, $3}' | sort -u
-}
-for arch in win32 win64; do
-    for dll in korva32 korva32sim; do
-        file=build-$arch/bin/$dll.dll
-        lists=tests/windows/imports_all_windows.txt
-        systems="every Windows from 95 on"
-        if [ $arch = win64 ] || [ $dll = korva32sim ]; then
-            lists="$lists tests/windows/imports_xp.txt" systems="Windows XP and later"
-        fi
-        count=$(imports "$file" | grep -c . || true)
-        others=$(imports "$file" | grep -v -x -F -f <(cat $lists | grep -v '^#') || true)
-        if [ "$count" -gt 0 ] && [ -z "$others" ]; then
-            ok "$file imports $count functions, all present on $systems"
-        else
-            fail "$file imports functions missing from $lists:"$'\n'"${others:-no imports read}"
-        fi
-    done
-done
-
-echo "== the 32-bit calling convention, from the machine code =="
-# The checker first proves itself: on the fixture it must find exactly the wrong
-# argument count and the cdecl function.
-fixture=$(python3 tests/windows/stdcall_check.py build-win32/bin/stdcall_fixture.dll \
-    tests/windows/stdcall_fixture.tsv | cut -d: -f1 | sort | tr '\n' ' ' || true)
-if [ "$fixture" = "fixture_cdecl fixture_wrong_count " ]; then
-    ok "the calling convention check finds a wrong argument count and a cdecl function"
-else
-    fail "the calling convention check on its fixture found: ${fixture:-nothing}"
-fi
-# The KSIM_ functions' argument counts come from korva32sim.def (NAME@BYTES).
-awk '$1 ~ /^KSIM_[A-Z0-9_]+@[0-9]+$/ { split($1, f, "@"); print f[1] "\t0\t" f[2] / 4 }' \
-    win/korva32sim.def >"$work/ksim_args.tsv"
-cat tests/windows/exports.tsv "$work/ksim_args.tsv" >"$work/sim_args.tsv"
-for dll in korva32:tests/windows/exports.tsv korva32sim:$work/sim_args.tsv; do
-    file=build-win32/bin/${dll%%:*}.dll
-    if result=$(python3 tests/windows/stdcall_check.py "$file" "${dll#*:}"); then
-        ok "$file: $result"
-    else
-        fail "$file calling convention:"$'\n'"$result"
-    fi
 done
 
 wait "$wineboot_pid" || { cat "$work/wineboot.log"; echo "windows.sh: wineboot failed" >&2; exit 1; }
@@ -236,7 +144,7 @@ for arch in win32 win64; do
     echo "== tests under Wine: $arch =="
     if [ $arch = win32 ] && [ $can32 = 0 ]; then
         skip "ctest in build-win32 (the test suite, exports, backend and example as 32-bit programs): 32-bit Windows programs do not start here"
-    elif ctest --test-dir build-$arch --output-on-failure --timeout 600; then
+    elif ctest --test-dir build-$arch -LE static --output-on-failure --timeout 600; then
         ok "ctest in build-$arch"
     else
         fail "ctest in build-$arch"

@@ -9,7 +9,7 @@ export table and the code with objdump and follows each export's control flow fr
 entry (jumps, conditional branches, straight-line code up to the next function) to
 every return it can reach.
 
-    stdcall_check.py DLL TABLE   (TABLE: lines "NAME<TAB>ORDINAL<TAB>ARGS", # comments)
+    stdcall_check.py DLL TABLE...   (TABLE: lines "NAME<TAB>ORDINAL<TAB>ARGS[<TAB>...]", # comments)
 
 Prints "N exports pop exactly their arguments" or one line per fault, and exits 0 or 1 (2: the DLL can't be read).
 """
@@ -22,13 +22,14 @@ def objdump(*args):
     return subprocess.run(["objdump", *args], check=True, capture_output=True, text=True).stdout
 
 
-def read_table(path):
+def read_tables(paths):
     table = {}
-    with open(path) as f:
-        for line in f:
-            if line.strip() and not line.startswith("#"):
-                name, _ordinal, args = line.rstrip("\n").split("\t")[:3]
-                table[name] = int(args)
+    for path in paths:
+        with open(path) as f:
+            for line in f:
+                if line.strip() and not line.startswith("#"):
+                    name, _ordinal, args = line.rstrip("\n").split("\t")[:3]
+                    table[name] = int(args)
     return table
 
 
@@ -112,12 +113,12 @@ def popped(ret_text):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) < 3:
         print(__doc__.strip().splitlines()[-3].strip(), file=sys.stderr)
         return 2
-    dll, table_path = sys.argv[1], sys.argv[2]
+    dll, table_paths = sys.argv[1], sys.argv[2:]
     try:
-        table = read_table(table_path)
+        table = read_tables(table_paths)
         exports = read_exports(dll)
         code, order, starts = read_code(dll)
     except (OSError, subprocess.CalledProcessError, AttributeError) as error:

@@ -14,7 +14,7 @@
 #include <stdint.h>
 #include <string.h>
 
-/* name, ordinal, argument slots: generated from exports.tsv (tests/windows/CMakeLists). */
+/* name, ordinal, argument slots: generated from win/exports.tsv (tests/windows/CMakeLists). */
 struct ExportEntry {
     const char *name;
     unsigned ordinal;
