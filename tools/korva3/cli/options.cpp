@@ -104,7 +104,7 @@ bool shared_option(const std::string &a, const char *value, unsigned shared, int
 
 } // namespace
 
-std::string parse_command_line(int argc, char **argv, const CommandSpec &spec, CommandLine &cl)
+std::string parse_command_line(int argc, char **argv, const Accepts &accepts, CommandLine &cl)
 {
     cl.verb = argc > 1 ? argv[1] : "";
     bool cards_given = false;
@@ -112,13 +112,13 @@ std::string parse_command_line(int argc, char **argv, const CommandSpec &spec, C
         const std::string a = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
         std::string problem;
-        if (shared_option(a, value, spec.shared, i, cl, cards_given, problem)) {
+        if (shared_option(a, value, accepts.shared, i, cl, cards_given, problem)) {
             if (!problem.empty())
                 return problem;
             continue;
         }
         const OwnOption *own = nullptr;
-        for (const OwnOption &o : spec.own)
+        for (const OwnOption &o : accepts.own)
             if (a == o.name)
                 own = &o;
         if (own && own->value_name && !value)
@@ -127,14 +127,14 @@ std::string parse_command_line(int argc, char **argv, const CommandSpec &spec, C
             problem = own->take(own->value_name ? argv[++i] : nullptr);
             if (!problem.empty())
                 return problem;
-        } else if (spec.operand_question && cl.operand.empty() && (a == "-" || a[0] != '-')) {
+        } else if (accepts.operand_question && cl.operand.empty() && (a == "-" || a[0] != '-')) {
             cl.operand = a;
         } else {
             return "unknown option '" + a + "'";
         }
     }
-    if (spec.operand_question && cl.operand.empty())
-        return cl.verb + ": " + spec.operand_question;
+    if (accepts.operand_question && cl.operand.empty())
+        return cl.verb + ": " + accepts.operand_question;
     return "";
 }
 

@@ -34,7 +34,7 @@ struct OwnOption {
 };
 
 // What a command accepts.
-struct CommandSpec {
+struct Accepts {
     unsigned shared = 0;           // SharedOptions
     // The one operand it needs (the job file, the program), asked for by this question
     // when it is missing ("which job file?"); null: none.
@@ -55,9 +55,9 @@ struct CommandLine {
     MachineSetup setup;
 };
 
-// Reads argv[2..] as `spec` says. Returns "" or what is wrong (the caller prints it
+// Reads argv[2..] as `accepts` says. Returns "" or what is wrong (the caller prints it
 // with its usage).
-std::string parse_command_line(int argc, char **argv, const CommandSpec &spec,
+std::string parse_command_line(int argc, char **argv, const Accepts &accepts,
                                CommandLine &cl);
 
 // "korva3: MESSAGE" and the usage on standard error; returns EXIT_USAGE.

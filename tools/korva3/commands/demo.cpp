@@ -12,11 +12,11 @@ namespace korva3_tool::commands {
 int demo(int argc, char **argv)
 {
     bool print = false;
-    CommandSpec spec = job_spec(false);
-    spec.own.push_back({"--print", nullptr, [&](const char *) { print = true; return ""; }});
+    Accepts accepts = job_accepts(false);
+    accepts.own.push_back({"--print", nullptr, [&](const char *) { print = true; return ""; }});
     LoadedJob loaded;
     CommandLine &cl = loaded.cl;
-    std::string problem = parse_command_line(argc, argv, spec, cl);
+    std::string problem = parse_command_line(argc, argv, accepts, cl);
     if (!problem.empty())
         return usage_error(problem, kUsage);
     if (print) {

@@ -14,7 +14,7 @@ namespace korva3_tool::commands {
 int functions(int argc, char **argv)
 {
     CommandLine cl;
-    std::string problem = parse_command_line(argc, argv, CommandSpec{}, cl);
+    std::string problem = parse_command_line(argc, argv, Accepts{}, cl);
     if (!problem.empty())
         return usage_error(problem, kUsage);
     std::cout << "Library functions (KORVA3_ prefix optional), '-' = may be negative:\n";

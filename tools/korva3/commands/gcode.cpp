@@ -207,16 +207,16 @@ int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
     bool check = false;
-    CommandSpec spec;
-    spec.shared = kOutputFiles | kQuiet | kLimit | kMachine;
-    spec.operand_question = "which program?";
-    spec.own = {
+    Accepts accepts;
+    accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine;
+    accepts.operand_question = "which program?";
+    accepts.own = {
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
     };
     CommandLine cl;
-    std::string problem = parse_command_line(argc, argv, spec, cl);
+    std::string problem = parse_command_line(argc, argv, accepts, cl);
     if (!problem.empty())
         return usage_error(problem, kGcodeUsage);
 

@@ -11,12 +11,12 @@
 
 namespace korva3_tool::commands {
 
-CommandSpec job_spec(bool needs_job_file)
+Accepts job_accepts(bool needs_job_file)
 {
-    CommandSpec spec;
-    spec.shared = kOutputFiles | kQuiet | kJobOutput | kLimit | kMachine | kPanel;
-    spec.operand_question = needs_job_file ? "which job file?" : nullptr;
-    return spec;
+    Accepts accepts;
+    accepts.shared = kOutputFiles | kQuiet | kJobOutput | kLimit | kMachine | kPanel;
+    accepts.operand_question = needs_job_file ? "which job file?" : nullptr;
+    return accepts;
 }
 
 bool load_job(const std::string &name, const std::string &text, Job &job,
@@ -39,7 +39,7 @@ bool load_job_command(int argc, char **argv, LoadedJob &loaded, int &code)
 {
     const CommandLine &cl = loaded.cl;
     code = EXIT_USAGE;
-    std::string problem = parse_command_line(argc, argv, job_spec(true), loaded.cl);
+    std::string problem = parse_command_line(argc, argv, job_accepts(true), loaded.cl);
     if (!problem.empty()) {
         usage_error(problem, kUsage);
         return false;

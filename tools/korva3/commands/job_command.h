@@ -20,7 +20,7 @@ struct LoadedJob {
 };
 
 // What run, check and demo take.
-CommandSpec job_spec(bool needs_job_file);
+Accepts job_accepts(bool needs_job_file);
 
 // The job `text` (named `name` in messages) parsed into job, its warnings printed and
 // kept. False when it does not parse (the errors printed: nothing was run).

@@ -23,15 +23,15 @@ int trace(int argc, char **argv)
 {
     const bool plot = std::string(argv[1]) == "plot";
     std::string plot_path;
-    CommandSpec spec;
-    spec.operand_question = "which trace file?";
+    Accepts accepts;
+    accepts.operand_question = "which trace file?";
     if (plot)
-        spec.own.push_back({"--plot", "a file name", [&](const char *v) {
+        accepts.own.push_back({"--plot", "a file name", [&](const char *v) {
                                 plot_path = v;
                                 return "";
                             }});
     CommandLine cl;
-    std::string problem = parse_command_line(argc, argv, spec, cl);
+    std::string problem = parse_command_line(argc, argv, accepts, cl);
     if (problem.empty() && plot && plot_path.empty())
         problem = "plot: where to? (--plot FILE.svg)";
     if (!problem.empty())
