@@ -12,11 +12,12 @@ static class Example
         Korva3SimNative.OneCardMachine(0);  // a virtual PC with one card, ID switch 0
         KorvaCard.Initial();
         KorvaCard card = KorvaCard.Register(0, 0);
+        card.PollInterval = TimeSpan.Zero;  // virtual time: runs while the program polls
         card.SetSpeeds(10, 10, 10, 400);
         card.Line(10000, 0, 300);
         card.Arc(0, 10000, 5000, Turn.CounterClockwise, 300);
         card.Line(-10000, -10000, 300);
-        card.Wait();
+        card.Wait(TimeSpan.FromSeconds(10)); // TimeoutException if the card still moves then
         card.Poll();                        // drain the status reports
         Korva3SimNative.KSIM_ADVANCE_MS(40);
         card.Poll();

@@ -6,6 +6,7 @@ using System.IO;
 using System.Linq;
 using System.Reflection;
 using System.Runtime.InteropServices;
+using System.Text;
 using System.Text.RegularExpressions;
 using Korva;
 
@@ -25,6 +26,7 @@ static class Drifted
     public static extern uint KORVA3_INITIAL();                                       // convention
     [DllImport(L, CallingConvention = CallingConvention.StdCall, ExactSpelling = true)]
     public static extern uint KORVA3_NOT_IN_HEADER(uint card);
+    public const uint KSIM_PCI_VENDOR = 0xE158;                                        // wrong value
 }
 
 static class Korva3Test
@@ -39,10 +41,15 @@ static class Korva3Test
     }
 
     // ---- the drift check ---------------------------------------------------------------
-    static readonly Dictionary<string, Type> CTypes = new Dictionary<string, Type> {
-        { "void", typeof(void) }, { "uint32_t", typeof(uint) }, { "int32_t", typeof(int) },
-        { "double", typeof(double) }, { "char*", typeof(string) }, { "uint8_t*", typeof(byte[]) },
-        { "uint16_t*", typeof(ushort[]) }, { "uint32_t*", typeof(uint[]) }, { "int32_t*", typeof(int[]) },
+    static readonly Dictionary<string, Type[]> CTypes = new Dictionary<string, Type[]> {
+        { "void", new[] { typeof(void) } }, { "uint32_t", new[] { typeof(uint) } },
+        { "int32_t", new[] { typeof(int) } }, { "uint64_t", new[] { typeof(ulong) } },
+        { "double", new[] { typeof(double) } }, { "void*", new[] { typeof(IntPtr) } },
+        { "char*", new[] { typeof(string), typeof(StringBuilder) } },
+        { "uint8_t*", new[] { typeof(byte[]), typeof(IntPtr) } }, { "uint16_t*", new[] { typeof(ushort[]) } },
+        { "uint32_t*", new[] { typeof(uint[]) } }, { "int32_t*", new[] { typeof(int[]) } },
+        { "KSIM_FRAME_SINK", new[] { typeof(Korva3SimNative.FrameSink) } },
+        { "KSIM_MOTION_SINK", new[] { typeof(Korva3SimNative.MotionSink) } },
     };
 
     static string Normal(string c)
@@ -55,31 +62,67 @@ static class Korva3Test
         return string.Join(" ", words) + new string('*', stars);
     }
 
-    // Functions of a header: name -> result and parameter types in C.
-    static Dictionary<string, string[]> ReadHeader(string path)
+    static string[] Types(string result, string parameters)
     {
-        string text = Regex.Replace(File.ReadAllText(path), @"/\*.*?\*/", "", RegexOptions.Singleline);
-        var decl = new Regex(@"KORVA3_API\s+([\w\s\*]+?)\s*KORVA3_CALL\s+(\w+)\s*\(([^)]*)\)\s*;");
+        var types = new List<string> { Normal(result) };
+        foreach (string p in parameters.Split(','))
+            if (p.Trim().Length > 0 && p.Trim() != "void")
+                types.Add(Normal(p));
+        return types.ToArray();
+    }
+
+    static string Uncommented(string path)
+    {
+        return Regex.Replace(File.ReadAllText(path), @"/\*.*?\*/", "", RegexOptions.Singleline);
+    }
+
+    // Functions of a header: name -> result and parameter types in C; with the function
+    // pointer types (typedef ... (KORVA3_CALL *NAME)(...)) when `pointers`.
+    static Dictionary<string, string[]> ReadHeader(string path, bool pointers = false)
+    {
+        string text = Uncommented(path);
+        var decl = pointers
+            ? new Regex(@"typedef\s+([\w\s\*]+?)\s*\(\s*KORVA3_CALL\s*\*\s*(\w+)\s*\)\s*\(([^)]*)\)\s*;")
+            : new Regex(@"KORVA3_API\s+([\w\s\*]+?)\s*KORVA3_CALL\s+(\w+)\s*\(([^)]*)\)\s*;");
         var found = new Dictionary<string, string[]>();
-        foreach (Match m in decl.Matches(text)) {
-            var types = new List<string> { Normal(m.Groups[1].Value) };
-            foreach (string p in m.Groups[3].Value.Split(','))
-                if (p.Trim().Length > 0 && p.Trim() != "void")
-                    types.Add(Normal(p));
-            found[m.Groups[2].Value] = types.ToArray();
+        foreach (Match m in decl.Matches(text))
+            found[m.Groups[2].Value] = Types(m.Groups[1].Value, m.Groups[3].Value);
+        return found;
+    }
+
+    // Constants of a header: #define NAME 0x12u and enum { NAME = 1, ... } -> value.
+    static Dictionary<string, ulong> ReadConstants(string path, string prefix)
+    {
+        var found = new Dictionary<string, ulong>();
+        var constant = new Regex(@"(?:#define\s+|[{,]\s*)(" + prefix + @"\w+)\s*=?\s*(0x[0-9A-Fa-f]+|\d+)u?\b");
+        foreach (Match m in constant.Matches(Uncommented(path))) {
+            string v = m.Groups[2].Value;
+            found[m.Groups[1].Value] = v.StartsWith("0x") ? Convert.ToUInt64(v.Substring(2), 16) : ulong.Parse(v);
         }
         return found;
     }
 
-    // One line per declaration of `cls` that differs from the header.
-    static List<string> Drift(Type cls, Dictionary<string, string[]> header)
+    static void Compare(string name, Type[] types, string[] c, List<string> problems)
+    {
+        if (types.Length != c.Length)
+            problems.Add(name + ": " + (types.Length - 1) + " parameters, header " + (c.Length - 1));
+        for (int i = 0; i < Math.Min(types.Length, c.Length); i++)
+            if (!CTypes.ContainsKey(c[i]) || !CTypes[c[i]].Contains(types[i]))
+                problems.Add(name + (i == 0 ? ": result " : ": parameter " + i + " ") + types[i].Name + ", header " + c[i]);
+    }
+
+    // One line per declaration of `cls` that differs from the header, and per function of
+    // the header `cls` lacks when `complete`.
+    static List<string> Drift(Type cls, Dictionary<string, string[]> header, bool complete = false)
     {
         var problems = new List<string>();
+        var declared = new HashSet<string>();
         foreach (MethodInfo m in cls.GetMethods(BindingFlags.Public | BindingFlags.Static)) {
             var import = (DllImportAttribute)m.GetCustomAttributes(typeof(DllImportAttribute), false).FirstOrDefault();
             if (import == null)
                 continue;
             string name = import.EntryPoint ?? m.Name;
+            declared.Add(name);
             string[] c;
             if (!header.TryGetValue(name, out c)) {
                 problems.Add(name + ": not in the header");
@@ -89,11 +132,42 @@ static class Korva3Test
                 problems.Add(name + ": calling convention " + import.CallingConvention);
             var types = new List<Type> { m.ReturnType };
             types.AddRange(m.GetParameters().Select(p => p.ParameterType));
-            if (types.Count != c.Length)
-                problems.Add(name + ": " + (types.Count - 1) + " parameters, header " + (c.Length - 1));
-            for (int i = 0; i < Math.Min(types.Count, c.Length); i++)
-                if (!CTypes.ContainsKey(c[i]) || CTypes[c[i]] != types[i])
-                    problems.Add(name + (i == 0 ? ": result " : ": parameter " + i + " ") + types[i].Name + ", header " + c[i]);
+            Compare(name, types.ToArray(), c, problems);
+        }
+        if (complete)
+            foreach (string name in header.Keys.Where(n => !declared.Contains(n)))
+                problems.Add(name + ": not declared");
+        return problems;
+    }
+
+    // The delegates of `cls` against the header's function pointer types, by the names of
+    // CTypes; and the header's constants against `cls`'s public constants.
+    static List<string> DelegateAndConstantDrift(Type cls, string headerPath, string prefix)
+    {
+        var problems = new List<string>();
+        foreach (var pointer in ReadHeader(headerPath, true)) {
+            Type d = CTypes.ContainsKey(pointer.Key) ? CTypes[pointer.Key][0] : null;
+            if (d == null || d.DeclaringType != cls) {
+                problems.Add(pointer.Key + ": no delegate");
+                continue;
+            }
+            var convention = (UnmanagedFunctionPointerAttribute)d.GetCustomAttributes(
+                typeof(UnmanagedFunctionPointerAttribute), false).FirstOrDefault();
+            if (convention == null || convention.CallingConvention != CallingConvention.StdCall)
+                problems.Add(pointer.Key + ": delegate's calling convention");
+            MethodInfo invoke = d.GetMethod("Invoke");
+            var types = new List<Type> { invoke.ReturnType };
+            types.AddRange(invoke.GetParameters().Select(p => p.ParameterType));
+            Compare(pointer.Key, types.ToArray(), pointer.Value, problems);
+        }
+        var fields = cls.GetFields(BindingFlags.Public | BindingFlags.Static).Where(f => f.IsLiteral && f.FieldType == typeof(uint))
+                        .ToDictionary(f => f.Name, f => Convert.ToUInt64(f.GetRawConstantValue()));
+        foreach (var constant in ReadConstants(headerPath, prefix)) {
+            ulong value;
+            if (!fields.TryGetValue(constant.Key, out value))
+                problems.Add(constant.Key + ": constant not declared");
+            else if (value != constant.Value)
+                problems.Add(constant.Key + ": " + value + ", header " + constant.Value);
         }
         return problems;
     }
@@ -101,16 +175,21 @@ static class Korva3Test
     static void DriftChecks(string include)
     {
         var header = ReadHeader(Path.Combine(include, "korva3.h"));
-        var simHeader = ReadHeader(Path.Combine(include, "korva3_sim.h"));
+        string simPath = Path.Combine(include, "korva3_sim.h");
+        var simHeader = ReadHeader(simPath);
         var declared = typeof(Korva3Native).GetMethods(BindingFlags.Public | BindingFlags.Static)
                            .Select(m => m.Name).ToList();
         Check(header.Count == 52 && header.Keys.All(declared.Contains) && declared.Count == 52,
               "Korva3Native declares exactly the 52 functions of korva3.h");
-        var problems = Drift(typeof(Korva3Native), header);
-        problems.AddRange(Drift(typeof(Korva3SimNative), simHeader));
+        Check(simHeader.Count >= 40 && ReadConstants(simPath, "KSIM_").Count >= 14,
+              "korva3_sim.h is read: " + simHeader.Count + " functions, "
+              + ReadConstants(simPath, "KSIM_").Count + " constants");
+        var problems = Drift(typeof(Korva3Native), header, true);
+        problems.AddRange(Drift(typeof(Korva3SimNative), simHeader, true));
+        problems.AddRange(DelegateAndConstantDrift(typeof(Korva3SimNative), simPath, "KSIM_"));
         foreach (string p in problems)
             Console.WriteLine("     " + p);
-        Check(problems.Count == 0, "every declaration matches its header");
+        Check(problems.Count == 0, "every KORVA3_ and KSIM_ function, sink and constant is declared as its header says");
 
         var caught = Drift(typeof(Drifted), header);
         string[] expected = {
@@ -124,6 +203,14 @@ static class Korva3Test
         foreach (string e in expected)
             Check(caught.Contains(e), "the check catches \"" + e + "\"");
         Check(caught.Count == expected.Length, "and reports nothing else (" + caught.Count + ")");
+        var lacking = Drift(typeof(Drifted), simHeader, true);
+        Check(lacking.Contains("KSIM_RESET: not declared") && lacking.Contains("KSIM_PANEL_URL: not declared"),
+              "the check catches a KSIM_ function left undeclared");
+        var constants = DelegateAndConstantDrift(typeof(Drifted), simPath, "KSIM_");
+        Check(constants.Contains("KSIM_FRAME_SINK: no delegate") &&
+              constants.Contains("KSIM_PCI_VENDOR: 57688, header 57689") &&
+              constants.Contains("KSIM_FAULT_SILENT: constant not declared"),
+              "the check catches a missing delegate, a wrong and a missing constant");
     }
 
     // ---- the bindings on the virtual card ----------------------------------------------
@@ -167,9 +254,10 @@ static class Korva3Test
         KorvaCard card = KorvaCard.Register(0, 0);
         Korva3SimNative.KSIM_SET_INPUTS(0, 0xA5);
         Check(card.Inputs == 0xA5, "KORVA3_DI reads the inputs 0xA5");
+        card.PollInterval = TimeSpan.Zero; // virtual time runs while the test polls
         card.Line(-3000, -4000, 100);
         card.Move(Axis.Z, -70000, 500);
-        card.Wait();
+        card.Wait(TimeSpan.FromSeconds(30));
         card.Poll();
         Korva3SimNative.KSIM_ADVANCE_MS(20);
         CardStatus status = card.Poll();
@@ -179,10 +267,10 @@ static class Korva3Test
         Check((status & (CardStatus.Busy | CardStatus.XMoving)) == 0 && (card.Status & CardStatus.TxReady) != 0,
               "the card is idle and ready: " + status);
         try {
-            card.StartLine(10, 10, 0);
-            Check(false, "a stepwise line at speed 0 throws");
+            card.StartLine(0, 0, 10);
+            Check(false, "an empty stepwise line throws");
         } catch (KorvaException e) {
-            Check(e.Message.Contains("INTP_LINE02"), "a stepwise line at speed 0 throws: " + e.Message);
+            Check(e.Message.Contains("INTP_LINE02"), "an empty stepwise line throws: " + e.Message);
         }
         try {
             KorvaCard.Register(1, 9);
@@ -193,11 +281,243 @@ static class Korva3Test
         KorvaCard.End();
     }
 
+    // ---- argument checks: refused before the library sees them --------------------------
+    class Call
+    {
+        public string What, Param; public Action<KorvaCard> Run;
+        public Call(string what, string param, Action<KorvaCard> run) { What = what; Param = param; Run = run; }
+    }
+
+    static KorvaCard IdealCard()
+    {
+        Korva3SimNative.OneCardMachine(0);
+        Korva3SimNative.KSIM_SET_SLICE_PERIOD_US(-1, 0);
+        KorvaCard.Initial();
+        KorvaCard card = KorvaCard.Register(0, 0);
+        card.PollInterval = TimeSpan.Zero;
+        FramesSent();
+        return card;
+    }
+
+    static uint outputs;
+
+    // Commands the card took since the last look, and 1 more if its outputs changed.
+    static uint FramesSent()
+    {
+        uint now = Korva3SimNative.KSIM_OUTPUTS(0), changed = now != outputs ? 1u : 0u;
+        outputs = now;
+        return Korva3SimNative.KSIM_TAKE_FRAMES(0, new byte[13 * 4096], 4096) + changed;
+    }
+
+    // Runs `call`; the exception it threw (null: none), and whether the card got a frame.
+    static Exception Try(KorvaCard card, Call call, out uint frames)
+    {
+        Exception thrown = null;
+        try {
+            call.Run(card);
+        } catch (Exception e) {
+            thrown = e;
+        }
+        frames = FramesSent();
+        return thrown;
+    }
+
+    static void RangeChecks()
+    {
+        KorvaCard card = IdealCard();
+        Call[] outOfRange = {
+            new Call("Move at speed 0", "speed", c => c.Move(Axis.X, 100, 0)),
+            new Call("Move at speed 2041", "speed", c => c.Move(Axis.X, 100, 2041)),
+            new Call("Move at speed (uint)-5", "speed", c => c.Move(Axis.X, 100, unchecked((uint)-5))),
+            new Call("Move of axis 7", "axis", c => c.Move((Axis)7, 100, 10)),
+            new Call("Move of axis 0", "axis", c => c.Move((Axis)0, 100, 10)),
+            new Call("Jog at speed 0", "speed", c => c.Jog(Axis.Y, Direction.Positive, 0)),
+            new Call("Jog in direction 2", "direction", c => c.Jog(Axis.Y, (Direction)2, 10)),
+            new Call("Stop of axis 4", "axis", c => c.Stop((Axis)4)),
+            new Call("DecelerateStop of axis 0", "axis", c => c.DecelerateStop((Axis)0)),
+            new Call("SetZero of axis 9", "axis", c => c.SetZero((Axis)9)),
+            new Call("Preset of axis 0", "axis", c => c.Preset((Axis)0, 5)),
+            new Call("Home of axis 5", "axis", c => c.Home((Axis)5, 1, 2)),
+            new Call("Slice of 2048 on x", "x", c => c.Slice(2048, 0, 0)),
+            new Call("Slice of -2048 on y", "y", c => c.Slice(0, -2048, 0)),
+            new Call("Slice of int.MinValue on z", "z", c => c.Slice(0, 0, int.MinValue)),
+            new Call("Line at speed 0", "speed", c => c.Line(10, 10, 0)),
+            new Call("Line in plane 4", "plane", c => c.Line(10, 10, 10, (Plane)4)),
+            new Call("Line in plane 0", "plane", c => c.Line(10, 10, 10, (Plane)0)),
+            new Call("XYZ line at speed 3000", "speed", c => c.Line(1, 2, 3, 3000)),
+            new Call("Arc turning 2", "turn", c => c.Arc(10, 0, 10, (Turn)2, 10)),
+            new Call("Arc at speed 0", "speed", c => c.Arc(10, 0, 10, Turn.Clockwise, 0)),
+            new Call("Arc of 2^32 pulses or more", "radius", c => c.Arc(0, 0, -700000000, Turn.Clockwise, 10)),
+            new Call("Circle at speed 2041", "speed", c => c.Circle(10, 0, Turn.Clockwise, 2041)),
+            new Call("Circle of radius 683565276", "centerU", c => c.Circle(683565276, 0, Turn.Clockwise, 10)),
+            new Call("StartLine at speed 0", "speed", c => c.StartLine(10, 10, 0)),
+            new Call("StartLine XYZ at speed 0", "speed", c => c.StartLine(1, 1, 1, 0)),
+            new Call("StartArc in plane 7", "plane", c => c.StartArc(10, 0, 10, Turn.Clockwise, 10, (Plane)7)),
+            new Call("StartCircle at speed 0", "speed", c => c.StartCircle(10, 0, Turn.Clockwise, 0)),
+            new Call("SetPathSpeed 0", "speed", c => c.SetPathSpeed(0)),
+            new Call("SetPathSpeed 2041", "speed", c => c.SetPathSpeed(2041)),
+            new Call("SetOutputs 0x80", "value", c => c.SetOutputs(0x80)),
+            new Call("SetSpeeds cardVar 0", "cardVar", c => c.SetSpeeds(0, 10, 10, 100)),
+            new Call("SetSpeeds cardVar 255", "cardVar", c => c.SetSpeeds(255, 10, 10, 100)),
+            new Call("SetSpeeds accel 251", "accel", c => c.SetSpeeds(10, 251, 10, 100)),
+            new Call("SetSpeeds startSpeed 501", "startSpeed", c => c.SetSpeeds(10, 10, 501, 1000)),
+            new Call("SetSpeeds highSpeed below startSpeed", "highSpeed", c => c.SetSpeeds(10, 10, 100, 99)),
+            new Call("SetSpeeds highSpeed 2041", "highSpeed", c => c.SetSpeeds(10, 10, 10, 2041)),
+            new Call("Register card 16", "number", c => KorvaCard.Register(16, 0)),
+            new Call("Register ID switch 16", "idSwitch", c => KorvaCard.Register(0, 16)),
+            new Call("Wait with a negative timeout", "timeout", c => c.Wait(TimeSpan.FromMilliseconds(-2))),
+        };
+        foreach (Call call in outOfRange) {
+            uint frames;
+            var e = Try(card, call, out frames) as ArgumentOutOfRangeException;
+            Check(e != null && e.ParamName == call.Param && e.Message.Contains(call.Param + " must be")
+                  && frames == 0,
+                  call.What + ": ArgumentOutOfRangeException(" + call.Param + "), nothing sent"
+                  + (e != null ? ": " + e.Message.Split('\n')[0] : ""));
+        }
+
+        Call[] refused = {
+            new Call("Arc (3, 4) radius 2", "half the chord (3)", c => c.Arc(3, 4, 2, Turn.Clockwise, 10)),
+            new Call("Arc radius 0", "shorter than half the chord", c => c.Arc(0, 0, 0, Turn.Clockwise, 10)),
+            new Call("Arc (2000, 0) radius -999", "half the chord (1000)", c => c.Arc(2000, 0, -999, Turn.CounterClockwise, 10)),
+            new Call("Circle centred on its start", "centre is the start point", c => c.Circle(0, 0, Turn.Clockwise, 10)),
+            new Call("StartArc (3, 4) radius 2", "INTP_ARC02", c => c.StartArc(3, 4, 2, Turn.Clockwise, 10)),
+            new Call("StartCircle centred on its start", "INTP_CIRCLE02", c => c.StartCircle(0, 0, Turn.Clockwise, 10)),
+        };
+        foreach (Call call in refused) {
+            uint frames;
+            var e = Try(card, call, out frames) as KorvaException;
+            Check(e != null && e.Message.Contains(call.Param) && frames == 0,
+                  call.What + ": KorvaException, nothing sent" + (e != null ? ": " + e.Message : ""));
+        }
+
+        // The edges of each range pass, and reach the card.
+        Call[] accepted = {
+            new Call("Move at speed 1", "", c => c.Move(Axis.X, 3, 1)),
+            new Call("Move at speed 2040", "", c => c.Move(Axis.Z, -3, 2040)),
+            new Call("Move of int.MinValue pulses", "", c => { c.Move(Axis.Y, int.MinValue, 5); c.Stop(Axis.Y); }),
+            new Call("Slice of 2047, -2047, 0", "", c => c.Slice(2047, -2047, 0)),
+            new Call("Arc (6, 8) radius 5 (half a circle)", "", c => c.Arc(6, 8, 5, Turn.Clockwise, 10)),
+            new Call("Arc (6, 8) radius -5", "", c => c.Arc(6, 8, -5, Turn.CounterClockwise, 10, Plane.YZ)),
+            new Call("Circle of radius 1 in XZ", "", c => c.Circle(0, -1, Turn.CounterClockwise, 10, Plane.XZ)),
+            new Call("SetSpeeds 254, 250, 500, 2040", "", c => c.SetSpeeds(254, 250, 500, 2040)),
+            new Call("SetSpeeds 1, 1, 1, 1", "", c => c.SetSpeeds(1, 1, 1, 1)),
+            new Call("SetOutputs 0x7F", "", c => c.SetOutputs(0x7F)),
+            new Call("SetOutputs 0", "", c => c.SetOutputs(0)),
+        };
+        foreach (Call call in accepted) {
+            uint frames;
+            Exception e = Try(card, call, out frames);
+            Check(e == null && frames > 0, call.What + ": accepted and sent (" + frames + " frames)"
+                  + (e != null ? ": " + e.Message : ""));
+        }
+        card.Dispose();
+        KorvaCard.End();
+    }
+
+    // ---- Dispose stops the card; Wait ends at its timeout ---------------------------------
+    static int[] Positions()
+    {
+        return new[] { Korva3SimNative.KSIM_POSITION(0, 1), Korva3SimNative.KSIM_POSITION(0, 2),
+                       Korva3SimNative.KSIM_POSITION(0, 3) };
+    }
+
+    static void DisposeStops()
+    {
+        Call[] motions = {
+            new Call("a jog of X", "", c => c.Jog(Axis.X, Direction.Positive, 100)),
+            new Call("a long move of Z", "", c => c.Move(Axis.Z, -50000000, 200)),
+            new Call("a stepwise line", "", c => { c.StartLine(0, 5000000, 100, Plane.YZ); c.Poll(); }),
+        };
+        foreach (bool dispose in new[] { true, false })
+            foreach (Call call in motions) {
+                Korva3SimNative.OneCardMachine(0);
+                KorvaCard.Initial();
+                KorvaCard card = KorvaCard.Register(0, 0);
+                card.PollInterval = TimeSpan.Zero;
+                call.Run(card);
+                for (int i = 0; i < 20; i++) { // let it get going, pumping the stepwise line
+                    Korva3SimNative.KSIM_ADVANCE_MS(5);
+                    card.Poll();
+                }
+                if (dispose)
+                    card.Dispose();
+                int[] before = Positions();
+                Korva3SimNative.KSIM_ADVANCE_MS(2000);
+                for (int i = 0; i < 20; i++) {
+                    Korva3SimNative.KSIM_ADVANCE_MS(5);
+                    Korva3Native.KORVA3_GET_CARD(0);
+                }
+                int[] after = Positions();
+                bool moved = before.Any(v => v != 0), stood = before.SequenceEqual(after);
+                uint resets = Korva3SimNative.KSIM_RESETS(0);
+                if (dispose)
+                    Check(moved && stood && resets == 0,
+                          "Dispose during " + call.What + " stops it without an emergency stop: ("
+                          + string.Join(", ", before) + ") then (" + string.Join(", ", after) + ")");
+                else
+                    Check(moved && !stood, "without Dispose " + call.What + " runs on (the check above can fail)");
+                Korva3Native.KORVA3_EMG_STOP(0);
+                KorvaCard.End();
+            }
+
+        // A decelerating stop that does not end within StopTimeout: an emergency stop.
+        Korva3SimNative.OneCardMachine(0);
+        KorvaCard.Initial();
+        KorvaCard held = KorvaCard.Register(0, 0);
+        held.PollInterval = TimeSpan.Zero;
+        held.StopTimeout = TimeSpan.Zero;
+        held.Jog(Axis.Y, Direction.Negative, 500);
+        Korva3SimNative.KSIM_ADVANCE_MS(50);
+        held.Dispose();
+        Korva3SimNative.KSIM_ADVANCE_MS(100);
+        int y = Korva3SimNative.KSIM_POSITION(0, 2);
+        Korva3SimNative.KSIM_ADVANCE_MS(1000);
+        Check(Korva3SimNative.KSIM_RESETS(0) == 1 && y < 0 && Korva3SimNative.KSIM_POSITION(0, 2) == y,
+              "Dispose makes an emergency stop when the decelerating one outlasts StopTimeout");
+        FramesSent();
+        try {
+            held.Move(Axis.X, 1, 1);
+            Check(false, "a disposed card refuses calls");
+        } catch (ObjectDisposedException) {
+            Check(FramesSent() == 0, "a disposed card refuses calls (ObjectDisposedException), nothing sent");
+        }
+        KorvaCard.End();
+    }
+
+    static void WaitTimeout()
+    {
+        foreach (TimeSpan poll in new[] { TimeSpan.Zero, TimeSpan.FromMilliseconds(1) }) {
+            Korva3SimNative.OneCardMachine(0);
+            KorvaCard.Initial();
+            KorvaCard card = KorvaCard.Register(0, 0);
+            card.PollInterval = poll;
+            card.Jog(Axis.X, Direction.Positive, 50);
+            var clock = System.Diagnostics.Stopwatch.StartNew();
+            try {
+                card.Wait(TimeSpan.FromMilliseconds(200));
+                Check(false, "Wait on a jogging axis ends at its timeout");
+            } catch (TimeoutException e) {
+                long ms = clock.ElapsedMilliseconds;
+                Check(ms >= 200 && ms < 20000 && e.Message.Contains("XMoving"),
+                      string.Format("Wait(200 ms) on a jogging axis (polls {0} ms apart) throws TimeoutException after {1} ms: {2}",
+                                    poll.TotalMilliseconds, ms, e.Message));
+            }
+            card.EmergencyStop();
+            card.Wait(TimeSpan.FromSeconds(5));
+            Check(true, "after an emergency stop the same Wait returns");
+            KorvaCard.End();
+        }
+    }
+
     static int Main(string[] args)
     {
         DriftChecks(args.Length > 0 ? args[0] : "include");
         WorkedExample();
         StatusRead();
+        RangeChecks();
+        DisposeStops();
+        WaitTimeout();
         Console.WriteLine(failures == 0 ? "all passed" : failures + " failed");
         return failures == 0 ? 0 : 1;
     }
