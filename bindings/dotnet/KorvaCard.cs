@@ -375,10 +375,12 @@ namespace Korva
         /// <summary>KORVA3_GET_CARD: runs a stepwise path on and reads the status reports.</summary>
         public CardStatus Poll() { Live(); return (CardStatus)Korva3Native.KORVA3_GET_CARD(Number); }
 
-        /// <summary>Until every axis and any path are idle (busy and motion bits seen clear on
-        /// reads at least 5 ms apart, as KORVA3_WAIT_X does), running a stepwise path on as it
-        /// goes (Poll). TimeoutException after `timeout` (Timeout.InfiniteTimeSpan: none);
-        /// the card keeps moving then: stop it.</summary>
+        /// <summary>Until every axis and any path are idle (busy and motion bits clear, and
+        /// still clear 10 ms later by the library's clock, as KORVA3_WAIT_X looks), running a
+        /// stepwise path on as it goes (Poll), with PollInterval between reads.
+        /// TimeoutException after `timeout` of wall-clock time (Timeout.InfiniteTimeSpan: none);
+        /// the card keeps moving then: stop it. A card whose link test failed never reads as
+        /// idle: the wait ends at its timeout.</summary>
         public void Wait(TimeSpan timeout)
         {
             Live();
@@ -390,20 +392,18 @@ namespace Korva
                     (CardStatus)Korva3Native.KORVA3_MSC(Number) & Moving));
         }
 
+        // Polls (KORVA3_GET_CARD, which also runs a stepwise path on) until the busy and motion
+        // bits are clear, then asks KORVA3_IS_X/Y/Z_STOP, which look again after 10 ms of the
+        // library's clock; false at the timeout.
         bool WaitIdle(TimeSpan timeout)
         {
             Stopwatch clock = Stopwatch.StartNew();
-            TimeSpan idleSince = TimeSpan.MinValue;
             for (;;) {
                 CardStatus status = (CardStatus)Korva3Native.KORVA3_GET_CARD(Number);
-                TimeSpan now = clock.Elapsed;
-                if ((status & Moving) != 0)
-                    idleSince = TimeSpan.MinValue;
-                else if (idleSince == TimeSpan.MinValue)
-                    idleSince = now;
-                else if (now - idleSince >= TimeSpan.FromMilliseconds(5))
+                if ((status & Moving) == 0 && Korva3Native.KORVA3_IS_X_STOP(Number) == 1 &&
+                    Korva3Native.KORVA3_IS_Y_STOP(Number) == 1 && Korva3Native.KORVA3_IS_Z_STOP(Number) == 1)
                     return true;
-                if (timeout != Timeout.InfiniteTimeSpan && now >= timeout)
+                if (timeout != Timeout.InfiniteTimeSpan && clock.Elapsed >= timeout)
                     return false;
                 if (PollInterval > TimeSpan.Zero)
                     Thread.Sleep(PollInterval);

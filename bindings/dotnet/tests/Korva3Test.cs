@@ -1,5 +1,6 @@
 // Korva3Test.cs - the .NET declarations against the headers, and the bindings on the
-// virtual card (Mono, libkorva32sim.so). Usage: mono korva3_dotnet_test.exe INCLUDE_DIR
+// virtual card (Mono, libkorva32sim.so).
+// Usage: mono korva3_dotnet_test.exe INCLUDE_DIR BINDINGS_DIR
 using System;
 using System.Collections.Generic;
 using System.IO;
@@ -451,9 +452,11 @@ static class Korva3Test
                 int[] after = Positions();
                 bool moved = before.Any(v => v != 0), stood = before.SequenceEqual(after);
                 uint resets = Korva3SimNative.KSIM_RESETS(0);
+                bool decelerated = Enumerable.Range(1, 3).All(
+                    a => Korva3SimNative.KSIM_CARD_VALUE(0, "last_cmd", (uint)a) == 0x33);
                 if (dispose)
-                    Check(moved && stood && resets == 0,
-                          "Dispose during " + call.What + " stops it without an emergency stop: ("
+                    Check(moved && stood && decelerated && resets == 0,
+                          "Dispose during " + call.What + " stops it by decelerating stops, no emergency stop: ("
                           + string.Join(", ", before) + ") then (" + string.Join(", ", after) + ")");
                 else
                     Check(moved && !stood, "without Dispose " + call.What + " runs on (the check above can fail)");
@@ -510,9 +513,30 @@ static class Korva3Test
         }
     }
 
+    // ---- the SDK project file: the same sources as the Mono build, the library's version --
+    static void ProjectFile(string include, string bindings)
+    {
+        var project = new System.Xml.XmlDocument();
+        project.Load(Path.Combine(bindings, "Korva.csproj"));
+        var compiled = project.SelectNodes("/Project/ItemGroup/Compile").Cast<System.Xml.XmlElement>()
+                              .Select(e => e.GetAttribute("Include")).OrderBy(n => n).ToArray();
+        Check(compiled.SequenceEqual(new[] { "Korva3Native.cs", "Korva3SimNative.cs", "KorvaCard.cs" })
+              && compiled.All(n => File.Exists(Path.Combine(bindings, n))),
+              "Korva.csproj compiles the bindings' sources: " + string.Join(", ", compiled));
+        var node = project.SelectSingleNode("/Project/PropertyGroup/TargetFramework");
+        Check(node != null && node.InnerText == "netstandard2.0", "Korva.csproj targets netstandard2.0");
+        string header = File.ReadAllText(Path.Combine(include, "korva3.h"));
+        string version = string.Join(".", new[] { "MAJOR", "MINOR", "PATCH" }.Select(
+            part => Regex.Match(header, @"#define KORVA3_VERSION_" + part + @"\s+(\d+)").Groups[1].Value));
+        node = project.SelectSingleNode("/Project/PropertyGroup/Version");
+        Check(node != null && node.InnerText == version, "Korva.csproj carries the library's version " + version);
+    }
+
     static int Main(string[] args)
     {
-        DriftChecks(args.Length > 0 ? args[0] : "include");
+        string include = args.Length > 0 ? args[0] : "include";
+        DriftChecks(include);
+        ProjectFile(include, args.Length > 1 ? args[1] : ".");
         WorkedExample();
         StatusRead();
         RangeChecks();
