@@ -96,7 +96,8 @@ namespace Korva
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KORVA3_CONSTANT_SPEED(uint card, uint axis, uint direction, uint speed);
 
-        // ---- Blocking interpolation (return when the path is done)
+        // ---- Blocking interpolation (return when the last slice is sent: the card may still run
+        //      the slices it holds; KORVA3_EMG_STOP from another thread aborts them)
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KORVA3_INTP_XYZ(uint card, int dx, int dy, int dz, uint speed);
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
