@@ -103,6 +103,7 @@ class Korva:
         # it was pumped since it was saved.
         self._stepwise: Optional[int] = None
         self._pumped = False
+        self._stopped_for: object = None  # the exception the cards were stopped for
         if initialise:
             self.initial()
 
@@ -170,9 +171,16 @@ class Korva:
         self._stepwise = None
 
     # ---- leaving -------------------------------------------------------------------------
-    def _leave(self, failed: bool, cards: Iterable["Card"]) -> None:
-        if failed:
+    def _stop_for(self, failure: BaseException) -> None:
+        """Stops every card for ``failure``, once: not again when a context is left
+        by the same exception."""
+        if failure is not self._stopped_for:
+            self._stopped_for = failure
             self.stop()
+
+    def _leave(self, failure: object, cards: Iterable["Card"]) -> None:
+        if isinstance(failure, BaseException):
+            self._stop_for(failure)
             return
         for card in cards:
             card._stop_if_moving()
@@ -181,9 +189,9 @@ class Korva:
     def __enter__(self) -> "Korva":
         return self
 
-    def __exit__(self, exc_type: object, *exc: object) -> None:
+    def __exit__(self, exc_type: object, exc: object, traceback: object) -> None:
         try:
-            self._leave(exc_type is not None, list(self.cards.values()))
+            self._leave(exc, list(self.cards.values()))
         finally:
             self.end()
 
@@ -213,8 +221,8 @@ class Card:
     def __enter__(self) -> "Card":
         return self
 
-    def __exit__(self, exc_type: object, *exc: object) -> None:
-        self.korva._leave(exc_type is not None, [self])
+    def __exit__(self, exc_type: object, exc: object, traceback: object) -> None:
+        self.korva._leave(exc, [self])
 
     # ---- direct registers ------------------------------------------------------------
     @property
@@ -260,8 +268,8 @@ class Card:
                 self._until_clear(bit, axis, deadline, timeout)
                 clock.sleep(0.005)
                 self._until_clear(bit, axis, deadline, timeout)
-        except KeyboardInterrupt:
-            self.korva.stop()
+        except KeyboardInterrupt as interrupt:
+            self.korva._stop_for(interrupt)
             raise
 
     def _until_clear(self, bits: Status, axis: Axis, deadline: Optional[float],
@@ -433,12 +441,13 @@ class Card:
             worker.start()
             while not done.wait(PATH_LOOK):
                 if timeout is not None and clock.view() - start > timeout:
-                    korva.stop()
+                    late = KorvaTimeout(f"card {self.number}: {name} still running after "
+                                        f"{timeout} s: every card stopped (emergency stop)")
+                    korva._stop_for(late)
                     self._join(done, name)
-                    raise KorvaTimeout(f"card {self.number}: {name} still running after "
-                                       f"{timeout} s: every card stopped (emergency stop)")
-        except KeyboardInterrupt:
-            korva.stop()
+                    raise late
+        except KeyboardInterrupt as interrupt:
+            korva._stop_for(interrupt)
             self._join(done, name)
             raise
         finally:

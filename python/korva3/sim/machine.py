@@ -241,10 +241,10 @@ class Machine:
         card.set_timing(s.slice_period_us, s.queue_size, s.status_period_ms)
         return card
 
-    def __exit__(self, exc_type: object, *exc: object) -> None:
+    def __exit__(self, exc_type: object, exc: object, traceback: object) -> None:
         try:
             if self.korva is not None:
-                self.korva.__exit__(exc_type, *exc)
+                self.korva.__exit__(exc_type, exc, traceback)
         finally:
             if self in _active:
                 _active.remove(self)
