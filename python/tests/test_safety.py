@@ -13,7 +13,7 @@ import warnings
 import pytest
 
 import korva3
-from korva3 import Axis, Direction, JogDirection, KorvaError, KorvaTimeout, Plane
+from korva3 import Axis, Direction, JogDirection, KorvaError, KorvaTimeout
 from korva3.sim import Machine
 
 PACKAGE = os.path.dirname(os.path.dirname(korva3.__file__))
