@@ -18,14 +18,15 @@ from typing import Optional
 from . import _loader
 from .card import Card, Korva
 from .enums import Axis, Direction, JogDirection, Plane, Status
-from .errors import KorvaError, LibraryNotFoundError
+from .errors import KorvaError, KorvaTimeout, LibraryNotFoundError
 from .frames import Frame, MotionRecord, Position
 
+#: The package's version: the library's (``KORVA3_VERSION_*`` of ``korva3.h``).
 __version__ = "1.0.0"
 
 __all__ = ["Axis", "Card", "Direction", "Frame", "JogDirection", "Korva", "KorvaError",
-           "LibraryNotFoundError", "MotionRecord", "Plane", "Position", "Status", "open",
-           "raw"]
+           "KorvaTimeout", "LibraryNotFoundError", "MotionRecord", "Plane", "Position",
+           "Status", "open", "raw"]
 
 
 def raw(path: Optional[str] = None) -> ctypes.CDLL:

@@ -19,3 +19,7 @@ class LibraryNotFoundError(KorvaError, OSError):
         self.tried = list(tried)
         lines = "".join("\n  " + t for t in self.tried)
         super().__init__(f"cannot load {library}; looked at:{lines}" + (f"\n{hint}" if hint else ""))
+
+
+class KorvaTimeout(KorvaError, TimeoutError):
+    """A wait, a poll for a fresh status report or a path that did not end in time."""

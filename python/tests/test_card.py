@@ -1,7 +1,7 @@
 """The Card class on the virtual card: frames, refusals, status, inputs and outputs."""
 import pytest
 
-from korva3 import Axis, Direction, KorvaError, Plane, Position, Status
+from korva3 import Axis, Direction, KorvaError, KorvaTimeout, Plane, Position, Status
 from korva3.sim import CardSetup, Fault, Limit, Machine
 
 
@@ -24,7 +24,7 @@ def test_blocking_paths_reach_their_targets(machine, card, method, args, slices_
 
 @pytest.mark.parametrize("call, match", [
     (lambda m, c: m.register(1, id_switch=5), r"REGISTRATION\(1, 5\)"),
-    (lambda m, c: c.start_line(100, 100, 0), "INTP_LINE02: stepwise path refused"),
+    (lambda m, c: c.start_line(0, 0, 10), "INTP_LINE02: stepwise path refused"),
     (lambda m, c: c.start_line_xyz(0, 0, 0, 10), "INTP_XYZ02"),
 ])
 def test_refusals_raise_with_the_reason(machine, card, call, match):
@@ -99,7 +99,11 @@ def test_a_silent_controller_gives_no_status(machine, card):
     machine.cards[0].fault(Fault.SILENT)
     machine.advance(100)
     card.poll()
-    assert card.system_status == 0 and card.position == (0, 0, 0)
+    assert card.system_status == 0 and card.reported_position == (0, 0, 0)
+    start = machine.clock_ms
+    with pytest.raises(KorvaTimeout, match="card 0: no status report within 1.0 s"):
+        card.position
+    assert 1000 <= machine.clock_ms - start < 1010
 
 
 def test_one_machine_at_a_time(machine):

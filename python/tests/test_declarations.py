@@ -54,3 +54,10 @@ def _without(name):
 def test_the_check_catches_a_drifted_declaration(table, expected):
     found = differences(HEADER, table)
     assert len(found) == 1 and found[0].startswith(expected), found
+
+
+def test_the_package_version_is_the_librarys():
+    import korva3
+    with open(os.path.join(INCLUDE, "korva3.h")) as f:
+        parts = dict(re.findall(r"^#define KORVA3_VERSION_(MAJOR|MINOR|PATCH) (\d+)$", f.read(), re.M))
+    assert korva3.__version__ == "{MAJOR}.{MINOR}.{PATCH}".format(**parts)

@@ -7,7 +7,7 @@ import enum
 from dataclasses import dataclass, field
 from typing import Any, Dict, List, Optional, Tuple
 
-from .. import _loader
+from .. import _loader, checks
 from ..card import AxisLike, Card, Korva, _axis
 from ..errors import KorvaError
 from ..frames import Frame, MotionRecord, Position
@@ -162,6 +162,29 @@ def _set_timing(raw: ctypes.CDLL, index: int, slice_period_us: Optional[int],
         raw.KSIM_SET_STATUS_PERIOD_MS(index, status_period_ms)
 
 
+class VirtualClock:
+    """The virtual machine's time: a sleep lets virtual time pass
+    (``KSIM_ADVANCE_MS``), time limits count the machine's milliseconds. Waits look at
+    the card without sleeping in between: each look lets virtual time run on to the
+    card's next event, as the library's own waits do, and costs no wall-clock time."""
+
+    poll_interval = 0.0
+
+    def __init__(self, raw: ctypes.CDLL) -> None:
+        self._raw = raw
+
+    def now(self) -> float:
+        return self._raw.KSIM_CLOCK_MS() / 1000
+
+    def view(self) -> float:
+        """The clock as the thread driving the machine left it (``KSIM_CLOCK_VIEW_MS``),
+        read from another thread without entering the machine."""
+        return self._raw.KSIM_CLOCK_VIEW_MS() / 1000
+
+    def sleep(self, seconds: float) -> None:
+        self._raw.KSIM_ADVANCE_MS(max(1, round(seconds * 1000)))
+
+
 _active: List["Machine"] = []
 
 
@@ -169,7 +192,10 @@ class Machine:
     """A virtual machine with cards on its PCI bus, as a context manager.
 
     Entering resets the machine (``KSIM_RESET``), adds the cards and initialises the
-    library (``KORVA3_INITIAL``); leaving calls ``KORVA3_END``. The library is one per
+    library (``KORVA3_INITIAL``); leaving stops the cards as :class:`korva3.Korva` does
+    (an exception: emergency stop of every registered card; normally: a decelerating
+    stop of an axis still moving, an emergency stop of a path still running, with a
+    warning), then calls ``KORVA3_END``. Waits let virtual time pass. The library is one per
     process, so one machine at a time. ``cards`` is a number of cards (ID switches 0,
     1, ...) or a list of ``CardSetup``. Timing: slice period in microseconds (default
     1000; 0 = an ideal card that never holds the host up), slices the queue holds
@@ -195,7 +221,7 @@ class Machine:
         r.KSIM_RESET()
         _set_timing(r, -1, *self.timing)
         self.cards = [self._add(i, s) for i, s in enumerate(self.setups)]
-        self.korva = Korva(r)
+        self.korva = Korva(r, clock=VirtualClock(r))
         _active.append(self)
         return self
 
@@ -215,11 +241,13 @@ class Machine:
         card.set_timing(s.slice_period_us, s.queue_size, s.status_period_ms)
         return card
 
-    def __exit__(self, *exc: object) -> None:
-        if self.korva is not None:
-            self.korva.end()
-        if self in _active:
-            _active.remove(self)
+    def __exit__(self, exc_type: object, exc: object, traceback: object) -> None:
+        try:
+            if self.korva is not None:
+                self.korva.__exit__(exc_type, exc, traceback)
+        finally:
+            if self in _active:
+                _active.remove(self)
 
     def _korva(self) -> Korva:
         if self.korva is None or self not in _active:
@@ -229,13 +257,19 @@ class Machine:
     def register(self, card: int = 0, id_switch: Optional[int] = None) -> Card:
         """Registers card number ``card`` with the card whose ID switch is
         ``id_switch`` (default: the switch of the machine's card ``card``, else 0)."""
+        card = checks.integer("card number", card, checks.CARD_NUMBERS)
         if id_switch is None:
             id_switch = self.setups[card].id_switch if card < len(self.setups) else 0
         return self._korva().register(card, id_switch)
 
     def advance(self, ms: int) -> None:
         """Lets ``ms`` milliseconds of virtual time pass, as a program's sleep."""
-        self.raw.KSIM_ADVANCE_MS(ms)
+        self.raw.KSIM_ADVANCE_MS(checks.integer("ms", ms, (0, 2 ** 32 - 1)))
+
+    def set_pace(self, percent: int) -> None:
+        """Holds virtual time to at most ``percent`` % of the wall clock (100 = real
+        time); 0 lets it run as fast as the host can (``KSIM_SET_PACE``)."""
+        self.raw.KSIM_SET_PACE(checks.integer("percent", percent, (0, 2 ** 32 - 1)))
 
     @property
     def clock_ms(self) -> int:
