@@ -12,6 +12,8 @@ namespace korva3_tool {
 int run_work(Session &session, Work &work)
 {
     int code = work.run(session);
+    if (interrupt::exiting()) // Ctrl-C stopped the cards under the work: exit code 130
+        interrupt::wait_for_exit();
     Settled settled = session.settle();
     session.end();
     return work.finish(session, settled, code);

@@ -20,6 +20,17 @@ void track_card(uint32_t card);
 // Emergency stop on every tracked card (what the handler does before it exits).
 void stop_cards();
 
+// What the handler does: notes that the process is ending, then stop_cards().
+void stop_for_exit();
+
+// True once the handler has begun: the cards were stopped under the job, and the
+// handler is about to end the process with EXIT_INTERRUPTED.
+bool exiting();
+
+// Lets the handler end the process (the job's thread calls it when exiting() is true,
+// so that the exit code is always the handler's, never the job's own).
+[[noreturn]] void wait_for_exit();
+
 } // namespace korva3_tool::interrupt
 
 #endif

@@ -1,5 +1,7 @@
 // interrupt_common.cpp - the cards to stop, kept where a signal thread may read them.
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "run/interrupt.h"
 #include "korva3.h"
@@ -8,6 +10,7 @@ namespace korva3_tool::interrupt {
 
 namespace {
 std::atomic<uint32_t> tracked{0}; // bit n: card number n
+std::atomic<bool> ending{false};
 } // namespace
 
 void track_card(uint32_t card)
@@ -22,6 +25,20 @@ void stop_cards()
     for (uint32_t n = 0; n < 16; n++)
         if (cards & (1u << n))
             KORVA3_EMG_STOP(n);
+}
+
+void stop_for_exit()
+{
+    ending.store(true);
+    stop_cards();
+}
+
+bool exiting() { return ending.load(); }
+
+void wait_for_exit()
+{
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
 } // namespace korva3_tool::interrupt

@@ -21,7 +21,7 @@ void install()
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
-        stop_cards();
+        stop_for_exit();
         const char msg[] = "\nkorva3: interrupted: emergency stop on every registered card\n";
         ssize_t ignored = write(STDERR_FILENO, msg, sizeof msg - 1);
         (void)ignored;

@@ -11,7 +11,7 @@ namespace {
 
 BOOL WINAPI on_console_event(DWORD)
 {
-    stop_cards();
+    stop_for_exit();
     std::fputs("\nkorva3: interrupted: emergency stop on every registered card\n", stderr);
     ExitProcess(EXIT_INTERRUPTED);
     return TRUE;
