@@ -52,7 +52,10 @@ extern "C" {
 /* ---- Set-up ----------------------------------------------------------------------- */
 
 /* Sets every shared variable to its start value and opens the port-access driver this
- * system needs. Result (16-bit): 0 = ready, 1 = the driver could not be opened. */
+ * system needs. Result (16-bit): 0 = ready, 1 = the driver could not be opened.
+ * On Linux the driver is port access granted by iopl(3); after a result of 1, errno
+ * holds the kernel's answer (EPERM: run as root or grant CAP_SYS_RAWIO; ENOSYS: this
+ * kernel has no iopl, and root does not help; others: see strerror(errno)). */
 KORVA3_API uint32_t KORVA3_CALL KORVA3_INITIAL(void);
 
 /* Closes the library's device handle, if one is open. Card records are kept. */
@@ -140,9 +143,18 @@ KORVA3_API void KORVA3_CALL KORVA3_INTP_PULSE(uint32_t card, int32_t x_pulses,
 KORVA3_API void KORVA3_CALL KORVA3_CONSTANT_SPEED(uint32_t card, uint32_t axis,
                                                  uint32_t direction, uint32_t speed);
 
-/* ---- Blocking interpolation (return when the path is done or aborted) -------------- */
+/* ---- Blocking interpolation -------------------------------------------------------- */
 /* Targets are relative, in pulses; speed is a cap in pulses of path per slice (above
- * 2040 is 2040; 0 sends nothing). Planes: 1 = X-Y, 2 = X-Z, 3 = Y-Z. */
+ * 2040 is 2040; 0 sends nothing). Planes: 1 = X-Y, 2 = X-Z, 3 = Y-Z.
+ * A call computes the path slice by slice and hands each slice to the card, waiting
+ * while the card's slice queue is full. It returns when the card has taken the last
+ * slice, not when the axes have arrived: the card may still be running the slices in
+ * its queue (as many as the queue holds). Wait for the end of the motion with
+ * KORVA3_WAIT_X / _Y / _Z, or poll the status (ST_BUSY in KORVA3_GET_SYS after
+ * KORVA3_GET_CARD) until the card is idle. It returns earlier when KORVA3_EMG_STOP
+ * (from another thread) ends the path, after the slice in progress: the emergency stop
+ * also empties the card's queue. It returns at once, having sent nothing, for speed 0,
+ * a card number not registered, or an empty path. There is no time limit. */
 
 KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx, int32_t dy, int32_t dz,
                                            uint32_t speed);

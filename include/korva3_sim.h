@@ -74,12 +74,18 @@ KORVA3_API void KORVA3_CALL KSIM_SET_CLOCK_MS(uint32_t ms);
  * library; docs/virtual-machine.md), or the default machine:
  * one card at PCI bus 0, device 1, ID switch 0, Windows XP, in wall-clock time. A
  * program that calls a KSIM_ function sets the machine up itself: its first KSIM_ call
- * puts back the empty machine in virtual time (as KSIM_RESET), whatever was described. */
+ * puts back the empty machine in virtual time (as KSIM_RESET), whatever was described
+ * (the panel's functions, KSIM_PANEL_* and KSIM_SET_PACE, leave the machine as it is).
+ * A description with a fault (or named but unreadable) gives a machine without cards:
+ * registration finds no card, as on a PC without the card; "FILE:LINE: what is wrong"
+ * goes to standard error (and the debugger's output on Windows), to the trace when the
+ * description names one, and, recorded beside the "GetCard==0" box, to
+ * KSIM_TAKE_MESSAGES. The default machine is built only when there is no description. */
 
 /* Builds the machine of the description at `path` (NULL: found as at load) as if the
  * library had just been loaded with it, its clock mode and trace included. Result: 1, or
  * 0 for a bad file ("FILE:LINE: what is wrong" in error[size], which may be NULL), when
- * the default machine is built instead. */
+ * the machine has no card (as for a bad description at load). */
 KORVA3_API uint32_t KORVA3_CALL KSIM_LOAD_MACHINE(const char *path, char *error, uint32_t size);
 
 /* The clock: KSIM_CLOCK_VIRTUAL (time runs with the host's port accesses and clock
@@ -286,9 +292,11 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_PCI_ENTRY(uint32_t index, uint32_t *out
  * that every request must bring; requests from other origins are refused. Off unless
  * started. The machine never waits for the page. Not in Windows builds (START gives -1). */
 
-/* Starts the panel on 127.0.0.1:port (0: any free port). Result: the port, or -1 (port
- * taken, or no panel in this build). Started twice, the running panel's port. KSIM_RESET
- * keeps it running (the page's paths start again). */
+/* Starts the panel on 127.0.0.1:port. port: the port to listen on, 1..65535, or 0 for
+ * any free port (-1 is not "any": it is 4294967295, no port, and fails). Result: the port
+ * the panel listens on (the chosen one for 0), or -1 when it could not start (the port
+ * is taken or is no port, or this build has no panel). Started twice, the running
+ * panel's port. KSIM_RESET keeps it running (the page's paths start again). */
 KORVA3_API int32_t KORVA3_CALL KSIM_PANEL_START(uint32_t port);
 
 /* The address to open ("http://127.0.0.1:PORT/?token=..."), NUL-terminated in text[size].

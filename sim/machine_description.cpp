@@ -149,7 +149,7 @@ void read_axis(const toml::value& v, const std::string& name, AxisSwitches& axis
 
 CardDescription read_card(const toml::value& v, std::size_t n)
 {
-    const std::string name = "card " + std::to_string(n + 1);
+    const std::string name = "card " + std::to_string(n); // card 0 first, as the trace counts
     only_keys(table_at(v, name), " in " + name, {"bus", "device", "id", "inputs", "x", "y", "z"});
     CardDescription c;
     read_int(v, "bus", name + ": ", 0, kPciBuses - 1, c.bus);
@@ -175,7 +175,7 @@ void read_cards(const toml::value& v, MachineDescription& d)
         CardDescription c = read_card(list[n], n);
         for (const CardDescription& other : d.cards)
             if (other.bus == c.bus && other.device == c.device)
-                fail(list[n], "card " + std::to_string(n + 1) + ": a second card at bus " +
+                fail(list[n], "card " + std::to_string(n) + ": a second card at bus " +
                                   std::to_string(c.bus) + " device " + std::to_string(c.device));
         d.cards.push_back(c);
     }
@@ -201,10 +201,16 @@ bool is_absolute(const std::string& path)
            (path.size() > 1 && path[1] == ':');
 }
 
-MachineDescription read_root(const toml::value& root, const std::string& path)
+// Fills d; the trace first, so that a refused description still has its trace.
+void read_root(const toml::value& root, const std::string& path, MachineDescription& d)
 {
-    MachineDescription d;
     d.source = path;
+    if (const toml::value* v = find(root, "trace")) {
+        if (!v->is_string() || v->as_string().str.empty())
+            fail(*v, "trace: the name of the trace file");
+        const std::string& file = v->as_string().str;
+        d.trace_path = is_absolute(file) ? file : folder_of(path) + file;
+    }
     only_keys(root, "", {"os", "driver", "clock", "timing", "trace", "panel", "card"});
     if (const toml::value* v = find(root, "os"))
         read_os(*v, d);
@@ -217,17 +223,10 @@ MachineDescription read_root(const toml::value& root, const std::string& path)
         read_clock(*v, d);
     if (const toml::value* v = find(root, "timing"))
         read_timing(*v, d);
-    if (const toml::value* v = find(root, "trace")) {
-        if (!v->is_string() || v->as_string().str.empty())
-            fail(*v, "trace: the name of the trace file");
-        const std::string& file = v->as_string().str;
-        d.trace_path = is_absolute(file) ? file : folder_of(path) + file;
-    }
     if (const toml::value* v = find(root, "panel"))
         read_panel(*v, d);
     if (const toml::value* v = find(root, "card"))
         read_cards(*v, d);
-    return d;
 }
 
 // The first line of a toml11 message, without its "[error] " tag.
@@ -243,7 +242,7 @@ std::string first_line(const std::string& message)
 } // namespace
 
 bool read_machine_description(const std::string& path, MachineDescription& desc,
-                              std::string& error)
+                              std::string& error, std::string* trace_named)
 {
     if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
         std::fclose(f);
@@ -251,12 +250,16 @@ bool read_machine_description(const std::string& path, MachineDescription& desc,
         error = path + ": cannot be read";
         return false;
     }
+    MachineDescription d;
     try {
         const toml::value root = toml::parse(path);
-        desc = read_root(root, path);
+        read_root(root, path, d);
+        desc = d;
         return true;
     } catch (const Fault& f) {
         error = path + ":" + std::to_string(f.line) + ": " + f.what;
+        if (trace_named != nullptr)
+            *trace_named = d.trace_path;
     } catch (const toml::exception& e) {
         error = path + ":" + std::to_string(e.location().line()) + ": " + first_line(e.what());
     } catch (const std::exception& e) {

@@ -53,9 +53,11 @@ struct MachineDescription {
 };
 
 // Reads the description in file `path`. False with `error` = "FILE:LINE: what is wrong"
-// when the file cannot be read or is not a valid description (desc is then untouched).
+// when the file cannot be read or is not a valid description (desc is then untouched,
+// and *trace_named, if given, is the trace file the description names, when it could
+// be read before the fault: the refusal is written there).
 bool read_machine_description(const std::string& path, MachineDescription& desc,
-                              std::string& error);
+                              std::string& error, std::string* trace_named = nullptr);
 
 } // namespace korva::sim
 

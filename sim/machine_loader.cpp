@@ -27,8 +27,9 @@ PanelSettings panel_at_load;
 std::atomic<bool> built_at_load{false};
 
 // Builds the machine (the caller holds the machine's mutex). Problems with the trace
-// file are reported, not fatal.
-void build(Machine& vm, const MachineDescription& d)
+// file are reported, not fatal. A refused description (`refusal`: why) gives a machine
+// without cards, which remembers why and says so in its trace.
+void build(Machine& vm, const MachineDescription& d, const std::string& refusal)
 {
     vm.reset("machine described again");
     vm.os().set_version(d.os_platform, d.os_major, d.os_minor);
@@ -36,6 +37,10 @@ void build(Machine& vm, const MachineDescription& d)
     vm.set_timing(-1, d.timing);
     if (!d.trace_path.empty() && !vm.trace().open(d.trace_path, d))
         host::report("korva32sim: cannot write the trace file " + d.trace_path);
+    if (!refusal.empty()) {
+        vm.set_refusal(refusal);
+        vm.trace().refused(refusal);
+    }
     PciIdentity pci;
     pci.vendor_id = KSIM_PCI_VENDOR, pci.device_id = KSIM_PCI_DEVICE;
     pci.subsys_vendor = KSIM_PCI_SUBVENDOR, pci.subsys_id = KSIM_PCI_SUBSYSTEM;
@@ -55,7 +60,9 @@ void build(Machine& vm, const MachineDescription& d)
 }
 
 // The description to build: from `path`, else the variable, else the file beside the
-// library, else the default. False with `error` for a bad file (desc: the default).
+// library, else (no description at all) the default machine. False with `error` for a
+// bad file: desc is then a machine without cards (a PC without the card), with the
+// file as its source and the trace the file names, if it could be read.
 bool find_description(const std::string& path, MachineDescription& desc, std::string& error)
 {
     std::string file = path;
@@ -71,10 +78,22 @@ bool find_description(const std::string& path, MachineDescription& desc, std::st
     desc = MachineDescription{};
     if (file.empty())
         return true;
-    if (read_machine_description(file, desc, error))
+    std::string trace;
+    if (read_machine_description(file, desc, error, &trace))
         return true;
     desc = MachineDescription{};
+    desc.cards.clear();
+    desc.source = file;
+    desc.trace_path = trace;
     return false;
+}
+
+// What a refused description costs, said on standard error (and to the debugger).
+void report_refusal(const std::string& error)
+{
+    host::report("korva32sim: " + error +
+                 "; no machine: the program finds no card (fix the description; without "
+                 "one the default machine is built)");
 }
 
 } // namespace
@@ -98,9 +117,10 @@ void load_machine_at_start()
 {
     MachineDescription desc;
     std::string error;
-    if (!find_description("", desc, error))
-        host::report("korva32sim: " + error + "; using the default machine");
-    with_machine([&](Machine& vm) { build(vm, desc); });
+    const bool ok = find_description("", desc, error);
+    if (!ok)
+        report_refusal(error);
+    with_machine([&](Machine& vm) { build(vm, desc, ok ? std::string() : error); });
     built_at_load = true;
     panel_at_load = desc.panel;
     start_panel(desc.panel);
@@ -111,8 +131,8 @@ bool load_machine(const char* path, std::string& error)
     MachineDescription desc;
     const bool ok = find_description(path ? path : "", desc, error);
     if (!ok)
-        host::report("korva32sim: " + error + "; using the default machine");
-    with_machine([&](Machine& vm) { build(vm, desc); });
+        report_refusal(error);
+    with_machine([&](Machine& vm) { build(vm, desc, ok ? std::string() : error); });
     core_load_state();
     core_process_attach();
     return ok;

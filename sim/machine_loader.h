@@ -18,12 +18,15 @@ inline constexpr const char* kMachineVariable = "KORVA32_MACHINE";
 inline constexpr const char* kMachineFileName = "korva32-machine.toml";
 
 // At load, before the library's process-attach hook: builds the described machine. A
-// bad description is reported (file, line, what) and the default machine is built.
+// bad description is reported (file, line, what: standard error, the debugger's output,
+// the trace, and beside the library's message when registration finds no card) and
+// gives a machine without cards; the default machine is built only when there is no
+// description at all.
 void load_machine_at_start();
 
 // Builds the machine from the file at `path` (null or empty: looked up as at load),
 // runs the library's load hooks again, and keeps it (no empty machine at the next
-// KSIM_ call). False with `error` when the file is bad: the default machine is built.
+// KSIM_ call). False with `error` when the file is bad: a machine without cards.
 bool load_machine(const char* path, std::string& error);
 
 // Called first by every KSIM_ function.

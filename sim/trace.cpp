@@ -133,6 +133,11 @@ bool Trace::open(const std::string& path, const MachineDescription& d)
     return true;
 }
 
+void Trace::refused(const std::string& why)
+{
+    write("{\"t\":0.000,\"ev\":\"refused\"" + field("why", why.c_str()) + "}");
+}
+
 void Trace::close(std::uint64_t us, const char* why)
 {
     if (file_ == nullptr)

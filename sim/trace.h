@@ -28,6 +28,9 @@ public:
     // Starts writing to `path` (replacing the file) with a first line describing the
     // machine. False when the file cannot be written.
     bool open(const std::string& path, const MachineDescription& desc);
+    // A "refused" line: the description was refused (`why`: FILE:LINE: what is wrong),
+    // so the machine has no card.
+    void refused(const std::string& why);
     // Ends the trace: a last "reset" line saying why (if why is not null), file closed.
     void close(std::uint64_t us, const char* why);
 

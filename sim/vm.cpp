@@ -27,6 +27,7 @@ void Machine::reset(const char* why)
 {
     cards_.clear(); // before the trace: the controllers point at its sinks
     trace_.close(now_us_, why);
+    refusal_.clear();
     now_us_ = 0;
     wall_ = false;
     speed_ = 1.0;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "bounded_log.h"
@@ -121,6 +122,10 @@ public:
 
     OsStandin& os() { return os_; }
     Trace& trace() { return trace_; }
+    // Why the machine has no card: "FILE:LINE: what is wrong" of the refused description
+    // it was to be built from ("" for any other machine; reset() clears it).
+    void set_refusal(const std::string& why) { refusal_ = why; }
+    const std::string& refusal() const { return refusal_; }
     // The machine's time in microseconds since it was reset.
     std::uint64_t now_us() const { return now_us_; }
 
@@ -205,6 +210,7 @@ private:
     std::uint64_t wall_origin_us_ = 0;                     // ...this machine time
     bool ticker_running_ = false;
     Trace trace_;
+    std::string refusal_;
     Sinks sinks_;
     std::vector<SimCard> cards_;
     PciConfigSpace pci_;

@@ -44,9 +44,29 @@ protected:
         error = buffer;
         return ok;
     }
+
+    // No card on the machine: registration fails as on a PC without the card, and why
+    // is recorded as a message: alone on XP (no device interface, no box of the
+    // library's), after the library's "GetCard==0" box on Windows 98 (a PCI scan).
+    static void expect_no_machine(const std::string &why)
+    {
+        EXPECT_EQ(KSIM_IO_BASE(0), 0u);
+        const std::string said = "korva32sim: no machine: " + why + "\n";
+        for (const char *box : {"", "DLL: GetCard==0\n"}) {
+            if (*box)
+                KSIM_SET_OS(1, 4, 10);
+            EXPECT_EQ(KORVA3_INITIAL(), 0u);
+            EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 0u);
+            EXPECT_EQ(take_messages(), box + said);
+            KORVA3_END();
+        }
+    }
 };
 
-TEST_F(MachineDescriptionTest, BadDescriptionsNameTheLineAndGiveTheDefaultMachine)
+// A bad description gives a machine without cards (never the default machine, whose
+// card would let a program that asks for ID 0 run on a machine nobody described): the
+// registration fails as on a PC without the card, and its message says why.
+TEST_F(MachineDescriptionTest, BadDescriptionsNameTheLineAndGiveNoMachine)
 {
     struct Case {
         const char *text;
@@ -57,12 +77,13 @@ TEST_F(MachineDescriptionTest, BadDescriptionsNameTheLineAndGiveTheDefaultMachin
         {"os = \"3.11\"\n", 1, "os: one of"},
         {"driver = 1\n", 1, "driver: true or false"},
         {"card = 3\n", 1, "card: one [[card]] table per card"},
-        {"[[card]]\nbus = 40\n", 2, "card 1: bus: an integer from 0 to 31"},
-        {"[[card]]\n[[card]]\nid = 16\n", 3, "card 2: id: an integer from 0 to 15"},
-        {"[[card]]\ninputs = 256\n", 2, "inputs: an integer from 0 to 255"},
-        {"[[card]]\nx = { limits = [5, 1] }\n", 2, "card 1.x.limits: low must not be above high"},
-        {"[[card]]\ny = { home = \"left\" }\n", 2, "card 1.y.home: an integer"},
-        {"[[card]]\nbus = 0\n[[card]]\nbus = 0\n", 3, "card 2: a second card at bus 0 device 1"},
+        {"[[card]]\nbus = 40\n", 2, "card 0: bus: an integer from 0 to 31"},
+        {"[[card]]\n[[card]]\nid = 16\n", 3, "card 1: id: an integer from 0 to 15"},
+        {"[[card]]\ninputs = 256\n", 2, "card 0: inputs: an integer from 0 to 255"},
+        {"[[card]]\nid = 16\n", 2, "card 0: id: an integer from 0 to 15"},
+        {"[[card]]\nx = { limits = [5, 1] }\n", 2, "card 0.x.limits: low must not be above high"},
+        {"[[card]]\ny = { home = \"left\" }\n", 2, "card 0.y.home: an integer"},
+        {"[[card]]\nbus = 0\n[[card]]\nbus = 0\n", 3, "card 1: a second card at bus 0 device 1"},
         {"[clock]\nmode = \"fast\"\n", 2, "clock.mode: \"wall\" or \"virtual\""},
         {"[clock]\nspeed = 0\n", 2, "clock.speed: a number from 0.001 to 1000"},
         {"[timing]\nqueue = 0\n", 2, "timing.queue: an integer from 1 to 65536"},
@@ -74,22 +95,33 @@ TEST_F(MachineDescriptionTest, BadDescriptionsNameTheLineAndGiveTheDefaultMachin
         SCOPED_TRACE(c.text);
         std::string error;
         EXPECT_EQ(load(c.text, error), 0u);
-        EXPECT_EQ(error.rfind("BadDescriptionsNameTheLineAndGiveTheDefaultMachine.machine_test.toml:" +
+        EXPECT_EQ(error.rfind("BadDescriptionsNameTheLineAndGiveNoMachine.machine_test.toml:" +
                                   std::to_string(c.line) + ": ",
                               0),
                   0u)
             << error;
         EXPECT_NE(error.find(c.what), std::string::npos) << error;
-        // The default machine: one card at bus 0, device 1, ID switch 0.
-        EXPECT_NE(KSIM_IO_BASE(0), 0u);
-        EXPECT_EQ(KSIM_IO_BASE(1), 0u);
-        EXPECT_EQ(lib("os_major"), 5u);
-        EXPECT_EQ(lib("os_minor"), 1u);
+        expect_no_machine(error);
     }
-    std::string error;
     char buffer[256];
     EXPECT_EQ(KSIM_LOAD_MACHINE("no_such_machine.toml", buffer, sizeof buffer), 0u);
     EXPECT_STREQ(buffer, "no_such_machine.toml: cannot be read");
+    expect_no_machine(buffer);
+}
+
+// The trace a refused description names says why the machine is empty.
+TEST_F(MachineDescriptionTest, ARefusedDescriptionsTraceSaysWhy)
+{
+    std::remove("machine_test_refused.jsonl");
+    std::string error;
+    ASSERT_EQ(load("trace = \"machine_test_refused.jsonl\"\n[[card]]\nid = 16\n", error), 0u);
+    KSIM_RESET(); // ends the trace
+    const std::vector<std::string> lines = read_lines("machine_test_refused.jsonl");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("\"ev\":\"machine\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"cards\":[]"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "{\"t\":0.000,\"ev\":\"refused\",\"why\":\"" + error + "\"}");
+    EXPECT_NE(error.find(".machine_test.toml:3: card 0: id"), std::string::npos) << error;
 }
 
 TEST_F(MachineDescriptionTest, EveryKeyBuildsItsPartOfTheMachine)

@@ -21,8 +21,13 @@ std::mutex& control_mutex()
     return *m;
 }
 
-// Guarded by control_mutex().
-std::string current_url;
+// Guarded by control_mutex(). Made on first use: a description's [panel] starts the
+// panel while the library loads, before this file's globals would be constructed.
+std::string& current_url()
+{
+    static std::string* url = new std::string;
+    return *url;
+}
 bool running = false;
 
 std::atomic<std::uint32_t> pace_percent{0};
@@ -56,10 +61,10 @@ std::int32_t start(std::uint32_t port, bool announce, std::string* error)
     std::string why;
     std::int32_t bound = -1;
     if (running) {
-        const auto colon = current_url.rfind(':');
-        bound = std::atoi(current_url.c_str() + colon + 1);
+        const auto colon = current_url().rfind(':');
+        bound = std::atoi(current_url().c_str() + colon + 1);
     } else {
-        bound = server_start(port, current_url, why);
+        bound = server_start(port, current_url(), why);
         running = bound >= 0;
         update_watcher();
     }
@@ -69,7 +74,7 @@ std::int32_t start(std::uint32_t port, bool announce, std::string* error)
         if (announce)
             std::fprintf(stderr, "korva32sim: no panel: %s\n", why.c_str());
     } else if (announce) {
-        std::fprintf(stderr, "korva32sim: panel at %s\n", current_url.c_str());
+        std::fprintf(stderr, "korva32sim: panel at %s\n", current_url().c_str());
     }
     return bound;
 }
@@ -81,14 +86,14 @@ void stop()
         return;
     server_stop();
     running = false;
-    current_url.clear();
+    current_url().clear();
     update_watcher();
 }
 
 std::string url()
 {
     std::lock_guard<std::mutex> lock(control_mutex());
-    return current_url;
+    return current_url();
 }
 
 bool available() { return server_available(); }

@@ -1,19 +1,26 @@
 // requests.cpp - the page's commands, checked and handed to the machine.
 #include "requests.h"
 
+#include "card/card_table.h"
 #include "hub.h"
-#include "korva3_sim.h"
+#include "korva3.h"
+#include "vm.h"
 
 namespace korva::sim::panel {
 
 namespace {
 
-// The library's card number bound to virtual card `index`, or -1.
+// The library's card number bound to virtual card `index`, or -1. Looks inside the
+// machine and the library directly, never through a KSIM_ function: a program's first
+// KSIM_ call sets the machine up anew, and the panel must leave the machine as it is.
 int bound_card_number(std::int32_t index)
 {
-    const uint32_t base = KSIM_IO_BASE(index);
-    for (uint32_t n = 0; n < 16 && base != 0; ++n)
-        if (KSIM_LIB_VALUE("io_base", n) == base)
+    const std::uint32_t base = with_machine([&](Machine& vm) -> std::uint32_t {
+        const SimCard* card = vm.card(index);
+        return card != nullptr ? card->io_base : 0;
+    });
+    for (std::uint32_t n = 0; n < CARD_COUNT && base != 0; ++n)
+        if (card_table[n].io_base == base)
             return static_cast<int>(n);
     return -1;
 }

@@ -54,8 +54,12 @@ int main(void)
         printf("no driver\n");
         return 1;
     }
-    if (KORVA3_REGISTRATION(0, 0) != 1 || KORVA3_REGISTRATION(1, 3) != 1) {
-        printf("cards missing\n");
+    if (KORVA3_REGISTRATION(0, 0) != 1) {
+        printf("card 0 (ID 0) missing\n");
+        return 1;
+    }
+    if (KORVA3_REGISTRATION(1, 3) != 1) {
+        printf("card 1 (ID 3) missing\n");
         return 1;
     }
     KORVA3_SET_VAR(0, 10, 5, 10, 400, 0);

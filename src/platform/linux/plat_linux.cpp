@@ -7,9 +7,14 @@
  * path; opening that path here means asking for iopl(3), and the open fails (result 1
  * of KORVA3_INITIAL) when the kernel refuses. Until access is granted no port is ever
  * touched: registration finds no card and every card function does nothing.
+ * When the open fails, errno is what the kernel answered (EPERM: neither root nor
+ * CAP_SYS_RAWIO; ENOSYS: a kernel built without iopl, where root does not help), and
+ * nothing the library does before KORVA3_INITIAL returns changes it: callers report
+ * strerror(errno).
  *
  * The millisecond clock is CLOCK_MONOTONIC; a message box is one line on standard error.
  */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -105,13 +110,18 @@ static int is_driver_path(const char *path)
 plat_handle plat_open_device(const char *path, int write_access)
 {
     (void)write_access;
-    if (!is_driver_path(path))
+    if (!is_driver_path(path)) {
+        errno = ENOENT;
         return PLAT_INVALID_HANDLE;
+    }
 #if HAVE_PORT_IO
     if (iopl(3) == 0) {
         port_access = 1;
         return PORT_ACCESS_HANDLE;
     }
+    /* errno: the kernel's answer, left for the caller of KORVA3_INITIAL */
+#else
+    errno = ENOSYS; /* no port instructions on this processor */
 #endif
     return PLAT_INVALID_HANDLE;
 }

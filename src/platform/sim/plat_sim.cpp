@@ -2,8 +2,10 @@
 // and OS service goes to the virtual machine.
 #include "port/platform.h"
 
+#include <string>
 #include <utility>
 
+#include "host.h"
 #include "panel/panel.h"
 #include "machine_loader.h"
 #include "vm.h"
@@ -94,16 +96,51 @@ void plat_close_handle(plat_handle handle)
     with_machine([&](Machine& vm) { vm.os().close_handle(handle); });
 }
 
+namespace {
+
+// Registration found no card on a machine whose description was refused: why, recorded
+// as a message box of the machine's own (after the library's, when it shows one) and
+// returned for standard error and the debugger's output ("" on any other machine).
+std::string why_no_card(Machine& vm)
+{
+    const std::string& refusal = vm.refusal();
+    if (!refusal.empty())
+        vm.os().message_box(("no machine: " + refusal).c_str(), "korva32sim");
+    return refusal;
+}
+
+void report_no_card(const std::string& refusal)
+{
+    if (!refusal.empty())
+        korva::sim::host::report("korva32sim: no card found: no machine: " + refusal);
+}
+
+} // namespace
+
 int plat_find_card_interface(uint32_t index, char* path, size_t size)
 {
-    return with_machine(
-        [&](Machine& vm) { return vm.os().find_card_interface(index, path, size, vm.cards()); });
+    // NT 5: registration asks for the card's device interface, and finds none.
+    std::string refusal;
+    const int found = with_machine([&](Machine& vm) {
+        const int r = vm.os().find_card_interface(index, path, size, vm.cards());
+        if (r == 0)
+            refusal = why_no_card(vm);
+        return r;
+    });
+    report_no_card(refusal);
+    return found;
 }
 
 void plat_message_box(const char* text, const char* caption)
 {
-    // Nobody is there to press OK: the box is recorded and closes at once.
-    with_machine([&](Machine& vm) { vm.os().message_box(text, caption); });
+    // Nobody is there to press OK: the box is recorded and closes at once. The one box
+    // the library shows says that registration found no card.
+    std::string refusal;
+    with_machine([&](Machine& vm) {
+        vm.os().message_box(text, caption);
+        refusal = why_no_card(vm);
+    });
+    report_no_card(refusal);
 }
 
 // ---- Load ------------------------------------------------------------------------------------
