@@ -41,5 +41,5 @@ def raw(path: Optional[str] = None) -> ctypes.CDLL:
 def open(path: Optional[str] = None) -> Korva:  # noqa: A001 - the package's verb
     """Loads the card's library (as :func:`raw`) and initialises it
     (``KORVA3_INITIAL``). On Linux that asks the kernel for port access: it needs root
-    or ``CAP_SYS_RAWIO``, else KorvaError."""
+    or ``CAP_SYS_RAWIO``, else KorvaError with what the kernel said."""
     return Korva(raw(path))

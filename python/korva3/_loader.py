@@ -79,7 +79,7 @@ def load(kind: str, path: Optional[str] = None) -> ctypes.CDLL:
             tried.append(f"{what}: {where} (no such file)")
             continue
         try:
-            library = loader_class()(where)
+            library = loader_class()(where, use_errno=True)  # what the system said
         except OSError as e:
             tried.append(f"{what}: {where} ({e})")
             continue

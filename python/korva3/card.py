@@ -7,6 +7,8 @@ while the caller's thread watches for Ctrl-C, another thread's stop and the time
 from __future__ import annotations
 
 import ctypes
+import errno
+import os
 import threading
 import time
 import warnings
@@ -109,11 +111,11 @@ class Korva:
 
     def initial(self) -> None:
         """Sets the library's start values and opens the port-access driver the system
-        needs (``KORVA3_INITIAL``). Raises KorvaError when the driver cannot be opened
-        (e.g. no port access on Linux: run as root or with CAP_SYS_RAWIO)."""
+        needs (``KORVA3_INITIAL``). Raises KorvaError when it cannot be opened, with what
+        the system said (on Linux: the kernel's answer to the request for port access)."""
         if self.raw.KORVA3_INITIAL() != 0:
-            raise KorvaError("KORVA3_INITIAL: the port-access driver could not be opened "
-                             "(on Linux: run as root or grant CAP_SYS_RAWIO)")
+            raise KorvaError("KORVA3_INITIAL: the port-access driver could not be opened"
+                             + _system_said(ctypes.get_errno()))
 
     def end(self) -> None:
         """Closes the library's device handle (``KORVA3_END``); card numbers stay bound."""
@@ -651,3 +653,12 @@ class Card:
             warnings.warn(f"card {self.number}: axis {names} still moving when the context "
                           f"ended: decelerating stop (wait() or stop() before leaving)",
                           stacklevel=4)
+
+
+def _system_said(error: int) -> str:
+    """What the system answered a refused KORVA3_INITIAL, for its message: the error's
+    text, and the way to port access only where the answer was "not permitted"."""
+    if not error:
+        return ""
+    hint = "; run as root or grant CAP_SYS_RAWIO" if error == errno.EPERM else ""
+    return f" ({os.strerror(error)}{hint})"
