@@ -87,8 +87,8 @@ if(WIN32)
           FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
   install(FILES ${PROJECT_SOURCE_DIR}/python/pyproject.toml DESTINATION python
           COMPONENT windows)
-  install(FILES $<TARGET_FILE:korva32> $<TARGET_FILE:korva32sim> DESTINATION python/korva3
-          COMPONENT windows)
+  install(TARGETS korva32 korva32sim RUNTIME DESTINATION python/korva3 COMPONENT windows
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT devel) # stripped as bin's
   install(FILES ${PROJECT_SOURCE_DIR}/examples/python/first_path.py
                 ${PROJECT_SOURCE_DIR}/examples/python/stepwise_path.py
           DESTINATION examples/python COMPONENT windows)
