@@ -4,8 +4,9 @@
 #   runtime  libkorva32.so.1, libkorva32sim.so.1 (Windows: the two DLLs)    libkorva32
 #   devel    headers, the .so links / import libraries, CMake package,
 #            pkg-config files                                               libkorva32-dev
-#   tool     the korva3 program                                             korva3
-#   windows  (Windows only) README-windows.txt and the example's source
+#   tool     the korva3 program (Windows: korva3.exe, on korva32sim.dll)   korva3
+#   windows  (Windows only) README-windows.txt, the examples (C, machine description,
+#            G-code, Python), the Python package with the DLLs, the .NET assembly
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -74,8 +75,24 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/win/README-windows.txt.in
                  ${PROJECT_BINARY_DIR}/package/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/package/README-windows.txt DESTINATION . COMPONENT windows)
-  install(FILES ${PROJECT_SOURCE_DIR}/examples/windows/korva_app.c DESTINATION examples
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/windows/korva_app.c
+                ${PROJECT_SOURCE_DIR}/win/korva32-machine.toml DESTINATION examples
           COMPONENT windows)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/gcode/bracket.ngc
+                ${PROJECT_SOURCE_DIR}/examples/gcode/machine.toml DESTINATION examples/gcode
+          COMPONENT windows)
+  # The Python package as files, with both DLLs in its own folder, where it looks first
+  # (python/korva3/_loader.py); pyproject.toml lets pip install it from there.
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/korva3 DESTINATION python COMPONENT windows
+          FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+  install(FILES ${PROJECT_SOURCE_DIR}/python/pyproject.toml DESTINATION python
+          COMPONENT windows)
+  install(TARGETS korva32 korva32sim RUNTIME DESTINATION python/korva3 COMPONENT windows
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT devel) # stripped as bin's
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/python/first_path.py
+                ${PROJECT_SOURCE_DIR}/examples/python/stepwise_path.py
+          DESTINATION examples/python COMPONENT windows)
+  include(${PROJECT_SOURCE_DIR}/cmake/dotnet_windows.cmake) # dotnet/Korva.dll
 endif()
 
 include(${PROJECT_SOURCE_DIR}/cmake/package/cpack.cmake)

@@ -12,11 +12,10 @@ set(KORVA_PANEL_COMMON_SOURCES
 set(KORVA_PANEL OFF)
 if(NOT WIN32)
   find_package(PkgConfig QUIET)
-  find_package(nlohmann_json 3 QUIET)
   if(PKG_CONFIG_FOUND)
     pkg_check_modules(KORVA_HTTPLIB QUIET IMPORTED_TARGET cpp-httplib)
   endif()
-  if(KORVA_HTTPLIB_FOUND AND nlohmann_json_FOUND)
+  if(KORVA_HTTPLIB_FOUND AND TARGET nlohmann_json::nlohmann_json) # header_libraries.cmake
     set(KORVA_PANEL ON)
   endif()
 endif()

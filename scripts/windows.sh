@@ -17,8 +17,10 @@
 #   5. the MSVC import libraries (korva32sim.lib): a program compiled in MSVC mode
 #      (clang) and linked by lld-link against them runs;
 #   6. the same paths give the same frames in the Linux, Win32 and Win64 builds;
-#   7. the Windows zip of each architecture (scripts/windows_zip_check.sh): its content,
-#      and the consumer project and the example built from it alone (and run).
+#   7. the Windows zip of each architecture (scripts/windows_zip_check.sh): its content
+#      (the Python package and the .NET assembly too), the consumer project and the
+#      example built from it alone (and run, also on the zip's machine description),
+#      and the zip's korva3.exe run (demo, G-code with its machine file).
 # What runs under Wine depends on the machine: a tiny 32-bit and 64-bit program are run
 # first. 64-bit programs run through Wine's 64-bit loader directly (Debian's `wine`
 # always starts the 32-bit loader, which fails where the kernel runs 64-bit programs

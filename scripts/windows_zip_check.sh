@@ -4,7 +4,10 @@
 # Makes the Windows zip of one architecture (cpack in build-ARCH, cross-built with
 # MinGW-w64 if it is not there yet) and uses it as a Windows developer would:
 #   1. it holds the DLLs, both kinds of import libraries, the headers, the CMake and
-#      pkg-config files, README-windows.txt and the example's source;
+#      pkg-config files, README-windows.txt, the examples (C, machine description,
+#      G-code, Python), korva3.exe, the Python package (every file of python/korva3,
+#      the DLLs in its folder under the names its loader asks for on Windows) and the
+#      .NET assembly Korva.dll (a C# program compiles against it, where mcs is found);
 #   2. its korva32.dll exports exactly the 52 functions, and every DLL carries the
 #      project's version in its version resource;
 #   3. the consumer program (tests/consumer, C and C++) and the example are built
@@ -12,8 +15,11 @@
 #      pkg-config file and its CMake package; the MSVC import libraries name every
 #      function;
 #   4. RUN=1: they run under Wine: the worked example on the virtual card
-#      (korva32sim.dll) and the example on korva32sim.dll named korva32.dll. RUN=0 (a
-#      machine that cannot run programs of this architecture): reported as skipped.
+#      (korva32sim.dll), the example on korva32sim.dll named korva32.dll (with the
+#      zip's machine description beside it: its trace must name two cards), and
+#      korva3.exe from the zip (the demo, and a G-code program checked with its machine
+#      file). RUN=0 (a machine that cannot run programs of this architecture): reported
+#      as skipped.
 # 64-bit programs run with ${KORVA_WINE64:-/usr/lib/wine/wine64}, 32-bit ones with
 # ${KORVA_WINE32:-wine}. WINEPREFIX is used if set, else a temporary one is made.
 set -euo pipefail
@@ -47,7 +53,9 @@ if [ ! -f $build/CMakeCache.txt ]; then
     cmake -S . -B $build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/$toolchain.cmake \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build $build -j "$jobs" --target korva32 korva32sim >"$work/build.log" 2>&1 ||
+targets="korva32 korva32sim korva3"
+grep -q '^KORVA_MCS:FILEPATH=/' $build/CMakeCache.txt && targets="$targets korva_dotnet_assembly"
+cmake --build $build -j "$jobs" --target $targets >"$work/build.log" 2>&1 ||
     { cat "$work/build.log"; echo "windows_zip_check: $build failed" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $build/CMakeCache.txt)
 rm -f $build/packages/korva32-*-$arch.zip
@@ -65,11 +73,43 @@ for f in bin/korva32.dll bin/korva32sim.dll lib/libkorva32.dll.a lib/libkorva32s
          lib/korva32.lib lib/korva32sim.lib include/korva3.h include/korva3_sim.h \
          lib/cmake/korva32/korva32Config.cmake lib/cmake/korva32/korva32ConfigVersion.cmake \
          lib/pkgconfig/korva32.pc lib/pkgconfig/korva32sim.pc README-windows.txt \
-         examples/korva_app.c; do
+         examples/korva_app.c examples/korva32-machine.toml examples/gcode/bracket.ngc \
+         examples/gcode/machine.toml examples/python/first_path.py bin/korva3.exe \
+         python/pyproject.toml dotnet/Korva.dll dotnet/Korva3SimNative.cs; do
     [ -s "$root/$f" ] || missing="$missing $f"
 done
-if [ -z "$missing" ]; then ok "holds DLLs, import libraries, headers, package files, README, example"
+if [ -z "$missing" ]; then ok "holds DLLs, import libraries, headers, package files, README, examples, korva3.exe, Korva.dll"
 else fail "missing:$missing"; fi
+
+# The Python package: every file of the source's, and the DLLs where its loader looks
+# first on Windows (its own folder, under its Windows file names), the same as bin's.
+missing=$(cd python && find korva3 \( -name '*.py' -o -name py.typed \) -not -path '*/__pycache__/*' |
+    while read -r f; do cmp -s "$f" "$root/python/$f" || echo " $f"; done)
+dlls=$(PYTHONDONTWRITEBYTECODE=1 PYTHONPATH="$root/python" python3 -c '
+import os, sys
+from korva3 import _loader
+for kind in ("hardware", "sim"):
+    print(os.path.join(_loader.PACKAGE_DIR, _loader.library_file_name(kind, "win32")))' 2>&1) ||
+    missing="$missing (korva3._loader: $dlls)"
+for dll in $dlls; do
+    cmp -s "$dll" "$root/bin/$(basename "$dll")" || missing="$missing $dll"
+done
+if [ -z "$missing" ] && [ "$(echo $dlls | wc -w)" = 2 ]; then
+    ok "python/korva3 is the package, with $(cd "$root/python/korva3" && echo korva32*.dll) where its loader looks"
+else
+    fail "python/korva3 in the zip: missing or different:$missing"
+fi
+
+# The .NET assembly: a C# program compiles against it and sees the library's name.
+if ! command -v mcs >/dev/null; then
+    echo "note: $arch zip: no mcs here, Korva.dll not compiled against"
+elif printf 'static class P { static void Main() { System.Console.WriteLine(Korva.Korva3Native.Library); } }\n' \
+        >"$work/p.cs" && mcs -nologo -warnaserror -r:"$root/dotnet/Korva.dll" -out:"$work/p.exe" "$work/p.cs" &&
+    [ "$(mono "$work/p.exe" 2>&1)" = korva32 ]; then
+    ok "dotnet/Korva.dll: a C# program compiles against it (library korva32)"
+else
+    fail "dotnet/Korva.dll is not an assembly a C# program compiles against"
+fi
 if grep -q "KORVA32 $version for Windows" "$root/README-windows.txt"; then ok "README-windows.txt names version $version"
 else fail "README-windows.txt does not name version $version"; fi
 
@@ -151,6 +191,34 @@ elif [ -f "$work/run/consumer_c.exe" ]; then
         ok "korva_app.exe from the zip runs on the virtual card under Wine"
     else
         fail "korva_app.exe under Wine: $out"
+    fi
+    # The same program finds the zip's machine description beside the DLL.
+    cp "$root/examples/korva32-machine.toml" "$work/run/virtual/"
+    out=$(cd "$work/run/virtual" && "$wine" korva_app.exe 2>&1 | tr -d '\r') || true
+    trace=$work/run/virtual/korva32-trace.jsonl
+    if echo "$out" | grep -q "card 0: X 20000, Y 20000" && [ -s "$trace" ] &&
+        head -1 "$trace" | grep -q '"source":"[^"]*korva32-machine.toml".*"card":1,'; then
+        ok "korva_app.exe runs on the two cards of examples/korva32-machine.toml beside the DLL"
+    else
+        fail "korva_app.exe with korva32-machine.toml beside the DLL: $out $(head -c 300 "$trace" 2>/dev/null)"
+    fi
+    # korva3.exe from the unpacked zip, korva32sim.dll beside it; in a folder of its own
+    # (the demo writes demo.svg where it runs).
+    mkdir -p "$work/tool"
+    out=$(cd "$work/tool" && "$wine" "$root/bin/korva3.exe" demo --quiet 2>&1 | tr -d '\r') &&
+        result=ok || result=fail
+    if [ $result = ok ] && echo "$out" | grep -q '^card 0: X -\?[0-9]*  Y -\?[0-9]*  Z -\?[0-9]*$' &&
+        [ -s "$work/tool/demo.svg" ]; then
+        ok "korva3.exe demo --quiet under Wine: $(echo "$out" | head -1)"
+    else
+        fail "korva3.exe demo --quiet under Wine: $out"
+    fi
+    out=$(cd "$root" && "$wine" bin/korva3.exe gcode examples/gcode/bracket.ngc \
+        --machine examples/gcode/machine.toml --check 2>&1 | tr -d '\r') && result=ok || result=fail
+    if [ $result = ok ] && echo "$out" | grep -q 'no errors'; then
+        ok "korva3.exe gcode --machine --check reads the zip's machine file under Wine"
+    else
+        fail "korva3.exe gcode with the zip's machine file under Wine: $out"
     fi
 fi
 

@@ -25,7 +25,10 @@ if(WIN32)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON) # korva32-VERSION-winNN/...
-  set(CPACK_COMPONENTS_ALL runtime devel windows) # the tool is not part of it
+  set(CPACK_COMPONENTS_ALL runtime devel windows)
+  if(TARGET korva3)
+    list(APPEND CPACK_COMPONENTS_ALL tool) # bin/korva3.exe beside the DLLs
+  endif()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_PACKAGE_FILE_NAME korva32-${PROJECT_VERSION}-win32)
   else()
