@@ -1,5 +1,5 @@
-// machine_file_none.cpp - builds without toml11 (the Windows cross-builds): no machine
-// files, the settings come from the command line.
+// machine_file_none.cpp - builds where toml11 is not found: no machine files, the
+// settings come from the command line.
 #include "gcode/settings.h"
 
 namespace korva3_gcode {

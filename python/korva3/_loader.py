@@ -3,8 +3,10 @@
 The places, in order: the path the caller gives; the environment variable
 (``KORVA3_LIBRARY`` for the card's library, ``KORVA3_SIM_LIBRARY`` for the virtual
 card's), naming the file or the folder that holds it; the package's own folder (where
-``cmake --install`` puts both libraries); the system's loader (``LD_LIBRARY_PATH``,
-``ldconfig``'s cache, the ``PATH`` on Windows). The first place that is given is the
+``cmake --install`` puts both libraries, and where the Windows zips carry the DLLs); the
+system's loader (``LD_LIBRARY_PATH``, ``ldconfig``'s cache; on Windows the program's
+folder and the system folders, not ``PATH``, which Python 3.8 and later leave out for
+ctypes). The first place that is given is the
 only one tried for an explicit path; an environment variable that is set must load.
 """
 from __future__ import annotations
