@@ -1,6 +1,7 @@
 /*
  * threads_test.cpp - an emergency stop from a second thread ends a blocking path
- * running in the first, after the slice in progress.
+ * running in the first, after the slice in progress, and the card stands: no slice of
+ * the path reaches it after the reset.
  */
 #include "sim_fixture.h"
 
@@ -24,18 +25,20 @@ void emergency_stop_ends(std::function<void()> path, void (KORVA3_CALL *stop)(ui
     runner.join();
     EXPECT_EQ(lib("intp_enabled"), 0u);
     EXPECT_EQ(lib("phase"), PHASE_FINISHED);
+    EXPECT_EQ(KORVA3_IS_X_STOP(0) & KORVA3_IS_Y_STOP(0) & KORVA3_IS_Z_STOP(0), 1u);
 }
 
 TEST_F(SimTest, EmergencyStopFromAnotherThreadEndsABlockingLine)
 {
     register_card();
     KSIM_SET_LOGGING(0);
-    // 2,000,000 pulses at 100 per slice: 20,000 slices if nothing stops it.
-    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000, 0, 100); }, KORVA3_EMG_STOP);
+    // 2,000,000,000 pulses at 100 per slice: 20,000,000 slices if nothing stops it, so
+    // the stop lands in the path however the threads are scheduled.
+    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000000, 0, 100); }, KORVA3_EMG_STOP);
     int32_t sent = KSIM_CARD_VALUE(0, "intp_frames", 0);
     EXPECT_GE(sent, 20);
-    EXPECT_LT(sent, 20000);
-    EXPECT_LT(KSIM_AXIS_PULSES(0, 1), 2000000);
+    EXPECT_LT(sent, 20000000);
+    EXPECT_LT(KSIM_AXIS_PULSES(0, 1), 2000000000);
     EXPECT_EQ(KSIM_RESETS(0), 1u);
 }
 
@@ -43,8 +46,8 @@ TEST_F(SimTest, StopAllFromAnotherThreadEndsABlockingCircle)
 {
     register_card();
     KSIM_SET_LOGGING(0);
-    emergency_stop_ends([] { KORVA3_INTP_CIRCLE(0, 300000, 0, 1, 100); }, KORVA3_STOP_ALL);
-    EXPECT_LT(KSIM_CARD_VALUE(0, "intp_frames", 0), 18850);
+    emergency_stop_ends([] { KORVA3_INTP_CIRCLE(0, 30000000, 0, 1, 100); }, KORVA3_STOP_ALL);
+    EXPECT_LT(KSIM_CARD_VALUE(0, "intp_frames", 0), 1885000);
 }
 
 } // namespace
@@ -58,7 +61,7 @@ TEST_F(SimTest, ResetSystemFromAnotherThreadEndsABlockingLine)
 {
     register_card();
     KSIM_SET_LOGGING(0);
-    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000, 0, 100); }, KORVA3_RESET_SYSTEM);
+    emergency_stop_ends([] { KORVA3_INTP_LINE(0, 2000000000, 0, 100); }, KORVA3_RESET_SYSTEM);
     EXPECT_EQ(KSIM_RESETS(0), 1u);
 }
 

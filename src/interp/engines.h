@@ -46,6 +46,21 @@ static inline int32_t owed_pulses(double ideal, double *sent)
     return p;
 }
 
+/* One slice, counted in slices_in_progress while it is being sent, and only while
+ * intp_enabled is still set once it is counted: a reset in another thread either sees
+ * the count and waits for the slice, or the slice sees the flag cleared and is never
+ * sent. false: the path was ended before this slice. */
+template <class Slice>
+static inline bool counted_slice(Slice &slice)
+{
+    slices_in_progress.fetch_add(1);
+    const bool go = intp_enabled.load() != 0;
+    if (go)
+        slice();
+    slices_in_progress.fetch_sub(1);
+    return go;
+}
+
 /* The run call shared by every engine: slices back to back until the path ends, the
  * card held up a frame, or intp_enabled was cleared. */
 template <class Slice>
@@ -57,7 +72,11 @@ static inline uint8_t engine_run(Slice slice)
         return 0;
     }
     for (;;) {
-        slice();
+        if (!counted_slice(slice)) {
+            intp.phase = PHASE_FINISHED;
+            intp.engine_phase = ENGINE_SETUP;
+            return 0;
+        }
         if (intp.phase == PHASE_FINISHED) {
             intp.engine_phase = ENGINE_SETUP;
             return 0;
@@ -78,7 +97,10 @@ template <class Slice>
 static inline void blocking_run(Slice slice)
 {
     for (;;) {
-        slice();
+        if (!counted_slice(slice)) {
+            intp.phase = PHASE_FINISHED;
+            return;
+        }
         if (intp.phase == PHASE_FINISHED)
             return;
         if (!intp_enabled.load(std::memory_order_relaxed)) {

@@ -55,6 +55,14 @@ extern INTP_STATE intp;
  * and cleared by an emergency stop or reset from any other thread. */
 extern std::atomic<uint8_t> intp_enabled;
 
+/* Slices being sent right now by a running path. An emergency stop or reset from another
+ * thread clears intp_enabled first and then waits, bounded, for this to reach 0 before it
+ * pulses the reset line, so no slice of the ended path reaches the card after the reset. */
+extern std::atomic<uint32_t> slices_in_progress;
+
+/* Waits until no slice is being sent, or max_ms have passed on the library's clock. */
+void wait_for_slice_in_progress(int32_t max_ms);
+
 /* Zeroes every field, as at load (engine_phase is set by the start values). */
 void intp_state_clear(void);
 

@@ -104,15 +104,20 @@ static void raw_zeros(uint16_t data_port, int n)
 /* Pulses the controller's reset line. keep_outputs: the application's outputs stay as
  * they are around the pulse (emergency stop); otherwise they go to 0 (system reset).
  * Whatever the card number, the host side stops: no stepwise request stays saved and a
- * path running in another thread ends after its slice in progress. */
+ * path running in another thread ends after its slice in progress. That slice is let
+ * finish (bounded) before the reset, so the reset clears it too and the card stands
+ * after the pulse, instead of taking the path's next slices during the pulse and the
+ * settling time. */
+enum { SLICE_IN_PROGRESS_MAX_MS = 200 };
+
 static CARD_RECORD *reset_controller(uint32_t card, int keep_outputs)
 {
     clear_step_mode();
+    intp_enabled.store(0);
     CARD_RECORD *rec = bound_card(card);
-    if (!rec) {
-        intp_enabled.store(0);
+    if (!rec)
         return nullptr;
-    }
+    wait_for_slice_in_progress(SLICE_IN_PROGRESS_MAX_MS);
     uint16_t data_port = card_port(rec->io_base, DATA_REG);
     uint16_t dio_port = card_port(rec->io_base, DIO_REG);
 
