@@ -11,6 +11,7 @@
 #include "job/check.h"
 #include "job/step_report.h"
 #include "korva3.h"
+#include "machine/card_at_work.h"
 #include "machine/machine.h"
 #include "record/run_watch.h"
 #include "run/driver.h"
@@ -20,10 +21,6 @@
 namespace korva3_tool {
 
 namespace {
-
-// Status register bits that say a card is still at work: busy, X, Y or Z moving.
-constexpr uint32_t kWorking = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
-                              KORVA3_ST_Z_MOVING;
 
 // The value of the parameter called `name`, or -1 when the function has none.
 int64_t arg_named(const Step &s, const char *name)
@@ -256,7 +253,7 @@ private:
             !warn("wait does not pump the stepwise request of line " +
                   std::to_string(stepwise_[card]) + ": use poll"))
             return false;
-        while (KORVA3_MSC(card) & kWorking) {
+        while (card_at_work(card)) {
             if (over_limit())
                 return fail("wait: card " + std::to_string(card) + " still at work after " +
                             std::to_string(elapsed()) + " ms (time limit)");

@@ -2,16 +2,13 @@
 #include "run/session.h"
 
 #include "korva3.h"
+#include "machine/card_at_work.h"
 #include "machine/machine.h"
 #include "run/interrupt.h"
 
 namespace korva3_tool {
 
 namespace {
-
-// Status register bits that say a card is still at work: busy, X, Y or Z moving.
-constexpr uint32_t kWorking = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
-                              KORVA3_ST_Z_MOVING;
 
 // The recording's head: what runs where, from when. Returns the start.
 uint32_t begin_recording(Recording &rec, const std::string &name)
@@ -80,7 +77,7 @@ Settled Session::settle()
     Settled s;
     uint32_t begin = machine::clock_ms();
     for (uint32_t card : cards_) {
-        while (KORVA3_MSC(card) & kWorking) {
+        while (card_at_work(card)) {
             if (machine::clock_ms() - begin > options_.settle_ms || over_limit()) {
                 s.at_rest = false;
                 s.busy_card = card;
