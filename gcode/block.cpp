@@ -2,11 +2,17 @@
 #include "gcode/block.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 namespace korva3_gcode {
 
 namespace {
+
+// The largest value a word may have, in size: far beyond any coordinate, feed or dwell
+// the card can take (2^31 pulses at the finest scale), and small enough that no sum or
+// product the reader forms of such values can overflow a double.
+constexpr double kMostValue = 1e9;
 
 // The line without comments and blanks, upper case. False on an unclosed comment.
 bool strip(const std::string &line, std::string &out, std::string &error)
@@ -70,8 +76,15 @@ bool read_block(const std::string &line, Block &block, std::string &error)
         }
         i++;
         double value = 0;
+        const size_t number = i;
         if (!read_number(text, i, value)) {
             error = std::string(1, letter) + " needs a number";
+            return false;
+        }
+        if (!(std::fabs(value) <= kMostValue)) {
+            const std::string written = text.substr(number, i - number);
+            error = std::string(1, letter) + written.substr(0, 16) +
+                    (written.size() > 16 ? "..." : "") + ": out of range (at most 1e9 in size)";
             return false;
         }
         if (letter == 'N') {

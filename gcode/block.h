@@ -24,7 +24,8 @@ struct Block {
 
 // Reads one line. Returns false with a message (no file or line in it) when the line is
 // not G-code: a letter with no number, a character that starts no word, an unclosed
-// comment, a number in a bad form.
+// comment, a number in a bad form, a value beyond 1e9 in size (any word: coordinates,
+// offsets, feeds, dwells, N, G and M included).
 bool read_block(const std::string &line, Block &block, std::string &error);
 
 } // namespace korva3_gcode

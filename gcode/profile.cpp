@@ -1,4 +1,6 @@
-// profile.cpp - counting the slices of the library's speed profile.
+// profile.cpp - counting the slices of the library's speed profile: the ramps slice by
+// slice (at most a few thousand), the run at the cap at once, so a move of 2^31 pulses
+// at 1 pulse per slice is counted as fast as a short one.
 #include "gcode/profile.h"
 
 namespace korva3_gcode {
@@ -21,6 +23,13 @@ uint64_t profile_slices(uint64_t length, uint32_t speed, uint32_t accel, uint32_
                 step = step - q < a || q > step ? a : step - q;
             } else if (step < cap) {
                 step = step + a < cap ? step + a : cap;
+            } else {
+                // At the cap, nothing changes until the ramp down is due: the slices
+                // until then are counted at once (this one and `more` after it).
+                const uint64_t due = (cap + a) * (cap + a) / (2 * a); // >= cap
+                const uint64_t more = (remaining - due - 1) / cap;
+                n += more;
+                remaining -= more * cap;
             }
         }
         if (remaining <= step)

@@ -161,7 +161,7 @@ bool Reader::move(const LineWords &l)
     Pulses to;
     for (int a = 0; a < 3; a++) {
         double p = std::round(target[a] * set_.scale[a]);
-        if (std::fabs(p) > kMostPulses)
+        if (!(std::fabs(p) <= kMostPulses)) // NaN too, though bounded words make none
             return refuse(std::string(1, kAxes[a]) + " goes to " + number_text(target[a]) +
                           " mm, beyond the card's reach (" + number_text(kMostPulses) +
                           " pulses)");

@@ -81,6 +81,33 @@ TEST(GcodeRead, EveryErrorWithItsLine)
     }
 }
 
+TEST(GcodeRead, ValuesBeyondTheirRangeAreErrorsOfEveryWord)
+{
+    const std::string huge(400, '9'); // beyond a double: read as infinity
+    const struct {
+        std::string text;
+        std::string error; // the first error, without "t.ngc:"
+    } cases[] = {
+        {"G92 X" + huge, "1: X" + huge.substr(0, 16) + "...: out of range (at most 1e9 in size)"},
+        {"G1 X" + huge + " F100", "1: X" + huge.substr(0, 16) + "...: out of range (at most 1e9 in size)"},
+        {"G1 X1 F1000000001", "1: F1000000001: out of range (at most 1e9 in size)"},
+        {"G0 Y-1000000000.5", "1: Y-1000000000.5: out of range (at most 1e9 in size)"},
+        {"F100\nG2 X1 I" + huge, "2: I" + huge.substr(0, 16) + "...: out of range (at most 1e9 in size)"},
+        {"G4 P" + huge, "1: P" + huge.substr(0, 16) + "...: out of range (at most 1e9 in size)"},
+        {"N" + huge + " G0 X1", "1: N" + huge.substr(0, 16) + "...: out of range (at most 1e9 in size)"},
+        {"G10000000000", "1: G10000000000: out of range (at most 1e9 in size)"},
+        {"M3 S-" + huge, "1: S-" + huge.substr(0, 15) + "...: out of range (at most 1e9 in size)"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> errors = errors_of(c.text);
+        ASSERT_FALSE(errors.empty()) << c.text;
+        EXPECT_EQ(errors.front(), "t.ngc:" + c.error) << c.text;
+    }
+    // The whole file is refused: both lines reported, nothing planned.
+    EXPECT_EQ(errors_of("G92 X" + huge + "\nG1 X" + huge + " F100\n").size(), 2u);
+    EXPECT_TRUE(errors_of("G92 X1000000000\nG0 X1000000000\n").empty()); // the bound itself
+}
+
 TEST(GcodeRead, EveryBadLineIsReportedAndNothingAfterM2IsRead)
 {
     std::vector<std::string> errors = errors_of("G1 X1\nG0 X2\nG41\nM2\nQ1 (after the end)");

@@ -46,3 +46,42 @@ TEST(TraceFile, SummaryCountsFramesEndsAndFaultsOfEachCard)
     EXPECT_FALSE(read_trace(empty, "x.txt", summary, recording, error));
     EXPECT_EQ(error, "x.txt: no trace events in it");
 }
+
+TEST(TraceFile, LinesThatAreNoSoundEventAreCountedNotTaken)
+{
+    const std::string deep = std::string(40, '[') + "1" + std::string(40, ']');
+    const std::string pad(70000, 'a'); // a line beyond 64 KiB
+    const std::string cases[] = {
+        R"({"t":1,"ev":"frame","card":100000000,"name":"slice","x":1})",
+        R"({"t":1,"ev":"frame","card":64,"name":"slice","x":1})",
+        R"({"t":1,"ev":"frame","card":-1,"name":"slice","x":1})",
+        R"({"t":1,"ev":"frame","card":0.5,"name":"slice","x":1})",
+        R"({"t":"x","ev":"frame","card":0,"name":"slice","x":1})",
+        R"({"t":1e30,"ev":"motion","card":0,"x":1,"y":2,"z":3})",
+        R"({"t":-5,"ev":"motion","card":0,"x":1,"y":2,"z":3})",
+        R"({"ev":"motion","card":0,"x":1,"y":2,"z":3})",
+        R"({"t":1,"ev":"motion","card":0,"x":4294967296,"y":2,"z":3})",
+        R"({"t":1,"ev":"motion","card":0,"x":"1","y":2,"z":3})",
+        R"({"t":1,"ev":7,"card":0})",
+        R"({"t":1,"ev":"machine","cards":[{"card":0},{"card":1000000000}]})",
+        R"({"t":1,"ev":"frame","card":0,"name":")" + std::string(100, 'n') + R"("})",
+        R"({"t":1,"ev":"status","card":0,"x":)" + deep + "}",
+        R"({"t":1,"ev":"frame","card":0,"name":"slice","pad":")" + pad + R"("})",
+        std::string(1 << 21, '['),
+    };
+    for (const std::string &bad : cases) {
+        std::istringstream in(
+            R"({"t":0.000,"ev":"machine","source":"m.toml","clock":"virtual","cards":[{"card":0}]})"
+            "\n" + bad + "\n" R"({"t":2.000,"ev":"motion","card":0,"x":10,"y":-12,"z":0})" "\n");
+        TraceSummary summary;
+        Recording recording;
+        std::string error;
+        const std::string shown = bad.substr(0, 80);
+        ASSERT_TRUE(read_trace(in, "t.jsonl", summary, recording, error)) << shown;
+        EXPECT_EQ(summary.bad_lines, 1) << shown;
+        ASSERT_EQ(summary.cards.size(), 1u) << shown;
+        EXPECT_EQ(summary.cards[0].frame_count, 0) << shown;
+        EXPECT_EQ(summary.cards[0].position, (std::array<int32_t, 3>{10, -12, 0})) << shown;
+        EXPECT_EQ(summary.end_ms, 2.0) << shown;
+    }
+}

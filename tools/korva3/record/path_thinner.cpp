@@ -36,8 +36,9 @@ void PathThinner::add(const MotionRecord &r)
         high_[i] = std::max(high_[i], axis(r, i));
     }
     if (r.jump) { // new coordinates: both sides of the jump are kept
-        if (!last_kept_)
-            kept_.push_back(last_);
+        end_run();
+        run_++;
+        run_start_ = kept_.size();
         kept_.push_back(r);
         last_ = r;
         last_kept_ = true;
@@ -67,12 +68,45 @@ void PathThinner::add(const MotionRecord &r)
         rethin();
 }
 
+// The run that a jump ends: its last point kept, or the whole run dropped when the
+// sample of runs leaves it out.
+void PathThinner::end_run()
+{
+    if (run_ % run_stride_ != 0)
+        kept_.resize(run_start_);
+    else if (!last_kept_)
+        kept_.push_back(last_);
+}
+
+// Coarser until the points fill at most half the budget: the tolerance doubles up to
+// about 4 pixels of the picture (span / 250); beyond that every other finished run goes
+// while there are finished runs to spare, else the tolerance doubles on (a single run of
+// many turns). Each step is one pass over the points: the tolerance doubles at most
+// about 36 times (at 4 x span, a run keeps only its ends), and each drop halves the runs.
 void PathThinner::rethin()
 {
     int64_t span = 1;
     for (int i = 0; i < 3; i++)
         span = std::max<int64_t>(span, int64_t(high_[i]) - low_[i]);
-    tol_ = std::max({tol_ * 2, span / 4000, int64_t(1)});
+    while (kept_.size() > most_ / 2) {
+        const auto runs = 1 + std::count_if(kept_.begin() + 1, kept_.end(),
+                                            [](const MotionRecord &p) { return p.jump; });
+        if (tol_ < span / 250 || runs < 3) {
+            tol_ = std::max({tol_ * 2, span / 4000, int64_t(1)});
+            thin();
+        } else {
+            drop_runs();
+        }
+    }
+    run_start_ = kept_.size() - 1;
+    while (run_start_ > 0 && !kept_[run_start_].jump)
+        run_start_--;
+}
+
+// One pass at the tolerance: both sides of each jump, turns a quarter of it away, other
+// points the whole of it away.
+void PathThinner::thin()
+{
     std::vector<MotionRecord> old;
     old.swap(kept_);
     kept_.reserve(most_ + 1);
@@ -94,8 +128,27 @@ void PathThinner::rethin()
             kept_.push_back(p);
     }
     last_kept_ = kept_.back().t_ms == last_.t_ms && !far(kept_.back(), last_, 0);
-    if (kept_.size() > most_ / 2)
-        rethin(); // many turns: coarser still
+}
+
+// Every other finished run goes: the finished runs kept are those whose number the
+// stride divides, in order (the first is run 0), so the k-th of them stays when k is
+// even. The current run, the last in kept_, always stays.
+void PathThinner::drop_runs()
+{
+    run_stride_ *= 2;
+    size_t current = kept_.size() - 1;
+    while (current > 0 && !kept_[current].jump)
+        current--;
+    std::vector<MotionRecord> old;
+    old.swap(kept_);
+    kept_.reserve(most_ + 1);
+    size_t k = 0; // the finished run a point belongs to, counted among those kept
+    for (size_t n = 0; n < old.size(); n++) {
+        if (n > 0 && old[n].jump)
+            k++;
+        if (n >= current || k % 2 == 0)
+            kept_.push_back(old[n]);
+    }
 }
 
 std::vector<MotionRecord> PathThinner::points() const

@@ -3,6 +3,12 @@
 // turns back (an extreme). When more points pile up than a plot needs, the tolerance
 // doubles and the points kept so far are thinned again, so memory stays bounded however
 // long the job runs. The first and last points are always exact.
+//
+// New coordinates (homing, zero, preset: a jump) break the path into runs, and both
+// sides of a break are kept, so no line is drawn that was never travelled. A job that
+// breaks it more often than the budget holds (a zero per part, for thousands of parts)
+// keeps an evenly spaced sample of its runs: every 2nd, then every 4th, ... (the first
+// and the current run always), each drawn whole.
 #ifndef KORVA3_TOOL_PATH_THINNER_H
 #define KORVA3_TOOL_PATH_THINNER_H
 
@@ -17,7 +23,7 @@ namespace korva3_tool {
 
 class PathThinner {
 public:
-    explicit PathThinner(size_t most = 12000) : most_(most) {}
+    explicit PathThinner(size_t most = 12000) : most_(most < 8 ? 8 : most) {}
 
     void add(const MotionRecord &r);
 
@@ -34,9 +40,15 @@ public:
 private:
     bool far(const MotionRecord &a, const MotionRecord &b, int64_t tol) const;
     void rethin();
+    void thin();
+    void drop_runs();
+    void end_run();
 
     size_t most_;
     int64_t tol_ = 0;
+    uint64_t run_ = 0;         // the current run's number (0: the first, before any jump)
+    uint64_t run_stride_ = 1;  // finished runs kept: those whose number it divides
+    size_t run_start_ = 0;     // where the current run begins in kept_
     std::vector<MotionRecord> kept_;
     MotionRecord last_{};      // the newest point seen
     bool last_kept_ = false;   // whether last_ is kept_.back()

@@ -6,6 +6,7 @@
 #define KORVA3_TOOL_INTERRUPT_H
 
 #include <cstdint>
+#include <string>
 
 #include "run/exit_codes.h"
 
@@ -17,11 +18,16 @@ void install();
 // A card number to stop when interrupted (registered by the job).
 void track_card(uint32_t card);
 
-// Emergency stop on every tracked card (what the handler does before it exits).
-void stop_cards();
+// Emergency stop on every tracked card (what the handler does before it exits). Returns
+// the cards stopped (bit n: card number n).
+uint32_t stop_cards();
 
 // What the handler does: notes that the process is ending, then stop_cards().
-void stop_for_exit();
+uint32_t stop_for_exit();
+
+// The handler's line: "korva3: interrupted: emergency stop on card 0" (cards 0, 2, ...),
+// or that no card was registered; newline included.
+std::string stopped_message(uint32_t cards);
 
 // True once the handler has begun: the cards were stopped under the job, and the
 // handler is about to end the process with EXIT_INTERRUPTED.

@@ -1,6 +1,7 @@
 // interrupt_common.cpp - the cards to stop, kept where a signal thread may read them.
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "run/interrupt.h"
@@ -19,18 +20,33 @@ void track_card(uint32_t card)
         tracked.fetch_or(1u << card);
 }
 
-void stop_cards()
+uint32_t stop_cards()
 {
     uint32_t cards = tracked.load();
     for (uint32_t n = 0; n < 16; n++)
         if (cards & (1u << n))
             KORVA3_EMG_STOP(n);
+    return cards;
 }
 
-void stop_for_exit()
+uint32_t stop_for_exit()
 {
     ending.store(true);
-    stop_cards();
+    return stop_cards();
+}
+
+std::string stopped_message(uint32_t cards)
+{
+    if (cards == 0)
+        return "\nkorva3: interrupted (no card was registered)\n";
+    std::string list;
+    int count = 0;
+    for (uint32_t n = 0; n < 16; n++)
+        if (cards & (1u << n)) {
+            list += (count++ ? ", " : "") + std::to_string(n);
+        }
+    return "\nkorva3: interrupted: emergency stop on card" + std::string(count > 1 ? "s " : " ") +
+           list + "\n";
 }
 
 bool exiting() { return ending.load(); }

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -21,9 +22,8 @@ void install()
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
-        stop_for_exit();
-        const char msg[] = "\nkorva3: interrupted: emergency stop on every registered card\n";
-        ssize_t ignored = write(STDERR_FILENO, msg, sizeof msg - 1);
+        const std::string msg = stopped_message(stop_for_exit());
+        ssize_t ignored = write(STDERR_FILENO, msg.data(), msg.size());
         (void)ignored;
         _exit(EXIT_INTERRUPTED);
     }).detach();

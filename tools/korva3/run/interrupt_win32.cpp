@@ -11,8 +11,7 @@ namespace {
 
 BOOL WINAPI on_console_event(DWORD)
 {
-    stop_for_exit();
-    std::fputs("\nkorva3: interrupted: emergency stop on every registered card\n", stderr);
+    std::fputs(stopped_message(stop_for_exit()).c_str(), stderr);
     ExitProcess(EXIT_INTERRUPTED);
     return TRUE;
 }

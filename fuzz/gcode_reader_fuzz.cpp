@@ -1,0 +1,47 @@
+// gcode_reader_fuzz.cpp - libFuzzer target: arbitrary text as a G-code program, through
+// the reader of `korva3 gcode` (words, modal groups, arcs fitted, moves in pulses) and
+// the estimate of --check. Invariants: a program is either read without errors or
+// refused with errors that each name the file and a line, and then plans no move; every
+// move names a line of the text and ends within the card's reach.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gcode/program.h"
+#include "gcode/settings.h"
+
+using namespace korva3_gcode;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    Settings settings;
+    Program program;
+    std::vector<std::string> errors;
+    const bool ok = read_program("fuzz.ngc", text, settings, program, errors);
+    if (ok != errors.empty())
+        std::abort();
+    for (const std::string &e : errors)
+        if (e.rfind("fuzz.ngc:", 0) != 0)
+            std::abort();
+    if (!ok) {
+        if (!program.moves.empty())
+            std::abort();
+        return 0;
+    }
+    size_t lines = 1;
+    for (char c : text)
+        lines += c == '\n';
+    for (const Move &m : program.moves) {
+        if (m.line < 0 || static_cast<size_t>(m.line) > lines)
+            std::abort();
+        for (int64_t p : m.to)
+            if (p < -2147483647 || p > 2147483647)
+                std::abort();
+    }
+    if (!std::isfinite(estimated_ms(program, settings)))
+        std::abort();
+    return 0;
+}
