@@ -108,20 +108,25 @@ class Korva3(unittest.TestCase):
             a, b = counts.values()
             self.assertLess(abs(a - b), 0.2 * max(a, b), counts)
 
-    def wait_until_signals_are_taken(self, p):
-        # The tool leaves SIGINT and SIGTERM to its handler by blocking them in its threads:
-        # wait (however loaded the machine) until the main thread has them blocked.
+    def wait_until_running(self, p):
+        # Until the tool has SIGINT and SIGTERM blocked in its main thread (it leaves them
+        # to its handler) and has spent 0.2 s of processor time, long after it registered
+        # its card: a wait that holds however loaded the machine is.
         wanted = (1 << (signal.SIGINT - 1)) | (1 << (signal.SIGTERM - 1))
-        for _ in range(3000):
+        tick = os.sysconf("SC_CLK_TCK")
+        for _ in range(6000):
             try:
                 with open("/proc/%d/status" % p.pid) as f:
                     blocked = [l for l in f if l.startswith("SigBlk:")]
-                if blocked and int(blocked[0].split()[1], 16) & wanted == wanted:
-                    return
+                with open("/proc/%d/stat" % p.pid) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
             except FileNotFoundError:
                 break
+            cpu = (int(fields[11]) + int(fields[12])) / tick  # utime + stime
+            if blocked and int(blocked[0].split()[1], 16) & wanted == wanted and cpu >= 0.2:
+                return
             time.sleep(0.01)
-        self.fail("the tool never took SIGINT and SIGTERM")
+        self.fail("the tool never got under way")
 
     def test_ctrl_c_stops_the_cards_and_exits_130(self):
         job = self.job("INTP_LINE 0 100000000 0 2\n")  # 50 million slices: minutes
@@ -132,7 +137,7 @@ class Korva3(unittest.TestCase):
         for command, sig in [(c, s) for c in runs for s in (signal.SIGINT, signal.SIGTERM)]:
             p = subprocess.Popen([KORVA3] + command + ["--limit", "1000000000"],
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-            self.wait_until_signals_are_taken(p)
+            self.wait_until_running(p)
             p.send_signal(sig)
             out, err = p.communicate(timeout=30)
             self.assertEqual(p.returncode, 130, err)
