@@ -23,6 +23,9 @@ endif()
 if(KORVA_PANEL)
   target_sources(korva_vm PRIVATE ${KORVA_PANEL_COMMON_SOURCES}
                  ${PROJECT_SOURCE_DIR}/sim/panel/server_httplib.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/guarded_server.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/head_gate.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/socket_stream.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp)
   target_link_libraries(korva_vm PRIVATE PkgConfig::KORVA_HTTPLIB nlohmann_json::nlohmann_json)
   target_link_libraries(korva32sim PRIVATE PkgConfig::KORVA_HTTPLIB)

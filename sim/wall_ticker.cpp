@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "host.h"
+#include "quiet_thread.h"
 #include "vm.h"
 
 namespace korva::sim {
@@ -26,7 +27,7 @@ void run_ticker()
 void start_wall_ticker()
 {
     host::pin_library(); // the thread's code must stay while it runs
-    std::thread(run_ticker).detach();
+    start_quiet_thread(run_ticker).detach(); // Ctrl-C stays with the program
 }
 
 } // namespace korva::sim

@@ -32,6 +32,10 @@ bool running = false;
 
 std::atomic<std::uint32_t> pace_percent{0};
 
+// The panel stops before the objects its requests use are destroyed at exit (those made
+// before the first start: the hook runs before their destructors).
+void stop_at_exit() { stop(); }
+
 // The pace's reference point: wall time and virtual time that belong together.
 std::mutex pace_mutex;
 bool anchored = false;
@@ -66,6 +70,9 @@ std::int32_t start(std::uint32_t port, bool announce, std::string* error)
     } else {
         bound = server_start(port, current_url(), why);
         running = bound >= 0;
+        static bool hooked = false;
+        if (running && !hooked)
+            hooked = std::atexit(stop_at_exit) == 0;
         update_watcher();
     }
     if (bound < 0) {

@@ -1,6 +1,7 @@
 // server_httplib.cpp - the panel's web server (cpp-httplib): one page, its event stream
 // and its commands, on 127.0.0.1 only. Every request must carry the token of the printed
-// address and come from the panel's own origin.
+// address and come from the panel's own origin. How much any client may cost it:
+// limits.h, enforced by the GuardedServer and the checks before routing.
 //
 // A collector thread takes the machine's snapshots from the hub (at most every 30 ms),
 // keeps each card's XY path, and wakes the pages' event streams; a slow or absent page
@@ -14,8 +15,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "guarded_server.h"
 #include "hub.h"
+#include "limits.h"
 #include "page.h"
+#include "quiet_thread.h"
 #include "requests.h"
 #include "server.h"
 
@@ -92,17 +96,19 @@ private:
     };
 
     bool allowed(const httplib::Request& req) const;
+    static int refused(const httplib::Request& req); // a status, or 0
     void routes();
     void collect();
     std::string next_event(Cursor& cursor); // with mutex_ held
 
-    httplib::Server http_;
-    std::thread listener_, collector_;
+    GuardedServer http_;
+    std::thread collector_;
     std::string token_, origin_, origin_named_, host_, host_named_;
 
     std::mutex mutex_; // guards everything below
     std::condition_variable changed_;
     bool stopping_ = false;
+    std::size_t streams_ = 0; // event streams open
     std::uint64_t version_ = 0;
     std::uint64_t generation_ = 0; // bumped when the paths start again or are thinned
     std::uint32_t epoch_ = 0;
@@ -123,16 +129,30 @@ bool PanelServer::allowed(const httplib::Request& req) const
     return same_secret(req.get_param_value("token"), token_);
 }
 
+// What the panel refuses before reading on: parts of a response (one request could ask
+// for its page thousands of times over), and bodies beyond kMaxBodyBytes (the page's
+// commands have none), their length unknown (chunked) included.
+int PanelServer::refused(const httplib::Request& req)
+{
+    if (req.has_header("Range"))
+        return 416;
+    if (req.has_header("Transfer-Encoding"))
+        return 411;
+    const std::string length = req.get_header_value("Content-Length");
+    if (!length.empty() &&
+        (length.size() > 9 || length.find_first_not_of("0123456789") != std::string::npos ||
+         std::stoul(length) > kMaxBodyBytes))
+        return 413;
+    return 0;
+}
+
 std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::string& error)
 {
     if (port > 65535) {
         error = "port " + std::to_string(port) + " is not a port (0..65535)";
         return -1;
     }
-    const int bound = port == 0 ? http_.bind_to_any_port("127.0.0.1")
-                                : (http_.bind_to_port("127.0.0.1", static_cast<int>(port))
-                                       ? static_cast<int>(port)
-                                       : -1);
+    const int bound = http_.bind_loopback(port);
     if (bound <= 0) {
         error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (in use?)";
         return -1;
@@ -143,8 +163,11 @@ std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::strin
     origin_ = "http://" + host_;
     origin_named_ = "http://" + host_named_;
     routes();
-    listener_ = std::thread([this] { http_.listen_after_bind(); });
-    collector_ = std::thread([this] { collect(); });
+    if (!http_.start()) {
+        error = "cannot start the panel's threads";
+        return -1;
+    }
+    collector_ = start_quiet_thread([this] { collect(); });
     url = origin_ + "/?token=" + token_;
     return bound;
 }
@@ -157,8 +180,6 @@ void PanelServer::stop()
     }
     changed_.notify_all();
     http_.stop();
-    if (listener_.joinable())
-        listener_.join();
     if (collector_.joinable())
         collector_.join();
 }
@@ -168,6 +189,10 @@ void PanelServer::routes()
     http_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         res.set_header("Cache-Control", "no-store");
         res.set_header("Referrer-Policy", "no-referrer");
+        if (const int status = refused(req)) { // no body: nothing a range could repeat
+            res.status = status;
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (allowed(req))
             return httplib::Server::HandlerResponse::Unhandled;
         res.status = 403;
@@ -187,6 +212,15 @@ void PanelServer::routes()
         res.set_content(state_.empty() ? "{}" : state_, "application/json");
     });
     http_.Get("/events", [this](const httplib::Request&, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (streams_ >= kMaxStreams) {
+                res.status = 503;
+                res.set_content("too many pages open on this panel: close one\n", "text/plain");
+                return;
+            }
+            ++streams_;
+        }
         auto cursor = std::make_shared<Cursor>();
         res.set_chunked_content_provider(
             "text/event-stream", [this, cursor](std::size_t, httplib::DataSink& sink) {
@@ -201,6 +235,10 @@ void PanelServer::routes()
                     event = version_ != cursor->version ? next_event(*cursor) : ": idle\n\n";
                 }
                 return sink.write(event.data(), event.size());
+            },
+            [this](bool) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                --streams_;
             });
     });
     http_.Post("/command", [this](const httplib::Request& req, httplib::Response& res) {

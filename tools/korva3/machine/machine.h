@@ -110,6 +110,9 @@ bool position(uint32_t card, std::array<int32_t, 3> &xyz);
 // virtual time to real time, so a person can watch; the address to open in url. False
 // with a message on real cards or when the panel cannot start.
 bool start_panel(uint32_t port, std::string &url, std::string &error);
+// Stops the panel before the tool exits: its requests in flight end while everything
+// they use is still there.
+void stop_panel();
 
 } // namespace machine
 } // namespace korva3_tool

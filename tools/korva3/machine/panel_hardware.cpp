@@ -9,4 +9,6 @@ bool start_panel(uint32_t, std::string &, std::string &error)
     return false;
 }
 
+void stop_panel() {}
+
 } // namespace korva3_tool::machine

@@ -19,4 +19,6 @@ bool start_panel(uint32_t port, std::string &url, std::string &error)
     return true;
 }
 
+void stop_panel() { KSIM_PANEL_STOP(); }
+
 } // namespace korva3_tool::machine

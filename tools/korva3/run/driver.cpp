@@ -55,6 +55,8 @@ int drive(const DriveSetup &setup, Work &work)
         Session session(setup.name, options, recording);
         code = run_work(session, work);
     }
+    if (setup.panel)
+        machine::stop_panel();
     if (!outputs.close(recording))
         return EXIT_JOB_FAILED;
     return code;

@@ -1,0 +1,122 @@
+/*
+ * panel_limits_test.cpp - what one client may cost the panel, over real loopback sockets:
+ * heads, bodies and ranges are bounded and refused before they are read on; open pages
+ * and slow clients never keep the emergency stop from getting through.
+ */
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "raw_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class PanelLimits : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_GT(KSIM_PANEL_START(0), 0);
+        panel_ = panel_address();
+        ASSERT_GT(panel_.port, 0);
+    }
+    void TearDown() override { KSIM_PANEL_STOP(); }
+
+    // A request line and the headers every request of the page carries.
+    std::string head(const std::string& method, const std::string& target) const
+    {
+        const char sep = target.find('?') == std::string::npos ? '?' : '&';
+        return method + " " + target + sep + "token=" + panel_.token + " HTTP/1.1\r\nHost: " +
+               panel_.host() + "\r\n";
+    }
+
+    PanelAddress panel_;
+};
+
+std::string repeated(const std::string& piece, int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += piece;
+    return s;
+}
+
+TEST_F(PanelLimits, OversizedRequestsAreRefusedBeforeTheyAreReadOn)
+{
+    const std::string estop = "/command?card=0&do=estop";
+    std::string many_ranges = "bytes=0-0";
+    for (int i = 1; i < 2000; ++i)
+        many_ranges += ",0-0";
+    struct Case {
+        const char* what;
+        std::string request;
+        int status;
+    } cases[] = {
+        {"a browser's request, well within the limits", head("GET", "/") + "\r\n", 200},
+        {"60 header lines", head("GET", "/") + repeated("X-Line: 1\r\n", 58) + "\r\n", 200},
+        {"100 header lines", head("GET", "/") + repeated("X-Line: 1\r\n", 100) + "\r\n", 431},
+        {"a header line that never ends",
+         head("GET", "/") + "X-Long: " + std::string(64 * 1024, 'a'), 431},
+        {"a head that never ends", head("GET", "/") + repeated("X-Line: 1\r\n", 4000), 431},
+        {"2000 ranges of the page", head("GET", "/") + "Range: " + many_ranges + "\r\n\r\n", 416},
+        {"a 300 MB body, not sent",
+         head("POST", estop) + "Content-Length: 300000000\r\n\r\n", 413},
+        {"a chunked body, not sent", head("POST", estop) + "Transfer-Encoding: chunked\r\n\r\n",
+         411},
+        {"a 300 MB body without the token (refused before the token is looked at)",
+         "POST /command HTTP/1.1\r\nHost: " + panel_.host() +
+             "\r\nContent-Length: 300000000\r\n\r\n",
+         413},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawClient client(panel_.port);
+        ASSERT_TRUE(client.connected());
+        client.send_text(c.request);
+        EXPECT_EQ(client.status(), c.status);
+        EXPECT_LT(client.rest().size(), 64u * 1024); // one page at most, never 2000
+    }
+}
+
+// The emergency stop gets through while every page the panel serves is open and many
+// clients sit in the middle of their headers (no token needed for that).
+TEST_F(PanelLimits, EmergencyStopGetsThroughOpenPagesAndSlowClients)
+{
+    std::vector<std::unique_ptr<RawClient>> pages, slow;
+    for (int i = 0; i < 8; ++i) {
+        pages.push_back(std::make_unique<RawClient>(panel_.port));
+        pages.back()->send_text(head("GET", "/events") + "Accept: text/event-stream\r\n\r\n");
+        ASSERT_EQ(pages.back()->status(), 200) << "page " << i;
+    }
+    for (int i = 0; i < 40; ++i) {
+        slow.push_back(std::make_unique<RawClient>(panel_.port));
+        slow.back()->send_text("GET / HTTP/1.1\r\nHo");
+    }
+    RawClient ninth(panel_.port);
+    ninth.send_text(head("GET", "/events") + "\r\n");
+    EXPECT_EQ(ninth.status(), 503); // a page too many: told so, at once
+
+    const auto start = std::chrono::steady_clock::now();
+    RawClient stop(panel_.port, 2s);
+    stop.send_text(head("POST", "/command?card=0&do=estop") + "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(stop.status(), 204);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s); // wall clock is the point here
+}
+
+// A client that never finishes its headers is answered 408 and let go, by the deadline
+// (3 s; wall-clock behaviour is the feature: generous bounds).
+TEST_F(PanelLimits, HeadNotWholeByTheDeadlineIsTimedOut)
+{
+    RawClient client(panel_.port, 10s);
+    const auto start = std::chrono::steady_clock::now();
+    client.send_text("GET / HTTP/1.1\r\nHo");
+    EXPECT_EQ(client.status(), 408);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 2s);
+    EXPECT_LT(took, 8s);
+}
+
+} // namespace
