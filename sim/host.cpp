@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <sys/stat.h>
 #endif
 
 namespace korva::sim::host {
@@ -48,6 +49,20 @@ void pin_library()
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname != nullptr)
         dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
+bool exists(const std::string& path)
+{
+#ifdef _WIN32
+    // Windows has no FIFOs among files: opening one never waits.
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f != nullptr)
+        std::fclose(f);
+    return f != nullptr;
+#else
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
 #endif
 }
 

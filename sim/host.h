@@ -1,6 +1,7 @@
 // host.h - the few things the virtual machine asks of the real system it runs on: the
-// folder its library was loaded from, an environment variable, and where to report a
-// problem nobody called for (standard error, and the debugger's output on Windows).
+// folder its library was loaded from, whether a file is there, an environment variable,
+// and where to report a problem nobody called for (standard error, and the debugger's
+// output on Windows).
 #ifndef KORVA_SIM_HOST_H
 #define KORVA_SIM_HOST_H
 
@@ -10,6 +11,9 @@ namespace korva::sim::host {
 
 // The folder of the loaded library file, with a trailing separator ("" if unknown).
 std::string library_folder();
+
+// Whether something (a file, a folder, a FIFO, ...) is at `path`; never waits on it.
+bool exists(const std::string& path);
 
 // The variable's value; empty when unset.
 std::string environment(const char* name);

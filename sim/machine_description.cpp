@@ -1,13 +1,14 @@
-// machine_description.cpp - reading a machine description (TOML, with toml11): every
-// value checked, every unknown key refused, each fault reported with its line.
+// machine_description.cpp - reading a machine description (TOML, with toml11, once
+// common/toml_file.h has found the text safe to hand it): every value checked, every
+// unknown key refused, each fault reported with its line.
 #include "machine_description.h"
 
-#include <cstdio>
 #include <initializer_list>
 #include <sstream>
 
 #include <toml.hpp>
 
+#include "common/toml_file.h"
 #include "pci_bus.h"
 #include "vm.h"
 
@@ -239,20 +240,14 @@ std::string first_line(const std::string& message)
     return line;
 }
 
-} // namespace
-
-bool read_machine_description(const std::string& path, MachineDescription& desc,
-                              std::string& error, std::string* trace_named)
+// Reads text that common/toml_file.h has found safe to hand toml11.
+bool parse_checked(const std::string& path, const std::string& text, MachineDescription& desc,
+                   std::string& error, std::string* trace_named)
 {
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        error = path + ": cannot be read";
-        return false;
-    }
     MachineDescription d;
     try {
-        const toml::value root = toml::parse(path);
+        std::istringstream in(text);
+        const toml::value root = toml::parse(in, path);
         read_root(root, path, d);
         desc = d;
         return true;
@@ -266,6 +261,24 @@ bool read_machine_description(const std::string& path, MachineDescription& desc,
         error = path + ": " + first_line(e.what());
     }
     return false;
+}
+
+} // namespace
+
+bool read_machine_description(const std::string& path, MachineDescription& desc,
+                              std::string& error, std::string* trace_named)
+{
+    std::string text;
+    return toml_file::read(path, text, error) &&
+           parse_checked(path, text, desc, error, trace_named);
+}
+
+bool parse_machine_description(const std::string& path, const std::string& text,
+                               MachineDescription& desc, std::string& error,
+                               std::string* trace_named)
+{
+    return toml_file::check(path, text, error) &&
+           parse_checked(path, text, desc, error, trace_named);
 }
 
 } // namespace korva::sim

@@ -70,10 +70,8 @@ bool find_description(const std::string& path, MachineDescription& desc, std::st
         file = host::environment(kMachineVariable);
     if (file.empty()) {
         const std::string beside = host::library_folder() + kMachineFileName;
-        if (std::FILE* f = std::fopen(beside.c_str(), "rb")) {
-            std::fclose(f);
+        if (host::exists(beside)) // whatever it is: a FIFO or a folder is refused
             file = beside;
-        }
     }
     desc = MachineDescription{};
     if (file.empty())
