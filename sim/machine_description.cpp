@@ -8,9 +8,9 @@
 
 #include <toml.hpp>
 
+#include "card/pci_scan.h"
 #include "common/toml_file.h"
 #include "pci_bus.h"
-#include "vm.h"
 
 namespace korva::sim {
 
@@ -169,8 +169,11 @@ void read_cards(const toml::value& v, MachineDescription& d)
     if (!v.is_array() || v.as_array().empty())
         fail(v, "card: one [[card]] table per card expected");
     const auto& list = v.as_array();
-    if (list.size() > kMaxCards)
-        fail(v, "card: at most " + std::to_string(kMaxCards) + " cards");
+    if (list.size() > PCI_TABLE_SIZE) // more would fill the scan's table: no card found
+        fail(list[PCI_TABLE_SIZE], "card " + std::to_string(PCI_TABLE_SIZE) + ": at most " +
+                                       std::to_string(PCI_TABLE_SIZE) +
+                                       " cards (the library's table holds " +
+                                       std::to_string(PCI_TABLE_SIZE) + ")");
     d.cards.clear();
     for (std::size_t n = 0; n < list.size(); ++n) {
         CardDescription c = read_card(list[n], n);

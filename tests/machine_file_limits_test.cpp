@@ -1,5 +1,6 @@
 // Tests of what a machine description can never do: crash, hang or exhaust the program
-// that loads it (files toml11 cannot survive, files that are no files).
+// that loads it (files toml11 cannot survive, files that are no files, more cards than
+// the library's table holds).
 #include "sim_fixture.h"
 
 #include <cstdio>
@@ -13,6 +14,15 @@ std::string repeat(const std::string &part, std::size_t n)
     std::string out;
     for (std::size_t i = 0; i < n; i++)
         out += part;
+    return out;
+}
+
+// n [[card]] tables, each two lines long.
+std::string cards(int n)
+{
+    std::string out;
+    for (int i = 0; i < n; i++)
+        out += "[[card]]\ndevice = " + std::to_string(i) + "\n";
     return out;
 }
 
@@ -53,6 +63,7 @@ TEST_F(MachineFileLimits, FilesTheParserCannotSurviveAreRefusedWithTheirLine)
         {"\na = " + repeat("{b = ", 10000) + "1" + repeat("}", 10000), 2, "arrays and inline tables nested more than 32 deep"},
         {"a" + repeat(".a", 50000) + " = 1", 1, "a dotted key of more than 32 parts"},
         {"[a" + repeat(".\"a\"", 40) + "]", 1, "a dotted key of more than 32 parts"},
+        {cards(17), 33, "card 16: at most 16 cards (the library's table holds 16)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -73,6 +84,7 @@ TEST_F(MachineFileLimits, FilesTheParserCannotSurviveAreRefusedWithTheirLine)
                         error),
               0u);
     EXPECT_NE(error.find("limits_test.toml:1: unknown key 'a'"), std::string::npos) << error;
+    EXPECT_EQ(load_file(write_file("limits_test.toml", cards(16)), error), 1u) << error;
     std::remove("limits_test.toml");
 }
 
