@@ -1,11 +1,16 @@
 // Tests of what a machine description can never do: crash, hang or exhaust the program
 // that loads it (files toml11 cannot survive, files that are no files, more cards than
-// the library's table holds).
+// the library's table holds), and of a trace that cannot be written.
 #include "sim_fixture.h"
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -104,5 +109,41 @@ TEST_F(MachineFileLimits, OnlyARegularFileIsADescription)
         EXPECT_EQ(KSIM_IO_BASE(0), 0u);
     }
 }
+
+#ifndef _WIN32
+// A trace that cannot be written says so once on standard error; a trace named by a
+// link is not written through it.
+TEST_F(MachineFileLimits, TraceWriteFailuresAreReportedOnceAndLinksNotFollowed)
+{
+    ::testing::internal::CaptureStderr();
+    std::string error;
+    ASSERT_EQ(load_file(write_file("limits_full.toml", "trace = \"/dev/full\"\n[clock]\nmode = \"virtual\"\n[[card]]\n"),
+                        error),
+              1u)
+        << error;
+    ASSERT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
+    KSIM_ADVANCE_MS(200); // status reports: lines the trace cannot take
+    KSIM_RESET();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string failed = "korva32sim: writing the trace file /dev/full failed";
+    EXPECT_NE(said.find(failed), std::string::npos) << said;
+    EXPECT_EQ(said.find(failed), said.rfind(failed)) << said;
+
+    write_file("limits_target.txt", "keep me\n");
+    std::remove("limits_link.jsonl");
+    ASSERT_EQ(symlink("limits_target.txt", "limits_link.jsonl"), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(load_file(write_file("limits_link.toml", "trace = \"limits_link.jsonl\"\n"), error), 1u);
+    KSIM_RESET();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot write the trace file limits_link.jsonl: it is a symbolic link"),
+              std::string::npos);
+    std::ifstream target("limits_target.txt");
+    std::stringstream kept;
+    kept << target.rdbuf();
+    EXPECT_EQ(kept.str(), "keep me\n");
+    for (const char *f : {"limits_full.toml", "limits_link.toml", "limits_link.jsonl", "limits_target.txt"})
+        std::remove(f);
+}
+#endif
 
 } // namespace
