@@ -31,3 +31,22 @@ for target in status_stream job_parser; do
         exit 1
     fi
 done
+
+# The machine-description loader: built and run as the targets above.
+cmake --build "$build" -j 2 --target description_fuzz
+for target in description; do
+    scratch="$build/corpus/$target"
+    mkdir -p "$scratch"
+    echo "== fuzzing $target for $seconds s =="
+    log="$build/$target.log"
+    status=0
+    (cd "$build" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        "./fuzz/${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
+        -max_len=4096 "corpus/$target" "../fuzz/corpus/$target") >"$log" 2>&1 || status=$?
+    grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)" "$log" || true
+    if [ "$status" -ne 0 ]; then
+        grep -E "ERROR|runtime error|SUMMARY|abort|differ|Test unit written" "$log" | head -20
+        echo "fuzz: $target found a fault (full log: $log)"
+        exit 1
+    fi
+done
