@@ -1,6 +1,10 @@
-// machine_file.cpp - the machine file, read with toml11.
+// machine_file.cpp - the machine file, read with toml11 once common/toml_file.h has
+// found the text safe to hand it.
+#include <sstream>
+
 #include <toml.hpp>
 
+#include "common/toml_file.h"
 #include "gcode/settings.h"
 
 namespace korva3_gcode {
@@ -104,9 +108,13 @@ struct Reader {
 
 bool read_machine_file(const std::string &path, Settings &settings, std::string &error)
 {
+    std::string text;
+    if (!korva::toml_file::read(path, text, error))
+        return false;
     toml::value root;
     try {
-        root = toml::parse(path);
+        std::istringstream in(text);
+        root = toml::parse(in, path);
     } catch (const std::exception &e) {
         error = e.what();
         return false;

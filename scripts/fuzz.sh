@@ -14,10 +14,10 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
     -DKORVA_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
     -DKORVA_BUILD_FUZZ=ON -DKORVA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j 2 --target status_stream_fuzz job_parser_fuzz
-cmake --build "$build" -j 2 --target trace_reader_fuzz gcode_reader_fuzz
+cmake --build "$build" -j 2 --target trace_reader_fuzz gcode_reader_fuzz description_fuzz
 
 for target in status_stream job_parser \
-              trace_reader gcode_reader; do
+              trace_reader gcode_reader description; do
     scratch="$build/corpus/$target"
     mkdir -p "$scratch"
     echo "== fuzzing $target for $seconds s =="
@@ -33,3 +33,4 @@ for target in status_stream job_parser \
         exit 1
     fi
 done
+

@@ -1,13 +1,18 @@
 // host.cpp - library folder, environment and reports, for Windows and POSIX systems.
 #include "host.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace korva::sim::host {
@@ -48,6 +53,49 @@ void pin_library()
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&anchor), &info) && info.dli_fname != nullptr)
         dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
+bool exists(const std::string& path)
+{
+#ifdef _WIN32
+    // Windows has no FIFOs among files: opening one never waits.
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f != nullptr)
+        std::fclose(f);
+    return f != nullptr;
+#else
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+#endif
+}
+
+std::FILE* create_file(const std::string& path, std::string& why)
+{
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        why = "it is a symbolic link";
+        return nullptr;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        why = std::strerror(errno);
+    return f;
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK |
+                                            O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); // a FIFO's reader waits on us
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (f == nullptr) {
+        why = std::strerror(errno);
+        ::close(fd);
+    }
+    return f;
 #endif
 }
 

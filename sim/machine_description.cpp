@@ -1,15 +1,16 @@
-// machine_description.cpp - reading a machine description (TOML, with toml11): every
-// value checked, every unknown key refused, each fault reported with its line.
+// machine_description.cpp - reading a machine description (TOML, with toml11, once
+// common/toml_file.h has found the text safe to hand it): every value checked, every
+// unknown key refused, each fault reported with its line.
 #include "machine_description.h"
 
-#include <cstdio>
 #include <initializer_list>
 #include <sstream>
 
 #include <toml.hpp>
 
+#include "card/pci_scan.h"
+#include "common/toml_file.h"
 #include "pci_bus.h"
-#include "vm.h"
 
 namespace korva::sim {
 
@@ -168,8 +169,11 @@ void read_cards(const toml::value& v, MachineDescription& d)
     if (!v.is_array() || v.as_array().empty())
         fail(v, "card: one [[card]] table per card expected");
     const auto& list = v.as_array();
-    if (list.size() > kMaxCards)
-        fail(v, "card: at most " + std::to_string(kMaxCards) + " cards");
+    if (list.size() > PCI_TABLE_SIZE) // more would fill the scan's table: no card found
+        fail(list[PCI_TABLE_SIZE], "card " + std::to_string(PCI_TABLE_SIZE) + ": at most " +
+                                       std::to_string(PCI_TABLE_SIZE) +
+                                       " cards (the library's table holds " +
+                                       std::to_string(PCI_TABLE_SIZE) + ")");
     d.cards.clear();
     for (std::size_t n = 0; n < list.size(); ++n) {
         CardDescription c = read_card(list[n], n);
@@ -239,20 +243,14 @@ std::string first_line(const std::string& message)
     return line;
 }
 
-} // namespace
-
-bool read_machine_description(const std::string& path, MachineDescription& desc,
-                              std::string& error, std::string* trace_named)
+// Reads text that common/toml_file.h has found safe to hand toml11.
+bool parse_checked(const std::string& path, const std::string& text, MachineDescription& desc,
+                   std::string& error, std::string* trace_named)
 {
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        error = path + ": cannot be read";
-        return false;
-    }
     MachineDescription d;
     try {
-        const toml::value root = toml::parse(path);
+        std::istringstream in(text);
+        const toml::value root = toml::parse(in, path);
         read_root(root, path, d);
         desc = d;
         return true;
@@ -266,6 +264,24 @@ bool read_machine_description(const std::string& path, MachineDescription& desc,
         error = path + ": " + first_line(e.what());
     }
     return false;
+}
+
+} // namespace
+
+bool read_machine_description(const std::string& path, MachineDescription& desc,
+                              std::string& error, std::string* trace_named)
+{
+    std::string text;
+    return toml_file::read(path, text, error) &&
+           parse_checked(path, text, desc, error, trace_named);
+}
+
+bool parse_machine_description(const std::string& path, const std::string& text,
+                               MachineDescription& desc, std::string& error,
+                               std::string* trace_named)
+{
+    return toml_file::check(path, text, error) &&
+           parse_checked(path, text, desc, error, trace_named);
 }
 
 } // namespace korva::sim

@@ -55,9 +55,15 @@ struct MachineDescription {
 // Reads the description in file `path`. False with `error` = "FILE:LINE: what is wrong"
 // when the file cannot be read or is not a valid description (desc is then untouched,
 // and *trace_named, if given, is the trace file the description names, when it could
-// be read before the fault: the refusal is written there).
+// be read before the fault: the refusal is written there). Only a regular file of at
+// most 1 MiB is read, and only text within common/toml_file.h's limits is parsed.
 bool read_machine_description(const std::string& path, MachineDescription& desc,
                               std::string& error, std::string* trace_named = nullptr);
+
+// The same for the text of a description that came from `path`.
+bool parse_machine_description(const std::string& path, const std::string& text,
+                               MachineDescription& desc, std::string& error,
+                               std::string* trace_named = nullptr);
 
 } // namespace korva::sim
 

@@ -35,8 +35,9 @@ void build(Machine& vm, const MachineDescription& d, const std::string& refusal)
     vm.os().set_version(d.os_platform, d.os_major, d.os_minor);
     vm.os().set_driver_present(d.driver_present);
     vm.set_timing(-1, d.timing);
-    if (!d.trace_path.empty() && !vm.trace().open(d.trace_path, d))
-        host::report("korva32sim: cannot write the trace file " + d.trace_path);
+    std::string why;
+    if (!d.trace_path.empty() && !vm.trace().open(d.trace_path, d, why))
+        host::report("korva32sim: cannot write the trace file " + d.trace_path + ": " + why);
     if (!refusal.empty()) {
         vm.set_refusal(refusal);
         vm.trace().refused(refusal);
@@ -70,10 +71,8 @@ bool find_description(const std::string& path, MachineDescription& desc, std::st
         file = host::environment(kMachineVariable);
     if (file.empty()) {
         const std::string beside = host::library_folder() + kMachineFileName;
-        if (std::FILE* f = std::fopen(beside.c_str(), "rb")) {
-            std::fclose(f);
+        if (host::exists(beside)) // whatever it is: a FIFO or a folder is refused
             file = beside;
-        }
     }
     desc = MachineDescription{};
     if (file.empty())

@@ -1,6 +1,10 @@
 // trace.cpp - the trace's lines: one JSON object each, flushed as written.
 #include "trace.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "host.h"
 #include "machine_description.h"
 
 namespace korva::sim {
@@ -110,12 +114,13 @@ std::string meaning(const Frame& f)
 
 } // namespace
 
-bool Trace::open(const std::string& path, const MachineDescription& d)
+bool Trace::open(const std::string& path, const MachineDescription& d, std::string& why)
 {
     close(0, nullptr);
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = host::create_file(path, why);
     if (file_ == nullptr)
         return false;
+    path_ = path;
     std::string cards;
     for (std::size_t i = 0; i < d.cards.size(); ++i)
         cards += std::string(i ? "," : "") + "{\"card\":" + std::to_string(i) +
@@ -140,14 +145,25 @@ void Trace::refused(const std::string& why)
 
 void Trace::close(std::uint64_t us, const char* why)
 {
+    sinks_.clear(); // the controllers that pointed at them are gone
     if (file_ == nullptr)
         return;
     if (why != nullptr)
         write("{\"t\":" + ms(us) + ",\"ev\":\"reset\",\"kind\":\"machine\"" + field("why", why) +
               "}");
-    std::fclose(file_);
+    if (file_ != nullptr && std::fclose(file_) != 0) // the last buffered bytes
+        host::report("korva32sim: writing the trace file " + path_ + " failed: " +
+                     std::strerror(errno));
     file_ = nullptr;
-    sinks_.clear();
+}
+
+// Said once: the trace ends with it.
+void Trace::failed()
+{
+    host::report("korva32sim: writing the trace file " + path_ + " failed: " +
+                 std::strerror(errno) + "; the trace ends there");
+    std::fclose(file_);
+    file_ = nullptr; // the controllers' sinks stay, writing nothing
 }
 
 void Trace::watch(Controller& controller, std::uint32_t index)
@@ -161,8 +177,8 @@ void Trace::write(std::string line)
     if (file_ == nullptr)
         return;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
+        failed();
 }
 
 // ---- One card's events ----------------------------------------------------------------------

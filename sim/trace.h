@@ -1,7 +1,8 @@
 // trace.h - the machine's trace: one JSON object a line for every event of the cards
 // (commands with their meaning, status reports, executed positions, digital I/O,
 // resets, limit switches), written to its file as it happens. Each line is flushed, so
-// the file is complete up to the last event even when the program is killed.
+// the file is complete up to the last event even when the program is killed; a write
+// that fails (a full disk) is said on standard error and ends the trace.
 // The line format is documented in docs/virtual-machine.md ("The trace").
 #ifndef KORVA_SIM_TRACE_H
 #define KORVA_SIM_TRACE_H
@@ -25,9 +26,11 @@ public:
     Trace& operator=(const Trace&) = delete;
     ~Trace() { close(0, nullptr); }
 
-    // Starts writing to `path` (replacing the file) with a first line describing the
-    // machine. False when the file cannot be written.
-    bool open(const std::string& path, const MachineDescription& desc);
+    // Starts writing to `path` (replacing the file; never through a symbolic link) with a
+    // first line describing the machine. False with `why` when the file cannot be
+    // written. A later write that fails is said once on standard error, and ends the
+    // trace.
+    bool open(const std::string& path, const MachineDescription& desc, std::string& why);
     // A "refused" line: the description was refused (`why`: FILE:LINE: what is wrong),
     // so the machine has no card.
     void refused(const std::string& why);
@@ -59,8 +62,10 @@ private:
     };
 
     void write(std::string line);
+    void failed(); // a write failed: said on standard error, and the trace ends
 
     std::FILE* file_ = nullptr;
+    std::string path_;
     std::deque<CardSink> sinks_; // stable addresses: the controllers point at them
 };
 

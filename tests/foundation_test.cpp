@@ -442,11 +442,19 @@ TEST(Registration, OnXpCardNumberNOpensTheNthInterfaceWhateverItsId)
 
     // Card number 2 has no interface, but the handle left open lets registration on.
     ASSERT_EQ(KORVA3_REGISTRATION(2, 3), 1u);
-    // Card number 0's interface replaces the handle; the earlier one stays open.
+    // Card number 0's interface replaces the handle, and the earlier one is closed: a
+    // program registering over and over holds one handle.
+    take_os_calls();
     ASSERT_EQ(KORVA3_REGISTRATION(0, 3), 1u);
-    EXPECT_EQ(KSIM_OPEN_HANDLES(), 2u);
-    KORVA3_END();
+    calls = take_os_calls();
+    EXPECT_LT(calls.find("interface 0 -> "), calls.find("close 1\n")) << calls;
+    EXPECT_LT(calls.find("close 1\n"), calls.find("open ")) << calls;
     EXPECT_EQ(KSIM_OPEN_HANDLES(), 1u);
+    for (int i = 0; i < 100; i++)
+        ASSERT_EQ(KORVA3_REGISTRATION(i % 2, i % 2 ? 7 : 3), 1u);
+    EXPECT_EQ(KSIM_OPEN_HANDLES(), 1u);
+    KORVA3_END();
+    EXPECT_EQ(KSIM_OPEN_HANDLES(), 0u);
 }
 
 TEST(Registration, ADevicePathThatDoesNotFitTheBufferIsNoInterface)

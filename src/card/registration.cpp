@@ -17,12 +17,17 @@
 enum { DEVICE_PATH_SIZE = 260 }; /* characters, the terminating zero included */
 
 /* On Windows 2000 and XP the card's device interface takes the place of the
- * port-access driver: card number n opens the n-th present interface of the class. */
+ * port-access driver: card number n opens the n-th present interface of the class.
+ * The library holds one handle: the one a new interface replaces is closed first (it
+ * is never used again; kept, every registration would cost the process a handle). */
 static void open_card_interface(uint32_t card)
 {
     char path[DEVICE_PATH_SIZE];
-    if (plat_find_card_interface(card, path, sizeof path))
-        driver_handle = plat_open_device(path, 1); /* the earlier handle stays open */
+    if (!plat_find_card_interface(card, path, sizeof path))
+        return; /* none: the handle held stays */
+    if (driver_handle != PLAT_INVALID_HANDLE)
+        plat_close_handle(driver_handle);
+    driver_handle = plat_open_device(path, 1);
 }
 
 static int uses_card_interface(void)

@@ -475,11 +475,14 @@ TEST(HardwareDll, OnWindows2000AndXpRegistrationOpensTheCardsInterface)
     EXPECT_EQ(take_log(), want);
     EXPECT_EQ(faults.count(), 1);
 
+    /* The second interface replaces the first, whose handle is closed. */
     EXPECT_EQ(KORVA3_REGISTRATION(1, 0), 0u);
     std::vector<std::string> log = take_log();
-    ASSERT_EQ(log.size(), 6u);
+    ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[1], "SetupDiEnumDeviceInterfaces set=fake info=0 class=card index=1 cbSize=" + ENUM_CBSIZE);
-    EXPECT_EQ(log[5], "CreateFileA " + second + CREATE_READ_WRITE);
+    ASSERT_EQ(calls.fake_handles.size(), 2u);
+    EXPECT_EQ(log[5], "CloseHandle " + hex((uintptr_t)calls.fake_handles[0]));
+    EXPECT_EQ(log[6], "CreateFileA " + second + CREATE_READ_WRITE);
     EXPECT_EQ(faults.count(), 2);
 
     /* No third interface: nothing opened, no port touched. */
