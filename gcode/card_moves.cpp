@@ -70,6 +70,8 @@ bool Reader::line_move(const Point &target, const Pulses &to)
         m.ideal_to[a] = target[a] * set_.scale[a];
     double feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
     m.speed = speed(feed, std::sqrt(mm), std::sqrt(ideal));
+    m.feed = feed;
+    m.rapid = st_.motion == kRapid;
     if (d[0] && d[1] && d[2])
         m.plane = 0;
     else if (!d[2])
@@ -206,6 +208,7 @@ bool Reader::add_arc(const Arc &arc, const Point &target, const Pulses &to)
     Move m = here(Op::Arc);
     m.plane = p.library_plane;
     m.speed = speed(st_.feed * unit(), 1, k);
+    m.feed = st_.feed * unit();
     m.centre = m.ideal_to; // the start: across the plane the centre stays there
     m.centre[p.u] = arc.centre.u * k;
     m.centre[p.v] = arc.centre.v * k;

@@ -1,5 +1,6 @@
 // machine_file.cpp - the machine file, read with toml11 once common/toml_file.h has
 // found the text safe to hand it.
+#include <array>
 #include <sstream>
 
 #include <toml.hpp>
@@ -53,6 +54,21 @@ struct Reader {
         return true;
     }
 
+    // [max_velocity] or [max_accel]: x, y, z above 0.
+    bool per_axis(const toml::value &table, const std::string &name, std::array<double, 3> &out)
+    {
+        for (const auto &[key, v] : table.as_table()) {
+            int axis = key == "x" ? 0 : key == "y" ? 1 : key == "z" ? 2 : -1;
+            if (axis < 0)
+                return fail(v, name + ": unknown axis '" + key + "' (x, y, z)");
+            if (!number(v, name + "." + key, out[axis]))
+                return false;
+            if (!(out[axis] > 0))
+                return fail(v, name + "." + key + " must be above 0");
+        }
+        return true;
+    }
+
     bool outputs(const toml::value &table, Settings &s)
     {
         for (const auto &[key, v] : table.as_table()) {
@@ -77,6 +93,17 @@ struct Reader {
             if (key == "scale" && v.is_table()) {
                 if (!scale(v, s))
                     return false;
+            } else if (key == "max_velocity" && v.is_table()) {
+                if (!per_axis(v, key, s.max_velocity))
+                    return false;
+            } else if (key == "max_accel" && v.is_table()) {
+                if (!per_axis(v, key, s.max_accel))
+                    return false;
+            } else if (key == "path_tolerance") {
+                if (!number(v, key, s.path_tolerance))
+                    return false;
+                if (!(s.path_tolerance > 0))
+                    return fail(v, "path_tolerance must be above 0 mm");
             } else if (key == "outputs" && v.is_table()) {
                 if (!outputs(v, s))
                     return false;

@@ -54,6 +54,8 @@ struct Move {
     Point ideal_to{};      // where the program says this move ends
     Point centre{};        // Arc, Circle: the program's centre
     double ideal_radius = 0; // Arc, Circle: the program's radius, pulses
+    double feed = 0;       // Line, Arc, Circle: the program's feed (G0: rapid), mm/min
+    bool rapid = false;    // Line: G0
 };
 
 struct Extent {

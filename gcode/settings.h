@@ -26,6 +26,10 @@ struct Settings {
     double arc_tolerance = 0.005; // mm: an arc's radius at start and end may differ by
                                   // this much (or by 0.1 % of it, whichever is more)
     OutputTable outputs;
+    // The motion planner's limits, per axis X, Y, Z:
+    std::array<double, 3> max_velocity{{6000, 6000, 6000}}; // mm/min
+    std::array<double, 3> max_accel{{500, 500, 500}};       // mm/s^2
+    double path_tolerance = 0.01; // mm the path may leave the program's at a corner or on an arc
 };
 
 // Reads a machine file (TOML) over `settings`: keys it does not hold keep their values.
@@ -40,6 +44,11 @@ struct Settings {
 //   x = 1000
 //   y = 1000
 //   z = 400
+//   path_tolerance = 0.01      # mm (the planner's corners and arc chords)
+//   [max_velocity]             # mm/min, per axis (the planner)
+//   x = 6000
+//   [max_accel]                # mm/s^2, per axis (the planner)
+//   x = 500
 //   [outputs]                  # output bits 0..6, or -1 for none
 //   spindle = 0
 //   mist = 1

@@ -11,11 +11,12 @@
 #include "cli/options.h"
 #include "cli/usage.h"
 #include "commands/commands.h"
-#include "gcode/executor.h"
+#include "gcode/path_moves.h"
 #include "gcode/program.h"
 #include "gcode/settings.h"
 #include "korva3.h"
 #include "machine/machine.h"
+#include "planner/stream.h"
 #include "run/driver.h"
 
 namespace korva3_tool::commands {
@@ -45,6 +46,8 @@ std::string duration_text(double ms)
 
 void report_check(const Program &p, const Settings &s, std::ostream &out)
 {
+    uint64_t slices = 0;
+    double ms = planned_ms(p, s, &slices);
     size_t lines = 0, arcs = 0, circles = 0;
     for (const Move &m : p.moves) {
         lines += m.op == Op::Line;
@@ -59,11 +62,11 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
         out << "  " << axes[a] << " " << mm_text(p.extent.low[a]) << " .. "
             << mm_text(p.extent.high[a]);
     out << "\nends at (pulses): X " << p.end[0] << "  Y " << p.end[1] << "  Z " << p.end[2]
-        << "\nestimated time: " << duration_text(estimated_ms(p, s)) << " (" << p.slices
-        << " slices of " << s.slice_us << " us";
+        << "\nplanned time: " << duration_text(ms) << " (" << slices << " slices of "
+        << s.slice_us << " us";
     if (p.dwell_ms > 0)
         out << ", dwells " << duration_text(p.dwell_ms);
-    out << ")\n";
+    out << "; " << static_cast<uint64_t>(std::llround(ms)) << " ms)\n";
 }
 
 // The program as the run driver's work: card 0 registered, every move sent, the end
@@ -82,21 +85,24 @@ public:
             return EXIT_JOB_FAILED;
         }
         session.track(0);
+        session.note_card_numbers(); // the CSV's card column
         settled_position(start_);
         if (!quiet_)
             std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
-                      << prog_.moves.size() << " moves, estimated "
-                      << duration_text(estimated_ms(prog_, set_)) << "\n";
-        int line = 0;
-        RunEnd end = run_program(prog_, set_, 0, hooks(session), line);
-        const char *why = end == RunEnd::Stopped   ? "stopped at the time limit"
-                          : end == RunEnd::Refused ? "the library refused the move"
-                          : end == RunEnd::Paused  ? "stopped at M0"
-                                                   : nullptr;
+                      << prog_.moves.size() << " moves, planned "
+                      << duration_text(planned_ms(prog_, set_)) << "\n";
+        korva3_planner::Slicer slicer(path_moves(prog_, set_), planner_limits(set_));
+        uint32_t t0 = machine::clock_ms();
+        korva3_planner::StreamReport r = korva3_planner::stream_to_card(slicer, 0, hooks(session));
+        motion_ms_ = machine::clock_ms() - t0;
+        underruns_ = r.underruns;
+        const char *why = r.end == korva3_planner::StreamEnd::Emergency ? "stopped at the time limit"
+                          : r.end == korva3_planner::StreamEnd::ActionRefused ? "stopped at M0"
+                                                                          : nullptr;
         if (!why)
             return EXIT_OK;
-        std::cerr << prog_.name << ":" << line << ": " << why;
-        if (end == RunEnd::Stopped)
+        std::cerr << prog_.name << ":" << r.line << ": " << why;
+        if (r.end == korva3_planner::StreamEnd::Emergency)
             std::cerr << " (" << session.options().limit_ms << " ms)";
         std::cerr << "\n";
         return EXIT_JOB_FAILED;
@@ -117,7 +123,9 @@ public:
                   << mm_text((at[0] - start_[0]) / set_.scale[0]) << ", "
                   << mm_text((at[1] - start_[1]) / set_.scale[1]) << ", "
                   << mm_text((at[2] - start_[2]) / set_.scale[2]) << " mm) after "
-                  << duration_text(rec.end_ms - rec.start_ms) << "\n";
+                  << duration_text(rec.end_ms - rec.start_ms) << " (" << (rec.end_ms - rec.start_ms)
+                  << " ms, the program " << motion_ms_ << " ms; queue ran dry " << underruns_
+                  << " times)\n";
         if (code == EXIT_OK)
             for (int a = 0; a < 3; a++)
                 if (at[a] - start_[a] != prog_.end[a]) {
@@ -130,22 +138,42 @@ public:
     }
 
 private:
-    // Between batches: the watch learns the move's line; past the limit, stop.
-    Hooks hooks(Session &session)
+    // Each slice's line goes to the watch (the CSV's line column); between polls, past
+    // the limit, an emergency stop; at a Stop, the program's action with the card at rest.
+    korva3_planner::StreamHooks hooks(Session &session)
     {
-        Hooks h;
-        h.poll = [&session](const Progress &p) {
-            if (p.move) {
-                session.watch().set_line(p.move->line);
-                session.watch().set_defining_line(0, p.move->line);
+        korva3_planner::StreamHooks h;
+        h.sent = [&session, last = -1](const korva3_planner::Slice &s) mutable {
+            if (s.line != last) {
+                session.watch().set_line(s.line);
+                session.watch().set_defining_line(0, s.line);
+                last = s.line;
             }
-            Control c;
-            c.stop = session.over_limit();
+        };
+        h.poll = [&session](const korva3_planner::Status &) {
+            korva3_planner::Controls c;
+            c.emergency = session.over_limit();
             return c;
         };
-        h.sleep = [](uint32_t ms) { machine::sleep_ms(ms); };
-        h.pause = [this](int line) {
-            std::cout << prog_.name << ":" << line << ": M0, paused";
+        h.action = [this](uint32_t index) { return act(prog_.moves[index]); };
+        return h;
+    }
+
+    // What happens with the machine at rest: dwells, outputs, M0, the end.
+    bool act(const Move &m)
+    {
+        switch (m.op) {
+        case Op::Dwell:
+            machine::sleep_ms(m.ms);
+            return true;
+        case Op::Outputs:
+        case Op::End:
+            if (m.op == Op::Outputs || m.outputs != outputs_)
+                KORVA3_DO(0, m.outputs);
+            outputs_ = m.outputs;
+            return true;
+        case Op::Pause: {
+            std::cout << prog_.name << ":" << m.line << ": M0, paused";
             if (machine::is_virtual()) {
                 std::cout << "; going on (virtual card)\n";
                 return true;
@@ -153,8 +181,10 @@ private:
             std::cout << "; press Enter to go on\n";
             std::string answer;
             return static_cast<bool>(std::getline(std::cin, answer));
-        };
-        return h;
+        }
+        default:
+            return true;
+        }
     }
 
     // Card 0's position. A real card reports it in status frames every 20 ms, so the
@@ -171,6 +201,9 @@ private:
     uint32_t id_switch_;
     bool quiet_;
     std::array<int32_t, 3> start_{};
+    uint64_t underruns_ = 0;
+    uint32_t motion_ms_ = 0; // from the first slice to the card at rest after the last
+    uint32_t outputs_ = 0;
 };
 
 // The program named on the command line, read and checked. False with the messages
@@ -250,7 +283,7 @@ int gcode(int argc, char **argv)
         cl.limit_ms ? cl.limit_ms
                     : static_cast<uint32_t>(std::fmin(
                           UINT32_MAX / 2,
-                          std::fmax(600000, 2 * estimated_ms(program, settings) + 60000)));
+                          std::fmax(600000, 2 * planned_ms(program, settings) + 60000)));
     setup.session.settle_ms = setup.session.limit_ms; // the limit ends the wait
     GcodeWork work(settings, program, cl.setup.cards.front().id_switch,
                    cl.output == Output::Quiet);

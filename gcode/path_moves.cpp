@@ -1,0 +1,107 @@
+// path_moves.cpp - the program's moves for the planner.
+#include "gcode/path_moves.h"
+
+#include <cmath>
+
+#include "gcode/arc_geometry.h"
+#include "planner/slicer.h"
+
+namespace korva3_gcode {
+
+namespace kp = korva3_planner;
+
+namespace {
+
+// The axes (u, v) of the library's plane number (1 = X-Y, 2 = X-Z, 3 = Y-Z).
+void plane_axes(uint32_t plane, int &u, int &v)
+{
+    u = plane == 3 ? 1 : 0;
+    v = plane == 1 ? 1 : 2;
+}
+
+kp::Vec3 mm(const Point &pulses, const Settings &s)
+{
+    return {pulses[0] / s.scale[0], pulses[1] / s.scale[1], pulses[2] / s.scale[2]};
+}
+
+// The turn of an arc piece from `from` to `to` round `c` (u, v): the way its direction
+// says, more than half a turn for a negative radius; a circle turns in full.
+double piece_turn(const Move &m, const kp::Vec3 &from, const kp::Vec3 &to, const kp::Vec3 &c,
+                  int u, int v)
+{
+    double sign = m.direction ? 1 : -1;
+    if (m.op == Op::Circle)
+        return sign * 2 * kPi;
+    double a0 = std::atan2(from[v] - c[v], from[u] - c[u]);
+    double a1 = std::atan2(to[v] - c[v], to[u] - c[u]);
+    double turn = sign * (a1 - a0);
+    while (turn <= 0)
+        turn += 2 * kPi;
+    while (turn > 2 * kPi)
+        turn -= 2 * kPi;
+    return sign * turn;
+}
+
+} // namespace
+
+std::vector<kp::PathMove> path_moves(const Program &program, const Settings &settings)
+{
+    std::vector<kp::PathMove> out;
+    kp::Vec3 at{};
+    for (size_t i = 0; i < program.moves.size(); i++) {
+        const Move &m = program.moves[i];
+        kp::PathMove p;
+        p.line = m.line;
+        if (m.op != Op::Line && m.op != Op::Arc && m.op != Op::Circle) {
+            p.kind = kp::Kind::Stop;
+            p.action = static_cast<uint32_t>(i);
+            out.push_back(p);
+            continue;
+        }
+        p.end = mm(m.ideal_to, settings);
+        p.end_pulses = {m.to[0], m.to[1], m.to[2]};
+        p.feed = m.feed;
+        p.rapid = m.rapid;
+        if (m.op != Op::Line) {
+            p.kind = kp::Kind::Arc;
+            plane_axes(m.plane, p.u, p.v);
+            p.centre = mm(m.centre, settings);
+            p.turn = piece_turn(m, at, p.end, p.centre, p.u, p.v);
+        }
+        at = p.end;
+        out.push_back(p);
+    }
+    return out;
+}
+
+kp::Limits planner_limits(const Settings &s)
+{
+    kp::Limits l;
+    for (int a = 0; a < 3; a++) {
+        l.scale[a] = s.scale[a];
+        l.velocity[a] = s.max_velocity[a];
+        l.accel[a] = s.max_accel[a];
+    }
+    l.slice_us = s.slice_us;
+    l.tolerance = s.path_tolerance;
+    return l;
+}
+
+double planned_ms(const Program &program, const Settings &settings, uint64_t *slices)
+{
+    kp::Slicer slicer(path_moves(program, settings), planner_limits(settings));
+    kp::Slice slice;
+    uint32_t action;
+    uint64_t n = 0;
+    for (;;) {
+        kp::Next next = slicer.next(slice, action);
+        if (next == kp::Next::Done)
+            break;
+        n += next == kp::Next::Slice;
+    }
+    if (slices)
+        *slices = n;
+    return static_cast<double>(n) * settings.slice_us / 1000.0 + program.dwell_ms;
+}
+
+} // namespace korva3_gcode

@@ -1,0 +1,26 @@
+// path_moves.h - a read program as the motion planner's path: its lines and arcs in
+// machine millimetres with their feeds, and a Stop wherever the machine must stand
+// (dwells, outputs, M0, the end), numbered by the move's index in program.moves.
+#ifndef KORVA3_GCODE_PATH_MOVES_H
+#define KORVA3_GCODE_PATH_MOVES_H
+
+#include <vector>
+
+#include "gcode/program.h"
+#include "planner/limits.h"
+#include "planner/path.h"
+
+namespace korva3_gcode {
+
+std::vector<korva3_planner::PathMove> path_moves(const Program &program, const Settings &settings);
+
+// The planner's limits from the machine settings.
+korva3_planner::Limits planner_limits(const Settings &settings);
+
+// The run's time on the card, ms: every slice the planner makes at the slice period,
+// plus the dwells (the same slices a run sends).
+double planned_ms(const Program &program, const Settings &settings, uint64_t *slices = nullptr);
+
+} // namespace korva3_gcode
+
+#endif

@@ -1,0 +1,90 @@
+// controls_test.cpp - live controls on the planned path: feed hold (to rest within the
+// limits and without overshoot, then on to the exact end), the override (of the
+// programmed feed, never of a speed already overridden), stop.
+#include "executed.h"
+
+using namespace planner_test;
+
+namespace {
+
+double window_speed(const Executed &e, const Limits &l, size_t at, size_t n)
+{
+    double mm = double(e.at[at + n][0] - e.at[at][0]) / l.scale[0];
+    return mm / (n * slice_s(l)) * 60;
+}
+
+} // namespace
+
+// A hold at full speed comes to rest within the braking distance, on the path, within
+// the limits; resume goes on and the card still ends exactly at the end.
+TEST(PlannerControls, HoldStopsWithinBrakingDistanceAndResumes)
+{
+    const double feeds[] = {600, 3000, 6000};
+    for (double feed : feeds) {
+        SCOPED_TRACE(feed);
+        Limits l;
+        std::vector<PathMove> moves{line_to(50, 0, 0, feed, l, 1), line_to(50, 50, 0, feed, l, 2)};
+        size_t hold_at = size_t(12.5 / (feed / 60) / slice_s(l)); // a quarter of the first line
+        Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
+            if (k == hold_at)
+                s.hold();
+        });
+        EXPECT_EQ(e.holds, 1u);
+        expect_within_limits(e, l);
+        EXPECT_EQ(e.at.back(), moves.back().end_pulses);
+        // Where it came to rest: the slice after the hold that ends at speed 0.
+        size_t rest = hold_at;
+        while (rest < e.slices.size() && e.slices[rest].speed > 0)
+            rest++;
+        rest++; // e.at[k + 1] is where slice k ends
+        double v = e.slices[hold_at - 1].speed / 60; // when the hold came
+        double braking_mm = v * v / (2 * l.accel[0]) + v * slice_s(l);
+        double went = double(e.at[rest][0] - e.at[hold_at][0]) / l.scale[0];
+        EXPECT_LE(went, braking_mm + 1 / l.scale[0]);
+        EXPECT_GE(went, v * v / (2 * l.accel[0]) - v * slice_s(l));
+    }
+}
+
+// The override scales the programmed feed; setting it twice is setting it once, and
+// 100 % brings the feed back.
+TEST(PlannerControls, OverrideAppliesToTheProgrammedFeedOnce)
+{
+    const struct {
+        std::vector<uint32_t> settings; // set one after the other at slice 1000
+        double factor;                  // of the feed, after them
+    } cases[] = {
+        {{50}, 0.5},
+        {{50, 50}, 0.5},
+        {{200, 50}, 0.5},
+        {{50, 100}, 1.0},
+        {{150}, 1.5},
+    };
+    for (const auto &c : cases) {
+        Limits l;
+        std::vector<PathMove> moves{line_to(100, 0, 0, 1500, l)};
+        Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
+            if (k == 1000)
+                for (uint32_t p : c.settings)
+                    s.set_override(p);
+        });
+        expect_within_limits(e, l);
+        EXPECT_EQ(e.at.back(), moves.back().end_pulses);
+        EXPECT_NEAR(window_speed(e, l, 2000, 200), 1500 * c.factor, 1500 * c.factor * 0.01);
+        EXPECT_NEAR(e.slices[2100].feed, 1500 * c.factor, 1e-9);
+    }
+}
+
+// Stop: decelerates to rest and ends there, before the program's end.
+TEST(PlannerControls, StopEndsAtRest)
+{
+    Limits l;
+    std::vector<PathMove> moves{line_to(100, 0, 0, 3000, l)};
+    Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
+        if (k == 1000)
+            s.stop();
+    });
+    EXPECT_EQ(e.holds, 0u);
+    expect_within_limits(e, l);
+    EXPECT_LT(e.at.back()[0], moves.back().end_pulses[0]);
+    EXPECT_LT(e.slices.size(), 1200u);
+}
