@@ -2,6 +2,7 @@
 #include "gcode/path_moves.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "gcode/arc_geometry.h"
 #include "planner/slicer.h"
@@ -92,16 +93,17 @@ double planned_ms(const Program &program, const Settings &settings, uint64_t *sl
     kp::Slicer slicer(path_moves(program, settings), planner_limits(settings));
     kp::Slice slice;
     uint32_t action;
-    uint64_t n = 0;
+    double n = 0; // slices; the stretches inside a profile counted at once
     for (;;) {
+        n += slicer.skip();
         kp::Next next = slicer.next(slice, action);
         if (next == kp::Next::Done)
             break;
         n += next == kp::Next::Slice;
     }
     if (slices)
-        *slices = n;
-    return static_cast<double>(n) * settings.slice_us / 1000.0 + program.dwell_ms;
+        *slices = n < 1.8e19 ? static_cast<uint64_t>(n) : UINT64_MAX;
+    return n * settings.slice_us / 1000.0 + program.dwell_ms;
 }
 
 } // namespace korva3_gcode

@@ -167,6 +167,22 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     return Next::Slice;
 }
 
+double Slicer::skip()
+{
+    if (done_ || held_ || holding_ || segs_[k_].has_action)
+        return 0;
+    const double period = slice_s(limits_);
+    const double n = std::floor((trap_.duration() - tau_) / period) - 1;
+    if (!(n >= 2))
+        return 0;
+    tau_ += n * period;
+    double speed;
+    const Vec3 p = segs_[k_].point(path_now(speed));
+    for (int a = 0; a < 3; a++)
+        at_[a] = static_cast<int64_t>(std::llround(p[a] * limits_.scale[a]));
+    return n;
+}
+
 void Slicer::set_override(uint32_t percent)
 {
     percent = std::min(1000u, std::max(1u, percent));

@@ -46,6 +46,11 @@ public:
 
     Next next(Slice &slice, uint32_t &action);
 
+    // For an estimate without the slices: moves the path on by the whole periods that fit
+    // in the current profile short of its end (less one), as that many next() calls
+    // would, and returns how many. Long moves are counted in one step this way.
+    double skip();
+
     void set_override(uint32_t percent); // 1..1000
     uint32_t override_percent() const { return override_; }
     void hold();

@@ -38,9 +38,11 @@ std::string duration_text(double ms)
     double s = ms / 1000;
     if (s < 60)
         std::snprintf(buf, sizeof buf, "%.1f s", s);
-    else
+    else if (s < 360000)
         std::snprintf(buf, sizeof buf, "%d min %.1f s", static_cast<int>(s / 60),
                       s - 60 * std::floor(s / 60));
+    else // beyond 100 hours: a program that will not end in a working day
+        std::snprintf(buf, sizeof buf, "%.4g hours", s / 3600);
     return buf;
 }
 
