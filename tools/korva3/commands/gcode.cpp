@@ -18,6 +18,7 @@
 #include "machine/machine.h"
 #include "planner/stream.h"
 #include "run/driver.h"
+#include "run/interrupt.h"
 
 namespace korva3_tool::commands {
 
@@ -152,11 +153,16 @@ private:
                 last = s.line;
             }
         };
+        // Every slice: once Ctrl-C has stopped the card, this thread parks (no slice may
+        // follow the handler's stop); past the limit, an emergency stop.
         h.poll = [&session](const korva3_planner::Status &) {
+            if (interrupt::exiting())
+                interrupt::wait_for_exit();
             korva3_planner::Controls c;
             c.emergency = session.over_limit();
             return c;
         };
+        h.poll_every = 1;
         h.action = [this](uint32_t index) { return act(prog_.moves[index]); };
         return h;
     }

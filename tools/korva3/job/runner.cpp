@@ -15,6 +15,7 @@
 #include "machine/machine.h"
 #include "record/run_watch.h"
 #include "run/driver.h"
+#include "run/interrupt.h"
 #include "run/status_line.h"
 #include "run/watchdog.h"
 
@@ -54,6 +55,8 @@ public:
             out_ << "korva3: " << job_.name << " on the " << machine::kind() << "\n"
                  << " line    t/ms  step\n";
         for (const Step &s : job_.steps) {
+            if (interrupt::exiting()) // Ctrl-C: no step after the handler's stop
+                return EXIT_INTERRUPTED;
             line_ = s.line;
             watch().set_line(s.line);
             watch().new_step();

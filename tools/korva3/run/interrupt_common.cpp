@@ -12,6 +12,7 @@ namespace korva3_tool::interrupt {
 namespace {
 std::atomic<uint32_t> tracked{0}; // bit n: card number n
 std::atomic<bool> ending{false};
+std::atomic<bool> parked{false}; // the job's thread waits for the handler's exit
 } // namespace
 
 void track_card(uint32_t card)
@@ -32,7 +33,14 @@ uint32_t stop_cards()
 uint32_t stop_for_exit()
 {
     ending.store(true);
-    return stop_cards();
+    uint32_t cards = stop_cards();
+    // The job's thread may be sending the card something right now (a job's next step, a
+    // streamed slice): let it see exiting() and park, bounded, then stop once more, so
+    // nothing it sent after the first stop is left for the card to run after the exit.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!parked.load() && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return cards | stop_cards();
 }
 
 std::string stopped_message(uint32_t cards)
@@ -53,6 +61,7 @@ bool exiting() { return ending.load(); }
 
 void wait_for_exit()
 {
+    parked.store(true);
     for (;;)
         std::this_thread::sleep_for(std::chrono::seconds(1));
 }
