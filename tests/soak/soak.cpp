@@ -196,10 +196,11 @@ bool check_end(const soak::Path& p, const Position& expected, const Position& re
 
 // The inputs as the panel left them: on the card, and in its report. The machine takes
 // the panel's commands at the program's next access (here KORVA3_DI), and reports them
-// from then on.
+// from then on; the reports that piled up unread meanwhile are drained first.
 bool check_inputs(std::uint8_t expected)
 {
     const std::uint32_t di = KORVA3_DI(0);
+    reported();
     KSIM_ADVANCE_MS(60);
     reported();
     const std::uint32_t p1 = KORVA3_GET_P1(0);
