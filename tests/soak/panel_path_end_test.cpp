@@ -10,6 +10,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "../sim_fixture.h"
@@ -62,7 +63,9 @@ protected:
                 held_ms_ = t;
                 if (holds_the_program)
                     helper = std::thread([&, due = KSIM_CLOCK_MS() + kHeldMs] {
-                        while (KSIM_CLOCK_VIEW_MS() < due)
+                        // Bounded: the program's clock runs while it waits for the card.
+                        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+                        while (KSIM_CLOCK_VIEW_MS() < due && std::chrono::steady_clock::now() < give_up)
                             std::this_thread::yield();
                         helper_status = post(off);
                     });
