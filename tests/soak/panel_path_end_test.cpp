@@ -64,8 +64,9 @@ protected:
                 if (holds_the_program)
                     helper = std::thread([&, due = KSIM_CLOCK_MS() + kHeldMs] {
                         // Bounded: the program's clock runs while it waits for the card.
-                        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-                        while (KSIM_CLOCK_VIEW_MS() < due && std::chrono::steady_clock::now() < give_up)
+                        using std::chrono::steady_clock;
+                        const auto give_up = steady_clock::now() + std::chrono::seconds(30);
+                        while (KSIM_CLOCK_VIEW_MS() < due && steady_clock::now() < give_up)
                             std::this_thread::yield();
                         helper_status = post(off);
                     });

@@ -93,9 +93,10 @@ void PanelTraffic::follow_events(int which)
                            if (event.rfind(": idle", 0) == 0)
                                continue;
                            ++counts_.events;
+                           using nlohmann::json;
                            const auto j = event.rfind("data: ", 0) == 0
-                                              ? nlohmann::json::parse(event.substr(6), nullptr, false)
-                                              : nlohmann::json();
+                                              ? json::parse(event.substr(6), nullptr, false)
+                                              : json();
                            if (j.is_discarded() || !j.contains("state") ||
                                !j["state"].contains("cards") || !j["state"]["cards"].is_array())
                                ++counts_.bad_events;

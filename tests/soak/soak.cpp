@@ -86,7 +86,8 @@ public:
                 std::uint32_t x = 1;
                 while (!stopping_)
                     for (std::size_t k = 0; k < memory.size(); k += 16)
-                        memory[k] = x = x * 1664525u + 1013904223u + memory[(k * 7) % memory.size()];
+                        memory[k] = x =
+                            x * 1664525u + 1013904223u + memory[(k * 7) % memory.size()];
                 sink_ += x;
             });
     }
@@ -153,8 +154,16 @@ Position reported()
     return {KORVA3_GET_XC(0), KORVA3_GET_YC(0), KORVA3_GET_ZC(0)};
 }
 
-Position machine_position() { return {KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)}; }
-Position pulses_received() { return {KSIM_AXIS_PULSES(0, 1), KSIM_AXIS_PULSES(0, 2), KSIM_AXIS_PULSES(0, 3)}; }
+Position machine_position()
+{
+    return {KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
+}
+
+// Pulses the card received in slices since it was added.
+Position pulses_received()
+{
+    return {KSIM_AXIS_PULSES(0, 1), KSIM_AXIS_PULSES(0, 2), KSIM_AXIS_PULSES(0, 3)};
+}
 
 struct Tally {
     std::uint64_t paths = 0, slices = 0, failures = 0, stale_at_wait = 0;
@@ -226,7 +235,8 @@ int main(int argc, char** argv)
     }
     KSIM_RESET();
     KSIM_SET_LOGGING(0);
-    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM, 0);
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM,
+                  0);
     if (KSIM_PANEL_START(0) < 0) {
         std::printf("FAIL no panel\n");
         return 1;
@@ -255,7 +265,8 @@ int main(int argc, char** argv)
             const bool wall = o.clock == "wall" || (o.clock == "both" && round % 2 == 0);
             use_clock(wall);
             soak::RoundSettings set;
-            const auto paths = soak::make_round(rng, o.longer, round, o.longer ? o.reported_every : 0, set);
+            const auto paths =
+                soak::make_round(rng, o.longer, round, o.longer ? o.reported_every : 0, set);
             KORVA3_SET_VAR(0, 10, set.accel, set.start_speed, set.high_speed, 0);
             for (const soak::Path& p : paths) {
                 const Position before = pulses_received();
@@ -271,7 +282,8 @@ int main(int argc, char** argv)
                     const double took = std::chrono::duration<double>(Clock::now() - t0).count();
                     std::printf("%7.1f s  %-5s %s: %s in %.1f s\n",
                                 std::chrono::duration<double>(Clock::now() - start).count(),
-                                wall ? "wall" : "paced", ok ? "ok  " : "FAIL", p.describe().c_str(), took);
+                                wall ? "wall" : "paced", ok ? "ok  " : "FAIL",
+                                p.describe().c_str(), took);
                     std::fflush(stdout);
                 }
             }

@@ -20,8 +20,8 @@ std::int32_t signed_pick(std::mt19937& rng, std::int32_t low, std::int32_t high)
     return (rng() % 2 ? 1 : -1) * pick(rng, low, high);
 }
 
-// A speed (pulses per slice), spread evenly over its logarithm, for a path of `length` pulses that takes at most
-// `most_ms` slices and is not faster than `fastest`.
+// A speed (pulses per slice), spread evenly over its logarithm, for a path of `length`
+// pulses that takes at most `most_ms` slices and is not faster than `fastest`.
 std::uint32_t speed_for(std::mt19937& rng, double length, double most_ms, std::uint32_t fastest)
 {
     const auto slowest = static_cast<std::uint32_t>(std::ceil(length / most_ms));
