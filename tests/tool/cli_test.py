@@ -184,6 +184,17 @@ class Korva3(unittest.TestCase):
         self.assertEqual(p.returncode, 1)
         self.assertIn("nothing was run", p.stderr)
 
+    def test_a_gcode_program_beyond_64_mib_is_refused_unread(self):
+        program = os.path.join(self.dir, "huge.ngc")
+        with open(program, "wb") as f:
+            f.truncate((64 << 20) + 1)  # sparse: no disk written
+        for from_stdin in (False, True):
+            with open(program, "rb") as f:
+                p = subprocess.run([KORVA3, "gcode", "-" if from_stdin else program, "--check"],
+                                   stdin=f, capture_output=True, text=True)
+            self.assertEqual(p.returncode, 2, p.stderr)
+            self.assertIn("a program holds at most 64 MiB", p.stderr)
+
 
 if __name__ == "__main__":
     KORVA3 = os.path.abspath(sys.argv.pop(1))

@@ -216,21 +216,47 @@ private:
 
 // The program named on the command line, read and checked. False with the messages
 // printed (nothing was run).
+// A program is read whole before anything runs, so its size is bounded: 64 MiB holds
+// a CAM program of a million lines and more.
+constexpr std::size_t kMostProgramBytes = 64u << 20;
+
+bool read_bounded(std::istream &in, const std::string &name, std::string &text)
+{
+    char chunk[65536];
+    while (in) {
+        in.read(chunk, sizeof chunk);
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        if (text.size() + got > kMostProgramBytes) {
+            std::cerr << "korva3: " << name << ": a program holds at most "
+                      << (kMostProgramBytes >> 20) << " MiB; this one is longer\n";
+            return false;
+        }
+        text.append(chunk, got);
+    }
+    if (in.bad()) {
+        std::cerr << "korva3: cannot read " << name << "\n";
+        return false;
+    }
+    return true;
+}
+
 bool read_named_program(const std::string &path, const Settings &settings, Program &program)
 {
-    std::ostringstream text;
+    std::string text;
     if (path == "-") {
-        text << std::cin.rdbuf();
+        if (!read_bounded(std::cin, "stdin", text))
+            return false;
     } else {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
             std::cerr << "korva3: cannot read " << path << "\n";
             return false;
         }
-        text << in.rdbuf();
+        if (!read_bounded(in, path, text))
+            return false;
     }
     std::vector<std::string> errors;
-    bool good = read_program(path == "-" ? "stdin" : path, text.str(), settings, program, errors);
+    bool good = read_program(path == "-" ? "stdin" : path, text, settings, program, errors);
     for (const std::string &e : errors)
         std::cerr << e << "\n";
     if (!good) {
