@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "gcode/arc_fit.h"
-#include "gcode/profile.h"
 #include "gcode/reader.h"
 
 namespace korva3_gcode {
@@ -27,20 +26,6 @@ Move Reader::here(Op op) const
     return m;
 }
 
-// The card's speed for `mm_per_min` along a path of `mm` that is `pulses` long on the
-// card (before rounding); a warning, once per feed, when the card cannot go that fast.
-uint32_t Reader::speed(double mm_per_min, double mm, double pulses)
-{
-    double per_slice = mm_per_min / 60000.0 * set_.slice_us / 1000.0 * (pulses / mm);
-    if (per_slice > kMostSpeed + 0.5 && warned_.insert(mm_per_min).second)
-        prog_.warnings.push_back(name_ + ":" + std::to_string(line_) + ": " +
-                                 number_text(mm_per_min) + " mm/min is " +
-                                 number_text(std::round(per_slice)) +
-                                 " pulses per slice; the card runs it at " +
-                                 std::to_string(kMostSpeed) + " (warned once)");
-    return static_cast<uint32_t>(std::fmax(1, std::fmin(kMostSpeed, std::round(per_slice))));
-}
-
 void Reader::extend(const Point &mm)
 {
     for (int a = 0; a < 3; a++) {
@@ -53,24 +38,15 @@ bool Reader::line_move(const Point &target, const Pulses &to)
 {
     extend(target);
     int64_t d[3];
-    double mm = 0, ideal = 0, pulses = 0; // lengths: mm, unrounded pulses, pulses
-    for (int a = 0; a < 3; a++) {
+    for (int a = 0; a < 3; a++)
         d[a] = to[a] - st_.at[a];
-        pulses += static_cast<double>(d[a]) * static_cast<double>(d[a]);
-        double da = target[a] - st_.pos[a];
-        mm += da * da;
-        ideal += da * set_.scale[a] * da * set_.scale[a];
-    }
     if (d[0] == 0 && d[1] == 0 && d[2] == 0)
         return true;
-    pulses = std::sqrt(pulses);
     Move m = here(Op::Line);
     m.to = to;
     for (int a = 0; a < 3; a++)
         m.ideal_to[a] = target[a] * set_.scale[a];
-    double feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
-    m.speed = speed(feed, std::sqrt(mm), std::sqrt(ideal));
-    m.feed = feed;
+    m.feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
     m.rapid = st_.motion == kRapid;
     if (d[0] && d[1] && d[2])
         m.plane = 0;
@@ -85,17 +61,8 @@ bool Reader::line_move(const Point &target, const Pulses &to)
         m.v = static_cast<int32_t>(d[1]);
         m.w = static_cast<int32_t>(d[2]);
     }
-    add_path(m, pulses);
-    return true;
-}
-
-// Adds a move of the card along a path of `pulses`, with the slices it will take.
-void Reader::add_path(Move m, double pulses)
-{
-    m.slices = static_cast<uint32_t>(profile_slices(static_cast<uint64_t>(pulses), m.speed,
-                                                    set_.accel, set_.start_speed));
-    prog_.slices += m.slices;
     prog_.moves.push_back(m);
+    return true;
 }
 
 Move Reader::with_plane(Move m, uint32_t plane, int64_t du, int64_t dv)
@@ -207,7 +174,6 @@ bool Reader::add_arc(const Arc &arc, const Point &target, const Pulses &to)
                       number_text(kMostRadius) + " pulses");
     Move m = here(Op::Arc);
     m.plane = p.library_plane;
-    m.speed = speed(st_.feed * unit(), 1, k);
     m.feed = st_.feed * unit();
     m.centre = m.ideal_to; // the start: across the plane the centre stays there
     m.centre[p.u] = arc.centre.u * k;
@@ -234,7 +200,7 @@ bool Reader::add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw)
     m.u = cu;
     m.v = cv;
     m.direction = ccw ? 1 : 0;
-    add_path(m, library_circle_length(cu, cv));
+    prog_.moves.push_back(m);
     return true;
 }
 
@@ -259,7 +225,7 @@ void Reader::add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, Pla
         a.ideal_to = m.centre;
         a.ideal_to[p.u] = centre.u + m.ideal_radius * std::cos(angle);
         a.ideal_to[p.v] = centre.v + m.ideal_radius * std::sin(angle);
-        add_path(a, library_length(piece));
+        prog_.moves.push_back(a);
     }
 }
 

@@ -204,9 +204,4 @@ bool read_program(const std::string &name, const std::string &text, const Settin
     return true;
 }
 
-double estimated_ms(const Program &program, const Settings &settings)
-{
-    return static_cast<double>(program.slices) * settings.slice_us / 1000.0 + program.dwell_ms;
-}
-
 } // namespace korva3_gcode

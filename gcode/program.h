@@ -2,7 +2,8 @@
 //
 // The whole program is read first: every line is checked (words, modal groups, arcs
 // that fit, moves the card can make) and, only when all are good, becomes a list of
-// moves that the executor sends. Positions are kept as absolute targets in pulses:
+// moves that path_moves hands to the planner. Positions are kept as absolute targets
+// in pulses:
 // each move goes to the rounded target of its G-code coordinates, and is sent as the
 // difference of two rounded targets, so thousands of moves never drift.
 //
@@ -40,7 +41,6 @@ struct Move {
     Op op = Op::Line;
     int line = 0;          // line of the program
     Pulses to{};           // absolute target after this move, pulses
-    uint32_t speed = 0;    // pulses of path per slice (Line, Arc, Circle)
     uint32_t plane = 0;    // 1 = X-Y, 2 = X-Z, 3 = Y-Z (u, v: first and second axis); 0 = XYZ
     int32_t u = 0, v = 0;  // Line: du, dv (plane 0: dx, dy); Arc: end point; Circle:
                            // centre; relative to the start, pulses
@@ -49,7 +49,6 @@ struct Move {
     uint32_t direction = 0; // Arc, Circle: 0 = clockwise in (u, v), 1 = counter-clockwise
     uint32_t ms = 0;       // Dwell: milliseconds
     uint32_t outputs = 0;  // Outputs: the card's output bits 0..6
-    uint32_t slices = 0;   // Line, Arc, Circle: slices the card will take (for the estimate)
     // The program's own geometry, in pulses before rounding (for checks and the extent):
     Point ideal_to{};      // where the program says this move ends
     Point centre{};        // Arc, Circle: the program's centre
@@ -68,7 +67,6 @@ struct Program {
     std::vector<std::string> warnings; // "FILE:LINE: ..." (speeds above the card's cap)
     Pulses end{};                      // where the program ends, pulses
     Extent extent;
-    uint64_t slices = 0;               // slices of all moves
     double dwell_ms = 0;               // all dwells
     int lines = 0;                     // lines in the file
 };
@@ -77,10 +75,6 @@ struct Program {
 // one message per bad line ("NAME:LINE: ...") in errors, and no moves.
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
                   Program &program, std::vector<std::string> &errors);
-
-// The estimated time of the program on the card, in ms: every slice at the slice
-// period, plus the dwells.
-double estimated_ms(const Program &program, const Settings &settings);
 
 } // namespace korva3_gcode
 

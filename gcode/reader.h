@@ -4,7 +4,6 @@
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -79,10 +78,8 @@ private:
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;
-    uint32_t speed(double mm_per_min, double mm, double pulses);
     void extend(const Point &mm);
     bool line_move(const Point &target, const Pulses &to);
-    void add_path(Move m, double pulses);
     static Move with_plane(Move m, uint32_t plane, int64_t du, int64_t dv);
     bool arc_move(const LineWords &l, const Point &target, const Pulses &to);
     bool arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to);
@@ -102,7 +99,6 @@ private:
     State st_;
     int line_ = 0;
     bool ended_ = false;
-    std::set<double> warned_; // feeds, mm/min
 };
 
 } // namespace korva3_gcode

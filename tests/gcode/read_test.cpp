@@ -1,5 +1,5 @@
 // read_test.cpp - reading G-code programs: every error with its line, nothing planned
-// from a bad program, the words CAM software writes, feeds as card speeds, settings.
+// from a bad program, the words CAM software writes, settings.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -139,35 +139,6 @@ TEST(GcodeRead, CamHeaderCommentsLineNumbersAndCase)
     EXPECT_EQ(p.moves[0].outputs, 1u);
     EXPECT_EQ(p.moves[1].line, 6);
     EXPECT_EQ(p.moves[6].op, Op::End);
-}
-
-TEST(GcodeRead, FeedBecomesPulsesOfPathPerSlice)
-{
-    Settings s; // 1000 pulses per mm, 1 ms slices
-    Settings slow = s;
-    slow.slice_us = 10000;
-    const struct {
-        const char *text;
-        Settings settings;
-        uint32_t speed;
-    } cases[] = {
-        {"G1 X10 F600", s, 10},            // 10 mm/s = 10 pulses per ms
-        {"G1 X10 Y10 F600", s, 10},        // along the path, not per axis
-        {"G20 G1 X1 F10", s, 4},           // 254 mm/min = 4.23
-        {"G1 X10 F600", slow, 100},        // 10 ms slices
-        {"G0 X10", s, 100},                // rapid 6000 mm/min
-        {"G1 X10 F1", s, 1},               // never below 1
-        {"G1 X10 F600000", s, 2040},       // the card's cap (with a warning)
-        {"G2 X20 I10 F1200", s, 20},
-    };
-    for (const auto &c : cases) {
-        Program p;
-        std::vector<std::string> errors;
-        ASSERT_TRUE(read_program("t.ngc", c.text, c.settings, p, errors)) << c.text;
-        ASSERT_FALSE(p.moves.empty());
-        EXPECT_EQ(p.moves[0].speed, c.speed) << c.text;
-        EXPECT_EQ(p.warnings.size(), c.speed == 2040 ? 1u : 0u) << c.text;
-    }
 }
 
 TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
