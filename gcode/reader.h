@@ -80,17 +80,13 @@ private:
     Move here(Op op) const;
     void extend(const Point &mm);
     bool line_move(const Point &target, const Pulses &to);
-    static Move with_plane(Move m, uint32_t plane, int64_t du, int64_t dv);
     bool arc_move(const LineWords &l, const Point &target, const Pulses &to);
-    bool arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to);
+    bool arc_in_plane(const LineWords &l, const ArcPlane &p);
     bool centre_from_r(const LineWords &l, Arc &arc);
     bool centre_from_offsets(const LineWords &l, Arc &arc);
     bool arc_radius(Arc &arc);
     void arc_extent(const Arc &arc, const Point &target);
     bool add_arc(const Arc &arc, const Point &target, const Pulses &to);
-    bool add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw);
-    void add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, PlanePoint end,
-                        PlanePoint centre);
 
     const std::string &name_;
     const Settings &set_;

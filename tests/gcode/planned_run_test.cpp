@@ -178,13 +178,16 @@ TEST(PlannedRun, HoldAndEmergencyStopOnTheCard)
 }
 
 // Short programs end exactly on their rounded target, whatever the scale rounds, and
-// arcs go the way G2 and G3 say in each plane, either way round by R.
+// arcs go the way G2 and G3 say in each plane, either way round by R, as helices, and
+// in millimetres on axes of different scales.
 TEST(PlannedRun, ShortProgramsEndExactlyAndArcsTurnTheirWay)
 {
     Settings odd; // scales that round nearly every coordinate
     odd.scale = {333.3, 287.9, 101.7};
     Settings quarter;
     quarter.scale = {250, 250, 250};
+    Settings uneven; // the arcs' planes on axes of different scales
+    uneven.scale = {1000, 400, 250};
     const struct {
         const char *text;
         Settings settings;
@@ -208,6 +211,13 @@ TEST(PlannedRun, ShortProgramsEndExactlyAndArcsTurnTheirWay)
         {"G2 X10 Y10 R-10 F600", {}, {10000, 10000, 0}, {-10000, 10000, 0}},
         {"G3 X0 Y0 I3.3333 J-1.7777 F600", quarter, {0, 0, 0}, {1666.65, -888.85, 0}},
         {"G1 X1.001 F100\nG3 X3 Y2 R2.0005", {}, {3000, 2000, 0}, {NAN}},
+        // helices: the axis across the plane moves evenly with the angle
+        {"G17 G2 X20 Z5 I10 F600", {}, {20000, 0, 5000}, {10000, 10000, 2500}},
+        {"G18 G2 X20 Y3 I10 F600", {}, {20000, 3000, 0}, {10000, 1500, -10000}},
+        {"G19 G3 Y0 Z0 X-4 K10 F600 (a whole turn)", {}, {-4000, 0, 0}, {-2000, 0, 20000}},
+        // a circle in mm on axes of different scales
+        {"G17 G3 X20 I10 F600", uneven, {20000, 0, 0}, {10000, -4000, 0}},
+        {"G18 G3 X20 I10 F600", uneven, {20000, 0, 0}, {10000, 0, 2500}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);

@@ -28,8 +28,6 @@ std::vector<std::string> errors_of(const std::string &text, Settings s = Setting
 
 TEST(GcodeRead, EveryErrorWithItsLine)
 {
-    Settings unequal;
-    unequal.scale = {1000, 1000, 400};
     const struct {
         const char *text;
         std::string error; // the first error, without "t.ngc:"
@@ -59,7 +57,6 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G0 X1 P2", "1: P is used only by G4 (dwell)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
-        {"F100\nG2 X10 Z1 I5", "2: helical arc: Z moves in an arc of the XY plane (G17) (not supported)", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
         {"F100\nG2 X10", "2: G2 needs I and J, or R", {}},
         {"F100\nG2 X10 I3", "2: the end point is not on the arc's circle: radius 3 at the start, 7 at the end", {}},
@@ -68,7 +65,6 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"F100\nG2 X0 Y0 R5", "2: a full circle needs I, J or K, not R", {}},
         {"F100\nG2 X10 R5 I5", "2: R and I, J or K on one arc", {}},
         {"F100\nG2 I0 J0", "2: the arc's centre is its start point", {}},
-        {"F100\nG18 G2 X10 I5", "2: an arc in the XZ plane (G18) needs one scale for X and Z (they are 1000 and 400 pulses per mm)", unequal},
         {"G0 X3000000", "1: X goes to 3e+06 mm, beyond the card's reach (2.14748e+09 pulses)", {}},
         {"G4 P100000", "1: G4 P100000: at most a day (86400 s)", {}},
         {"G0 X-2000000\nX2000000", "2: a move of more than 2.14748e+09 pulses on X", {}},
@@ -150,6 +146,41 @@ TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
     // Machine millimetres: from (5, 5) over (15, 15) to (25, 5), then back under Z -10.
     EXPECT_EQ(p.extent.low, (Point{0, 0, -10}));
     EXPECT_EQ(p.extent.high, (Point{25, 15, 0}));
+}
+
+// Each program arc is one move: its plane, its centre and its whole turn as written,
+// whatever its angle; a helix's third axis in its end.
+TEST(GcodeRead, EachArcIsOneMove)
+{
+    const double pi = 3.14159265358979323846;
+    const struct {
+        const char *text;
+        Op op;
+        int u, v;
+        double turn;   // radians
+        Point centre;  // pulses (across the plane: the start)
+        Pulses to;
+    } cases[] = {
+        {"G2 X20 I10 F100", Op::Arc, 0, 1, -pi, {10000, 0, 0}, {20000, 0, 0}},
+        {"G3 X20 Z4 I10 F100", Op::Arc, 0, 1, pi, {10000, 0, 0}, {20000, 0, 4000}},
+        {"G18 G2 X20 Y3 I10 F100", Op::Arc, 0, 2, pi, {10000, 0, 0}, {20000, 3000, 0}},
+        {"G19 G3 Y5 Z5 R-5 F100", Op::Arc, 1, 2, 1.5 * pi, {0, 5000, 0}, {0, 5000, 5000}},
+        {"G2 I10 F100", Op::Circle, 0, 1, -2 * pi, {10000, 0, 0}, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        Program p;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(read_program("t.ngc", c.text, Settings{}, p, errors)) << c.text;
+        ASSERT_EQ(p.moves.size(), 2u) << c.text; // the arc, the end
+        const Move &m = p.moves[0];
+        EXPECT_EQ(m.op, c.op) << c.text;
+        EXPECT_EQ(m.u, c.u) << c.text;
+        EXPECT_EQ(m.v, c.v) << c.text;
+        EXPECT_NEAR(m.turn, c.turn, 1e-9) << c.text;
+        EXPECT_NEAR(m.centre[m.u], c.centre[m.u], 1e-6) << c.text;
+        EXPECT_NEAR(m.centre[m.v], c.centre[m.v], 1e-6) << c.text;
+        EXPECT_EQ(m.to, c.to) << c.text;
+    }
 }
 
 TEST(GcodeSettings, ScaleOptionAndMachineFile)
