@@ -20,6 +20,8 @@ Move Reader::here(Op op) const
     m.op = op;
     m.line = line_;
     m.to = st_.at;
+    m.exact_stop = st_.exact_stop;
+    m.tolerance = st_.tolerance;
     for (int a = 0; a < 3; a++)
         m.ideal_to[a] = st_.pos[a] * set_.scale[a];
     return m;

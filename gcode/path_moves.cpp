@@ -36,6 +36,8 @@ std::vector<kp::PathMove> path_moves(const Program &program, const Settings &set
         p.end_pulses = {m.to[0], m.to[1], m.to[2]};
         p.feed = m.feed;
         p.rapid = m.rapid;
+        p.exact_stop = m.exact_stop;
+        p.tolerance = m.tolerance;
         if (m.op != Op::Line) {
             p.kind = kp::Kind::Arc;
             p.u = m.u;

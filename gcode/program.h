@@ -8,8 +8,9 @@
 //
 // Words read (anything else is an error):
 //   G0 G1 G2 G3 (I J K or R; full circles; arcs of any angle; helices), G4 P (seconds),
-//   G17 G18 G19, G20 G21, G90 G91, G92 (X Y Z), G40 G49 G80 G94 G54 (the only modes
-//   there are, accepted for CAM headers), F (units per minute), S (taken, not used),
+//   G17 G18 G19, G20 G21, G61 G61.1 G64 (P; Q taken, not used), G90 G91, G92 (X Y Z),
+//   G40 G49 G80 G94 G54 (the only modes there are, accepted for CAM headers), F (units
+//   per minute), S (taken, not used),
 //   M0 M2 M30, M3 M5 M7 M8 M9 (digital outputs by Settings::outputs), N.
 #ifndef KORVA3_GCODE_PROGRAM_H
 #define KORVA3_GCODE_PROGRAM_H
@@ -50,6 +51,8 @@ struct Move {
     Point centre{};        // Arc, Circle: the program's centre (across the plane: unused)
     double feed = 0;       // Line, Arc, Circle: the program's feed (G0: rapid), mm/min
     bool rapid = false;    // Line: G0
+    bool exact_stop = false; // Line, Arc, Circle: G61 or G61.1, the machine stands at its end
+    double tolerance = -1; // Line, Arc, Circle: G64 P, mm; < 0: the machine's path_tolerance
 };
 
 struct Extent {

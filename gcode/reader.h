@@ -21,6 +21,8 @@ struct State {
     bool inches = false;     // G20
     bool relative = false;   // G91
     double feed = 0;         // program units per minute
+    bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
+    double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
     Point pos{};             // machine position, mm (from where the card stood at the start)
     Point offset{};          // G92: machine = program + offset, mm
     Pulses at{};             // the card's target, pulses
@@ -73,6 +75,7 @@ private:
     void carry_out(const LineWords &l);
     void outputs(const LineWords &l);
     void add_dwell(double seconds);
+    bool path_control(const LineWords &l);
     void stop(int stop_code);
     bool move(const LineWords &l);
 

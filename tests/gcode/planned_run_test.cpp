@@ -301,3 +301,29 @@ TEST(PlannedRun, ThousandsOfShortSegmentsDoNotDrift)
     EXPECT_EQ(r.end[2], 2000);
     EXPECT_EQ(limit_violations(r, s), 0u);
 }
+
+// The path-control words on the card: under G61 the path goes through the corner
+// itself; under G64 it rounds the corner within the machine's tolerance, or within P.
+TEST(PlannedRun, PathControlWordsSetTheCorner)
+{
+    const struct {
+        const char *mode;
+        double low, high; // how near the path comes to the corner, pulses
+    } cases[] = {
+        {"G61", 0, 0},
+        {"G61.1", 0, 0},
+        {"G64", 3, 11},         // path_tolerance 0.01 mm
+        {"G64 P0.2 Q0.05", 150, 201},
+        {"G20 G64 P0.004", 50, 102}, // 0.1016 mm
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        CardRun r = run_on_card(std::string(c.mode) + "\nG21 G1 X10 F600\nY10\nM2\n", Settings{});
+        double d = nearest(r, {10000, 0, 0});
+        EXPECT_GE(d, c.low);
+        EXPECT_LE(d, c.high);
+        EXPECT_EQ(r.end[0], 10000);
+        EXPECT_EQ(r.end[1], 10000);
+        EXPECT_EQ(limit_violations(r, Settings{}), 0u);
+    }
+}

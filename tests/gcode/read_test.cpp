@@ -33,7 +33,10 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         std::string error; // the first error, without "t.ngc:"
         Settings settings;
     } cases[] = {
-        {"G1 X1 F100\nQ5", "2: 'Q' words are not supported", {}},
+        {"G1 X1 F100\nQ5", "2: Q is used only by G64 (and not used there)", {}},
+        {"G64 P-1", "1: G64 P must not be negative", {}},
+        {"G4 P1 G64", "1: G4 and G64 on one line: both take P", {}},
+        {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},
         {"T1 M6", "1: 'T' words are not supported (tool changes)", {}},
         {"G0 A5", "1: 'A' words are not supported (the card has X, Y and Z)", {}},
         {"G41 D1", "1: G41 is not supported (cutter compensation)", {}},
@@ -54,7 +57,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},
         {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
-        {"G0 X1 P2", "1: P is used only by G4 (dwell)", {}},
+        {"G0 X1 P2", "1: P is used only by G4 (dwell) and G64 (path tolerance)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
@@ -180,6 +183,28 @@ TEST(GcodeRead, EachArcIsOneMove)
         EXPECT_NEAR(m.centre[m.u], c.centre[m.u], 1e-6) << c.text;
         EXPECT_NEAR(m.centre[m.v], c.centre[m.v], 1e-6) << c.text;
         EXPECT_EQ(m.to, c.to) << c.text;
+    }
+}
+
+// G61 and G61.1 stop at every move's end, G64 blends within P (program units) or the
+// machine's tolerance; the mode holds until the next path-control word.
+TEST(GcodeRead, PathControlIsModalPerMove)
+{
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("t.ngc",
+                             "G1 X1 F100\nG61 X2\nG64 P0.002 X3\nX4\nG20 G64 P0.01 Q0.1\n"
+                             "X5\nG64\nX6\nG61.1\nX7\n",
+                             Settings{}, p, errors));
+    const struct {
+        bool exact_stop;
+        double tolerance; // mm
+    } want[] = {{false, -1}, {true, -1}, {false, 0.002}, {false, 0.002},
+                {false, 0.254}, {false, -1}, {true, -1}};
+    ASSERT_EQ(p.moves.size(), 8u); // 7 lines, the end
+    for (size_t i = 0; i < 7; i++) {
+        EXPECT_EQ(p.moves[i].exact_stop, want[i].exact_stop) << i;
+        EXPECT_NEAR(p.moves[i].tolerance, want[i].tolerance, 1e-12) << i;
     }
 }
 
