@@ -1,10 +1,8 @@
-// card_moves.cpp - a program's paths as the card's moves: lines in their plane or in
-// X, Y and Z, arcs as the library's arcs and circles, each with its speed in pulses of
-// path per slice and the slices it will take; and the extent of the path.
+// card_moves.cpp - a program's paths as moves for the planner: lines, and arcs (full
+// circles and helices too) each as one move with its centre, plane and turn; and the
+// extent of the path.
 #include <cmath>
 
-#include "gcode/arc_fit.h"
-#include "gcode/profile.h"
 #include "gcode/reader.h"
 
 namespace korva3_gcode {
@@ -22,23 +20,11 @@ Move Reader::here(Op op) const
     m.op = op;
     m.line = line_;
     m.to = st_.at;
+    m.exact_stop = st_.exact_stop;
+    m.tolerance = st_.tolerance;
     for (int a = 0; a < 3; a++)
         m.ideal_to[a] = st_.pos[a] * set_.scale[a];
     return m;
-}
-
-// The card's speed for `mm_per_min` along a path of `mm` that is `pulses` long on the
-// card (before rounding); a warning, once per feed, when the card cannot go that fast.
-uint32_t Reader::speed(double mm_per_min, double mm, double pulses)
-{
-    double per_slice = mm_per_min / 60000.0 * set_.slice_us / 1000.0 * (pulses / mm);
-    if (per_slice > kMostSpeed + 0.5 && warned_.insert(mm_per_min).second)
-        prog_.warnings.push_back(name_ + ":" + std::to_string(line_) + ": " +
-                                 number_text(mm_per_min) + " mm/min is " +
-                                 number_text(std::round(per_slice)) +
-                                 " pulses per slice; the card runs it at " +
-                                 std::to_string(kMostSpeed) + " (warned once)");
-    return static_cast<uint32_t>(std::fmax(1, std::fmin(kMostSpeed, std::round(per_slice))));
 }
 
 void Reader::extend(const Point &mm)
@@ -53,57 +39,18 @@ bool Reader::line_move(const Point &target, const Pulses &to)
 {
     extend(target);
     int64_t d[3];
-    double mm = 0, ideal = 0, pulses = 0; // lengths: mm, unrounded pulses, pulses
-    for (int a = 0; a < 3; a++) {
+    for (int a = 0; a < 3; a++)
         d[a] = to[a] - st_.at[a];
-        pulses += static_cast<double>(d[a]) * static_cast<double>(d[a]);
-        double da = target[a] - st_.pos[a];
-        mm += da * da;
-        ideal += da * set_.scale[a] * da * set_.scale[a];
-    }
     if (d[0] == 0 && d[1] == 0 && d[2] == 0)
         return true;
-    pulses = std::sqrt(pulses);
     Move m = here(Op::Line);
     m.to = to;
     for (int a = 0; a < 3; a++)
         m.ideal_to[a] = target[a] * set_.scale[a];
-    double feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
-    m.speed = speed(feed, std::sqrt(mm), std::sqrt(ideal));
-    m.feed = feed;
+    m.feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
     m.rapid = st_.motion == kRapid;
-    if (d[0] && d[1] && d[2])
-        m.plane = 0;
-    else if (!d[2])
-        m = with_plane(m, 1, d[0], d[1]);
-    else if (!d[1])
-        m = with_plane(m, 2, d[0], d[2]);
-    else
-        m = with_plane(m, 3, d[1], d[2]);
-    if (m.plane == 0) {
-        m.u = static_cast<int32_t>(d[0]);
-        m.v = static_cast<int32_t>(d[1]);
-        m.w = static_cast<int32_t>(d[2]);
-    }
-    add_path(m, pulses);
-    return true;
-}
-
-// Adds a move of the card along a path of `pulses`, with the slices it will take.
-void Reader::add_path(Move m, double pulses)
-{
-    m.slices = static_cast<uint32_t>(profile_slices(static_cast<uint64_t>(pulses), m.speed,
-                                                    set_.accel, set_.start_speed));
-    prog_.slices += m.slices;
     prog_.moves.push_back(m);
-}
-
-Move Reader::with_plane(Move m, uint32_t plane, int64_t du, int64_t dv)
-{
-    m.plane = plane;
-    m.u = static_cast<int32_t>(du);
-    m.v = static_cast<int32_t>(dv);
-    return m;
+    return true;
 }
 
 // G2 or G3: the arc's plane and centre, checked, then its moves.
@@ -112,7 +59,7 @@ bool Reader::arc_move(const LineWords &l, const Point &target, const Pulses &to)
     Arc arc;
     arc.plane = arc_plane(st_.plane);
     const ArcPlane &p = arc.plane;
-    if (!arc_in_plane(l, p, to))
+    if (!arc_in_plane(l, p))
         return false;
     arc.ccw = counter_clockwise(st_.motion, p);
     arc.start = {st_.pos[p.u], st_.pos[p.v]};
@@ -126,19 +73,11 @@ bool Reader::arc_move(const LineWords &l, const Point &target, const Pulses &to)
     return add_arc(arc, target, to);
 }
 
-// An arc lies in its plane, on axes of one scale.
-bool Reader::arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to)
+// An arc's centre lies in its plane (the axis across it may move: a helix).
+bool Reader::arc_in_plane(const LineWords &l, const ArcPlane &p)
 {
     if (has(l, kOffsets[p.across]))
         return refuse(std::string(1, kOffsets[p.across]) + " is no offset of the " + p.name);
-    if (to[p.across] != st_.at[p.across])
-        return refuse(std::string("helical arc: ") + kAxes[p.across] +
-                      " moves in an arc of the " + p.name + " (not supported)");
-    if (set_.scale[p.v] != set_.scale[p.u])
-        return refuse(std::string("an arc in the ") + p.name + " needs one scale for " +
-                      kAxes[p.u] + " and " + kAxes[p.v] + " (they are " +
-                      number_text(set_.scale[p.u]) + " and " + number_text(set_.scale[p.v]) +
-                      " pulses per mm)");
     return true;
 }
 
@@ -195,72 +134,28 @@ void Reader::arc_extent(const Arc &arc, const Point &target)
     }
 }
 
-// The arc in pulses as the card's moves: a full turn as one library circle where one
-// fits, an arc of a pulse or two as a line, any other as library arcs.
+// The arc as one move: its centre, plane and turn as the program gives them, its end
+// (with the third axis's travel of a helix) exact; a whole turn is a Circle.
 bool Reader::add_arc(const Arc &arc, const Point &target, const Pulses &to)
 {
     const ArcPlane &p = arc.plane;
-    double k = set_.scale[p.u];
-    double radius = arc.radius * k;
-    if (radius > kMostRadius)
+    double most = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
+    if (most > kMostRadius)
         return refuse("an arc of radius " + number_text(arc.radius / unit()) + ": more than " +
                       number_text(kMostRadius) + " pulses");
-    Move m = here(Op::Arc);
-    m.plane = p.library_plane;
-    m.speed = speed(st_.feed * unit(), 1, k);
+    Move m = here(arc.full ? Op::Circle : Op::Arc);
+    m.to = to;
+    m.u = p.u;
+    m.v = p.v;
     m.feed = st_.feed * unit();
-    m.centre = m.ideal_to; // the start: across the plane the centre stays there
-    m.centre[p.u] = arc.centre.u * k;
-    m.centre[p.v] = arc.centre.v * k;
-    m.ideal_radius = radius;
-    PlanePoint start{static_cast<double>(st_.at[p.u]), static_cast<double>(st_.at[p.v])};
-    PlanePoint centre{m.centre[p.u], m.centre[p.v]};
-    if (arc.full && add_circle(m, start, centre, arc.ccw))
-        return true;
-    if (radius < 2) // an arc of a pulse or two: a line does it
-        return line_move(target, to);
-    PlanePoint end{static_cast<double>(to[p.u]), static_cast<double>(to[p.v])};
-    add_arc_pieces(m, arc, start, end, centre);
+    m.centre = m.ideal_to; // the start: across the plane the centre is not used
+    m.centre[p.u] = arc.centre.u * set_.scale[p.u];
+    m.centre[p.v] = arc.centre.v * set_.scale[p.v];
+    m.turn = arc.sweep.turn;
+    for (int a = 0; a < 3; a++)
+        m.ideal_to[a] = target[a] * set_.scale[a];
+    prog_.moves.push_back(m);
     return true;
-}
-
-// A full turn as the library's circle; false when none stays on the program's.
-bool Reader::add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw)
-{
-    int32_t cu, cv;
-    if (!fit_circle(start, centre, m.ideal_radius, cu, cv))
-        return false;
-    m.op = Op::Circle;
-    m.u = cu;
-    m.v = cv;
-    m.direction = ccw ? 1 : 0;
-    add_path(m, library_circle_length(cu, cv));
-    return true;
-}
-
-// The arc as library arcs (see arc_fit.h), each `m` with its own end and radius.
-void Reader::add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, PlanePoint end,
-                            PlanePoint centre)
-{
-    const ArcPlane &p = arc.plane;
-    Pulses at = st_.at;
-    double angle = arc.sweep.start_angle;
-    for (const ArcPiece &piece :
-         fit_arc(start, end, centre, m.ideal_radius, angle, arc.sweep.turn)) {
-        angle += piece.direction ? piece.turn : -piece.turn;
-        Move a = m;
-        a.u = piece.end_u;
-        a.v = piece.end_v;
-        a.radius = piece.radius;
-        a.direction = piece.direction;
-        at[p.u] += piece.end_u;
-        at[p.v] += piece.end_v;
-        a.to = at;
-        a.ideal_to = m.centre;
-        a.ideal_to[p.u] = centre.u + m.ideal_radius * std::cos(angle);
-        a.ideal_to[p.v] = centre.v + m.ideal_radius * std::sin(angle);
-        add_path(a, library_length(piece));
-    }
 }
 
 } // namespace korva3_gcode

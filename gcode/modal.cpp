@@ -11,7 +11,8 @@ namespace {
 
 const char *const kGroupNames[kGroups] = {
     "motion", "non-modal", "plane", "distance mode", "feed mode", "units",
-    "cutter compensation", "tool length", "coordinate system", "stop", "spindle", "coolant"};
+    "cutter compensation", "tool length", "coordinate system", "path control", "stop",
+    "spindle", "coolant"};
 
 struct Code {
     char letter;
@@ -26,6 +27,7 @@ const Code kCodes[] = {
     {'G', kPlaneYZ, Plane},           {'G', kAbsolute, Distance},  {'G', kRelative, Distance},
     {'G', kPerMinute, FeedMode},      {'G', kInches, Units},       {'G', kMillimetres, Units},
     {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
+    {'G', kExactStop, PathControl},   {'G', kExactPath, PathControl}, {'G', kBlend, PathControl},
     {'M', kPause, Stop},              {'M', kEnd, Stop},           {'M', kEndAndRewind, Stop},
     {'M', kSpindleOn, Spindle},       {'M', kSpindleOff, Spindle}, {'M', kMistOn, Coolant},
     {'M', kFloodOn, Coolant},         {'M', kCoolantOff, Coolant},
@@ -65,7 +67,7 @@ bool sort_words(const Block &block, LineWords &l, std::string &error)
 {
     for (const Word &w : block.words) {
         if (w.letter != 'G' && w.letter != 'M') {
-            if (std::string("XYZIJKRPFS").find(w.letter) == std::string::npos)
+            if (std::string("XYZIJKRPQFS").find(w.letter) == std::string::npos)
                 return fail(error, std::string("'") + w.letter + "' words are not supported" +
                                        (w.letter == 'T' ? " (tool changes)"
                                         : std::string("ABCUVW").find(w.letter) != std::string::npos

@@ -13,7 +13,7 @@
 namespace korva3_gcode {
 
 enum Group { Motion, NonModal, Plane, Distance, FeedMode, Units, Cutter, Length, Coords,
-             Stop, Spindle, Coolant, kGroups };
+             PathControl, Stop, Spindle, Coolant, kGroups };
 
 // The G words known here by their number times ten, as LineWords keeps them (G92 is
 // 920, and G17.1 would be 171). Those marked refused are known only to say why.
@@ -36,6 +36,9 @@ enum GCode : int {
     kLengthOffset = 430,     // G43, refused
     kLengthOff = 490,        // G49
     kMachineCoords = 530,    // G53, refused
+    kExactStop = 610,        // G61: the machine stands at the end of every move
+    kExactPath = 611,        // G61.1: as G61 here
+    kBlend = 640,            // G64 (P: the path tolerance; Q taken, not used)
     kFirstCoords = 540,      // G54
     kMotionOff = 800,        // G80: no motion mode
     kAbsolute = 900,         // G90
@@ -64,7 +67,7 @@ enum MCode : int {
 struct LineWords {
     std::optional<int> codes[kGroups];   // the G or M number times ten (G92 = 920), by group
     bool coolant_on[2] = {false, false}; // M7 (mist), M8 (flood)
-    std::map<char, double> values;       // X Y Z I J K R P F S, as written
+    std::map<char, double> values;       // X Y Z I J K R P Q F S, as written
 };
 
 // Sorts a block's words. False with a message on a word that is not carried out, two

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "gcode/arc_geometry.h"
 #include "planner/slicer.h"
 
 namespace korva3_gcode {
@@ -13,34 +12,9 @@ namespace kp = korva3_planner;
 
 namespace {
 
-// The axes (u, v) of the library's plane number (1 = X-Y, 2 = X-Z, 3 = Y-Z).
-void plane_axes(uint32_t plane, int &u, int &v)
-{
-    u = plane == 3 ? 1 : 0;
-    v = plane == 1 ? 1 : 2;
-}
-
 kp::Vec3 mm(const Point &pulses, const Settings &s)
 {
     return {pulses[0] / s.scale[0], pulses[1] / s.scale[1], pulses[2] / s.scale[2]};
-}
-
-// The turn of an arc piece from `from` to `to` round `c` (u, v): the way its direction
-// says, more than half a turn for a negative radius; a circle turns in full.
-double piece_turn(const Move &m, const kp::Vec3 &from, const kp::Vec3 &to, const kp::Vec3 &c,
-                  int u, int v)
-{
-    double sign = m.direction ? 1 : -1;
-    if (m.op == Op::Circle)
-        return sign * 2 * kPi;
-    double a0 = std::atan2(from[v] - c[v], from[u] - c[u]);
-    double a1 = std::atan2(to[v] - c[v], to[u] - c[u]);
-    double turn = sign * (a1 - a0);
-    while (turn <= 0)
-        turn += 2 * kPi;
-    while (turn > 2 * kPi)
-        turn -= 2 * kPi;
-    return sign * turn;
 }
 
 } // namespace
@@ -48,7 +22,6 @@ double piece_turn(const Move &m, const kp::Vec3 &from, const kp::Vec3 &to, const
 std::vector<kp::PathMove> path_moves(const Program &program, const Settings &settings)
 {
     std::vector<kp::PathMove> out;
-    kp::Vec3 at{};
     for (size_t i = 0; i < program.moves.size(); i++) {
         const Move &m = program.moves[i];
         kp::PathMove p;
@@ -63,13 +36,15 @@ std::vector<kp::PathMove> path_moves(const Program &program, const Settings &set
         p.end_pulses = {m.to[0], m.to[1], m.to[2]};
         p.feed = m.feed;
         p.rapid = m.rapid;
+        p.exact_stop = m.exact_stop;
+        p.tolerance = m.tolerance;
         if (m.op != Op::Line) {
             p.kind = kp::Kind::Arc;
-            plane_axes(m.plane, p.u, p.v);
+            p.u = m.u;
+            p.v = m.v;
             p.centre = mm(m.centre, settings);
-            p.turn = piece_turn(m, at, p.end, p.centre, p.u, p.v);
+            p.turn = m.turn;
         }
-        at = p.end;
         out.push_back(p);
     }
     return out;

@@ -2,8 +2,8 @@
 //
 // Each line is read into words, its G and M words are sorted into their modal groups
 // (two of one group is an error), and then it is carried out in a fixed order, as
-// LinuxCNC does: feed, spindle and coolant, dwell, plane, units, distance mode, G92,
-// the motion, and last the stop words. A motion's target becomes the card's moves in
+// LinuxCNC does: feed, spindle and coolant, dwell, plane, path control, units, distance
+// mode, G92, the motion, and last the stop words. A motion's target becomes the card's moves in
 // card_moves.cpp.
 #include "gcode/program.h"
 
@@ -60,8 +60,13 @@ void Reader::carry_out(const LineWords &l)
         return fail("S must not be negative");
     outputs(l);
     bool dwell = c[NonModal] && *c[NonModal] == kDwell;
-    if (has(l, 'P') && !dwell)
-        return fail("P is used only by G4 (dwell)");
+    bool blend = c[PathControl] && *c[PathControl] == kBlend;
+    if (dwell && blend)
+        return fail("G4 and G64 on one line: both take P");
+    if (has(l, 'P') && !dwell && !blend)
+        return fail("P is used only by G4 (dwell) and G64 (path tolerance)");
+    if (has(l, 'Q') && !blend)
+        return fail("Q is used only by G64 (and not used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
             return fail("G4 needs P, the dwell in seconds (0 or more)");
@@ -69,6 +74,8 @@ void Reader::carry_out(const LineWords &l)
     }
     if (c[Plane])
         st_.plane = *c[Plane];
+    if (!path_control(l))
+        return;
     if (c[Distance])
         st_.relative = *c[Distance] == kRelative;
     bool axes = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
@@ -131,6 +138,23 @@ void Reader::add_dwell(double seconds)
     m.ms = static_cast<uint32_t>(std::lround(seconds * 1000));
     prog_.dwell_ms += m.ms;
     prog_.moves.push_back(m);
+}
+
+// G61, G61.1: every move ends at rest; G64: corners blended within P (program units),
+// or the machine's path tolerance without P. Q (G64's folding of short lines) is taken
+// and not used.
+bool Reader::path_control(const LineWords &l)
+{
+    if (!l.codes[PathControl])
+        return true;
+    st_.exact_stop = *l.codes[PathControl] != kBlend;
+    st_.tolerance = -1;
+    if (!st_.exact_stop && has(l, 'P')) {
+        if (l.values.at('P') < 0)
+            return refuse("G64 P must not be negative");
+        st_.tolerance = l.values.at('P') * unit();
+    }
+    return true;
 }
 
 void Reader::stop(int stop_code)
@@ -202,11 +226,6 @@ bool read_program(const std::string &name, const std::string &text, const Settin
         return false;
     }
     return true;
-}
-
-double estimated_ms(const Program &program, const Settings &settings)
-{
-    return static_cast<double>(program.slices) * settings.slice_us / 1000.0 + program.dwell_ms;
 }
 
 } // namespace korva3_gcode

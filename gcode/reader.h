@@ -4,7 +4,6 @@
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,8 @@ struct State {
     bool inches = false;     // G20
     bool relative = false;   // G91
     double feed = 0;         // program units per minute
+    bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
+    double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
     Point pos{};             // machine position, mm (from where the card stood at the start)
     Point offset{};          // G92: machine = program + offset, mm
     Pulses at{};             // the card's target, pulses
@@ -74,26 +75,21 @@ private:
     void carry_out(const LineWords &l);
     void outputs(const LineWords &l);
     void add_dwell(double seconds);
+    bool path_control(const LineWords &l);
     void stop(int stop_code);
     bool move(const LineWords &l);
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;
-    uint32_t speed(double mm_per_min, double mm, double pulses);
     void extend(const Point &mm);
     bool line_move(const Point &target, const Pulses &to);
-    void add_path(Move m, double pulses);
-    static Move with_plane(Move m, uint32_t plane, int64_t du, int64_t dv);
     bool arc_move(const LineWords &l, const Point &target, const Pulses &to);
-    bool arc_in_plane(const LineWords &l, const ArcPlane &p, const Pulses &to);
+    bool arc_in_plane(const LineWords &l, const ArcPlane &p);
     bool centre_from_r(const LineWords &l, Arc &arc);
     bool centre_from_offsets(const LineWords &l, Arc &arc);
     bool arc_radius(Arc &arc);
     void arc_extent(const Arc &arc, const Point &target);
     bool add_arc(const Arc &arc, const Point &target, const Pulses &to);
-    bool add_circle(Move m, PlanePoint start, PlanePoint centre, bool ccw);
-    void add_arc_pieces(const Move &m, const Arc &arc, PlanePoint start, PlanePoint end,
-                        PlanePoint centre);
 
     const std::string &name_;
     const Settings &set_;
@@ -102,7 +98,6 @@ private:
     State st_;
     int line_ = 0;
     bool ended_ = false;
-    std::set<double> warned_; // feeds, mm/min
 };
 
 } // namespace korva3_gcode

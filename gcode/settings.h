@@ -20,9 +20,11 @@ struct Settings {
     std::array<double, 3> scale{{1000, 1000, 1000}}; // pulses per mm of X, Y, Z
     uint32_t slice_us = 1000;     // the card's slice period, microseconds
     double rapid = 6000;          // speed of G0 moves, mm/min
-    uint32_t accel = 10;          // ramp: pulses of path per slice, per slice (1..250)
+    // The library's own ramps (SET_VAR), read from older machine files; the planner's
+    // limits below set the motion, so these have no effect.
+    uint32_t accel = 10;          // pulses of path per slice, per slice (1..250)
     uint32_t start_speed = 10;    // pulses of path per slice of short paths (1..500)
-    uint32_t card_var = 10;       // the card's own parameter, passed on (1..254)
+    uint32_t card_var = 10;       // the card's own parameter (1..254)
     double arc_tolerance = 0.005; // mm: an arc's radius at start and end may differ by
                                   // this much (or by 0.1 % of it, whichever is more)
     OutputTable outputs;

@@ -1,10 +1,12 @@
 // planned_run_test.cpp - programs planned and streamed to the virtual card with
-// KORVA3_INTP_PULSE: what the card executed (its motion log) ends exactly, stays within
-// every axis's limits, never runs dry with the default queue, takes the planned time,
-// and follows the live controls.
+// KORVA3_INTP_PULSE: what the card executed (its motion log) ends exactly, passes where
+// the program's arcs go, never drifts over thousands of short moves, stays within every
+// axis's limits, never runs dry with the default queue, takes the planned time, and
+// follows the live controls.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@ struct CardRun {
     uint32_t ms = 0;       // virtual time from the first slice to rest
     double planned = 0;    // ms, as --check plans it
     int stops = 0;         // dwells, outputs, M0, the end
+    int stops_off_point = 0; // stops where the card was not on the program's point
     std::array<int32_t, 3> end{};
     Pulses program_end{};
 };
@@ -66,6 +69,8 @@ CardRun run_on_card(const std::string &text, const Settings &s,
         return poll ? poll(st) : kp::Controls{};
     };
     h.action = [&](uint32_t i) {
+        Pulses here{KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
+        r.stops_off_point += here != p.moves[i].to; // the whole path before it run
         if (p.moves[i].op == Op::Dwell)
             KSIM_ADVANCE_MS(p.moves[i].ms);
         return true;
@@ -94,6 +99,15 @@ size_t limit_violations(const CardRun &r, const Settings &s)
         }
     }
     return bad;
+}
+
+// How near the executed path came to `p` (pulses).
+double nearest(const CardRun &r, const std::array<double, 3> &p)
+{
+    double best = INFINITY;
+    for (const auto &q : r.at)
+        best = std::fmin(best, std::hypot(std::hypot(q[0] - p[0], q[1] - p[1]), q[2] - p[2]));
+    return best;
 }
 
 std::string wave(int segments)
@@ -128,6 +142,7 @@ TEST(PlannedRun, ProgramsRunAsPlanned)
             EXPECT_EQ(r.end[a], r.program_end[a]);
         EXPECT_EQ(limit_violations(r, s), 0u);
         EXPECT_EQ(r.report.underruns, 0u);
+        EXPECT_EQ(r.stops_off_point, 0);
         EXPECT_GE(r.ms, r.planned);
         EXPECT_LE(r.ms, r.planned + r.stops + 2); // a ms at each stop, the clock's read
     }
@@ -160,4 +175,155 @@ TEST(PlannedRun, HoldAndEmergencyStopOnTheCard)
     });
     EXPECT_EQ(e.report.end, kp::StreamEnd::Emergency);
     EXPECT_LT(e.end[0], 100000);
+}
+
+// Short programs end exactly on their rounded target, whatever the scale rounds, and
+// arcs go the way G2 and G3 say in each plane, either way round by R, as helices, and
+// in millimetres on axes of different scales.
+TEST(PlannedRun, ShortProgramsEndExactlyAndArcsTurnTheirWay)
+{
+    Settings odd; // scales that round nearly every coordinate
+    odd.scale = {333.3, 287.9, 101.7};
+    Settings quarter;
+    quarter.scale = {250, 250, 250};
+    Settings uneven; // the arcs' planes on axes of different scales
+    uneven.scale = {1000, 400, 250};
+    const struct {
+        const char *text;
+        Settings settings;
+        Pulses end;
+        std::array<double, 3> through; // pulses: a point the path passes (NaN: none)
+    } cases[] = {
+        {"G1 X10 Y-5 Z2 F600", {}, {10000, -5000, 2000}, {NAN}},
+        {"G1 X1.23456 Y-0.000251 F600", {}, {1235, 0, 0}, {NAN}},
+        {"G20 G1 X1 Y-2 F20", {}, {25400, -50800, 0}, {NAN}},
+        {"G91 G1 X1 F600\nY2\nX-0.5 Z0.25", {}, {500, 2000, 250}, {NAN}},
+        {"G0 X10\nG92 X0 Y5\nG0 X5 Y5", {}, {15000, 0, 0}, {NAN}},
+        {"G1 X7.77 Y3.33 Z-1.11 F300\nG0 X0 Y0 Z0", odd, {0, 0, 0}, {NAN}},
+        {"G1 X7.77 Y3.33 Z-1.11 F300", odd, {2590, 959, -113}, {NAN}},
+        {"G17 G2 X20 I10 F600", {}, {20000, 0, 0}, {10000, 10000, 0}},
+        {"G17 G3 X20 I10 F600", {}, {20000, 0, 0}, {10000, -10000, 0}},
+        {"G18 G2 X20 I10 F600", {}, {20000, 0, 0}, {10000, 0, -10000}},
+        {"G18 G3 X20 I10 F600", {}, {20000, 0, 0}, {10000, 0, 10000}},
+        {"G19 G2 Y20 J10 F600", {}, {0, 20000, 0}, {0, 10000, 10000}},
+        {"G19 G3 Y20 J10 F600", {}, {0, 20000, 0}, {0, 10000, -10000}},
+        {"G2 X10 Y10 R10 F600", {}, {10000, 10000, 0}, {2929, 7071, 0}},
+        {"G2 X10 Y10 R-10 F600", {}, {10000, 10000, 0}, {-10000, 10000, 0}},
+        {"G3 X0 Y0 I3.3333 J-1.7777 F600", quarter, {0, 0, 0}, {1666.65, -888.85, 0}},
+        {"G1 X1.001 F100\nG3 X3 Y2 R2.0005", {}, {3000, 2000, 0}, {NAN}},
+        // helices: the axis across the plane moves evenly with the angle
+        {"G17 G2 X20 Z5 I10 F600", {}, {20000, 0, 5000}, {10000, 10000, 2500}},
+        {"G18 G2 X20 Y3 I10 F600", {}, {20000, 3000, 0}, {10000, 1500, -10000}},
+        {"G19 G3 Y0 Z0 X-4 K10 F600 (a whole turn)", {}, {-4000, 0, 0}, {-2000, 0, 20000}},
+        // a circle in mm on axes of different scales
+        {"G17 G3 X20 I10 F600", uneven, {20000, 0, 0}, {10000, -4000, 0}},
+        {"G18 G3 X20 I10 F600", uneven, {20000, 0, 0}, {10000, 0, 2500}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        CardRun r = run_on_card(c.text, c.settings);
+        EXPECT_EQ(r.program_end, c.end);
+        for (int a = 0; a < 3; a++)
+            EXPECT_EQ(r.end[a], c.end[a]);
+        if (!std::isnan(c.through[0])) {
+            EXPECT_LE(nearest(r, c.through), 8.0); // slices about 10 pulses apart
+        }
+    }
+}
+
+// Every quadrant, both directions, all three planes: quarter arcs that cross the axes,
+// three-quarter arcs by a negative R, and full circles; the path reaches every axis
+// crossing and ends where it began.
+TEST(PlannedRun, ArcsInEveryQuadrantDirectionAndPlane)
+{
+    const char *planes[] = {"G17", "G18", "G19"};
+    const char *pairs[][2] = {{"X", "Y"}, {"Z", "X"}, {"Y", "Z"}}; // G-code's (a, b) of each
+    const char *offsets[][2] = {{"I", "J"}, {"K", "I"}, {"J", "K"}};
+    const double r = 12.345, deg = 3.14159265358979323846 / 180;
+    std::string text = "G21 G90 F900\n";
+    char buf[200];
+    for (int p = 0; p < 3; p++)
+        for (int g = 2; g <= 3; g++) {
+            double sign = g == 3 ? 1 : -1; // G3 turns from a towards b
+            auto at = [&](double a) {
+                std::snprintf(buf, sizeof buf, "%s%.4f %s%.4f", pairs[p][0], r * std::cos(a * deg),
+                              pairs[p][1], r * std::sin(a * deg));
+                return std::string(buf);
+            };
+            auto centre = [&](double a) {
+                std::snprintf(buf, sizeof buf, "%s%.4f %s%.4f", offsets[p][0], -r * std::cos(a * deg),
+                              offsets[p][1], -r * std::sin(a * deg));
+                return std::string(buf);
+            };
+            std::string G = "G" + std::to_string(g) + " ";
+            text += std::string(planes[p]) + "\nG0 " + at(45) + "\n";
+            for (int q = 1; q <= 4; q++) // quarter arcs through every axis crossing
+                text += G + at(45 + sign * 90 * q) + " " + centre(45 + sign * 90 * (q - 1)) + "\n";
+            text += G + at(45 + sign * 270) + " R-" + std::to_string(r) + "\n";
+            text += G + centre(45 + sign * 270) + "\n";
+        }
+    text += "G0 X0 Y0 Z0\n";
+    CardRun run = run_on_card(text, Settings{});
+    for (int a = 0; a < 3; a++)
+        EXPECT_EQ(run.end[a], 0);
+    for (int axis = 0; axis < 3; axis++)
+        for (double end : {-r * 1000, r * 1000}) {
+            std::array<double, 3> crossing{0, 0, 0};
+            crossing[axis] = end;
+            double best = INFINITY; // on that axis only: the crossing's other axes vary by plane
+            for (const auto &q : run.at)
+                best = std::fmin(best, std::fabs(q[axis] - end));
+            EXPECT_LE(best, 1.0) << "XYZ"[axis] << " " << end;
+        }
+    EXPECT_EQ(limit_violations(run, Settings{}), 0u);
+}
+
+// A program as CAM software writes it: header, comments, line numbers, modal G1, and
+// thousands of short segments that each round, ending exactly where the last rounds.
+TEST(PlannedRun, ThousandsOfShortSegmentsDoNotDrift)
+{
+    std::string text = "%\n(O1001 spiral - generated)\nN5 G90 G94 G17 G21 G40 G49 G80 G54\n"
+                       "N10 M3 S8000\nN15 M8\nN20 G0 X0 Y0\nN25 G1 Z-0.5 F200\nN30 F1500\n";
+    char buf[100];
+    for (int i = 1; i <= 3000; i++) {
+        double a = i * 0.01, rad = 0.01 * i / 3.0;
+        std::snprintf(buf, sizeof buf, "N%d X%.4f Y%.4f\n", 30 + 5 * i, rad * std::cos(a),
+                      rad * std::sin(a));
+        text += buf;
+    }
+    text += "N90000 G0 Z5\nM9\nM5\nM30\n%\n";
+    Settings s;
+    s.scale = {157.48, 157.48, 400}; // 4 mm pitch, 630 pulses a turn
+    CardRun r = run_on_card(text, s);
+    double a = 30, rad = 10;
+    EXPECT_EQ(r.end[0], std::llround(std::round(rad * std::cos(a) * 1e4) / 1e4 * 157.48));
+    EXPECT_EQ(r.end[1], std::llround(std::round(rad * std::sin(a) * 1e4) / 1e4 * 157.48));
+    EXPECT_EQ(r.end[2], 2000);
+    EXPECT_EQ(limit_violations(r, s), 0u);
+}
+
+// The path-control words on the card: under G61 the path goes through the corner
+// itself; under G64 it rounds the corner within the machine's tolerance, or within P.
+TEST(PlannedRun, PathControlWordsSetTheCorner)
+{
+    const struct {
+        const char *mode;
+        double low, high; // how near the path comes to the corner, pulses
+    } cases[] = {
+        {"G61", 0, 0},
+        {"G61.1", 0, 0},
+        {"G64", 3, 11},         // path_tolerance 0.01 mm
+        {"G64 P0.2 Q0.05", 150, 201},
+        {"G20 G64 P0.004", 50, 102}, // 0.1016 mm
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        CardRun r = run_on_card(std::string(c.mode) + "\nG21 G1 X10 F600\nY10\nM2\n", Settings{});
+        double d = nearest(r, {10000, 0, 0});
+        EXPECT_GE(d, c.low);
+        EXPECT_LE(d, c.high);
+        EXPECT_EQ(r.end[0], 10000);
+        EXPECT_EQ(r.end[1], 10000);
+        EXPECT_EQ(limit_violations(r, Settings{}), 0u);
+    }
 }

@@ -1,5 +1,5 @@
 // read_test.cpp - reading G-code programs: every error with its line, nothing planned
-// from a bad program, the words CAM software writes, feeds as card speeds, settings.
+// from a bad program, the words CAM software writes, settings.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -28,14 +28,15 @@ std::vector<std::string> errors_of(const std::string &text, Settings s = Setting
 
 TEST(GcodeRead, EveryErrorWithItsLine)
 {
-    Settings unequal;
-    unequal.scale = {1000, 1000, 400};
     const struct {
         const char *text;
         std::string error; // the first error, without "t.ngc:"
         Settings settings;
     } cases[] = {
-        {"G1 X1 F100\nQ5", "2: 'Q' words are not supported", {}},
+        {"G1 X1 F100\nQ5", "2: Q is used only by G64 (and not used there)", {}},
+        {"G64 P-1", "1: G64 P must not be negative", {}},
+        {"G4 P1 G64", "1: G4 and G64 on one line: both take P", {}},
+        {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},
         {"T1 M6", "1: 'T' words are not supported (tool changes)", {}},
         {"G0 A5", "1: 'A' words are not supported (the card has X, Y and Z)", {}},
         {"G41 D1", "1: G41 is not supported (cutter compensation)", {}},
@@ -56,10 +57,9 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},
         {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
-        {"G0 X1 P2", "1: P is used only by G4 (dwell)", {}},
+        {"G0 X1 P2", "1: P is used only by G4 (dwell) and G64 (path tolerance)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
-        {"F100\nG2 X10 Z1 I5", "2: helical arc: Z moves in an arc of the XY plane (G17) (not supported)", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
         {"F100\nG2 X10", "2: G2 needs I and J, or R", {}},
         {"F100\nG2 X10 I3", "2: the end point is not on the arc's circle: radius 3 at the start, 7 at the end", {}},
@@ -68,7 +68,6 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"F100\nG2 X0 Y0 R5", "2: a full circle needs I, J or K, not R", {}},
         {"F100\nG2 X10 R5 I5", "2: R and I, J or K on one arc", {}},
         {"F100\nG2 I0 J0", "2: the arc's centre is its start point", {}},
-        {"F100\nG18 G2 X10 I5", "2: an arc in the XZ plane (G18) needs one scale for X and Z (they are 1000 and 400 pulses per mm)", unequal},
         {"G0 X3000000", "1: X goes to 3e+06 mm, beyond the card's reach (2.14748e+09 pulses)", {}},
         {"G4 P100000", "1: G4 P100000: at most a day (86400 s)", {}},
         {"G0 X-2000000\nX2000000", "2: a move of more than 2.14748e+09 pulses on X", {}},
@@ -141,35 +140,6 @@ TEST(GcodeRead, CamHeaderCommentsLineNumbersAndCase)
     EXPECT_EQ(p.moves[6].op, Op::End);
 }
 
-TEST(GcodeRead, FeedBecomesPulsesOfPathPerSlice)
-{
-    Settings s; // 1000 pulses per mm, 1 ms slices
-    Settings slow = s;
-    slow.slice_us = 10000;
-    const struct {
-        const char *text;
-        Settings settings;
-        uint32_t speed;
-    } cases[] = {
-        {"G1 X10 F600", s, 10},            // 10 mm/s = 10 pulses per ms
-        {"G1 X10 Y10 F600", s, 10},        // along the path, not per axis
-        {"G20 G1 X1 F10", s, 4},           // 254 mm/min = 4.23
-        {"G1 X10 F600", slow, 100},        // 10 ms slices
-        {"G0 X10", s, 100},                // rapid 6000 mm/min
-        {"G1 X10 F1", s, 1},               // never below 1
-        {"G1 X10 F600000", s, 2040},       // the card's cap (with a warning)
-        {"G2 X20 I10 F1200", s, 20},
-    };
-    for (const auto &c : cases) {
-        Program p;
-        std::vector<std::string> errors;
-        ASSERT_TRUE(read_program("t.ngc", c.text, c.settings, p, errors)) << c.text;
-        ASSERT_FALSE(p.moves.empty());
-        EXPECT_EQ(p.moves[0].speed, c.speed) << c.text;
-        EXPECT_EQ(p.warnings.size(), c.speed == 2040 ? 1u : 0u) << c.text;
-    }
-}
-
 TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
 {
     Program p;
@@ -179,6 +149,63 @@ TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
     // Machine millimetres: from (5, 5) over (15, 15) to (25, 5), then back under Z -10.
     EXPECT_EQ(p.extent.low, (Point{0, 0, -10}));
     EXPECT_EQ(p.extent.high, (Point{25, 15, 0}));
+}
+
+// Each program arc is one move: its plane, its centre and its whole turn as written,
+// whatever its angle; a helix's third axis in its end.
+TEST(GcodeRead, EachArcIsOneMove)
+{
+    const double pi = 3.14159265358979323846;
+    const struct {
+        const char *text;
+        Op op;
+        int u, v;
+        double turn;   // radians
+        Point centre;  // pulses (across the plane: the start)
+        Pulses to;
+    } cases[] = {
+        {"G2 X20 I10 F100", Op::Arc, 0, 1, -pi, {10000, 0, 0}, {20000, 0, 0}},
+        {"G3 X20 Z4 I10 F100", Op::Arc, 0, 1, pi, {10000, 0, 0}, {20000, 0, 4000}},
+        {"G18 G2 X20 Y3 I10 F100", Op::Arc, 0, 2, pi, {10000, 0, 0}, {20000, 3000, 0}},
+        {"G19 G3 Y5 Z5 R-5 F100", Op::Arc, 1, 2, 1.5 * pi, {0, 5000, 0}, {0, 5000, 5000}},
+        {"G2 I10 F100", Op::Circle, 0, 1, -2 * pi, {10000, 0, 0}, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        Program p;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(read_program("t.ngc", c.text, Settings{}, p, errors)) << c.text;
+        ASSERT_EQ(p.moves.size(), 2u) << c.text; // the arc, the end
+        const Move &m = p.moves[0];
+        EXPECT_EQ(m.op, c.op) << c.text;
+        EXPECT_EQ(m.u, c.u) << c.text;
+        EXPECT_EQ(m.v, c.v) << c.text;
+        EXPECT_NEAR(m.turn, c.turn, 1e-9) << c.text;
+        EXPECT_NEAR(m.centre[m.u], c.centre[m.u], 1e-6) << c.text;
+        EXPECT_NEAR(m.centre[m.v], c.centre[m.v], 1e-6) << c.text;
+        EXPECT_EQ(m.to, c.to) << c.text;
+    }
+}
+
+// G61 and G61.1 stop at every move's end, G64 blends within P (program units) or the
+// machine's tolerance; the mode holds until the next path-control word.
+TEST(GcodeRead, PathControlIsModalPerMove)
+{
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("t.ngc",
+                             "G1 X1 F100\nG61 X2\nG64 P0.002 X3\nX4\nG20 G64 P0.01 Q0.1\n"
+                             "X5\nG64\nX6\nG61.1\nX7\n",
+                             Settings{}, p, errors));
+    const struct {
+        bool exact_stop;
+        double tolerance; // mm
+    } want[] = {{false, -1}, {true, -1}, {false, 0.002}, {false, 0.002},
+                {false, 0.254}, {false, -1}, {true, -1}};
+    ASSERT_EQ(p.moves.size(), 8u); // 7 lines, the end
+    for (size_t i = 0; i < 7; i++) {
+        EXPECT_EQ(p.moves[i].exact_stop, want[i].exact_stop) << i;
+        EXPECT_NEAR(p.moves[i].tolerance, want[i].tolerance, 1e-12) << i;
+    }
 }
 
 TEST(GcodeSettings, ScaleOptionAndMachineFile)
