@@ -140,12 +140,13 @@ public:
     }
 
 private:
-    // Each slice's line goes to the watch (the CSV's line column); between polls, past
+    // Each slice's line goes to the watch before the slice is sent, so the card's queue
+    // carries it with the slice (the CSV's line column); between polls, past
     // the limit, an emergency stop; at a Stop, the program's action with the card at rest.
     korva3_planner::StreamHooks hooks(Session &session)
     {
         korva3_planner::StreamHooks h;
-        h.sent = [&session, last = -1](const korva3_planner::Slice &s) mutable {
+        h.sending = [&session, last = -1](const korva3_planner::Slice &s) mutable {
             if (s.line != last) {
                 session.watch().set_line(s.line);
                 session.watch().set_defining_line(0, s.line);
