@@ -74,6 +74,74 @@ class GcodeCsv(unittest.TestCase):
                         self.assertLessEqual(to_segment(p, ends[i - 1], ends[i]), 1, row)
 
 
+def colour_pixels(png, box, colour):
+    """Pixels near `colour` inside box (x, y, w, h), page units = pixels."""
+    _, _, rows = read_png(png)
+    x, y, w, h = (int(round(v)) for v in box)
+    near = lambda p: all(abs(p[i] - colour[i]) <= 40 for i in range(3))
+    return sum(1 for row in rows[y + 2:y + h - 2] for p in row[x + 2:x + w - 2] if near(p))
+
+
+CUT, RAPID, FEED = (0x1F, 0x5F, 0xBF), (0xD0, 0x54, 0x2C), (0x2A, 0x9D, 0x4B)
+
+
+class GcodePlot(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="korva3-gcode-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def test_a_program_of_thousands_of_moves_draws_in_librsvg_and_chromium(self):
+        # 3000 short segments of a spiral, rapids between three passes, plunges.
+        lines = ["G21 G90 G94 G17"]
+        for p in range(3):
+            lines += ["G0 Z2", "G0 X%d Y0" % (10 * p + 20), "G1 Z-1 F100"]
+            for i in range(1, 1001):
+                a, r = 0.02 * i, 10 * p + 20 - 0.005 * i
+                lines.append("G1 X%.4f Y%.4f F1500" % (r * math.cos(a), r * math.sin(a)))
+        ngc, svg = os.path.join(self.dir, "p.ngc"), os.path.join(self.dir, "p.svg")
+        with open(ngc, "w") as f:
+            f.write("\n".join(lines + ["G0 Z5", "M2"]) + "\n")
+        subprocess.run([KORVA3, "gcode", ngc, "--plot", svg, "--quiet"], check=True,
+                       stdout=subprocess.DEVNULL)
+        text = open(svg).read()
+        self.assertLess(len(text), 1 << 20)
+        self.assertIn("X (mm)", text)
+        self.assertRegex(text, r'class="rapid" [^>]*stroke-dasharray')
+        box = lambda view: [float(v) for v in re.search(
+            r'<clipPath id="clip-%s"><rect x="([\d.]+)" y="([\d.]+)" width="([\d.]+)" '
+            r'height="([\d.]+)"' % view, text).groups()]
+        # The speed panel: the frame below the last clip path.
+        speed = [float(v) for v in re.findall(
+            r'<rect x="([\d.]+)" y="([\d.]+)" width="([\d.]+)" height="([\d.]+)" '
+            r'fill="#ffffff"', text)[-1]]
+        size = [int(v) for v in re.search(r'<svg [^>]*width="(\d+)" height="(\d+)"', text).groups()]
+        pngs = {}
+        if shutil.which("rsvg-convert"):
+            pngs["librsvg"] = os.path.join(self.dir, "rsvg.png")
+            subprocess.run(["rsvg-convert", svg, "-o", pngs["librsvg"]], check=True)
+        chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+        if chromium:
+            pngs["chromium"] = os.path.join(self.dir, "chromium.png")
+            subprocess.run([chromium, "--headless", "--no-sandbox", "--disable-gpu",
+                            "--hide-scrollbars", "--window-size=%d,%d" % tuple(size),
+                            "--screenshot=" + pngs["chromium"], "file://" + svg],
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=120)
+        if not pngs:
+            self.skipTest("neither rsvg-convert nor chromium is installed")
+        for viewer, png in pngs.items():
+            with self.subTest(viewer):
+                self.assertGreater(colour_pixels(png, box("xy"), CUT), 3000)  # the spirals
+                rapid = colour_pixels(png, box("xy"), RAPID)
+                self.assertGreater(rapid, 30)  # the rapids between the passes, dashed:
+                self.assertLess(rapid, 400)    # fewer pixels than a solid line
+                self.assertGreater(colour_pixels(png, box("xz"), RAPID), 30)  # side views
+                self.assertGreater(colour_pixels(png, speed, FEED), 300)  # the feed line
+                self.assertGreater(colour_pixels(png, speed, CUT), 300)   # the path speed
+
+
 if __name__ == "__main__":
     KORVA3 = os.path.abspath(sys.argv.pop(1))
     unittest.main()
