@@ -34,6 +34,8 @@ StreamReport stream_to_card(Slicer &slicer, uint32_t card, const StreamHooks &ho
             status.card_status = KORVA3_GET_CARD(card);
             if (moving && !(status.card_status & KORVA3_ST_BUSY))
                 r.underruns++;
+            if (hooks.sending)
+                hooks.sending(slice);
             KORVA3_INTP_PULSE(card, slice.pulses[0], slice.pulses[1], slice.pulses[2]);
             moving = true;
             r.slices++;

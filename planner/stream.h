@@ -33,6 +33,7 @@ struct Controls {
 struct StreamHooks {
     std::function<Controls(const Status &)> poll;         // may be empty
     std::function<bool(uint32_t action)> action;          // at a Stop; false ends the run
+    std::function<void(const Slice &)> sending;           // before each slice; may be empty
     std::function<void(const Slice &)> sent;              // after each slice; may be empty
     uint32_t poll_every = 16;                             // slices between polls
 };

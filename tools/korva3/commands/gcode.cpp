@@ -1,10 +1,13 @@
 // gcode.cpp - `korva3 gcode FILE.ngc`: the program is read and checked whole
 // (korva3_gcode), then run on card number 0 of the machine through the run driver, as
 // jobs are.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -17,6 +20,7 @@
 #include "korva3.h"
 #include "machine/machine.h"
 #include "planner/stream.h"
+#include "record/gcode_track.h"
 #include "run/driver.h"
 #include "run/interrupt.h"
 
@@ -141,12 +145,13 @@ public:
     }
 
 private:
-    // Each slice's line goes to the watch (the CSV's line column); between polls, past
+    // Each slice's line goes to the watch before the slice is sent, so the card's queue
+    // carries it with the slice (the CSV's line column); between polls, past
     // the limit, an emergency stop; at a Stop, the program's action with the card at rest.
     korva3_planner::StreamHooks hooks(Session &session)
     {
         korva3_planner::StreamHooks h;
-        h.sent = [&session, last = -1](const korva3_planner::Slice &s) mutable {
+        h.sending = [&session, last = -1](const korva3_planner::Slice &s) mutable {
             if (s.line != last) {
                 session.watch().set_line(s.line);
                 session.watch().set_defining_line(0, s.line);
@@ -268,6 +273,20 @@ bool read_named_program(const std::string &path, const Settings &settings, Progr
     return true;
 }
 
+// What each program line moves at, for the plot: rapid or cut, and its feed (the tool
+// runs at 100 % override).
+std::shared_ptr<GcodeTrack> gcode_track(const Program &p, const Settings &s)
+{
+    std::map<int, GcodeLine> lines;
+    double span = 0;
+    for (const Move &m : p.moves)
+        if (m.op == Op::Line || m.op == Op::Arc || m.op == Op::Circle)
+            lines[m.line] = {m.rapid, m.feed};
+    for (int a = 0; a < 3; a++)
+        span = std::max(span, p.extent.high[a] - p.extent.low[a]);
+    return std::make_shared<GcodeTrack>(s.scale, std::move(lines), span);
+}
+
 } // namespace
 
 int gcode(int argc, char **argv)
@@ -312,6 +331,8 @@ int gcode(int argc, char **argv)
     setup.name = program.name;
     setup.plot_path = cl.plot_path;
     setup.csv_path = cl.csv_path;
+    if (!cl.plot_path.empty())
+        setup.gcode = gcode_track(program, settings);
     setup.machine = cl.setup;
     setup.session.limit_ms =
         cl.limit_ms ? cl.limit_ms

@@ -7,10 +7,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "record/frames.h"
+#include "record/gcode_track.h"
 #include "machine/machine.h"
 #include "record/path_thinner.h"
 #include "record/speed_track.h"
@@ -38,6 +40,7 @@ struct Recording {
     std::string machine; // "virtual card" ...
     uint32_t start_ms = 0, end_ms = 0;
     std::vector<CardTrace> cards;
+    std::shared_ptr<GcodeTrack> gcode; // a G-code run's path and feeds (null: a job)
 };
 
 } // namespace korva3_tool

@@ -121,6 +121,8 @@ void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, 
     c.y = y;
     c.z = z;
     c.thinner.add({static_cast<uint32_t>(t_us / 1000), x, y, z, by == MovedBy::Origin});
+    if (rec_.gcode && by_slice)
+        rec_.gcode->slice_run(t_us, line, {x, y, z}, c.period_us ? c.period_us : 1000);
     if (csv_) {
         char row[96];
         int card_number = rec_.cards[index].card;
@@ -133,6 +135,8 @@ void RunWatch::moved(int index, uint64_t t_us, int32_t x, int32_t y, int32_t z, 
 
 void RunWatch::finish(uint32_t end_ms)
 {
+    if (rec_.gcode)
+        rec_.gcode->finish();
     for (size_t i = 0; i < cards_.size(); i++) {
         CardTrace &t = rec_.cards[i];
         if (cards_[i].started) {

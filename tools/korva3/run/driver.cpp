@@ -48,6 +48,7 @@ int drive(const DriveSetup &setup, Work &work)
         std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }
     Recording recording;
+    recording.gcode = setup.gcode;
     SessionOptions options = setup.session;
     options.csv = outputs.csv();
     int code;

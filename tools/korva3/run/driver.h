@@ -6,6 +6,7 @@
 #define KORVA3_TOOL_DRIVER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "machine/machine.h"
@@ -31,6 +32,7 @@ struct DriveSetup {
     uint32_t panel_port = 0;          // 0: a free port
     MachineSetup machine;
     SessionOptions session;           // its csv is the driver's
+    std::shared_ptr<GcodeTrack> gcode; // a G-code run: recorded for its own plot
 };
 
 // The whole run. EXIT_USAGE (nothing was run) when an output file, the machine or the

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "plot/gcode_plot.h"
 #include "plot/svg_plot.h"
 
 namespace korva3_tool {
@@ -62,7 +63,7 @@ bool Outputs::close(const Recording &recording)
     }
     if (!plot_path_.empty()) {
         std::ofstream out(plot_path_, std::ios::binary);
-        out << svg_plot(recording);
+        out << (recording.gcode ? gcode_plot(recording) : svg_plot(recording));
         out.close();
         if (!out) {
             std::cerr << "korva3: cannot write " << plot_path_ << "\n";
