@@ -1,9 +1,12 @@
 /*
  * planner_bench.cpp - the motion planner on programs of different kinds (generated
  * here): per program the planned machine time, its lower bound (each move's length
- * over its feed, limits aside), the limit violations of the planned slices (each
- * axis's speed and change of speed per slice against the machine's limits, with a
- * pulse of rounding), and the host time per slice. Reports figures; asserts nothing.
+ * over its feed, limits aside), the host time per slice of the planner alone; then the
+ * program streamed to the virtual card (virtual time): its time there, the underruns,
+ * the limit violations of the positions the card executed (each axis's speed and change
+ * of speed per slice against the machine's limits, with a pulse of rounding) and the
+ * largest distance of an executed position from the programmed path. Reports figures;
+ * asserts nothing.
  */
 #include <chrono>
 #include <cmath>
@@ -13,7 +16,10 @@
 
 #include "gcode/path_moves.h"
 #include "gcode/program.h"
+#include "korva3.h"
+#include "korva3_sim.h"
 #include "planner/slicer.h"
+#include "planner/stream.h"
 
 namespace {
 
@@ -91,6 +97,125 @@ double lower_bound_s(const std::vector<kp::PathMove> &moves)
     return t;
 }
 
+// Distance (mm) from `p` to move `m`, which starts at `from`.
+double distance_to(const kp::PathMove &m, const kp::Vec3 &from, const kp::Vec3 &p)
+{
+    if (m.kind == kp::Kind::Line) {
+        double d2 = 0, along = 0;
+        for (int a = 0; a < 3; a++) {
+            d2 += (m.end[a] - from[a]) * (m.end[a] - from[a]);
+            along += (p[a] - from[a]) * (m.end[a] - from[a]);
+        }
+        double t = d2 > 0 ? std::fmin(1, std::fmax(0, along / d2)) : 0, e = 0;
+        for (int a = 0; a < 3; a++) {
+            double q = from[a] + t * (m.end[a] - from[a]) - p[a];
+            e += q * q;
+        }
+        return std::sqrt(e);
+    }
+    const int u = m.u, v = m.v, w = 3 - u - v;
+    const double a0 = std::atan2(from[v] - m.centre[v], from[u] - m.centre[u]);
+    double a = std::atan2(p[v] - m.centre[v], p[u] - m.centre[u]) - a0;
+    if (m.turn >= 0)
+        a = std::fmod(a + 8 * M_PI, 2 * M_PI);
+    else
+        a = -std::fmod(-a + 8 * M_PI, 2 * M_PI);
+    const double r = std::hypot(from[u] - m.centre[u], from[v] - m.centre[v]);
+    const double frac = m.turn != 0 ? a / m.turn : 0;
+    if (frac >= 0 && frac <= 1) {
+        double rho = std::hypot(p[u] - m.centre[u], p[v] - m.centre[v]);
+        double pw = from[w] + frac * (m.end[w] - from[w]);
+        return std::hypot(rho - r, p[w] - pw);
+    }
+    double e0 = 0, e1 = 0;
+    for (int k = 0; k < 3; k++) {
+        e0 += (p[k] - from[k]) * (p[k] - from[k]);
+        e1 += (p[k] - m.end[k]) * (p[k] - m.end[k]);
+    }
+    return std::sqrt(std::fmin(e0, e1));
+}
+
+struct OnCard {
+    double s = 0;           // from the first slice to the card at rest, virtual time
+    uint64_t underruns = 0;
+    uint64_t v_viol = 0, a_viol = 0;
+    double farthest = 0;    // mm from the programmed path
+};
+
+// The program streamed to a virtual card; what the card executed, checked.
+OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
+{
+    OnCard r;
+    KSIM_RESET();
+    KSIM_SET_LOGGING(0);
+    KSIM_SET_SLICE_PERIOD_US(-1, static_cast<int32_t>(l.slice_us));
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                  KSIM_PCI_SUBSYSTEM, 0);
+    KORVA3_INITIAL();
+    if (KORVA3_REGISTRATION(0, 0) != 1)
+        return r;
+    // Path moves and where each starts, for the distance; the window moves on with the path.
+    std::vector<kp::Vec3> starts;
+    kp::Vec3 at{};
+    std::vector<size_t> motion;
+    for (size_t i = 0; i < moves.size(); i++)
+        if (moves[i].kind != kp::Kind::Stop) {
+            starts.push_back(at);
+            motion.push_back(i);
+            at = moves[i].end;
+        }
+    size_t near = 0;
+    int32_t prev[3] = {0, 0, 0}, prev_d[3] = {0, 0, 0};
+    const double t = kp::slice_s(l);
+    auto take = [&] {
+        int32_t rec[4 * 1024];
+        uint32_t n;
+        while ((n = KSIM_TAKE_MOTION(0, rec, 1024)) > 0)
+            for (uint32_t k = 0; k < n; k++) {
+                const int32_t *q = rec + 4 * k + 1;
+                kp::Vec3 mm{};
+                for (int a = 0; a < 3; a++) {
+                    int32_t d = q[a] - prev[a];
+                    r.v_viol += std::abs(d) > kp::axis_speed(l, a) * l.scale[a] * t + 1;
+                    r.a_viol += std::abs(d - prev_d[a]) > l.accel[a] * l.scale[a] * t * t + 2;
+                    prev_d[a] = d;
+                    prev[a] = q[a];
+                    mm[a] = q[a] / l.scale[a];
+                }
+                double best = INFINITY;
+                size_t best_at = near;
+                for (size_t j = near; j < motion.size() && j < near + 8; j++) {
+                    double e = distance_to(moves[motion[j]], starts[j], mm);
+                    if (e < best) {
+                        best = e;
+                        best_at = j;
+                    }
+                }
+                near = best_at;
+                if (best < INFINITY)
+                    r.farthest = std::fmax(r.farthest, best);
+            }
+    };
+    kp::Slicer slicer(moves, l);
+    kp::StreamHooks h;
+    h.poll = [&](const kp::Status &) {
+        take();
+        return kp::Controls{};
+    };
+    h.action = [&](uint32_t) {
+        take();
+        prev_d[0] = prev_d[1] = prev_d[2] = 0; // the machine stands
+        return true;
+    };
+    uint32_t t0 = KSIM_CLOCK_MS();
+    kp::StreamReport rep = kp::stream_to_card(slicer, 0, h);
+    r.s = (KSIM_CLOCK_MS() - t0) / 1000.0;
+    take();
+    r.underruns = rep.underruns;
+    KORVA3_END();
+    return r;
+}
+
 } // namespace
 
 int main()
@@ -101,8 +226,8 @@ int main()
                                {"50 arcs", arcs(), 1000},
                                {"plunges F25", plunges(), 100},
                                {"40 rapids", rapids(), 1000}};
-    std::printf("%-26s %10s %10s %8s %8s %8s %12s\n", "program", "planned s", "bound s",
-                "v viol", "a viol", "slices", "us/slice");
+    std::printf("%-26s %9s %9s %9s %8s %9s %9s %9s %9s\n", "program", "planned s", "bound s",
+                "card s", "slices", "us/slice", "underruns", "viol v/a", "off mm");
     for (const Case &c : cases) {
         Settings s;
         s.scale = {c.scale, c.scale, c.scale};
@@ -118,26 +243,16 @@ int main()
         kp::Slicer slicer(moves, l);
         kp::Slice slice;
         uint32_t action;
-        uint64_t n = 0, v_viol = 0, a_viol = 0;
-        int32_t prev[3] = {0, 0, 0};
-        for (kp::Next next; (next = slicer.next(slice, action)) != kp::Next::Done;) {
-            if (next != kp::Next::Slice) {
-                prev[0] = prev[1] = prev[2] = 0;
-                continue;
-            }
-            n++;
-            for (int a = 0; a < 3; a++) {
-                double most_v = l.velocity[a] / 60 * l.scale[a] * kp::slice_s(l) + 1;
-                double most_dv = l.accel[a] * l.scale[a] * kp::slice_s(l) * kp::slice_s(l) + 2;
-                v_viol += std::abs(slice.pulses[a]) > most_v;
-                a_viol += std::abs(slice.pulses[a] - prev[a]) > most_dv;
-                prev[a] = slice.pulses[a];
-            }
-        }
+        uint64_t n = 0;
+        for (kp::Next next; (next = slicer.next(slice, action)) != kp::Next::Done;)
+            n += next == kp::Next::Slice;
         double host = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("%-26s %10.3f %10.3f %8llu %8llu %8llu %12.3f\n", c.name,
-                    n * kp::slice_s(l), lower_bound_s(moves), (unsigned long long)v_viol,
-                    (unsigned long long)a_viol, (unsigned long long)n, host / n * 1e6);
+        OnCard card = on_card(moves, l);
+        std::printf("%-26s %9.3f %9.3f %9.3f %8llu %9.3f %9llu %4llu/%-4llu %9.4f\n", c.name,
+                    n * kp::slice_s(l), lower_bound_s(moves), card.s, (unsigned long long)n,
+                    host / n * 1e6, (unsigned long long)card.underruns,
+                    (unsigned long long)card.v_viol, (unsigned long long)card.a_viol,
+                    card.farthest);
     }
     return 0;
 }
