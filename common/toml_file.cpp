@@ -39,7 +39,11 @@ const char* kind_of(unsigned mode)
 std::string read_regular(const std::string& path, std::string& text)
 {
 #ifdef _WIN32
-    // Windows has no FIFOs among files: opening never waits.
+    // Windows has no FIFOs among files: opening never waits. A folder cannot be opened
+    // at all, so its kind is asked first.
+    struct _stat64 named;
+    if (_stat64(path.c_str(), &named) == 0 && (named.st_mode & _S_IFMT) != _S_IFREG)
+        return std::string("not a regular file (") + kind_of(named.st_mode) + ")";
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr)
         return "cannot be read";
