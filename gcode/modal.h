@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gcode/block.h"
 
@@ -70,9 +71,10 @@ struct LineWords {
     std::map<char, double> values;       // X Y Z I J K R P Q F S, as written
 };
 
-// Sorts a block's words. False with a message on a word that is not carried out, two
-// words of one group, or a letter twice.
-bool sort_words(const Block &block, LineWords &words, std::string &error);
+// Sorts a block's words. A word that is not carried out, a second word of one group or
+// a letter twice adds its message to `errors` and is left out; the other words are
+// still sorted, so the line can be read on. False when any was left out.
+bool sort_words(const Block &block, LineWords &words, std::vector<std::string> &errors);
 
 // "G92", "M3", "G1.5": the word of `letter` and its number times ten; "12.5" for a value.
 std::string word_text(char letter, int code10);

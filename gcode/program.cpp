@@ -28,14 +28,39 @@ bool is_arc(int motion) { return motion == kClockwise || motion == kCounterClock
 void Reader::line(int number, const std::string &text)
 {
     line_ = number;
+    refused_ = false;
     Block block;
     std::string error;
     if (!read_block(text, block, error))
         return fail(error);
+    std::vector<std::string> why;
+    for (const Word &w : block.words)
+        printer_ = printer_ || w.letter == 'E';
+    if (block.checksum) {
+        printer_ = true;
+        why.push_back("'*' (a checksum) is not supported");
+    }
     LineWords l;
-    if (!sort_words(block, l, error))
-        return fail(error);
+    sort_words(block, l, why);
+    refuse_line(why);
     carry_out(l);
+}
+
+void Reader::refuse_line(const std::vector<std::string> &why)
+{
+    for (const std::string &w : why)
+        fail(w);
+    refused_ = !why.empty();
+}
+
+void Reader::summary()
+{
+    if (error_count_ > opt_.max_errors)
+        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - opt_.max_errors) +
+                          " more error" + (error_count_ - opt_.max_errors > 1 ? "s" : ""));
+    if (printer_)
+        errors_.push_back(name_ + ": E words and * checksums make this a 3D printer's program; "
+                                  "korva3 gcode runs milling programs on X, Y and Z");
 }
 
 void Reader::finish()
@@ -63,9 +88,9 @@ void Reader::carry_out(const LineWords &l)
     bool blend = c[PathControl] && *c[PathControl] == kBlend;
     if (dwell && blend)
         return fail("G4 and G64 on one line: both take P");
-    if (has(l, 'P') && !dwell && !blend)
+    if (has(l, 'P') && !dwell && !blend && !refused_)
         return fail("P is used only by G4 (dwell) and G64 (path tolerance)");
-    if (has(l, 'Q') && !blend)
+    if (has(l, 'Q') && !blend && !refused_)
         return fail("Q is used only by G64 (and not used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
@@ -93,10 +118,10 @@ void Reader::carry_out(const LineWords &l)
     }
     bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') || has(l, 'R');
     bool arc = is_arc(st_.motion);
-    if (arc_words && !(arc && (axes || c[Motion])))
+    if (arc_words && !(arc && (axes || c[Motion])) && !refused_)
         return fail("I, J, K and R are used only by G2 and G3");
     if (axes || (c[Motion] && arc)) {
-        if (st_.motion == kMotionOff)
+        if (st_.motion == kMotionOff && !refused_)
             return fail("X, Y or Z with no motion mode in force (G0, G1, G2 or G3)");
         if (!move(l))
             return;
@@ -194,6 +219,11 @@ bool Reader::move(const LineWords &l)
             return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
                           " pulses on " + kAxes[a]);
     }
+    if (refused_) { // taken as written, so the lines after it read from there
+        st_.pos = target;
+        st_.at = to;
+        return true;
+    }
     if (st_.motion != kRapid && st_.feed <= 0)
         return refuse(word_text('G', st_.motion) + " with no feed rate (F)");
     bool ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
@@ -205,12 +235,12 @@ bool Reader::move(const LineWords &l)
 }
 
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
-                  Program &program, std::vector<std::string> &errors)
+                  Program &program, std::vector<std::string> &errors, const ReadOptions &options)
 {
     program = Program{};
     program.name = name;
     size_t before = errors.size();
-    Reader reader(name, settings, program, errors);
+    Reader reader(name, settings, options, program, errors);
     std::istringstream in(text);
     std::string line;
     int number = 0;
@@ -221,6 +251,7 @@ bool read_program(const std::string &name, const std::string &text, const Settin
     }
     program.lines = number;
     reader.finish();
+    reader.summary();
     if (errors.size() != before) {
         program.moves.clear();
         return false;

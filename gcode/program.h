@@ -69,10 +69,19 @@ struct Program {
     int lines = 0;                     // lines in the file
 };
 
+// How a program is read.
+struct ReadOptions {
+    int max_errors = 25; // errors listed; the rest are counted ("... and N more errors")
+};
+
 // Reads a whole program. Returns true when every line is good; otherwise false, with
-// one message per bad line ("NAME:LINE: ...") in errors, and no moves.
+// the messages in errors ("NAME:LINE: ..." per fault, at most max_errors of them, then
+// "NAME: ... and N more errors" and hints "NAME: ..." on the kind of file), and no
+// moves. A word that is refused does not end its line: the line's other words are
+// still read and checked, and its target still counts for the lines after it.
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
-                  Program &program, std::vector<std::string> &errors);
+                  Program &program, std::vector<std::string> &errors,
+                  const ReadOptions &options = ReadOptions{});
 
 } // namespace korva3_gcode
 

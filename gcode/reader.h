@@ -43,9 +43,9 @@ struct Arc {
 // ("NAME:LINE: ...") to `errors`; ended() once M2 or M30 has ended the program.
 class Reader {
 public:
-    Reader(const std::string &name, const Settings &settings, Program &program,
-           std::vector<std::string> &errors)
-        : name_(name), set_(settings), prog_(program), errors_(errors)
+    Reader(const std::string &name, const Settings &settings, const ReadOptions &options,
+           Program &program, std::vector<std::string> &errors)
+        : name_(name), set_(settings), opt_(options), prog_(program), errors_(errors)
     {
     }
 
@@ -55,10 +55,14 @@ public:
 
     void finish();
 
+    // Errors past max_errors, counted only; hints on the kind of file.
+    void summary();
+
 private:
     void fail(const std::string &what)
     {
-        errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
+        if (++error_count_ <= opt_.max_errors)
+            errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
     }
 
     bool refuse(const std::string &what)
@@ -78,6 +82,7 @@ private:
     bool path_control(const LineWords &l);
     void stop(int stop_code);
     bool move(const LineWords &l);
+    void refuse_line(const std::vector<std::string> &why);
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;
@@ -93,11 +98,17 @@ private:
 
     const std::string &name_;
     const Settings &set_;
+    const ReadOptions &opt_;
     Program &prog_;
     std::vector<std::string> &errors_;
     State st_;
     int line_ = 0;
     bool ended_ = false;
+    bool refused_ = false;    // this line has a refused word: its other words are read,
+                              // its target taken, and checks that a refused word may
+                              // have made false are not made
+    int error_count_ = 0;     // all errors, listed or not
+    bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
 };
 
 } // namespace korva3_gcode

@@ -39,7 +39,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},
         {"T1 M6", "1: 'T' words are not supported (tool changes)", {}},
         {"G0 A5", "1: 'A' words are not supported (the card has X, Y and Z)", {}},
-        {"G41 D1", "1: G41 is not supported (cutter compensation)", {}},
+        {"G41", "1: G41 is not supported (cutter compensation: have the CAM system write the path already compensated)", {}},
         {"G17.1", "1: G17.1 is not supported", {}},
         {"M6", "1: M6 is not supported (tool change)", {}},
         {"G0 G1 X1", "1: G0 and G1 on one line: both of the motion group", {}},

@@ -2,6 +2,7 @@
 // (korva3_gcode), then run on card number 0 of the machine through the run driver, as
 // jobs are.
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -240,7 +241,8 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
     return true;
 }
 
-bool read_named_program(const std::string &path, const Settings &settings, Program &program)
+bool read_named_program(const std::string &path, const Settings &settings,
+                        const ReadOptions &options, Program &program)
 {
     std::string text;
     if (path == "-") {
@@ -256,7 +258,8 @@ bool read_named_program(const std::string &path, const Settings &settings, Progr
             return false;
     }
     std::vector<std::string> errors;
-    bool good = read_program(path == "-" ? "stdin" : path, text, settings, program, errors);
+    bool good =
+        read_program(path == "-" ? "stdin" : path, text, settings, program, errors, options);
     for (const std::string &e : errors)
         std::cerr << e << "\n";
     if (!good) {
@@ -274,6 +277,7 @@ int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
     bool check = false;
+    ReadOptions read_options;
     Accepts accepts;
     accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine;
     accepts.operand_question = "which program?";
@@ -281,6 +285,15 @@ int gcode(int argc, char **argv)
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
+        {"--max-errors", "a value",
+         [&](const char *v) {
+             char *end = nullptr;
+             long n = std::strtol(v, &end, 10);
+             if (*v == '\0' || *end != '\0' || n < 1 || n > 1000000)
+                 return "--max-errors: a whole number 1..1000000";
+             read_options.max_errors = static_cast<int>(n);
+             return "";
+         }},
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);
@@ -301,7 +314,7 @@ int gcode(int argc, char **argv)
         cl.setup.slice_us = settings.slice_us; // the virtual card runs the machine's period
 
     Program program;
-    if (!read_named_program(cl.operand, settings, program))
+    if (!read_named_program(cl.operand, settings, read_options, program))
         return EXIT_USAGE;
     if (check) {
         report_check(program, settings, std::cout);
