@@ -102,6 +102,13 @@ bool Reader::centre_from_offsets(const LineWords &l, Arc &arc)
     if (!has(l, ou) && !has(l, ov))
         return refuse(word_text('G', st_.motion) + " needs " + ou + " and " + ov + ", or R");
     auto offset = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
+    if (arc_absolute_) { // G90.1: the centre in program coordinates
+        if (!has(l, ou) || !has(l, ov))
+            return refuse(word_text('G', st_.motion) + " under G90.1 needs both " + ou + " and " +
+                          ov + " (the centre's coordinates)");
+        arc.centre = {offset(ou) + st_.offset[arc.plane.u], offset(ov) + st_.offset[arc.plane.v]};
+        return true;
+    }
     arc.centre = {arc.start.u + offset(ou), arc.start.v + offset(ov)};
     return true;
 }

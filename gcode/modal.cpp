@@ -10,7 +10,8 @@ namespace korva3_gcode {
 namespace {
 
 const char *const kGroupNames[kGroups] = {
-    "motion", "non-modal", "plane", "distance mode", "feed mode", "units",
+    "motion", "non-modal", "plane", "distance mode", "arc distance mode", "lathe mode",
+    "feed mode", "units",
     "cutter compensation", "tool length", "coordinate system", "path control", "stop",
     "spindle", "coolant"};
 
@@ -29,6 +30,8 @@ const Code kCodes[] = {
     {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
     {'G', kExactStop, PathControl},   {'G', kExactPath, PathControl}, {'G', kBlend, PathControl},
     {'M', kPause, Stop},              {'M', kEnd, Stop},           {'M', kEndAndRewind, Stop},
+    {'M', kOptionalPause, Stop},      {'M', kPalletPause, Stop},
+    {'G', kArcAbsolute, ArcDistance}, {'G', kArcRelative, ArcDistance}, {'G', kRadius, LatheMode},
     {'M', kSpindleOn, Spindle},       {'M', kSpindleOff, Spindle}, {'M', kMistOn, Coolant},
     {'M', kFloodOn, Coolant},         {'M', kCoolantOff, Coolant},
 };
@@ -43,7 +46,7 @@ const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kPerRevolution}, "feed per revolution"}, {{'G', kHome}, "homing"},
     {{'G', kSecondHome}, "homing"},                 {{'G', kMachineCoords}, "machine coordinates"},
     {{'M', kSpindleReverse}, "reverse spindle"},    {{'M', kToolChange}, "tool change"},
-    {{'M', kOptionalPause}, "optional stop"},
+    {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
 };
 
 // Why a letter is not read.

@@ -13,8 +13,8 @@
 
 namespace korva3_gcode {
 
-enum Group { Motion, NonModal, Plane, Distance, FeedMode, Units, Cutter, Length, Coords,
-             PathControl, Stop, Spindle, Coolant, kGroups };
+enum Group { Motion, NonModal, Plane, Distance, ArcDistance, LatheMode, FeedMode, Units,
+             Cutter, Length, Coords, PathControl, Stop, Spindle, Coolant, kGroups };
 
 // The G words known here by their number times ten, as LineWords keeps them (G92 is
 // 920, and G17.1 would be 171). Those marked refused are known only to say why.
@@ -24,6 +24,8 @@ enum GCode : int {
     kClockwise = 20,         // G2: arc
     kCounterClockwise = 30,  // G3: arc
     kDwell = 40,             // G4 P
+    kDiameter = 70,          // G7, refused: lathe diameter mode
+    kRadius = 80,            // G8: lathe radius mode, X as it is (the only mode here)
     kPlaneXY = 170,          // G17
     kPlaneXZ = 180,          // G18
     kPlaneYZ = 190,          // G19
@@ -43,7 +45,9 @@ enum GCode : int {
     kFirstCoords = 540,      // G54
     kMotionOff = 800,        // G80: no motion mode
     kAbsolute = 900,         // G90
+    kArcAbsolute = 901,      // G90.1: I J K are the centre's coordinates
     kRelative = 910,         // G91
+    kArcRelative = 911,      // G91.1: I J K are the centre from the arc's start
     kSetOffset = 920,        // G92
     kInverseTime = 930,      // G93, refused
     kPerMinute = 940,        // G94
@@ -53,7 +57,7 @@ enum GCode : int {
 // The M words known here, by their number times ten as the G words.
 enum MCode : int {
     kPause = 0,              // M0
-    kOptionalPause = 10,     // M1, refused
+    kOptionalPause = 10,     // M1: as M0, unless optional stops are skipped
     kEnd = 20,               // M2
     kSpindleOn = 30,         // M3
     kSpindleReverse = 40,    // M4, refused
@@ -63,6 +67,7 @@ enum MCode : int {
     kFloodOn = 80,           // M8
     kCoolantOff = 90,        // M9
     kEndAndRewind = 300,     // M30
+    kPalletPause = 600,      // M60: pallet change, a pause as M0
 };
 
 struct LineWords {

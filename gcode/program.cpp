@@ -33,6 +33,17 @@ void Reader::line(int number, const std::string &text)
     std::string error;
     if (!read_block(text, block, error))
         return fail(error);
+    if (block.deleted && opt_.block_delete)
+        return;
+    if (block.percent) {
+        if (begun_)
+            closed_ = percent_;
+        percent_ = begun_ = true;
+        return;
+    }
+    begun_ = begun_ || !block.words.empty();
+    if (!block.message.empty())
+        prog_.messages.push_back({line_, block.message});
     std::vector<std::string> why;
     for (const Word &w : block.words)
         printer_ = printer_ || w.letter == 'E';
@@ -99,6 +110,8 @@ void Reader::carry_out(const LineWords &l)
     }
     if (c[Plane])
         st_.plane = *c[Plane];
+    if (c[ArcDistance])
+        arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
     if (!path_control(l))
         return;
     if (c[Distance])
@@ -182,12 +195,25 @@ bool Reader::path_control(const LineWords &l)
     return true;
 }
 
+void Reader::pause(const std::string &note)
+{
+    Move m = here(Op::Pause);
+    m.note = static_cast<int>(prog_.notes.size());
+    prog_.notes.push_back(note);
+    prog_.moves.push_back(m);
+}
+
 void Reader::stop(int stop_code)
 {
-    if (stop_code == kPause) {
-        prog_.moves.push_back(here(Op::Pause));
+    if (stop_code == kPause)
+        return pause("M0");
+    if (stop_code == kOptionalPause) {
+        if (!opt_.skip_optional_stops)
+            pause("M1 (optional stop)");
         return;
     }
+    if (stop_code == kPalletPause)
+        return pause("M60 (pallet change)");
     const OutputTable &t = set_.outputs;
     Move m = here(Op::End);
     m.outputs = st_.outputs;

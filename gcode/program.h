@@ -34,7 +34,7 @@ enum class Op {
     Circle,  // an Arc of a whole turn (its end in the plane is its start)
     Dwell,   // the machine stands, then `ms` pass
     Outputs, // the machine stands, then the digital outputs = `outputs`
-    Pause,   // M0: the machine stands, then asks to go on
+    Pause,   // M0, M1, M60, M6: the machine stands, shows `note`, then asks to go on
     End      // M2, M30 or the end of the file: the machine stands, outputs off
 };
 
@@ -46,6 +46,7 @@ struct Move {
     double turn = 0;       // Arc, Circle: radians, positive = counter-clockwise in (u, v)
     uint32_t ms = 0;       // Dwell: milliseconds
     uint32_t outputs = 0;  // Outputs, End: the card's output bits 0..6
+    int note = -1;         // Pause: its text, an index in Program::notes
     // The program's own geometry, in pulses before rounding:
     Point ideal_to{};      // where the program says this move ends
     Point centre{};        // Arc, Circle: the program's centre (across the plane: unused)
@@ -67,11 +68,19 @@ struct Program {
     Extent extent;
     double dwell_ms = 0;               // all dwells
     int lines = 0;                     // lines in the file
+    std::vector<std::string> notes;    // the pauses' texts ("M0", "M6: tool 3")
+    struct Message {
+        int line;
+        std::string text;
+    };
+    std::vector<Message> messages;     // "(MSG, text)" comments, shown when reached
 };
 
 // How a program is read.
 struct ReadOptions {
     int max_errors = 25; // errors listed; the rest are counted ("... and N more errors")
+    bool skip_optional_stops = false; // M1 does nothing (else it pauses as M0)
+    bool block_delete = true;         // lines that start with "/" are skipped
 };
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with

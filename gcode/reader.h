@@ -51,7 +51,7 @@ public:
 
     void line(int number, const std::string &text);
 
-    bool ended() const { return ended_; }
+    bool ended() const { return ended_ || closed_; }
 
     void finish();
 
@@ -81,6 +81,7 @@ private:
     void add_dwell(double seconds);
     bool path_control(const LineWords &l);
     void stop(int stop_code);
+    void pause(const std::string &note);
     bool move(const LineWords &l);
     void refuse_line(const std::vector<std::string> &why);
 
@@ -109,6 +110,10 @@ private:
                               // have made false are not made
     int error_count_ = 0;     // all errors, listed or not
     bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
+    bool begun_ = false;      // a line other than blanks and comments has been read
+    bool percent_ = false;    // the program began with "%": the next "%" ends it
+    bool closed_ = false;     // that "%" has been read: the lines after it are not read
+    bool arc_absolute_ = false; // G90.1: I J K are the centre's coordinates
 };
 
 } // namespace korva3_gcode

@@ -71,6 +71,11 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     if (p.dwell_ms > 0)
         out << ", dwells " << duration_text(p.dwell_ms);
     out << "; " << static_cast<uint64_t>(std::llround(ms)) << " ms)\n";
+    for (const Move &m : p.moves)
+        if (m.op == Op::Pause)
+            out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
+    for (const Program::Message &msg : p.messages)
+        out << p.name << ":" << msg.line << ": message: " << msg.text << "\n";
 }
 
 // The program as the run driver's work: card 0 registered, every move sent, the end
@@ -147,8 +152,9 @@ private:
     korva3_planner::StreamHooks hooks(Session &session)
     {
         korva3_planner::StreamHooks h;
-        h.sent = [&session, last = -1](const korva3_planner::Slice &s) mutable {
+        h.sent = [this, &session, last = -1](const korva3_planner::Slice &s) mutable {
             if (s.line != last) {
+                show_messages(s.line);
                 session.watch().set_line(s.line);
                 session.watch().set_defining_line(0, s.line);
                 last = s.line;
@@ -168,9 +174,20 @@ private:
         return h;
     }
 
+    // The program's "(MSG, ...)" texts up to `line`, each once.
+    void show_messages(int line)
+    {
+        while (next_message_ < prog_.messages.size() &&
+               prog_.messages[next_message_].line <= line) {
+            const Program::Message &msg = prog_.messages[next_message_++];
+            std::cout << prog_.name << ":" << msg.line << ": " << msg.text << "\n";
+        }
+    }
+
     // What happens with the machine at rest: dwells, outputs, M0, the end.
     bool act(const Move &m)
     {
+        show_messages(m.line);
         switch (m.op) {
         case Op::Dwell:
             machine::sleep_ms(m.ms);
@@ -182,7 +199,8 @@ private:
             outputs_ = m.outputs;
             return true;
         case Op::Pause: {
-            std::cout << prog_.name << ":" << m.line << ": M0, paused";
+            std::cout << prog_.name << ":" << m.line << ": "
+                      << (m.note >= 0 ? prog_.notes[m.note] : std::string("M0")) << ", paused";
             if (machine::is_virtual()) {
                 std::cout << "; going on (virtual card)\n";
                 return true;
@@ -213,6 +231,7 @@ private:
     uint64_t underruns_ = 0;
     uint32_t motion_ms_ = 0; // from the first slice to the card at rest after the last
     uint32_t outputs_ = 0;
+    size_t next_message_ = 0; // the first of prog_.messages not shown yet
 };
 
 // The program named on the command line, read and checked. False with the messages
@@ -279,12 +298,17 @@ int gcode(int argc, char **argv)
     bool check = false;
     ReadOptions read_options;
     Accepts accepts;
+    auto flag = [](bool &to, bool value) {
+        return [&to, value](const char *) { to = value; return ""; };
+    };
     accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine;
     accepts.operand_question = "which program?";
     accepts.own = {
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
+        {"--skip-optional-stops", nullptr, flag(read_options.skip_optional_stops, true)},
+        {"--read-deleted-lines", nullptr, flag(read_options.block_delete, false)},
         {"--max-errors", "a value",
          [&](const char *v) {
              char *end = nullptr;
