@@ -24,7 +24,12 @@ struct Code {
 const Code kCodes[] = {
     {'G', kRapid, Motion},            {'G', kLinear, Motion},      {'G', kClockwise, Motion},
     {'G', kCounterClockwise, Motion}, {'G', kMotionOff, Motion},   {'G', kDwell, NonModal},
-    {'G', kSetOffset, NonModal},      {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
+    {'G', kSetOffset, NonModal},      {'G', kClearOffset, NonModal}, {'G', kSuspendOffset, NonModal},
+    {'G', kRestoreOffset, NonModal},  {'G', kSetCoords, NonModal}, {'G', kHome, NonModal},
+    {'G', kSecondHome, NonModal},     {'G', kMachineCoords, NonModal},
+    {'G', 550, Coords}, {'G', 560, Coords}, {'G', 570, Coords}, {'G', 580, Coords},
+    {'G', 590, Coords}, {'G', 591, Coords}, {'G', 592, Coords}, {'G', 593, Coords},
+    {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
     {'G', kPlaneYZ, Plane},           {'G', kAbsolute, Distance},  {'G', kRelative, Distance},
     {'G', kPerMinute, FeedMode},      {'G', kInches, Units},       {'G', kMillimetres, Units},
     {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
@@ -43,8 +48,7 @@ const char *const kCompensation =
 const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kCutterLeft}, kCompensation},            {{'G', kCutterRight}, kCompensation},
     {{'G', kLengthOffset}, "tool length offsets"},  {{'G', kInverseTime}, "inverse time feed"},
-    {{'G', kPerRevolution}, "feed per revolution"}, {{'G', kHome}, "homing"},
-    {{'G', kSecondHome}, "homing"},                 {{'G', kMachineCoords}, "machine coordinates"},
+    {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},    {{'M', kToolChange}, "tool change"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
 };
@@ -81,7 +85,7 @@ bool sort_words(const Block &block, LineWords &l, std::vector<std::string> &erro
     const size_t before = errors.size();
     for (const Word &w : block.words) {
         if (w.letter != 'G' && w.letter != 'M') {
-            if (std::string("XYZIJKRPQFS").find(w.letter) == std::string::npos)
+            if (std::string("XYZIJKRPQFSL").find(w.letter) == std::string::npos)
                 errors.push_back(letter_refused(w.letter));
             else if (l.values.count(w.letter))
                 errors.push_back(std::string(1, w.letter) + " twice on one line");

@@ -79,6 +79,8 @@ void Reader::finish()
     if (!ended_)
         stop(kEnd); // the file's end ends the program as M2 does
     prog_.end = st_.at;
+    if (prog_.coords_used.empty())
+        prog_.coords_used.insert("G54");
 }
 
 void Reader::carry_out(const LineWords &l)
@@ -99,8 +101,9 @@ void Reader::carry_out(const LineWords &l)
     bool blend = c[PathControl] && *c[PathControl] == kBlend;
     if (dwell && blend)
         return fail("G4 and G64 on one line: both take P");
-    if (has(l, 'P') && !dwell && !blend && !refused_)
-        return fail("P is used only by G4 (dwell) and G64 (path tolerance)");
+    bool g10 = c[NonModal] && *c[NonModal] == kSetCoords;
+    if (has(l, 'P') && !dwell && !blend && !g10 && !refused_)
+        return fail("P is used only by G4 (dwell), G10 (which offset) and G64 (path tolerance)");
     if (has(l, 'Q') && !blend && !refused_)
         return fail("Q is used only by G64 (and not used there)");
     if (dwell) {
@@ -114,17 +117,21 @@ void Reader::carry_out(const LineWords &l)
         arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
     if (!path_control(l))
         return;
+    if (c[Coords])
+        select_coords(*c[Coords]);
     if (c[Distance])
         st_.relative = *c[Distance] == kRelative;
+    if (has(l, 'L') && !(c[NonModal] && *c[NonModal] == kSetCoords) && !refused_)
+        return fail("L is used only by G10");
     bool axes = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
-    if (c[NonModal] && *c[NonModal] == kSetOffset) {
+    if (c[NonModal] && *c[NonModal] != kDwell) {
+        if (c[Motion] && *c[NonModal] != kMachineCoords)
+            return fail(word_text('G', *c[NonModal]) + " and " + word_text('G', *c[Motion]) +
+                        " on one line");
         if (c[Motion])
-            return fail("G92 and " + word_text('G', *c[Motion]) + " on one line");
-        if (!axes)
-            return fail("G92 needs X, Y or Z");
-        for (int a = 0; a < 3; a++)
-            if (has(l, kAxes[a]))
-                st_.offset[a] = st_.pos[a] - l.values.at(kAxes[a]) * unit();
+            st_.motion = *c[Motion];
+        if (!non_modal(l))
+            return;
         axes = false;
     } else if (c[Motion]) {
         st_.motion = *c[Motion];
@@ -227,12 +234,19 @@ void Reader::stop(int stop_code)
 bool Reader::move(const LineWords &l)
 {
     Point target = st_.pos; // machine mm
+    const Point off = offset();
     for (int a = 0; a < 3; a++) {
         if (!has(l, kAxes[a]))
             continue;
         double v = l.values.at(kAxes[a]) * unit();
-        target[a] = st_.relative ? st_.pos[a] + v : v + st_.offset[a];
+        target[a] = st_.relative ? st_.pos[a] + v : v + off[a];
     }
+    return go(l, target, st_.motion);
+}
+
+// A move to `target` (machine mm) by `motion` (G0 .. G3), checked and added.
+bool Reader::go(const LineWords &l, const Point &target, int motion)
+{
     Pulses to;
     for (int a = 0; a < 3; a++) {
         double p = std::round(target[a] * set_.scale[a]);
@@ -245,14 +259,20 @@ bool Reader::move(const LineWords &l)
             return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
                           " pulses on " + kAxes[a]);
     }
+    const int in_force = st_.motion; // G28, G30 and G53 move by their own motion
+    st_.motion = motion;
     if (refused_) { // taken as written, so the lines after it read from there
+        st_.motion = in_force;
         st_.pos = target;
         st_.at = to;
         return true;
     }
-    if (st_.motion != kRapid && st_.feed <= 0)
-        return refuse(word_text('G', st_.motion) + " with no feed rate (F)");
-    bool ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
+    bool ok = st_.motion == kRapid || st_.feed > 0;
+    if (!ok)
+        fail(word_text('G', st_.motion) + " with no feed rate (F)");
+    else
+        ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
+    st_.motion = in_force;
     if (ok) {
         st_.pos = target;
         st_.at = to;

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,7 @@ struct Program {
         std::string text;
     };
     std::vector<Message> messages;     // "(MSG, text)" comments, shown when reached
+    std::set<std::string> coords_used; // work offsets selected ("G54", "G59.1")
 };
 
 // How a program is read.

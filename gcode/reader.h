@@ -24,7 +24,11 @@ struct State {
     bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
     double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
     Point pos{};             // machine position, mm (from where the card stood at the start)
-    Point offset{};          // G92: machine = program + offset, mm
+    std::array<Point, 9> coords{}; // work offsets G54 .. G59.3, mm from the machine's zero
+    int coord = 0;           // the work offset in force: 0 = G54 .. 8 = G59.3
+    Point g92{};             // G92's offset, mm (kept while suspended by G92.2)
+    bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
+    double tool_length = 0;  // G43, G43.1: mm added to Z
     Pulses at{};             // the card's target, pulses
     uint32_t outputs = 0;    // the card's output bits as set by the program
 };
@@ -47,6 +51,8 @@ public:
            Program &program, std::vector<std::string> &errors)
         : name_(name), set_(settings), opt_(options), prog_(program), errors_(errors)
     {
+        for (int i = 0; i < 9; i++)
+            st_.coords[i] = set_.work_offsets[i];
     }
 
     void line(int number, const std::string &text);
@@ -83,6 +89,16 @@ private:
     void stop(int stop_code);
     void pause(const std::string &note);
     bool move(const LineWords &l);
+    bool go(const LineWords &l, const Point &target, int motion);
+
+    // Coordinate systems (offsets.cpp): machine = program + offset().
+    Point offset() const;
+    void select_coords(int code);
+    bool set_coords(const LineWords &l);
+    void set_g92(const LineWords &l);
+    bool go_home(const LineWords &l, const Point &position);
+    bool machine_move(const LineWords &l);
+    bool non_modal(const LineWords &l);
     void refuse_line(const std::vector<std::string> &why);
 
     // The card's moves (card_moves.cpp).

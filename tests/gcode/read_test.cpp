@@ -57,7 +57,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},
         {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
-        {"G0 X1 P2", "1: P is used only by G4 (dwell) and G64 (path tolerance)", {}},
+        {"G0 X1 P2", "1: P is used only by G4 (dwell), G10 (which offset) and G64 (path tolerance)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},

@@ -71,6 +71,10 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     if (p.dwell_ms > 0)
         out << ", dwells " << duration_text(p.dwell_ms);
     out << "; " << static_cast<uint64_t>(std::llround(ms)) << " ms)\n";
+    out << "work offsets:";
+    for (const std::string &c : p.coords_used)
+        out << " " << c;
+    out << "\n";
     for (const Move &m : p.moves)
         if (m.op == Op::Pause)
             out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
