@@ -14,8 +14,25 @@ namespace {
 // product the reader forms of such values can overflow a double.
 constexpr double kMostValue = 1e9;
 
+// "(MSG, text)": the text, without the blanks around it.
+void message_of(const std::string &comment, std::string &message)
+{
+    size_t i = comment.find_first_not_of(" \t");
+    if (i == std::string::npos || comment.size() < i + 4)
+        return;
+    std::string head = comment.substr(i, 3);
+    for (char &c : head)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    size_t comma = comment.find_first_not_of(" \t", i + 3);
+    if (head != "MSG" || comma == std::string::npos || comment[comma] != ',')
+        return;
+    size_t from = comment.find_first_not_of(" \t", comma + 1);
+    size_t to = comment.find_last_not_of(" \t\r");
+    message = from == std::string::npos ? "" : comment.substr(from, to + 1 - from);
+}
+
 // The line without comments and blanks, upper case. False on an unclosed comment.
-bool strip(const std::string &line, std::string &out, std::string &error)
+bool strip(const std::string &line, std::string &out, std::string &message, std::string &error)
 {
     out.clear();
     for (size_t i = 0; i < line.size(); i++) {
@@ -28,6 +45,7 @@ bool strip(const std::string &line, std::string &out, std::string &error)
                 error = "comment '(' not closed on its line";
                 return false;
             }
+            message_of(line.substr(i + 1, close - i - 1), message);
             i = close;
             continue;
         }
@@ -35,8 +53,6 @@ bool strip(const std::string &line, std::string &out, std::string &error)
             continue;
         out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (out == "%")
-        out.clear();
     return true;
 }
 
@@ -61,13 +77,26 @@ bool read_number(const std::string &text, size_t &i, double &value)
 
 bool read_block(const std::string &line, Block &block, std::string &error)
 {
-    block.words.clear();
+    block = Block{};
     std::string text;
-    if (!strip(line, text, error))
+    if (!strip(line, text, block.message, error))
         return false;
+    if (text == "%") {
+        block.percent = true;
+        return true;
+    }
     size_t i = 0;
+    if (!text.empty() && text[0] == '/') {
+        block.deleted = true;
+        i = 1;
+    }
+    bool program_number = false;
     while (i < text.size()) {
         char letter = text[i];
+        if (letter == '*') { // a printer's checksum: the rest of the line is its number
+            block.checksum = true;
+            break;
+        }
         if (letter < 'A' || letter > 'Z') {
             error = std::string("'") + letter + "' starts no word" +
                     (letter == '#' || letter == '[' ? " (parameters and expressions are not supported)"
@@ -87,6 +116,10 @@ bool read_block(const std::string &line, Block &block, std::string &error)
                     (written.size() > 16 ? "..." : "") + ": out of range (at most 1e9 in size)";
             return false;
         }
+        if (letter == 'O') {
+            program_number = true;
+            continue;
+        }
         if (letter == 'N') {
             if (!block.words.empty()) {
                 error = "N (line number) must come first on its line";
@@ -95,6 +128,10 @@ bool read_block(const std::string &line, Block &block, std::string &error)
             continue;
         }
         block.words.push_back({letter, value});
+    }
+    if (program_number && !block.words.empty()) {
+        error = "an O-word stands alone on its line (subroutines and loops are not supported)";
+        return false;
     }
     return true;
 }

@@ -19,13 +19,17 @@ struct Word {
 };
 
 struct Block {
-    std::vector<Word> words; // in the order written, N excluded
+    std::vector<Word> words;      // in the order written, N and O excluded
+    bool percent = false;         // the line holds only "%"
+    bool deleted = false;         // "/" at its start: skipped while block delete is on
+    std::string message;          // the text of "(MSG, text)", if any
+    bool checksum = false;        // "*" and a number ended the line (a printer's checksum)
 };
 
 // Reads one line. Returns false with a message (no file or line in it) when the line is
 // not G-code: a letter with no number, a character that starts no word, an unclosed
 // comment, a number in a bad form, a value beyond 1e9 in size (any word: coordinates,
-// offsets, feeds, dwells, N, G and M included).
+// offsets, feeds, dwells, N, G and M included), an O-word with other words.
 bool read_block(const std::string &line, Block &block, std::string &error);
 
 } // namespace korva3_gcode

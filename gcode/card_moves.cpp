@@ -101,8 +101,16 @@ bool Reader::centre_from_offsets(const LineWords &l, Arc &arc)
     char ou = kOffsets[arc.plane.u], ov = kOffsets[arc.plane.v];
     if (!has(l, ou) && !has(l, ov))
         return refuse(word_text('G', st_.motion) + " needs " + ou + " and " + ov + ", or R");
-    auto offset = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
-    arc.centre = {arc.start.u + offset(ou), arc.start.v + offset(ov)};
+    auto value = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
+    if (arc_absolute_) { // G90.1: the centre in program coordinates
+        if (!has(l, ou) || !has(l, ov))
+            return refuse(word_text('G', st_.motion) + " under G90.1 needs both " + ou + " and " +
+                          ov + " (the centre's coordinates)");
+        const Point off = offset();
+        arc.centre = {value(ou) + off[arc.plane.u], value(ov) + off[arc.plane.v]};
+        return true;
+    }
+    arc.centre = {arc.start.u + value(ou), arc.start.v + value(ov)};
     return true;
 }
 

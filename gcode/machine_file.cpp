@@ -1,6 +1,7 @@
 // machine_file.cpp - the machine file, read with toml11 once common/toml_file.h has
 // found the text safe to hand it.
 #include <array>
+#include <cmath>
 #include <sstream>
 
 #include <toml.hpp>
@@ -69,6 +70,34 @@ struct Reader {
         return true;
     }
 
+    // [offsets]: g54 .. g59, g59_1 .. g59_3 ("g59.1" too), g28, g30 as [x, y, z] in mm.
+    bool offsets(const toml::value &table, Settings &s)
+    {
+        static const char *const names[9] = {"g54", "g55", "g56", "g57", "g58", "g59",
+                                             "g59_1", "g59_2", "g59_3"};
+        for (const auto &[key, v] : table.as_table()) {
+            std::string name = key;
+            if (name.size() == 5 && name.compare(0, 4, "g59.") == 0)
+                name[3] = '_';
+            std::array<double, 3> *slot = name == "g28" ? &s.g28 : name == "g30" ? &s.g30 : nullptr;
+            for (int i = 0; i < 9 && !slot; i++)
+                if (name == names[i])
+                    slot = &s.work_offsets[i];
+            if (!slot)
+                return fail(v, "offsets: unknown key '" + key +
+                                   "' (g54 .. g59, g59_1 .. g59_3, g28, g30)");
+            if (!v.is_array() || v.as_array().size() != 3)
+                return fail(v, "offsets." + key + " must be [x, y, z] in mm");
+            for (int a = 0; a < 3; a++) {
+                if (!number(v.as_array()[a], "offsets." + key, (*slot)[a]))
+                    return false;
+                if (!(std::fabs((*slot)[a]) <= 1e6))
+                    return fail(v, "offsets." + key + ": at most 1e6 mm in size");
+            }
+        }
+        return true;
+    }
+
     bool outputs(const toml::value &table, Settings &s)
     {
         for (const auto &[key, v] : table.as_table()) {
@@ -104,6 +133,9 @@ struct Reader {
                     return false;
                 if (!(s.path_tolerance > 0))
                     return fail(v, "path_tolerance must be above 0 mm");
+            } else if (key == "offsets" && v.is_table()) {
+                if (!offsets(v, s))
+                    return false;
             } else if (key == "outputs" && v.is_table()) {
                 if (!outputs(v, s))
                     return false;

@@ -10,7 +10,8 @@ namespace korva3_gcode {
 namespace {
 
 const char *const kGroupNames[kGroups] = {
-    "motion", "non-modal", "plane", "distance mode", "feed mode", "units",
+    "motion", "non-modal", "plane", "distance mode", "arc distance mode", "lathe mode",
+    "feed mode", "units",
     "cutter compensation", "tool length", "coordinate system", "path control", "stop",
     "spindle", "coolant"};
 
@@ -23,30 +24,46 @@ struct Code {
 const Code kCodes[] = {
     {'G', kRapid, Motion},            {'G', kLinear, Motion},      {'G', kClockwise, Motion},
     {'G', kCounterClockwise, Motion}, {'G', kMotionOff, Motion},   {'G', kDwell, NonModal},
-    {'G', kSetOffset, NonModal},      {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
+    {'G', kSetOffset, NonModal},      {'G', kClearOffset, NonModal}, {'G', kSuspendOffset, NonModal},
+    {'G', kRestoreOffset, NonModal},  {'G', kSetCoords, NonModal}, {'G', kHome, NonModal},
+    {'G', kSecondHome, NonModal},     {'G', kMachineCoords, NonModal},
+    {'G', 550, Coords}, {'G', 560, Coords}, {'G', 570, Coords}, {'G', 580, Coords},
+    {'G', 590, Coords}, {'G', 591, Coords}, {'G', 592, Coords}, {'G', 593, Coords},
+    {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
     {'G', kPlaneYZ, Plane},           {'G', kAbsolute, Distance},  {'G', kRelative, Distance},
     {'G', kPerMinute, FeedMode},      {'G', kInches, Units},       {'G', kMillimetres, Units},
     {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
     {'G', kExactStop, PathControl},   {'G', kExactPath, PathControl}, {'G', kBlend, PathControl},
     {'M', kPause, Stop},              {'M', kEnd, Stop},           {'M', kEndAndRewind, Stop},
+    {'M', kOptionalPause, Stop},      {'M', kPalletPause, Stop},
+    {'G', kArcAbsolute, ArcDistance}, {'G', kArcRelative, ArcDistance}, {'G', kRadius, LatheMode},
     {'M', kSpindleOn, Spindle},       {'M', kSpindleOff, Spindle}, {'M', kMistOn, Coolant},
     {'M', kFloodOn, Coolant},         {'M', kCoolantOff, Coolant},
 };
 
+const char *const kCompensation =
+    "cutter compensation: have the CAM system write the path already compensated";
+
 // Why a known word is refused.
 const std::map<std::pair<char, int>, const char *> kRefused = {
-    {{'G', kCutterLeft}, "cutter compensation"},    {{'G', kCutterRight}, "cutter compensation"},
+    {{'G', kCutterLeft}, kCompensation},            {{'G', kCutterRight}, kCompensation},
     {{'G', kLengthOffset}, "tool length offsets"},  {{'G', kInverseTime}, "inverse time feed"},
-    {{'G', kPerRevolution}, "feed per revolution"}, {{'G', kHome}, "homing"},
-    {{'G', kSecondHome}, "homing"},                 {{'G', kMachineCoords}, "machine coordinates"},
+    {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},    {{'M', kToolChange}, "tool change"},
-    {{'M', kOptionalPause}, "optional stop"},
+    {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
 };
 
-bool fail(std::string &error, const std::string &what)
+// Why a letter is not read.
+std::string letter_refused(char letter)
 {
-    error = what;
-    return false;
+    std::string why = std::string("'") + letter + "' words are not supported";
+    if (letter == 'T')
+        return why + " (tool changes)";
+    if (std::string("ABCUVW").find(letter) != std::string::npos)
+        return why + " (the card has X, Y and Z)";
+    if (letter == 'E')
+        return why + " (an extruder's axis)";
+    return why;
 }
 
 } // namespace
@@ -63,19 +80,17 @@ std::string word_text(char letter, int code10)
     return std::string(1, letter) + number_text(code10 / 10.0);
 }
 
-bool sort_words(const Block &block, LineWords &l, std::string &error)
+bool sort_words(const Block &block, LineWords &l, std::vector<std::string> &errors)
 {
+    const size_t before = errors.size();
     for (const Word &w : block.words) {
         if (w.letter != 'G' && w.letter != 'M') {
-            if (std::string("XYZIJKRPQFS").find(w.letter) == std::string::npos)
-                return fail(error, std::string("'") + w.letter + "' words are not supported" +
-                                       (w.letter == 'T' ? " (tool changes)"
-                                        : std::string("ABCUVW").find(w.letter) != std::string::npos
-                                            ? " (the card has X, Y and Z)"
-                                            : ""));
-            if (l.values.count(w.letter))
-                return fail(error, std::string(1, w.letter) + " twice on one line");
-            l.values[w.letter] = w.value;
+            if (std::string("XYZIJKRPQFSL").find(w.letter) == std::string::npos)
+                errors.push_back(letter_refused(w.letter));
+            else if (l.values.count(w.letter))
+                errors.push_back(std::string(1, w.letter) + " twice on one line");
+            else
+                l.values[w.letter] = w.value;
             continue;
         }
         double tenfold = w.value * 10;
@@ -86,26 +101,28 @@ bool sort_words(const Block &block, LineWords &l, std::string &error)
                 code = &c;
         if (!code) {
             auto why = kRefused.find({w.letter, code10});
-            return fail(error, std::string(1, w.letter) + number_text(w.value) +
-                                   " is not supported" +
-                                   (why != kRefused.end() ? std::string(" (") + why->second + ")"
-                                                          : ""));
+            errors.push_back(std::string(1, w.letter) + number_text(w.value) + " is not supported" +
+                             (why != kRefused.end() ? std::string(" (") + why->second + ")" : ""));
+            continue;
         }
         std::optional<int> &slot = l.codes[code->group];
         if (code->group == Coolant && code10 != kCoolantOff) { // M7 and M8 may stand together
+            if (slot && *slot == kCoolantOff) {
+                errors.push_back("M9 and " + word_text('M', code10) + " on one line");
+                continue;
+            }
             l.coolant_on[code10 == kFloodOn] = true;
-            if (slot && *slot == kCoolantOff)
-                return fail(error, "M9 and " + word_text('M', code10) + " on one line");
             slot = code10;
             continue;
         }
-        if (slot)
-            return fail(error, word_text(w.letter, *slot) + " and " + word_text(w.letter, code10) +
-                                   " on one line: both of the " + kGroupNames[code->group] +
-                                   " group");
+        if (slot) {
+            errors.push_back(word_text(w.letter, *slot) + " and " + word_text(w.letter, code10) +
+                             " on one line: both of the " + kGroupNames[code->group] + " group");
+            continue;
+        }
         slot = code10;
     }
-    return true;
+    return errors.size() == before;
 }
 
 } // namespace korva3_gcode

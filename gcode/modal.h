@@ -7,13 +7,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gcode/block.h"
 
 namespace korva3_gcode {
 
-enum Group { Motion, NonModal, Plane, Distance, FeedMode, Units, Cutter, Length, Coords,
-             PathControl, Stop, Spindle, Coolant, kGroups };
+enum Group { Motion, NonModal, Plane, Distance, ArcDistance, LatheMode, FeedMode, Units,
+             Cutter, Length, Coords, PathControl, Stop, Spindle, Coolant, kGroups };
 
 // The G words known here by their number times ten, as LineWords keeps them (G92 is
 // 920, and G17.1 would be 171). Those marked refused are known only to say why.
@@ -23,27 +24,35 @@ enum GCode : int {
     kClockwise = 20,         // G2: arc
     kCounterClockwise = 30,  // G3: arc
     kDwell = 40,             // G4 P
+    kDiameter = 70,          // G7, refused: lathe diameter mode
+    kRadius = 80,            // G8: lathe radius mode, X as it is (the only mode here)
     kPlaneXY = 170,          // G17
     kPlaneXZ = 180,          // G18
     kPlaneYZ = 190,          // G19
     kInches = 200,           // G20
     kMillimetres = 210,      // G21
-    kHome = 280,             // G28, refused
-    kSecondHome = 300,       // G30, refused
+    kSetCoords = 100,        // G10 L2 / L20 P: a work offset set
+    kHome = 280,             // G28: (through X Y Z) to the machine file's g28 position
+    kSecondHome = 300,       // G30: as G28, to g30
     kCutterOff = 400,        // G40
     kCutterLeft = 410,       // G41, refused
     kCutterRight = 420,      // G42, refused
     kLengthOffset = 430,     // G43, refused
     kLengthOff = 490,        // G49
-    kMachineCoords = 530,    // G53, refused
+    kMachineCoords = 530,    // G53: this line's G0/G1 in machine coordinates
     kExactStop = 610,        // G61: the machine stands at the end of every move
     kExactPath = 611,        // G61.1: as G61 here
     kBlend = 640,            // G64 (P: the path tolerance; Q taken, not used)
-    kFirstCoords = 540,      // G54
+    kFirstCoords = 540,      // G54 .. G59 (590), then G59.1 .. G59.3 (591 .. 593)
     kMotionOff = 800,        // G80: no motion mode
     kAbsolute = 900,         // G90
+    kArcAbsolute = 901,      // G90.1: I J K are the centre's coordinates
     kRelative = 910,         // G91
+    kArcRelative = 911,      // G91.1: I J K are the centre from the arc's start
     kSetOffset = 920,        // G92
+    kClearOffset = 921,      // G92.1: G92's offset zero
+    kSuspendOffset = 922,    // G92.2: G92's offset suspended, kept
+    kRestoreOffset = 923,    // G92.3: G92's offset in force again
     kInverseTime = 930,      // G93, refused
     kPerMinute = 940,        // G94
     kPerRevolution = 950,    // G95, refused
@@ -52,7 +61,7 @@ enum GCode : int {
 // The M words known here, by their number times ten as the G words.
 enum MCode : int {
     kPause = 0,              // M0
-    kOptionalPause = 10,     // M1, refused
+    kOptionalPause = 10,     // M1: as M0, unless optional stops are skipped
     kEnd = 20,               // M2
     kSpindleOn = 30,         // M3
     kSpindleReverse = 40,    // M4, refused
@@ -62,6 +71,7 @@ enum MCode : int {
     kFloodOn = 80,           // M8
     kCoolantOff = 90,        // M9
     kEndAndRewind = 300,     // M30
+    kPalletPause = 600,      // M60: pallet change, a pause as M0
 };
 
 struct LineWords {
@@ -70,9 +80,10 @@ struct LineWords {
     std::map<char, double> values;       // X Y Z I J K R P Q F S, as written
 };
 
-// Sorts a block's words. False with a message on a word that is not carried out, two
-// words of one group, or a letter twice.
-bool sort_words(const Block &block, LineWords &words, std::string &error);
+// Sorts a block's words. A word that is not carried out, a second word of one group or
+// a letter twice adds its message to `errors` and is left out; the other words are
+// still sorted, so the line can be read on. False when any was left out.
+bool sort_words(const Block &block, LineWords &words, std::vector<std::string> &errors);
 
 // "G92", "M3", "G1.5": the word of `letter` and its number times ten; "12.5" for a value.
 std::string word_text(char letter, int code10);

@@ -28,14 +28,50 @@ bool is_arc(int motion) { return motion == kClockwise || motion == kCounterClock
 void Reader::line(int number, const std::string &text)
 {
     line_ = number;
+    refused_ = false;
     Block block;
     std::string error;
     if (!read_block(text, block, error))
         return fail(error);
+    if (block.deleted && opt_.block_delete)
+        return;
+    if (block.percent) {
+        if (begun_)
+            closed_ = percent_;
+        percent_ = begun_ = true;
+        return;
+    }
+    begun_ = begun_ || !block.words.empty();
+    if (!block.message.empty())
+        prog_.messages.push_back({line_, block.message});
+    std::vector<std::string> why;
+    for (const Word &w : block.words)
+        printer_ = printer_ || w.letter == 'E';
+    if (block.checksum) {
+        printer_ = true;
+        why.push_back("'*' (a checksum) is not supported");
+    }
     LineWords l;
-    if (!sort_words(block, l, error))
-        return fail(error);
+    sort_words(block, l, why);
+    refuse_line(why);
     carry_out(l);
+}
+
+void Reader::refuse_line(const std::vector<std::string> &why)
+{
+    for (const std::string &w : why)
+        fail(w);
+    refused_ = !why.empty();
+}
+
+void Reader::summary()
+{
+    if (error_count_ > opt_.max_errors)
+        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - opt_.max_errors) +
+                          " more error" + (error_count_ - opt_.max_errors > 1 ? "s" : ""));
+    if (printer_)
+        errors_.push_back(name_ + ": E words and * checksums make this a 3D printer's program; "
+                                  "korva3 gcode runs milling programs on X, Y and Z");
 }
 
 void Reader::finish()
@@ -43,6 +79,8 @@ void Reader::finish()
     if (!ended_)
         stop(kEnd); // the file's end ends the program as M2 does
     prog_.end = st_.at;
+    if (prog_.coords_used.empty())
+        prog_.coords_used.insert("G54");
 }
 
 void Reader::carry_out(const LineWords &l)
@@ -63,9 +101,10 @@ void Reader::carry_out(const LineWords &l)
     bool blend = c[PathControl] && *c[PathControl] == kBlend;
     if (dwell && blend)
         return fail("G4 and G64 on one line: both take P");
-    if (has(l, 'P') && !dwell && !blend)
-        return fail("P is used only by G4 (dwell) and G64 (path tolerance)");
-    if (has(l, 'Q') && !blend)
+    bool g10 = c[NonModal] && *c[NonModal] == kSetCoords;
+    if (has(l, 'P') && !dwell && !blend && !g10 && !refused_)
+        return fail("P is used only by G4 (dwell), G10 (which offset) and G64 (path tolerance)");
+    if (has(l, 'Q') && !blend && !refused_)
         return fail("Q is used only by G64 (and not used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
@@ -74,29 +113,35 @@ void Reader::carry_out(const LineWords &l)
     }
     if (c[Plane])
         st_.plane = *c[Plane];
+    if (c[ArcDistance])
+        arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
     if (!path_control(l))
         return;
+    if (c[Coords])
+        select_coords(*c[Coords]);
     if (c[Distance])
         st_.relative = *c[Distance] == kRelative;
+    if (has(l, 'L') && !(c[NonModal] && *c[NonModal] == kSetCoords) && !refused_)
+        return fail("L is used only by G10");
     bool axes = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
-    if (c[NonModal] && *c[NonModal] == kSetOffset) {
+    if (c[NonModal] && *c[NonModal] != kDwell) {
+        if (c[Motion] && *c[NonModal] != kMachineCoords)
+            return fail(word_text('G', *c[NonModal]) + " and " + word_text('G', *c[Motion]) +
+                        " on one line");
         if (c[Motion])
-            return fail("G92 and " + word_text('G', *c[Motion]) + " on one line");
-        if (!axes)
-            return fail("G92 needs X, Y or Z");
-        for (int a = 0; a < 3; a++)
-            if (has(l, kAxes[a]))
-                st_.offset[a] = st_.pos[a] - l.values.at(kAxes[a]) * unit();
+            st_.motion = *c[Motion];
+        if (!non_modal(l))
+            return;
         axes = false;
     } else if (c[Motion]) {
         st_.motion = *c[Motion];
     }
     bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') || has(l, 'R');
     bool arc = is_arc(st_.motion);
-    if (arc_words && !(arc && (axes || c[Motion])))
+    if (arc_words && !(arc && (axes || c[Motion])) && !refused_)
         return fail("I, J, K and R are used only by G2 and G3");
     if (axes || (c[Motion] && arc)) {
-        if (st_.motion == kMotionOff)
+        if (st_.motion == kMotionOff && !refused_)
             return fail("X, Y or Z with no motion mode in force (G0, G1, G2 or G3)");
         if (!move(l))
             return;
@@ -157,12 +202,25 @@ bool Reader::path_control(const LineWords &l)
     return true;
 }
 
+void Reader::pause(const std::string &note)
+{
+    Move m = here(Op::Pause);
+    m.note = static_cast<int>(prog_.notes.size());
+    prog_.notes.push_back(note);
+    prog_.moves.push_back(m);
+}
+
 void Reader::stop(int stop_code)
 {
-    if (stop_code == kPause) {
-        prog_.moves.push_back(here(Op::Pause));
+    if (stop_code == kPause)
+        return pause("M0");
+    if (stop_code == kOptionalPause) {
+        if (!opt_.skip_optional_stops)
+            pause("M1 (optional stop)");
         return;
     }
+    if (stop_code == kPalletPause)
+        return pause("M60 (pallet change)");
     const OutputTable &t = set_.outputs;
     Move m = here(Op::End);
     m.outputs = st_.outputs;
@@ -176,12 +234,19 @@ void Reader::stop(int stop_code)
 bool Reader::move(const LineWords &l)
 {
     Point target = st_.pos; // machine mm
+    const Point off = offset();
     for (int a = 0; a < 3; a++) {
         if (!has(l, kAxes[a]))
             continue;
         double v = l.values.at(kAxes[a]) * unit();
-        target[a] = st_.relative ? st_.pos[a] + v : v + st_.offset[a];
+        target[a] = st_.relative ? st_.pos[a] + v : v + off[a];
     }
+    return go(l, target, st_.motion);
+}
+
+// A move to `target` (machine mm) by `motion` (G0 .. G3), checked and added.
+bool Reader::go(const LineWords &l, const Point &target, int motion)
+{
     Pulses to;
     for (int a = 0; a < 3; a++) {
         double p = std::round(target[a] * set_.scale[a]);
@@ -194,9 +259,20 @@ bool Reader::move(const LineWords &l)
             return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
                           " pulses on " + kAxes[a]);
     }
-    if (st_.motion != kRapid && st_.feed <= 0)
-        return refuse(word_text('G', st_.motion) + " with no feed rate (F)");
-    bool ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
+    const int in_force = st_.motion; // G28, G30 and G53 move by their own motion
+    st_.motion = motion;
+    if (refused_) { // taken as written, so the lines after it read from there
+        st_.motion = in_force;
+        st_.pos = target;
+        st_.at = to;
+        return true;
+    }
+    bool ok = st_.motion == kRapid || st_.feed > 0;
+    if (!ok)
+        fail(word_text('G', st_.motion) + " with no feed rate (F)");
+    else
+        ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
+    st_.motion = in_force;
     if (ok) {
         st_.pos = target;
         st_.at = to;
@@ -205,12 +281,12 @@ bool Reader::move(const LineWords &l)
 }
 
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
-                  Program &program, std::vector<std::string> &errors)
+                  Program &program, std::vector<std::string> &errors, const ReadOptions &options)
 {
     program = Program{};
     program.name = name;
     size_t before = errors.size();
-    Reader reader(name, settings, program, errors);
+    Reader reader(name, settings, options, program, errors);
     std::istringstream in(text);
     std::string line;
     int number = 0;
@@ -221,6 +297,7 @@ bool read_program(const std::string &name, const std::string &text, const Settin
     }
     program.lines = number;
     reader.finish();
+    reader.summary();
     if (errors.size() != before) {
         program.moves.clear();
         return false;

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ enum class Op {
     Circle,  // an Arc of a whole turn (its end in the plane is its start)
     Dwell,   // the machine stands, then `ms` pass
     Outputs, // the machine stands, then the digital outputs = `outputs`
-    Pause,   // M0: the machine stands, then asks to go on
+    Pause,   // M0, M1, M60, M6: the machine stands, shows `note`, then asks to go on
     End      // M2, M30 or the end of the file: the machine stands, outputs off
 };
 
@@ -46,6 +47,7 @@ struct Move {
     double turn = 0;       // Arc, Circle: radians, positive = counter-clockwise in (u, v)
     uint32_t ms = 0;       // Dwell: milliseconds
     uint32_t outputs = 0;  // Outputs, End: the card's output bits 0..6
+    int note = -1;         // Pause: its text, an index in Program::notes
     // The program's own geometry, in pulses before rounding:
     Point ideal_to{};      // where the program says this move ends
     Point centre{};        // Arc, Circle: the program's centre (across the plane: unused)
@@ -67,12 +69,30 @@ struct Program {
     Extent extent;
     double dwell_ms = 0;               // all dwells
     int lines = 0;                     // lines in the file
+    std::vector<std::string> notes;    // the pauses' texts ("M0", "M6: tool 3")
+    struct Message {
+        int line;
+        std::string text;
+    };
+    std::vector<Message> messages;     // "(MSG, text)" comments, shown when reached
+    std::set<std::string> coords_used; // work offsets selected ("G54", "G59.1")
+};
+
+// How a program is read.
+struct ReadOptions {
+    int max_errors = 25; // errors listed; the rest are counted ("... and N more errors")
+    bool skip_optional_stops = false; // M1 does nothing (else it pauses as M0)
+    bool block_delete = true;         // lines that start with "/" are skipped
 };
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with
-// one message per bad line ("NAME:LINE: ...") in errors, and no moves.
+// the messages in errors ("NAME:LINE: ..." per fault, at most max_errors of them, then
+// "NAME: ... and N more errors" and hints "NAME: ..." on the kind of file), and no
+// moves. A word that is refused does not end its line: the line's other words are
+// still read and checked, and its target still counts for the lines after it.
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
-                  Program &program, std::vector<std::string> &errors);
+                  Program &program, std::vector<std::string> &errors,
+                  const ReadOptions &options = ReadOptions{});
 
 } // namespace korva3_gcode
 

@@ -24,7 +24,11 @@ struct State {
     bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
     double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
     Point pos{};             // machine position, mm (from where the card stood at the start)
-    Point offset{};          // G92: machine = program + offset, mm
+    std::array<Point, 9> coords{}; // work offsets G54 .. G59.3, mm from the machine's zero
+    int coord = 0;           // the work offset in force: 0 = G54 .. 8 = G59.3
+    Point g92{};             // G92's offset, mm (kept while suspended by G92.2)
+    bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
+    double tool_length = 0;  // G43, G43.1: mm added to Z
     Pulses at{};             // the card's target, pulses
     uint32_t outputs = 0;    // the card's output bits as set by the program
 };
@@ -43,22 +47,28 @@ struct Arc {
 // ("NAME:LINE: ...") to `errors`; ended() once M2 or M30 has ended the program.
 class Reader {
 public:
-    Reader(const std::string &name, const Settings &settings, Program &program,
-           std::vector<std::string> &errors)
-        : name_(name), set_(settings), prog_(program), errors_(errors)
+    Reader(const std::string &name, const Settings &settings, const ReadOptions &options,
+           Program &program, std::vector<std::string> &errors)
+        : name_(name), set_(settings), opt_(options), prog_(program), errors_(errors)
     {
+        for (int i = 0; i < 9; i++)
+            st_.coords[i] = set_.work_offsets[i];
     }
 
     void line(int number, const std::string &text);
 
-    bool ended() const { return ended_; }
+    bool ended() const { return ended_ || closed_; }
 
     void finish();
+
+    // Errors past max_errors, counted only; hints on the kind of file.
+    void summary();
 
 private:
     void fail(const std::string &what)
     {
-        errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
+        if (++error_count_ <= opt_.max_errors)
+            errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
     }
 
     bool refuse(const std::string &what)
@@ -77,7 +87,19 @@ private:
     void add_dwell(double seconds);
     bool path_control(const LineWords &l);
     void stop(int stop_code);
+    void pause(const std::string &note);
     bool move(const LineWords &l);
+    bool go(const LineWords &l, const Point &target, int motion);
+
+    // Coordinate systems (offsets.cpp): machine = program + offset().
+    Point offset() const;
+    void select_coords(int code);
+    bool set_coords(const LineWords &l);
+    void set_g92(const LineWords &l);
+    bool go_home(const LineWords &l, const Point &position);
+    bool machine_move(const LineWords &l);
+    bool non_modal(const LineWords &l);
+    void refuse_line(const std::vector<std::string> &why);
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;
@@ -93,11 +115,21 @@ private:
 
     const std::string &name_;
     const Settings &set_;
+    const ReadOptions &opt_;
     Program &prog_;
     std::vector<std::string> &errors_;
     State st_;
     int line_ = 0;
     bool ended_ = false;
+    bool refused_ = false;    // this line has a refused word: its other words are read,
+                              // its target taken, and checks that a refused word may
+                              // have made false are not made
+    int error_count_ = 0;     // all errors, listed or not
+    bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
+    bool begun_ = false;      // a line other than blanks and comments has been read
+    bool percent_ = false;    // the program began with "%": the next "%" ends it
+    bool closed_ = false;     // that "%" has been read: the lines after it are not read
+    bool arc_absolute_ = false; // G90.1: I J K are the centre's coordinates
 };
 
 } // namespace korva3_gcode

@@ -32,6 +32,11 @@ struct Settings {
     std::array<double, 3> max_velocity{{6000, 6000, 6000}}; // mm/min
     std::array<double, 3> max_accel{{500, 500, 500}};       // mm/s^2
     double path_tolerance = 0.01; // mm the path may leave the program's at a corner or on an arc
+    // Work offsets G54..G59, G59.1..G59.3 at the program's start: mm of X, Y, Z from the
+    // machine's zero (where the card stands when the program starts) to each's zero.
+    std::array<std::array<double, 3>, 9> work_offsets{};
+    // G28 and G30's positions, mm from the machine's zero.
+    std::array<double, 3> g28{}, g30{};
 };
 
 // Reads a machine file (TOML) over `settings`: keys it does not hold keep their values.
@@ -51,6 +56,9 @@ struct Settings {
 //   x = 6000
 //   [max_accel]                # mm/s^2, per axis (the planner)
 //   x = 500
+//   [offsets]                  # work offsets, mm from the machine's zero: g54 .. g59,
+//   g54 = [0, 0, 0]            # g59_1 .. g59_3 (also "g59.1"); g28, g30: the positions
+//   g28 = [0, 0, 50]           # G28 and G30 go to
 //   [outputs]                  # output bits 0..6, or -1 for none
 //   spindle = 0
 //   mist = 1

@@ -35,6 +35,9 @@ const char *const kGcodeUsage =
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
     "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"
     "  --check                 only check: errors, extent, estimated time; nothing moves\n"
+    "  --max-errors N          list at most N errors, then count the rest (default 25)\n"
+    "  --skip-optional-stops   M1 does not pause\n"
+    "  --read-deleted-lines    read lines that start with / (block delete off)\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
     "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
 

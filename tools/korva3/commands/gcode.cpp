@@ -3,6 +3,7 @@
 // jobs are.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -74,6 +75,15 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     if (p.dwell_ms > 0)
         out << ", dwells " << duration_text(p.dwell_ms);
     out << "; " << static_cast<uint64_t>(std::llround(ms)) << " ms)\n";
+    out << "work offsets:";
+    for (const std::string &c : p.coords_used)
+        out << " " << c;
+    out << "\n";
+    for (const Move &m : p.moves)
+        if (m.op == Op::Pause)
+            out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
+    for (const Program::Message &msg : p.messages)
+        out << p.name << ":" << msg.line << ": message: " << msg.text << "\n";
 }
 
 // The program as the run driver's work: card 0 registered, every move sent, the end
@@ -151,8 +161,9 @@ private:
     korva3_planner::StreamHooks hooks(Session &session)
     {
         korva3_planner::StreamHooks h;
-        h.sending = [&session, last = -1](const korva3_planner::Slice &s) mutable {
+        h.sending = [this, &session, last = -1](const korva3_planner::Slice &s) mutable {
             if (s.line != last) {
+                show_messages(s.line);
                 session.watch().set_line(s.line);
                 session.watch().set_defining_line(0, s.line);
                 last = s.line;
@@ -172,9 +183,20 @@ private:
         return h;
     }
 
+    // The program's "(MSG, ...)" texts up to `line`, each once.
+    void show_messages(int line)
+    {
+        while (next_message_ < prog_.messages.size() &&
+               prog_.messages[next_message_].line <= line) {
+            const Program::Message &msg = prog_.messages[next_message_++];
+            std::cout << prog_.name << ":" << msg.line << ": " << msg.text << "\n";
+        }
+    }
+
     // What happens with the machine at rest: dwells, outputs, M0, the end.
     bool act(const Move &m)
     {
+        show_messages(m.line);
         switch (m.op) {
         case Op::Dwell:
             machine::sleep_ms(m.ms);
@@ -186,7 +208,8 @@ private:
             outputs_ = m.outputs;
             return true;
         case Op::Pause: {
-            std::cout << prog_.name << ":" << m.line << ": M0, paused";
+            std::cout << prog_.name << ":" << m.line << ": "
+                      << (m.note >= 0 ? prog_.notes[m.note] : std::string("M0")) << ", paused";
             if (machine::is_virtual()) {
                 std::cout << "; going on (virtual card)\n";
                 return true;
@@ -217,6 +240,7 @@ private:
     uint64_t underruns_ = 0;
     uint32_t motion_ms_ = 0; // from the first slice to the card at rest after the last
     uint32_t outputs_ = 0;
+    size_t next_message_ = 0; // the first of prog_.messages not shown yet
 };
 
 // The program named on the command line, read and checked. False with the messages
@@ -245,7 +269,8 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
     return true;
 }
 
-bool read_named_program(const std::string &path, const Settings &settings, Program &program)
+bool read_named_program(const std::string &path, const Settings &settings,
+                        const ReadOptions &options, Program &program)
 {
     std::string text;
     if (path == "-") {
@@ -261,7 +286,8 @@ bool read_named_program(const std::string &path, const Settings &settings, Progr
             return false;
     }
     std::vector<std::string> errors;
-    bool good = read_program(path == "-" ? "stdin" : path, text, settings, program, errors);
+    bool good =
+        read_program(path == "-" ? "stdin" : path, text, settings, program, errors, options);
     for (const std::string &e : errors)
         std::cerr << e << "\n";
     if (!good) {
@@ -293,13 +319,28 @@ int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
     bool check = false;
+    ReadOptions read_options;
     Accepts accepts;
+    auto flag = [](bool &to, bool value) {
+        return [&to, value](const char *) { to = value; return ""; };
+    };
     accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine;
     accepts.operand_question = "which program?";
     accepts.own = {
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
+        {"--skip-optional-stops", nullptr, flag(read_options.skip_optional_stops, true)},
+        {"--read-deleted-lines", nullptr, flag(read_options.block_delete, false)},
+        {"--max-errors", "a value",
+         [&](const char *v) {
+             char *end = nullptr;
+             long n = std::strtol(v, &end, 10);
+             if (*v == '\0' || *end != '\0' || n < 1 || n > 1000000)
+                 return "--max-errors: a whole number 1..1000000";
+             read_options.max_errors = static_cast<int>(n);
+             return "";
+         }},
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);
@@ -320,7 +361,7 @@ int gcode(int argc, char **argv)
         cl.setup.slice_us = settings.slice_us; // the virtual card runs the machine's period
 
     Program program;
-    if (!read_named_program(cl.operand, settings, program))
+    if (!read_named_program(cl.operand, settings, read_options, program))
         return EXIT_USAGE;
     if (check) {
         report_check(program, settings, std::cout);
