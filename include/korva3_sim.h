@@ -306,6 +306,11 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_URL(char *text, uint32_t size);
 /* Stops the panel; its pages lose the machine. */
 KORVA3_API void KORVA3_CALL KSIM_PANEL_STOP(void);
 
+/* 1 while the emergency stop of card `index` is pressed on the panel (latched: the card
+ * moves nothing until it is released there), else 0. Any thread may ask, at any time:
+ * it never enters the machine nor sets it up anew. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_ESTOP(int32_t index);
+
 /* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
  * can watch); 0 (the default) lets it run as fast as the host can. The program's port
  * accesses, clock readings and KSIM_ADVANCE_MS wait for the wall clock as needed. */

@@ -32,6 +32,11 @@ public:
     bool active() const { return kind_ != Kind::Idle; }
     Kind kind() const { return kind_; }
     std::uint32_t speed() const { return speed_; }
+    // Signed pulses a move has still to go (0 for other kinds: they have no end point).
+    std::int64_t to_go() const
+    {
+        return kind_ == Kind::Move ? direction_ * static_cast<std::int64_t>(left_) : 0;
+    }
 
     // Signed pulses this millisecond; speed and distance left are updated.
     std::int32_t tick(const SpeedParams& p);

@@ -196,6 +196,7 @@ void Controller::stop_motion()
 {
     events_not_before_us_ = 0;
     slices_.clear();
+    queued_pulses_ = {};
     slice_running_ = false;
     slice_moving_ = 0;
     for (Axis& a : axes_)
@@ -282,10 +283,14 @@ void Controller::execute(const Frame& f)
             axes_[i].intp_pulses += pulses[i];
         }
         ++intp_frames_;
-        if (timing_.slice_period_us == 0) {
+        if (estop_latched_) {
+            break; // taken and counted; the emergency stop lets nothing move
+        } else if (timing_.slice_period_us == 0) {
             apply_slice(pulses); // an ideal controller: at once
         } else {
             slices_.push_back(pulses);
+            for (std::size_t i = 0; i < 3; ++i)
+                queued_pulses_[i] += pulses[i];
             if (!slice_running_)
                 start_next_slice();
         }

@@ -142,6 +142,12 @@ public:
     void hold_switch(std::uint32_t axis, HandSwitch which, bool held);
     // What the reset line does when held high long enough: queue emptied, motion stopped.
     void reset_by_hand() { hardware_reset(); }
+    // The emergency stop pressed (true) or let go (false) by hand, latched as on a machine:
+    // pressing it stops all motion and empties the slice queue; while it is pressed, frames
+    // still arrive and are taken, counted and traced, but no axis moves (slices are not
+    // queued, moves and homing do not start).
+    void latch_estop(bool pressed);
+    bool estop_latched() const { return estop_latched_; }
     ControllerView view() const;
 
     std::uint32_t take_frames(std::uint8_t* out, std::uint32_t max);
@@ -230,6 +236,7 @@ private:
     TimingSettings timing_;
     std::uint64_t events_not_before_us_ = 0;         // no event before this (0: look)
     Ring<std::array<std::int32_t, 3>> slices_;       // slices waiting to run
+    std::array<std::int64_t, 3> queued_pulses_{};    // their sum per axis (pulses)
     bool slice_running_ = false;
     std::uint64_t slice_end_us_ = 0;
     std::uint8_t slice_moving_ = 0;                   // moving bits of the running slice
@@ -257,6 +264,7 @@ private:
     std::uint8_t inputs_ = 0;
     std::uint8_t dio_out_ = 0;
     bool reset_line_high_ = false;
+    bool estop_latched_ = false; // the emergency stop held pressed by hand
     std::uint64_t reset_line_since_us_ = 0;
     std::uint32_t resets_ = 0;
 

@@ -23,6 +23,8 @@ public:
     virtual void on_inputs(std::uint64_t us, std::uint8_t value) = 0;
     // The reset line reset the controller.
     virtual void on_reset(std::uint64_t us) = 0;
+    // The emergency stop pressed (latched) or let go by hand.
+    virtual void on_estop(std::uint64_t us, bool pressed) = 0;
     // A limit switch stopped axis 0..2 at this position (pulses).
     virtual void on_limit(std::uint64_t us, std::size_t axis, std::int32_t position) = 0;
 };

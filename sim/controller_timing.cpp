@@ -174,6 +174,8 @@ void Controller::start_next_slice()
         return;
     const std::array<std::int32_t, 3> pulses = slices_.front();
     slices_.pop_front();
+    for (std::size_t i = 0; i < 3; ++i)
+        queued_pulses_[i] -= pulses[i];
     slice_running_ = true;
     slice_end_us_ = now_us_ + timing_.slice_period_us;
     slice_moving_ = 0;
@@ -211,7 +213,7 @@ bool Controller::axis_may_move(const Axis& a) const
 
 void Controller::start_axis_motion(std::uint32_t cmd, Axis& a, const Frame& f)
 {
-    if (!axis_may_move(a))
+    if (!axis_may_move(a) || estop_latched_)
         return;
     const SpeedParams params = speed_params();
     // The default-direction flag turns the sense of the axis's own moves around.

@@ -1,5 +1,6 @@
 // controller_view.cpp - the controller seen and touched by a person at the machine.
 #include "controller.h"
+#include "wrap32.h"
 
 namespace korva::sim {
 
@@ -9,12 +10,24 @@ void Controller::hold_switch(std::uint32_t axis, HandSwitch which, bool held)
         a->held = static_cast<std::uint8_t>(held ? (a->held | which) : (a->held & ~which));
 }
 
+void Controller::latch_estop(bool pressed)
+{
+    if (pressed == estop_latched_)
+        return;
+    estop_latched_ = pressed;
+    if (observer_)
+        observer_->on_estop(now_us_, pressed);
+    if (pressed)
+        stop_motion();
+}
+
 ControllerView Controller::view() const
 {
     ControllerView v{};
     for (std::size_t i = 0; i < 3; ++i) {
-        v.commanded[i] = axes_[i].position;
-        v.feedback[i] = last_report_[i];
+        const std::int64_t to_go = queued_pulses_[i] + axes_[i].motion.to_go();
+        v.commanded[i] = wrap_add(axes_[i].position, static_cast<std::int32_t>(static_cast<std::uint32_t>(to_go)));
+        v.actual[i] = axes_[i].position;
         v.held[i] = axes_[i].held;
     }
     v.status = model_status();
@@ -33,6 +46,7 @@ ControllerView Controller::view() const
     v.commands = commands_;
     v.bad_commands = bad_commands_;
     v.resets = resets_;
+    v.estop = estop_latched_;
     return v;
 }
 

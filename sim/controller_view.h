@@ -23,8 +23,10 @@ enum FaultBit : std::uint8_t {
 };
 
 struct ControllerView {
-    std::int32_t commanded[3];   // X, Y, Z commanded positions (pulses)
-    std::int32_t feedback[3];    // as in the last status report (pulses)
+    std::int32_t commanded[3];   // X, Y, Z where the card is told to go: where the axis
+                                 // stands plus the slices queued and what a move has to go
+                                 // (pulses)
+    std::int32_t actual[3];      // X, Y, Z where the axis stands now (pulses)
     std::uint8_t status;         // STATUS_REG as the model gives it (busy, moving bits)
     std::uint8_t limits;         // the limit byte of the status report
     std::uint8_t held[3];        // HandSwitch bits held per axis
@@ -39,6 +41,7 @@ struct ControllerView {
     std::uint32_t commands;      // good commands taken
     std::uint32_t bad_commands;  // commands whose two copies differed
     std::uint32_t resets;        // controller resets by the reset line
+    bool estop;                  // the emergency stop is held pressed by hand
 };
 
 } // namespace korva::sim

@@ -240,6 +240,11 @@ void Trace::CardSink::on_reset(std::uint64_t us)
     trace_.write(head(us, "reset") + field("kind", "controller") + "}");
 }
 
+void Trace::CardSink::on_estop(std::uint64_t us, bool pressed)
+{
+    trace_.write(head(us, "estop") + field("state", pressed ? "pressed" : "released") + "}");
+}
+
 void Trace::CardSink::on_limit(std::uint64_t us, std::size_t axis, std::int32_t position)
 {
     if (limit_axis_ == static_cast<int>(axis) && limit_at_ == position)

@@ -50,6 +50,7 @@ private:
         void on_outputs(std::uint64_t us, std::uint8_t value) override;
         void on_inputs(std::uint64_t us, std::uint8_t value) override;
         void on_reset(std::uint64_t us) override;
+        void on_estop(std::uint64_t us, bool pressed) override;
         void on_limit(std::uint64_t us, std::size_t axis, std::int32_t position) override;
 
     private:

@@ -152,6 +152,8 @@ namespace Korva
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KSIM_PANEL_STOP();
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern uint KSIM_PANEL_ESTOP(int index);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KSIM_SET_PACE(uint percent);
 
         /// <summary>A machine with one card of the supported kind at bus 0, device 1 with this

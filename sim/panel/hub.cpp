@@ -20,6 +20,7 @@ void Hub::on_step(Machine& vm)
         for (auto& p : points_)
             p.clear();
         last_point_.clear();
+        estops_.store(0, std::memory_order_release); // new cards: none is pressed
     }
     last_virtual_us_ = now;
     virtual_us_.store(now, std::memory_order_relaxed);
@@ -122,6 +123,9 @@ void Hub::apply_commands(Machine& vm)
         case Command::Fault:
             c.fault(cmd.a, cmd.b);
             break;
+        case Command::Estop:
+            c.latch_estop(cmd.a != 0);
+            break;
         }
     }
 }
@@ -144,6 +148,18 @@ void Hub::post(const Command& command)
     std::lock_guard<std::mutex> lock(command_mutex_);
     commands_.push_back(command);
     commands_waiting_.store(true, std::memory_order_release);
+}
+
+void Hub::set_estop(std::int32_t index, bool pressed)
+{
+    if (index < 0 || index >= 64)
+        return;
+    const std::uint64_t bit = std::uint64_t{1} << index;
+    if (pressed)
+        estops_.fetch_or(bit, std::memory_order_acq_rel);
+    else
+        estops_.fetch_and(~bit, std::memory_order_acq_rel);
+    post(Command{Command::Estop, index, pressed ? 1u : 0u});
 }
 
 } // namespace korva::sim::panel

@@ -38,10 +38,10 @@ struct Snapshot {
 
 // What a person did on the panel, for the machine to apply.
 struct Command {
-    enum Kind { Inputs, HoldSwitch, ResetController, Fault } kind;
+    enum Kind { Inputs, HoldSwitch, ResetController, Fault, Estop } kind;
     std::int32_t card;
     std::uint32_t a = 0, b = 0, c = 0; // Inputs: mask, value; HoldSwitch: axis, HandSwitch,
-                                       // held; Fault: kind, n
+                                       // held; Fault: kind, n; Estop: pressed (1) or let go
 };
 
 // Snapshots are published at most this often, and path points taken at most this often
@@ -61,6 +61,15 @@ public:
     // False before the first publication.
     bool take(Snapshot& out);
     void post(const Command& command);
+    // The emergency stop of card `index` (0..63) pressed or let go on the panel: noted at
+    // once (estop_pressed) and latched in the card at the machine's next step.
+    void set_estop(std::int32_t index, bool pressed);
+    // Any thread, never entering the machine: card `index`'s emergency stop is pressed.
+    bool estop_pressed(std::int32_t index) const
+    {
+        return index >= 0 && index < 64 &&
+               (estops_.load(std::memory_order_acquire) >> index & 1u) != 0;
+    }
     // Turns the watching on or off (snapshots are built only while on).
     void set_watching(bool on) { watching_.store(on, std::memory_order_relaxed); }
 
@@ -81,6 +90,7 @@ private:
 
     std::atomic<bool> watching_{false};
     std::atomic<std::uint64_t> virtual_us_{0};
+    std::atomic<std::uint64_t> estops_{0}; // bit n: card n's emergency stop pressed
 
     std::mutex shared_mutex_; // guards shared_ and shared_valid_
     Snapshot shared_;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "korva3_sim.h"
+#include "hub.h"
 #include "panel.h"
 
 namespace panel = korva::sim::panel;
@@ -30,4 +31,9 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_PANEL_STOP(void)
 extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_PACE(uint32_t percent)
 {
     panel::set_pace(percent);
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_ESTOP(int32_t index)
+{
+    return panel::hub().estop_pressed(index) ? 1u : 0u;
 }

@@ -33,6 +33,13 @@ button.estop{background:#c62828;border:3px solid #ffeb3b;border-radius:50%;width
 canvas{background:#15181b;border-radius:6px}
 .queue{display:inline-block;width:120px;height:10px;background:#444;vertical-align:middle}
 .queue div{height:100%;background:#4aa3ff;width:0}
+.part{grid-column:1/3;border-radius:6px;padding:.4em .8em;margin-top:.4em}
+.part h3{font-size:14px;margin:.2em 0 .4em}
+.operator{border:2px solid #c62828;background:#33262a}
+.bench{border:1px dashed #59636e;background:#23282d}
+.note{color:#9aa5b1;font-size:12px;margin:.2em 0}
+.pressed{color:#ff8080;font-weight:bold}
+button:disabled{opacity:.45;cursor:default}
 </style></head>
 <body>
 <header><h1>KORVA32 virtual machine</h1><span>clock <span id="clock">-</span> ms</span>
@@ -66,14 +73,16 @@ function makeCard(i) {
     el("td", {class: "num", id: q("pos" + k)}), el("td", {class: "num", id: q("fb" + k)}),
     el("td", {}, el("span", {class: "lamp green", id: q("mov" + k)})),
     el("td", {}, el("span", {class: "lamp red", id: q("lim" + (2 * k))}),
-                  el("span", {class: "lamp red", id: q("lim" + (2 * k + 1))})),
-    el("td", {}, ...[["limit_low", a + "-", 1], ["limit_high", a + "+", 2], ["home", "home", 4]]
-      .map(([what, text, bit]) => el("button", {id: q(what + k), "data-bit": bit,
+                  el("span", {class: "lamp red", id: q("lim" + (2 * k + 1))}))));
+  const table = el("table", {}, el("tr", {}, el("th", {}, "axis"),
+    el("th", {title: "where the card is told to go: the axis plus the slices queued and the rest of a move"}, "commanded (pulses)"),
+    el("th", {title: "where the axis stands now"}, "actual (pulses)"), el("th", {}, "moving"), el("th", {}, "limit -/+")), ...rows);
+  const switches = AX.map((a, k) => el("div", {class: "row"},
+    ...[["limit_low", `limit switch ${a}-`, 1], ["limit_high", `limit switch ${a}+`, 2], ["home", `home switch ${a}`, 4]]
+      .map(([what, label, bit]) => el("button", {id: q(what + k), "data-bit": bit,
+        title: "press to hold the switch closed, press again to let it go",
         onclick: (ev) => send({card: i, do: what, axis: k + 1,
-                                on: ev.target.classList.contains("on") ? 0 : 1})}, text)))));
-  const table = el("table", {}, el("tr", {}, el("th", {}), el("th", {}, "commanded"),
-    el("th", {title: "as in the card's last status report"}, "feedback"), el("th", {}, "moving"), el("th", {}, "limit -/+"),
-    el("th", {}, "switches")), ...rows);
+                                on: ev.target.classList.contains("on") ? 0 : 1})}, label))));
   const inputs = [...Array(8).keys()].map((b) => el("button", {id: q("in" + b),
     onclick: (ev) => send({card: i, do: "input", bit: b,
                             on: ev.target.classList.contains("on") ? 0 : 1})}, "I" + b));
@@ -90,16 +99,25 @@ function makeCard(i) {
       el("span", {class: "label gap"}, "last command"), el("span", {id: q("last")})),
     el("div", {class: "row"}, el("span", {class: "label"}, "link"), el("span", {id: q("link")}),
       el("span", {class: "label gap"}, "resets"), el("span", {id: q("resets")})),
-    el("div", {class: "row"}, el("span", {class: "label"}, "inputs"), ...inputs),
-    el("div", {class: "row"}, el("span", {class: "label"}, "outputs"), ...outputs),
-    el("div", {class: "row"}, el("span", {class: "label"}, "faults"), ...faults));
+    el("div", {class: "row"}, el("span", {class: "label"}, "outputs"), ...outputs));
   const right = el("div", {}, el("canvas", {id: q("xy"), width: 360, height: 300}),
-    el("div", {class: "row", style: "display:flex;justify-content:space-between;align-items:center"},
-      el("span", {id: q("extent")}),
+    el("div", {class: "row"}, el("span", {id: q("extent")})));
+  const operator = el("section", {class: "part operator", id: q("operator")},
+    el("h3", {}, "Operator"),
+    el("div", {class: "row", style: "display:flex;gap:1em;align-items:center"},
       el("button", {class: "estop", id: q("estop"), onclick: () => send({card: i, do: "estop"})},
-         "EMERGENCY STOP")));
+         "EMERGENCY STOP"),
+      el("div", {}, el("div", {class: "row"}, el("span", {id: q("estop-state")}, "released")),
+        el("button", {id: q("release"), title: "let the emergency stop go: the axes may move again",
+                      onclick: () => send({card: i, do: "release"})}, "release emergency stop"))));
+  const bench = el("section", {class: "part bench", id: q("bench")},
+    el("h3", {}, "Simulated machine (test bench)"),
+    el("p", {class: "note"}, "Not controls: what happens on the machine. Each button holds a switch closed until pressed again."),
+    ...switches,
+    el("div", {class: "row"}, el("span", {class: "label"}, "inputs"), ...inputs),
+    el("div", {class: "row"}, el("span", {class: "label"}, "faults"), ...faults));
   const box = el("section", {class: "card", id: "card" + i},
-    el("h2", {id: q("title")}), left, right);
+    el("h2", {id: q("title")}), left, right, operator, bench);
   document.getElementById("cards").append(box);
   return {el: box, path: []};
 }
@@ -136,7 +154,7 @@ function render(m) {
     card.state = c;
     text(q("title"), `card ${i}: PCI ${c.bus}:${c.device}, ID switch ${c.id}, I/O 0x${c.io.toString(16)}`);
     for (let k = 0; k < 3; k++) {
-      text(q("pos" + k), String(c.pos[k])); text(q("fb" + k), String(c.fb[k]));
+      text(q("pos" + k), String(c.pos[k])); text(q("fb" + k), String(c.act[k]));
       lamp(q("mov" + k), c.status & MOVING[k]);
       lamp(q("lim" + 2 * k), c.limits & (1 << 2 * k)); lamp(q("lim" + (2 * k + 1)), c.limits & (2 << 2 * k));
       for (const w of ["limit_low", "limit_high", "home"]) {
@@ -144,6 +162,9 @@ function render(m) {
       }
     }
     lamp(q("busy"), c.status & 1);
+    text(q("estop-state"), c.estop ? "PRESSED: no axis moves until released" : "released");
+    document.getElementById(q("estop-state")).className = c.estop ? "pressed" : "";
+    document.getElementById(q("release")).disabled = !c.estop;
     text(q("queue"), `${c.queued} / ${c.queue_size}`);
     document.getElementById(q("qbar")).style.width = (100 * c.queued / c.queue_size) + "%";
     text(q("frames"), String(c.frames) + (c.bad ? ` (${c.bad} bad)` : ""));

@@ -71,17 +71,23 @@ bool run_command(const httplib::Request& req, std::string& why)
         c.a = a;
         c.b = n;
     } else if (what == "estop") {
-        // As the program's own emergency stop would: the reset line resets the controller
-        // and a running path of the library ends. A card the program has not registered
-        // is reset on the machine's thread.
+        // Latched: the card moves nothing until it is let go ("release"). Then as the
+        // program's own emergency stop would: the reset line resets the controller and a
+        // running path of the library ends. A card the program has not registered is
+        // reset on the machine's thread. The latch is posted first, so that the card
+        // takes it at the first step of the library's stop.
+        hub().set_estop(c.card, true);
         const int bound = bound_card_number(c.card);
         if (bound >= 0) {
             KORVA3_EMG_STOP(static_cast<uint32_t>(bound));
             return true;
         }
         c.kind = Command::ResetController;
+    } else if (what == "release") {
+        hub().set_estop(c.card, false);
+        return true;
     } else {
-        why = "do: input, limit_low, limit_high, home, fault or estop";
+        why = "do: input, limit_low, limit_high, home, fault, estop or release";
         return false;
     }
     hub().post(c);

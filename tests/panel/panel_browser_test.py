@@ -3,12 +3,16 @@
 protocol on the loopback address).
 
 Runs `korva3 run watched.job --panel`, opens the printed address, and checks what a
-person would: the positions move; holding X's high limit switch stops the axis and the
-job goes on (it lights an output that the page shows); the emergency stop ends the
-running line long before its end; updates come at a bounded rate; requests without the
-token, with a wrong one or from another origin are refused. Saves a screenshot.
+person would: the operator's controls and the simulated machine's test bench are apart
+and labelled; the positions move; holding X's high limit switch stops the axis and the
+job goes on (it lights an output that the page shows); the emergency stop ends the job at once (exit code 3, "emergency
+stop (panel)"); updates come at a bounded rate; requests without the token, with a wrong
+one or from another origin are refused. Saves a screenshot. Then runs LATCH_PROGRAM, which
+goes on sending paths whatever happens: under the emergency stop its frames arrive and
+nothing moves (at rest, the actual position equals the commanded one), and once
+released the axis moves again.
 
-usage: panel_browser_test.py KORVA3 JOB SCREENSHOT.png
+usage: panel_browser_test.py KORVA3 JOB SCREENSHOT.png LATCH_PROGRAM
 """
 import base64
 import json
@@ -110,12 +114,20 @@ def check(condition, message):
     print("ok:", message)
 
 
-def main():
-    korva3, job, screenshot = sys.argv[1:4]
-    tool = subprocess.Popen([korva3, "run", job, "--panel"], stdout=subprocess.PIPE,
-                            text=True, bufsize=1)
+def open_page(url):
+    browser = Browser()
+    browser.call("Page.enable")
+    browser.call("Emulation.setDeviceMetricsOverride", width=1040, height=760,
+                 deviceScaleFactor=1, mobile=False)
+    browser.call("Page.navigate", url=url)
+    wait_for(lambda: browser.text("link") == "live", "the page's event stream")
+    return browser
+
+
+def line_reader(stream):
+    """next_line(pattern): the next line of `stream` that matches, within TIMEOUT."""
     lines = queue.Queue()
-    threading.Thread(target=lambda: [lines.put(l) for l in tool.stdout], daemon=True).start()
+    threading.Thread(target=lambda: [lines.put(l) for l in stream], daemon=True).start()
 
     def next_line(pattern):
         end = time.monotonic() + TIMEOUT
@@ -128,6 +140,14 @@ def main():
             if match:
                 return match
         raise AssertionError(f"the job never printed {pattern!r}")
+    return next_line
+
+
+def main():
+    korva3, job, screenshot, latch_program = sys.argv[1:5]
+    tool = subprocess.Popen([korva3, "run", job, "--panel"], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True, bufsize=1)
+    next_line = line_reader(tool.stdout)
 
     browser = None
     try:
@@ -143,12 +163,26 @@ def main():
         check(status_of(base + "/state?token=" + token, {"Host": "attacker.example:80"}) == 403,
               "another host name for the address is refused")
 
-        browser = Browser()
-        browser.call("Page.enable")
-        browser.call("Emulation.setDeviceMetricsOverride", width=1040, height=500,
-                     deviceScaleFactor=1, mobile=False)
-        browser.call("Page.navigate", url=url)
-        wait_for(lambda: browser.text("link") == "live", "the page's event stream")
+        browser = open_page(url)
+
+        # The operator's controls and the simulated machine are apart, and say so.
+        check(browser.js("document.querySelector('#c0-operator h3').textContent") == "Operator",
+              "the operator's part is headed \"Operator\"")
+        check(browser.js("document.querySelector('#c0-bench h3').textContent")
+              == "Simulated machine (test bench)",
+              "the switches are under \"Simulated machine (test bench)\"")
+        check(browser.js("!!document.querySelector('#c0-bench #c0-limit_low0')"
+                         " && !document.querySelector('#c0-operator #c0-limit_low0')"),
+              "the limit switches are on the test bench, not among the operator's controls")
+        check(browser.js("!!document.querySelector('#c0-operator #c0-estop')"
+                         " && !!document.querySelector('#c0-operator #c0-release')"),
+              "the emergency stop and its release are the operator's")
+        for element, label in [("c0-limit_low0", "limit switch X-"),
+                               ("c0-limit_high0", "limit switch X+"), ("c0-home0", "home switch X")]:
+            check(browser.text(element) == label, f"the switch is labelled {label!r}")
+        headings = browser.js("[...document.querySelectorAll('#card0 th')].map(e => e.textContent)")
+        check("commanded (pulses)" in headings and "actual (pulses)" in headings,
+              "commanded and actual positions, in pulses")
 
         # The positions move.
         first = int(wait_for(lambda: browser.text("c0-pos0"), "card 0 on the page"))
@@ -183,10 +217,16 @@ def main():
         print("screenshot:", screenshot)
         pressed = time.monotonic()
         browser.click("c0-estop")
-        y_end = int(next_line(r"print 0 -> X -?\d+  Y (-?\d+) ").group(1))
-        check(time.monotonic() - pressed < 5, "the line ended within seconds of the stop")
-        check(-300000 < y_end < -3000, f"the line ended part-way, at Y {y_end}")
-        check(tool.wait(TIMEOUT) == 0, "the job ran to its end")
+        code = tool.wait(TIMEOUT)
+        check(time.monotonic() - pressed < 5, "the job ended within seconds of the stop")
+        check(code == 3, f"the job's exit code is 3 (emergency stop), not {code}")
+        err = tool.stderr.read()
+        check("emergency stop (panel)" in err, "it says \"emergency stop (panel)\"")
+        rest = tool.stdout.read() if not tool.stdout.closed else ""
+        check("print 0" not in rest, "no line of the job ran after the stop")
+        browser.close()
+        browser = None
+        latch(latch_program)
         print("PASS")
         return 0
     finally:
@@ -195,6 +235,48 @@ def main():
         if tool.poll() is None:
             tool.kill()
             tool.wait()
+
+
+def latch(program):
+    """The emergency stop holds the machine still under a program that keeps sending."""
+    proc = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                            bufsize=1)
+    next_line = line_reader(proc.stdout)
+    browser = None
+    try:
+        url = next_line(r"^panel: (http://\S+)$").group(1)
+        browser = open_page(url)
+        wait_for(lambda: int(browser.text("c0-fb0") or 0) > 400, "X moving under the program")
+        browser.click("c0-estop")
+        wait_for(lambda: browser.text("c0-estop-state").startswith("PRESSED"),
+                 "the page showing the emergency stop pressed")
+        check(not browser.js("document.getElementById('c0-release').disabled"),
+              "the release can be pressed")
+        time.sleep(0.3)
+        held_at = browser.text("c0-fb0")
+        frames = int(browser.text("c0-frames").split()[0])
+        next_line(r"^line \d+")
+        next_line(r"^line \d+")
+        time.sleep(1.0)
+        check(int(browser.text("c0-frames").split()[0]) > frames + 100,
+              "the program's frames still arrive")
+        check(browser.text("c0-fb0") == held_at, f"X stays at {held_at} under the stop")
+        check(browser.text("c0-pos0") == held_at,
+              "at rest (nothing queued) the actual position equals the commanded one")
+        browser.click("c0-release")
+        wait_for(lambda: browser.text("c0-estop-state") == "released", "the release shown")
+        wait_for(lambda: int(browser.text("c0-fb0")) > int(held_at) + 200,
+                 "X moving again after the release")
+        check(True, "released, X moves again")
+    finally:
+        if browser:
+            browser.close()
+        proc.stdin.close()
+        try:
+            proc.wait(TIMEOUT)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 if __name__ == "__main__":

@@ -150,6 +150,36 @@ TEST_F(PanelTest, EmergencyStopResetsTheController)
     EXPECT_EQ(KSIM_OUTPUTS(0) & 0x80u, 0u); // the reset line is down again
 }
 
+// The emergency stop is latched: until it is released on the panel, what the program
+// sends is taken and counted and moves nothing; the program's own stop is not latched.
+TEST_F(PanelTest, EmergencyStopLatchesUntilReleased)
+{
+    register_card();
+    ASSERT_EQ(command("card=0&do=estop"), 204);
+    EXPECT_EQ(KSIM_PANEL_ESTOP(0), 1u);
+    const int32_t frames = KSIM_CARD_VALUE(0, "commands", 0);
+    KORVA3_INTP_XYZ(0, 500, 300, 0, 5); // blocking: returns, having moved nothing
+    KORVA3_PULSE_MOVE(0, 3, 400, 20);
+    KORVA3_CONSTANT_SPEED(0, 1, 0, 5);
+    KSIM_ADVANCE_MS(300);
+    EXPECT_GT(KSIM_CARD_VALUE(0, "commands", 0), frames + 100);
+    for (uint32_t axis : {1u, 2u, 3u})
+        EXPECT_EQ(KSIM_POSITION(0, axis), 0) << "axis " << axis;
+
+    ASSERT_EQ(command("card=0&do=release"), 204);
+    EXPECT_EQ(KSIM_PANEL_ESTOP(0), 0u);
+    KORVA3_INTP_XYZ(0, 500, 300, 0, 5);
+    KSIM_ADVANCE_MS(300);
+    EXPECT_EQ(KSIM_POSITION(0, 1), 500);
+    EXPECT_EQ(KSIM_POSITION(0, 2), 300);
+
+    KORVA3_EMG_STOP(0); // the program's own: not latched
+    EXPECT_EQ(KSIM_PANEL_ESTOP(0), 0u);
+    KORVA3_PULSE_MOVE(0, 3, 400, 20);
+    KSIM_ADVANCE_MS(300);
+    EXPECT_EQ(KSIM_POSITION(0, 3), 400);
+}
+
 TEST_F(PanelTest, BadCommandsAreRefused)
 {
     for (const char* query : {"card=0&do=launch", "card=64&do=estop", "card=0&do=input&bit=8&on=1",

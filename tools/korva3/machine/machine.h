@@ -113,6 +113,9 @@ bool start_panel(uint32_t port, std::string &url, std::string &error);
 // Stops the panel before the tool exits: its requests in flight end while everything
 // they use is still there.
 void stop_panel();
+// True while the emergency stop of a virtual card is pressed on the panel (false on real
+// cards). Any thread may ask: it never enters the machine.
+bool panel_estop();
 
 } // namespace machine
 } // namespace korva3_tool

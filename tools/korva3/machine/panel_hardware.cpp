@@ -11,4 +11,6 @@ bool start_panel(uint32_t, std::string &, std::string &error)
 
 void stop_panel() {}
 
+bool panel_estop() { return false; }
+
 } // namespace korva3_tool::machine

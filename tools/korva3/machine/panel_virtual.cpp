@@ -21,4 +21,12 @@ bool start_panel(uint32_t port, std::string &url, std::string &error)
 
 void stop_panel() { KSIM_PANEL_STOP(); }
 
+bool panel_estop()
+{
+    for (int32_t index = 0; index < 16; index++) // the tool's machine has at most 16 cards
+        if (KSIM_PANEL_ESTOP(index))
+            return true;
+    return false;
+}
+
 } // namespace korva3_tool::machine

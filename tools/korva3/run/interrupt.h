@@ -1,5 +1,6 @@
 // interrupt.h - Ctrl-C and termination: an emergency stop on every card the job
-// registered, then exit code 130 (EXIT_INTERRUPTED). POSIX: SIGINT and SIGTERM are taken by a thread of
+// registered, then exit code 130 (EXIT_INTERRUPTED); the panel's emergency stop likewise,
+// with exit code 3 (EXIT_EMERGENCY). POSIX: SIGINT and SIGTERM are taken by a thread of
 // their own (sigwait), so the stop runs while the job's thread is inside a blocking
 // library call; Windows: a console control handler (which runs on a thread of its own).
 #ifndef KORVA3_TOOL_INTERRUPT_H
@@ -28,6 +29,12 @@ uint32_t stop_for_exit();
 // The handler's line: "korva3: interrupted: emergency stop on card 0" (cards 0, 2, ...),
 // or that no card was registered; newline included.
 std::string stopped_message(uint32_t cards);
+
+// With the panel: watches its emergency stop (`pressed`, asked from any thread). Once it
+// is pressed, exiting() is true at once, and a thread of its own does what Ctrl-C does
+// (an emergency stop on every tracked card, the job's thread parked) and ends the
+// process with "korva3: emergency stop (panel)" and EXIT_EMERGENCY.
+void watch_panel_estop(bool (*pressed)());
 
 // True once the handler has begun: the cards were stopped under the job, and the
 // handler is about to end the process with EXIT_INTERRUPTED.

@@ -1,6 +1,8 @@
 // interrupt_common.cpp - the cards to stop, kept where a signal thread may read them.
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -13,6 +15,10 @@ namespace {
 std::atomic<uint32_t> tracked{0}; // bit n: card number n
 std::atomic<bool> ending{false};
 std::atomic<bool> parked{false}; // the job's thread waits for the handler's exit
+std::atomic<bool (*)()> panel_estop{nullptr};
+
+// How often the panel's emergency stop is looked at (host time).
+constexpr auto kEstopLookEvery = std::chrono::milliseconds(5);
 } // namespace
 
 void track_card(uint32_t card)
@@ -57,7 +63,27 @@ std::string stopped_message(uint32_t cards)
            list + "\n";
 }
 
-bool exiting() { return ending.load(); }
+void watch_panel_estop(bool (*pressed)())
+{
+    panel_estop.store(pressed);
+    std::thread([pressed] {
+        while (!pressed())
+            std::this_thread::sleep_for(kEstopLookEvery);
+        stop_for_exit();
+        const std::string msg = "\nkorva3: emergency stop (panel)\n";
+        std::fwrite(msg.data(), 1, msg.size(), stderr);
+        std::fflush(nullptr);
+        std::_Exit(EXIT_EMERGENCY);
+    }).detach();
+}
+
+bool exiting()
+{
+    if (ending.load())
+        return true;
+    bool (*pressed)() = panel_estop.load();
+    return pressed != nullptr && pressed();
+}
 
 void wait_for_exit()
 {
