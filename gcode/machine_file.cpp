@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <sstream>
+#include <string>
 
 #include <toml.hpp>
 
@@ -98,6 +99,26 @@ struct Reader {
         return true;
     }
 
+    // [tools]: t1 .. t99999 = the tool's length in mm.
+    bool tools(const toml::value &table, Settings &s)
+    {
+        for (const auto &[key, v] : table.as_table()) {
+            const bool digits = key.size() >= 2 && key.size() <= 6 && key[0] == 't' && key[1] != '0' &&
+                                key.find_first_not_of("0123456789", 1) == std::string::npos;
+            const int n = digits ? std::stoi(key.substr(1)) : 0;
+            if (n < 1)
+                return fail(v, "tools: unknown key '" + key + "' (t1 .. t99999: a tool's length "
+                                                              "in mm)");
+            double length = 0;
+            if (!number(v, "tools." + key, length))
+                return false;
+            if (!(std::fabs(length) <= 1e6))
+                return fail(v, "tools." + key + ": at most 1e6 mm in size");
+            s.tool_lengths[n] = length;
+        }
+        return true;
+    }
+
     bool outputs(const toml::value &table, Settings &s)
     {
         for (const auto &[key, v] : table.as_table()) {
@@ -135,6 +156,9 @@ struct Reader {
                     return fail(v, "path_tolerance must be above 0 mm");
             } else if (key == "offsets" && v.is_table()) {
                 if (!offsets(v, s))
+                    return false;
+            } else if (key == "tools" && v.is_table()) {
+                if (!tools(v, s))
                     return false;
             } else if (key == "outputs" && v.is_table()) {
                 if (!outputs(v, s))

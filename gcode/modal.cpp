@@ -13,7 +13,7 @@ const char *const kGroupNames[kGroups] = {
     "motion", "non-modal", "plane", "distance mode", "arc distance mode", "lathe mode",
     "feed mode", "units",
     "cutter compensation", "tool length", "coordinate system", "path control", "stop",
-    "spindle", "coolant"};
+    "tool change", "spindle", "coolant"};
 
 struct Code {
     char letter;
@@ -32,7 +32,8 @@ const Code kCodes[] = {
     {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
     {'G', kPlaneYZ, Plane},           {'G', kAbsolute, Distance},  {'G', kRelative, Distance},
     {'G', kPerMinute, FeedMode},      {'G', kInches, Units},       {'G', kMillimetres, Units},
-    {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},   {'G', kFirstCoords, Coords},
+    {'G', kCutterOff, Cutter},        {'G', kLengthOff, Length},
+    {'G', kLengthOffset, Length},     {'G', kLengthDynamic, Length}, {'M', kToolChange, ToolChange},   {'G', kFirstCoords, Coords},
     {'G', kExactStop, PathControl},   {'G', kExactPath, PathControl}, {'G', kBlend, PathControl},
     {'M', kPause, Stop},              {'M', kEnd, Stop},           {'M', kEndAndRewind, Stop},
     {'M', kOptionalPause, Stop},      {'M', kPalletPause, Stop},
@@ -47,9 +48,8 @@ const char *const kCompensation =
 // Why a known word is refused.
 const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kCutterLeft}, kCompensation},            {{'G', kCutterRight}, kCompensation},
-    {{'G', kLengthOffset}, "tool length offsets"},  {{'G', kInverseTime}, "inverse time feed"},
-    {{'G', kPerRevolution}, "feed per revolution"},
-    {{'M', kSpindleReverse}, "reverse spindle"},    {{'M', kToolChange}, "tool change"},
+    {{'G', kInverseTime}, "inverse time feed"},     {{'G', kPerRevolution}, "feed per revolution"},
+    {{'M', kSpindleReverse}, "reverse spindle"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
 };
 
@@ -57,8 +57,6 @@ const std::map<std::pair<char, int>, const char *> kRefused = {
 std::string letter_refused(char letter)
 {
     std::string why = std::string("'") + letter + "' words are not supported";
-    if (letter == 'T')
-        return why + " (tool changes)";
     if (std::string("ABCUVW").find(letter) != std::string::npos)
         return why + " (the card has X, Y and Z)";
     if (letter == 'E')
@@ -85,7 +83,7 @@ bool sort_words(const Block &block, LineWords &l, std::vector<std::string> &erro
     const size_t before = errors.size();
     for (const Word &w : block.words) {
         if (w.letter != 'G' && w.letter != 'M') {
-            if (std::string("XYZIJKRPQFSL").find(w.letter) == std::string::npos)
+            if (std::string("XYZIJKRPQFSLTH").find(w.letter) == std::string::npos)
                 errors.push_back(letter_refused(w.letter));
             else if (l.values.count(w.letter))
                 errors.push_back(std::string(1, w.letter) + " twice on one line");

@@ -14,7 +14,7 @@
 namespace korva3_gcode {
 
 enum Group { Motion, NonModal, Plane, Distance, ArcDistance, LatheMode, FeedMode, Units,
-             Cutter, Length, Coords, PathControl, Stop, Spindle, Coolant, kGroups };
+             Cutter, Length, Coords, PathControl, Stop, ToolChange, Spindle, Coolant, kGroups };
 
 // The G words known here by their number times ten, as LineWords keeps them (G92 is
 // 920, and G17.1 would be 171). Those marked refused are known only to say why.
@@ -37,7 +37,8 @@ enum GCode : int {
     kCutterOff = 400,        // G40
     kCutterLeft = 410,       // G41, refused
     kCutterRight = 420,      // G42, refused
-    kLengthOffset = 430,     // G43, refused
+    kLengthOffset = 430,     // G43 (H): the tool table's length of tool H, or of the tool in use
+    kLengthDynamic = 431,    // G43.1 Z: the length given
     kLengthOff = 490,        // G49
     kMachineCoords = 530,    // G53: this line's G0/G1 in machine coordinates
     kExactStop = 610,        // G61: the machine stands at the end of every move
@@ -66,7 +67,7 @@ enum MCode : int {
     kSpindleOn = 30,         // M3
     kSpindleReverse = 40,    // M4, refused
     kSpindleOff = 50,        // M5
-    kToolChange = 60,        // M6, refused
+    kToolChange = 60,        // M6: to the tool T selected, a pause as M0
     kMistOn = 70,            // M7
     kFloodOn = 80,           // M8
     kCoolantOff = 90,        // M9
@@ -77,7 +78,7 @@ enum MCode : int {
 struct LineWords {
     std::optional<int> codes[kGroups];   // the G or M number times ten (G92 = 920), by group
     bool coolant_on[2] = {false, false}; // M7 (mist), M8 (flood)
-    std::map<char, double> values;       // X Y Z I J K R P Q F S, as written
+    std::map<char, double> values;       // X Y Z I J K R P Q F S L T H, as written
 };
 
 // Sorts a block's words. A word that is not carried out, a second word of one group or

@@ -2,8 +2,9 @@
 //
 // Each line is read into words, its G and M words are sorted into their modal groups
 // (two of one group is an error), and then it is carried out in a fixed order, as
-// LinuxCNC does: feed, spindle and coolant, dwell, plane, path control, units, distance
-// mode, G92, the motion, and last the stop words. A motion's target becomes the card's moves in
+// LinuxCNC does: feed, tool selection and change, spindle and coolant, dwell, plane,
+// path control, tool length, units, distance mode, G92, the motion, and last the stop
+// words. A motion's target becomes the card's moves in
 // card_moves.cpp.
 #include "gcode/program.h"
 
@@ -96,6 +97,8 @@ void Reader::carry_out(const LineWords &l)
     }
     if (has(l, 'S') && l.values.at('S') < 0)
         return fail("S must not be negative");
+    if (!tools(l))
+        return;
     outputs(l);
     bool dwell = c[NonModal] && *c[NonModal] == kDwell;
     bool blend = c[PathControl] && *c[PathControl] == kBlend;
@@ -115,7 +118,7 @@ void Reader::carry_out(const LineWords &l)
         st_.plane = *c[Plane];
     if (c[ArcDistance])
         arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
-    if (!path_control(l))
+    if (!path_control(l) || !tool_length(l))
         return;
     if (c[Coords])
         select_coords(*c[Coords]);
@@ -123,7 +126,8 @@ void Reader::carry_out(const LineWords &l)
         st_.relative = *c[Distance] == kRelative;
     if (has(l, 'L') && !(c[NonModal] && *c[NonModal] == kSetCoords) && !refused_)
         return fail("L is used only by G10");
-    bool axes = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
+    const bool length_given = c[Length] && *c[Length] == kLengthDynamic; // G43.1's Z
+    bool axes = !length_given && (has(l, 'X') || has(l, 'Y') || has(l, 'Z'));
     if (c[NonModal] && *c[NonModal] != kDwell) {
         if (c[Motion] && *c[NonModal] != kMachineCoords)
             return fail(word_text('G', *c[NonModal]) + " and " + word_text('G', *c[Motion]) +

@@ -9,9 +9,10 @@
 // Words read (anything else is an error):
 //   G0 G1 G2 G3 (I J K or R; full circles; arcs of any angle; helices), G4 P (seconds),
 //   G17 G18 G19, G20 G21, G61 G61.1 G64 (P; Q taken, not used), G90 G91, G92 (X Y Z),
-//   G40 G49 G80 G94 G54 (the only modes there are, accepted for CAM headers), F (units
-//   per minute), S (taken, not used),
-//   M0 M2 M30, M3 M5 M7 M8 M9 (digital outputs by Settings::outputs), N.
+//   G40 G80 G94 (the only modes there are, accepted for CAM headers), G54 .. G59.3,
+//   G43 (H) G43.1 (Z) G49 (tool lengths), F (units per minute), S (taken, not used),
+//   T, M6 (a pause), M0 M1 M60 M2 M30, M3 M5 M7 M8 M9 (digital outputs by
+//   Settings::outputs), N.
 #ifndef KORVA3_GCODE_PROGRAM_H
 #define KORVA3_GCODE_PROGRAM_H
 
@@ -76,6 +77,7 @@ struct Program {
     };
     std::vector<Message> messages;     // "(MSG, text)" comments, shown when reached
     std::set<std::string> coords_used; // work offsets selected ("G54", "G59.1")
+    std::set<int> tools_used;          // tools changed to by M6
 };
 
 // How a program is read.

@@ -29,6 +29,8 @@ struct State {
     Point g92{};             // G92's offset, mm (kept while suspended by G92.2)
     bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
     double tool_length = 0;  // G43, G43.1: mm added to Z
+    int tool = 0;            // the tool in use (M6), 0 = none
+    int selected = -1;       // the tool T selected last, -1 = none yet
     Pulses at{};             // the card's target, pulses
     uint32_t outputs = 0;    // the card's output bits as set by the program
 };
@@ -100,6 +102,10 @@ private:
     bool machine_move(const LineWords &l);
     bool non_modal(const LineWords &l);
     void refuse_line(const std::vector<std::string> &why);
+
+    // Tools (tools.cpp): T, M6, G43, G43.1, G49.
+    bool tools(const LineWords &l);
+    bool tool_length(const LineWords &l);
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;

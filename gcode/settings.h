@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace korva3_gcode {
@@ -37,6 +38,9 @@ struct Settings {
     std::array<std::array<double, 3>, 9> work_offsets{};
     // G28 and G30's positions, mm from the machine's zero.
     std::array<double, 3> g28{}, g30{};
+    // The tool table: each tool's length (G43), mm, by its number 1..99999 (tool 0 is no
+    // tool, of length 0).
+    std::map<int, double> tool_lengths;
 };
 
 // Reads a machine file (TOML) over `settings`: keys it does not hold keep their values.
@@ -59,6 +63,8 @@ struct Settings {
 //   [offsets]                  # work offsets, mm from the machine's zero: g54 .. g59,
 //   g54 = [0, 0, 0]            # g59_1 .. g59_3 (also "g59.1"); g28, g30: the positions
 //   g28 = [0, 0, 50]           # G28 and G30 go to
+//   [tools]                    # tool lengths (G43), mm: t1 .. t99999
+//   t3 = 12.5
 //   [outputs]                  # output bits 0..6, or -1 for none
 //   spindle = 0
 //   mist = 1

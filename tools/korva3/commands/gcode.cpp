@@ -78,7 +78,10 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     out << "work offsets:";
     for (const std::string &c : p.coords_used)
         out << " " << c;
-    out << "\n";
+    out << "\ntools:";
+    for (int t : p.tools_used)
+        out << " T" << t;
+    out << (p.tools_used.empty() ? " none\n" : "\n");
     for (const Move &m : p.moves)
         if (m.op == Op::Pause)
             out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
@@ -114,7 +117,7 @@ public:
         motion_ms_ = machine::clock_ms() - t0;
         underruns_ = r.underruns;
         const char *why = r.end == korva3_planner::StreamEnd::Emergency ? "stopped at the time limit"
-                          : r.end == korva3_planner::StreamEnd::ActionRefused ? "stopped at M0"
+                          : r.end == korva3_planner::StreamEnd::ActionRefused ? "stopped at its pause (no Enter)"
                                                                           : nullptr;
         if (!why)
             return EXIT_OK;
