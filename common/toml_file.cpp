@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -41,9 +42,9 @@ std::string read_regular(const std::string& path, std::string& text)
 #ifdef _WIN32
     // Windows has no FIFOs among files: opening never waits. A folder cannot be opened
     // at all, so its kind is asked first.
-    struct _stat64 named;
-    if (_stat64(path.c_str(), &named) == 0 && (named.st_mode & _S_IFMT) != _S_IFREG)
-        return std::string("not a regular file (") + kind_of(named.st_mode) + ")";
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "not a regular file (a folder)";
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr)
         return "cannot be read";
