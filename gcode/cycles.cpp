@@ -43,9 +43,8 @@ bool Reader::cycle_checks(const LineWords &l, int &repeats)
     if (st_.plane != kPlaneXY)
         return refuse(name + " in " + word_text('G', st_.plane) +
                       ": canned cycles drill along Z, in the XY plane (G17) only");
-    for (char c : {'Z', 'R', 'Q', 'P'})
-        if (has(l, c))
-            st_.cycle_words[c] = l.values.at(c);
+    if (has(l, 'Z')) // R, Q and P are kept by carry_out, from lines without axes too
+        st_.cycle_words['Z'] = l.values.at('Z');
     auto given = [&](char c) { return st_.cycle_words.count(c) != 0; };
     if (!given('R'))
         return refuse(name + " needs R, the plane it starts from");

@@ -148,6 +148,10 @@ void Reader::carry_out(const LineWords &l)
             st_.cycle_words.clear(); // a cycle's R, Z, Q and P hold until the motion changes
         st_.motion = *c[Motion];
     }
+    if (is_cycle(st_.motion) && !c[NonModal]) // kept for the holes, from a line without any too
+        for (char w : {'R', 'Q', 'P'})
+            if (has(l, w))
+                st_.cycle_words[w] = l.values.at(w);
     bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') ||
                      (has(l, 'R') && !is_cycle(st_.motion));
     bool arc = is_arc(st_.motion);

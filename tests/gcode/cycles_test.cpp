@@ -77,6 +77,8 @@ TEST(GcodeCycles, TheirMoves)
          "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z1, G0 X2 Y0, G1 Z-3, G0 Z1, G0 X3 Y0"},
         {"G0 Z5\nG81 X1 Z-3 R1 F100\nY1 Z-2\nG0 X2",
          "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z5, G0 X1 Y1, G0 Z1, G1 Z-2, G0 Z5, G0 X2 Y1"},
+        // R given on a line with no hole: kept for the holes after it
+        {"G0 Z5\nG99 G81 R1 F100\nX1 Z-3", "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z1"},
         {"G20 G0 Z1\nG99 G81 Z-0.5 R0.1 F10", "G0 Z25.4, G0 Z2.54, G1 Z-12.7, G0 Z2.54"},
     };
     for (const auto &c : cases)
