@@ -12,7 +12,8 @@ namespace {
 const char *const kGroupNames[kGroups] = {
     "motion", "non-modal", "plane", "distance mode", "arc distance mode", "lathe mode",
     "feed mode", "units",
-    "cutter compensation", "tool length", "coordinate system", "path control", "stop",
+    "cutter compensation", "tool length", "coordinate system", "path control",
+    "canned cycle return mode", "stop",
     "tool change", "spindle", "coolant"};
 
 struct Code {
@@ -40,6 +41,9 @@ const Code kCodes[] = {
     {'G', kArcAbsolute, ArcDistance}, {'G', kArcRelative, ArcDistance}, {'G', kRadius, LatheMode},
     {'M', kSpindleOn, Spindle},       {'M', kSpindleOff, Spindle}, {'M', kMistOn, Coolant},
     {'M', kFloodOn, Coolant},         {'M', kCoolantOff, Coolant},
+    {'G', kChipBreak, Motion},        {'G', kDrill, Motion},       {'G', kDrillDwell, Motion},
+    {'G', kPeck, Motion},             {'G', kBore, Motion},        {'G', kBoreDwell, Motion},
+    {'G', kRetractInitial, Retract},  {'G', kRetractR, Retract},
 };
 
 const char *const kCompensation =
@@ -51,6 +55,11 @@ const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kInverseTime}, "inverse time feed"},     {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
+    {{'G', 740}, "tapping: the spindle is an on/off output here"},
+    {{'G', 840}, "tapping: the spindle is an on/off output here"},
+    {{'G', 860}, "boring with the spindle stopped: the spindle is an on/off output here"},
+    {{'G', 870}, "back boring"},
+    {{'G', 880}, "boring with the spindle stopped: the spindle is an on/off output here"},
 };
 
 // Why a letter is not read.

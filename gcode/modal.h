@@ -14,7 +14,7 @@
 namespace korva3_gcode {
 
 enum Group { Motion, NonModal, Plane, Distance, ArcDistance, LatheMode, FeedMode, Units,
-             Cutter, Length, Coords, PathControl, Stop, ToolChange, Spindle, Coolant, kGroups };
+             Cutter, Length, Coords, PathControl, Retract, Stop, ToolChange, Spindle, Coolant, kGroups };
 
 // The G words known here by their number times ten, as LineWords keeps them (G92 is
 // 920, and G17.1 would be 171). Those marked refused are known only to say why.
@@ -45,7 +45,15 @@ enum GCode : int {
     kExactPath = 611,        // G61.1: as G61 here
     kBlend = 640,            // G64 (P: the path tolerance; Q taken, not used)
     kFirstCoords = 540,      // G54 .. G59 (590), then G59.1 .. G59.3 (591 .. 593)
-    kMotionOff = 800,        // G80: no motion mode
+    kChipBreak = 730,        // G73: peck drilling, a small retract between pecks
+    kMotionOff = 800,        // G80: no motion mode (ends a canned cycle)
+    kDrill = 810,            // G81: drill, rapid out
+    kDrillDwell = 820,       // G82: drill, dwell P at the bottom, rapid out
+    kPeck = 830,             // G83: peck drilling, out to R between pecks
+    kBore = 850,             // G85: bore, feed out to R
+    kBoreDwell = 890,        // G89: bore, dwell P at the bottom, feed out to R
+    kRetractInitial = 980,   // G98: a cycle retracts to the Z it began at (or R, if higher)
+    kRetractR = 990,         // G99: a cycle retracts to R
     kAbsolute = 900,         // G90
     kArcAbsolute = 901,      // G90.1: I J K are the centre's coordinates
     kRelative = 910,         // G91

@@ -3,9 +3,9 @@
 // Each line is read into words, its G and M words are sorted into their modal groups
 // (two of one group is an error), and then it is carried out in a fixed order, as
 // LinuxCNC does: feed, tool selection and change, spindle and coolant, dwell, plane,
-// path control, tool length, units, distance mode, G92, the motion, and last the stop
-// words. A motion's target becomes the card's moves in
-// card_moves.cpp.
+// path control, tool length, units, distance mode, G92, the cycles' return mode (G98,
+// G99), the motion, and last the stop words. A motion's target becomes the card's moves
+// in card_moves.cpp, a canned cycle's holes in cycles.cpp.
 #include "gcode/program.h"
 
 #include <cmath>
@@ -105,10 +105,14 @@ void Reader::carry_out(const LineWords &l)
     if (dwell && blend)
         return fail("G4 and G64 on one line: both take P");
     bool g10 = c[NonModal] && *c[NonModal] == kSetCoords;
-    if (has(l, 'P') && !dwell && !blend && !g10 && !refused_)
-        return fail("P is used only by G4 (dwell), G10 (which offset) and G64 (path tolerance)");
-    if (has(l, 'Q') && !blend && !refused_)
-        return fail("Q is used only by G64 (and not used there)");
+    const int motion = c[Motion] ? *c[Motion] : st_.motion; // in force after this line
+    const bool cycle_dwell = motion == kDrillDwell || motion == kBoreDwell;
+    const bool pecks = motion == kPeck || motion == kChipBreak;
+    if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !refused_)
+        return fail("P is used only by G4 (dwell), G10 (which offset), G64 (path tolerance) "
+                    "and G82, G89 (dwell at the bottom)");
+    if (has(l, 'Q') && !blend && !pecks && !refused_)
+        return fail("Q is used only by G73, G83 (the peck) and G64 (not used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
             return fail("G4 needs P, the dwell in seconds (0 or more)");
@@ -124,8 +128,10 @@ void Reader::carry_out(const LineWords &l)
         select_coords(*c[Coords]);
     if (c[Distance])
         st_.relative = *c[Distance] == kRelative;
-    if (has(l, 'L') && !(c[NonModal] && *c[NonModal] == kSetCoords) && !refused_)
-        return fail("L is used only by G10");
+    if (c[Retract])
+        st_.retract_r = *c[Retract] == kRetractR;
+    if (has(l, 'L') && !g10 && !is_cycle(motion) && !refused_)
+        return fail("L is used only by G10 and the canned cycles (repeats)");
     const bool length_given = c[Length] && *c[Length] == kLengthDynamic; // G43.1's Z
     bool axes = !length_given && (has(l, 'X') || has(l, 'Y') || has(l, 'Z'));
     if (c[NonModal] && *c[NonModal] != kDwell) {
@@ -138,16 +144,23 @@ void Reader::carry_out(const LineWords &l)
             return;
         axes = false;
     } else if (c[Motion]) {
+        if (*c[Motion] != st_.motion)
+            st_.cycle_words.clear(); // a cycle's R, Z, Q and P hold until the motion changes
         st_.motion = *c[Motion];
     }
-    bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') || has(l, 'R');
+    if (is_cycle(st_.motion) && !c[NonModal]) // kept for the holes, from a line without any too
+        for (char w : {'R', 'Q', 'P'})
+            if (has(l, w))
+                st_.cycle_words[w] = l.values.at(w);
+    bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') ||
+                     (has(l, 'R') && !is_cycle(st_.motion));
     bool arc = is_arc(st_.motion);
     if (arc_words && !(arc && (axes || c[Motion])) && !refused_)
         return fail("I, J, K and R are used only by G2 and G3");
     if (axes || (c[Motion] && arc)) {
         if (st_.motion == kMotionOff && !refused_)
             return fail("X, Y or Z with no motion mode in force (G0, G1, G2 or G3)");
-        if (!move(l))
+        if (is_cycle(st_.motion) ? !cycle(l) : !move(l))
             return;
     }
     if (c[Stop])

@@ -10,7 +10,8 @@
 //   G0 G1 G2 G3 (I J K or R; full circles; arcs of any angle; helices), G4 P (seconds),
 //   G17 G18 G19, G20 G21, G61 G61.1 G64 (P; Q taken, not used), G90 G91, G92 (X Y Z),
 //   G40 G80 G94 (the only modes there are, accepted for CAM headers), G54 .. G59.3,
-//   G43 (H) G43.1 (Z) G49 (tool lengths), F (units per minute), S (taken, not used),
+//   G43 (H) G43.1 (Z) G49 (tool lengths), G73 G81 G82 G83 G85 G89 (canned cycles: R Z Q
+//   P L) with G98 G99, F (units per minute), S (taken, not used),
 //   T, M6 (a pause), M0 M1 M60 M2 M30, M3 M5 M7 M8 M9 (digital outputs by
 //   Settings::outputs), N.
 #ifndef KORVA3_GCODE_PROGRAM_H

@@ -4,6 +4,7 @@
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@
 namespace korva3_gcode {
 
 constexpr const char *kAxes = "XYZ";
+
+// G73, G81, G82, G83, G85, G89: a canned drilling cycle (cycles.cpp).
+inline bool is_cycle(int motion)
+{
+    return motion == kChipBreak || motion == kDrill || motion == kDrillDwell ||
+           motion == kPeck || motion == kBore || motion == kBoreDwell;
+}
 
 struct State {
     int motion = kMotionOff; // GCode of the motion mode in force
@@ -33,6 +41,8 @@ struct State {
     int selected = -1;       // the tool T selected last, -1 = none yet
     Pulses at{};             // the card's target, pulses
     uint32_t outputs = 0;    // the card's output bits as set by the program
+    bool retract_r = false;  // G99: cycles retract to R; G98 (at the start): to where Z was
+    std::map<char, double> cycle_words; // Z R Q P of the cycle in force, as written
 };
 
 // An arc being read: millimetres in its plane (see arc_geometry.h).
@@ -102,6 +112,12 @@ private:
     bool machine_move(const LineWords &l);
     bool non_modal(const LineWords &l);
     void refuse_line(const std::vector<std::string> &why);
+
+    // Canned cycles (cycles.cpp): G73 G81 G82 G83 G85 G89 as rapids, feeds and dwells.
+    bool cycle(const LineWords &l);
+    bool cycle_checks(const LineWords &l, int &repeats);
+    bool drill_hole(const LineWords &l, const Point &hole, double r, double bottom, double clear);
+    bool z_to(const LineWords &l, double z, int motion);
 
     // Tools (tools.cpp): T, M6, G43, G43.1, G49.
     bool tools(const LineWords &l);

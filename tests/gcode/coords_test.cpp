@@ -71,7 +71,7 @@ TEST(GcodeCoords, ItsErrors)
         {"G10 P1 X1", "t.ngc:1: G10 needs L2 or L20 (work offsets; tool tables and other L are not supported)"},
         {"G10 L2 P10 X1", "t.ngc:1: G10 L2 needs P0 .. P9 (0: the offset in force, 1: G54 .. 9: G59.3)"},
         {"G10 L2 P1 R30", "t.ngc:1: G10 R (a rotated coordinate system) is not supported"},
-        {"G0 X1 L2", "t.ngc:1: L is used only by G10"},
+        {"G0 X1 L2", "t.ngc:1: L is used only by G10 and the canned cycles (repeats)"},
         {"F10\nG2 G53 X1 I1", "t.ngc:2: G53 moves only with G0 or G1 (G2 in force)"},
         {"G28 G0 X1", "t.ngc:1: G28 and G0 on one line"},
         {"G92.1 X1", "t.ngc:1: G92.1 takes no X, Y or Z"},

@@ -35,9 +35,9 @@ TEST(GcodeErrors, ARefusedWordLeavesTheRestOfItsLineRead)
          {"1: G93 is not supported (inverse time feed)"}},
         // A refused axis: the move's target still counts, so the arc after it fits.
         {"G1 X10 Y5 A3 F100\nG91 G2 X10 I5", {"1: 'A' words are not supported (the card has X, Y and Z)"}},
-        // A canned cycle: its R, Q and P are not reported as misplaced.
-        {"G0 Z5\nG83 X1 Y1 Z-5 R1 Q2 P0.5 F100\nG0 X0",
-         {"2: G83 is not supported"}},
+        // A refused cycle: its R, Q, P and L are not reported as misplaced.
+        {"G0 Z5\nG84 X1 Y1 Z-5 R1 Q2 P0.5 L2 F100\nG0 X0",
+         {"2: G84 is not supported (tapping: the spindle is an on/off output here)"}},
         // Two refused words, and a real fault on the same line.
         {"G1 X5 D1 U2 Q3 F100", {"1: 'D' words are not supported", "1: 'U' words are not supported (the card has X, Y and Z)"}},
         {"G0 X1\nG17 G94 G4\nG1 X2 F10",

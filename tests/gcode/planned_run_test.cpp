@@ -3,6 +3,7 @@
 // the program's arcs go, never drifts over thousands of short moves, stays within every
 // axis's limits, never runs dry with the default queue, takes the planned time, and
 // follows the live controls.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -325,5 +326,33 @@ TEST(PlannedRun, PathControlWordsSetTheCorner)
         EXPECT_EQ(r.end[0], 10000);
         EXPECT_EQ(r.end[1], 10000);
         EXPECT_EQ(limit_violations(r, Settings{}), 0u);
+    }
+}
+
+// Canned cycles on the card: every hole's bottom reached and not passed, the program's
+// end reached exactly, every stop (the dwells) on its point.
+TEST(PlannedRun, CannedCyclesReachTheirBottomsAndEndExactly)
+{
+    const struct {
+        const char *text;
+        Pulses end;
+        int32_t bottom; // pulses
+    } cases[] = {
+        {"G0 Z5\nG99 G83 X3 Y2 Z-4 R1 Q1.5 F300\nX6\nG98 G82 X9 Z-2 R1 P0.2\nG80\nG0 Z5",
+         {9000, 2000, 5000}, -4000},
+        {"G0 Z5\nG91 G73 X2 Z-5 R-4 Q1 L3 F300", {6000, 0, 5000}, -4000},
+        {"G0 Z5\nG99 G89 X1 Z-1 R0.5 P0.1 F300\nY1", {1000, 1000, 500}, -1000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        CardRun r = run_on_card(c.text, Settings{});
+        EXPECT_EQ(r.program_end, c.end);
+        for (int a = 0; a < 3; a++)
+            EXPECT_EQ(r.end[a], c.end[a]);
+        EXPECT_EQ(r.stops_off_point, 0);
+        int32_t lowest = 0;
+        for (const auto &p : r.at)
+            lowest = std::min(lowest, p[2]);
+        EXPECT_EQ(lowest, c.bottom);
     }
 }

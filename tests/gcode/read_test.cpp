@@ -33,7 +33,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         std::string error; // the first error, without "t.ngc:"
         Settings settings;
     } cases[] = {
-        {"G1 X1 F100\nQ5", "2: Q is used only by G64 (and not used there)", {}},
+        {"G1 X1 F100\nQ5", "2: Q is used only by G73, G83 (the peck) and G64 (not used there)", {}},
         {"G64 P-1", "1: G64 P must not be negative", {}},
         {"G4 P1 G64", "1: G4 and G64 on one line: both take P", {}},
         {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},
@@ -56,7 +56,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},
         {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
-        {"G0 X1 P2", "1: P is used only by G4 (dwell), G10 (which offset) and G64 (path tolerance)", {}},
+        {"G0 X1 P2", "1: P is used only by G4 (dwell), G10 (which offset), G64 (path tolerance) and G82, G89 (dwell at the bottom)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
