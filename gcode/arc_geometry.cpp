@@ -10,15 +10,15 @@ namespace korva3_gcode {
 ArcPlane arc_plane(int plane_code)
 {
     switch (plane_code) {
-    case kPlaneXY: return {0, 1, 2, 1, "XY plane (G17)"};
-    case kPlaneXZ: return {0, 2, 1, 2, "XZ plane (G18)"};
-    default: return {1, 2, 0, 3, "YZ plane (G19)"};
+    case kPlaneXY: return {0, 1, 2, false, "XY plane (G17)"};
+    case kPlaneXZ: return {0, 2, 1, true, "XZ plane (G18)"};
+    default: return {1, 2, 0, false, "YZ plane (G19)"};
     }
 }
 
 bool counter_clockwise(int motion_code, const ArcPlane &plane)
 {
-    return (motion_code == kCounterClockwise) != (plane.library_plane == 2);
+    return (motion_code == kCounterClockwise) != plane.seen_from_below;
 }
 
 PlanePoint centre_from_radius(PlanePoint s, PlanePoint e, double r, bool ccw)

@@ -5,7 +5,6 @@
 #ifndef KORVA3_GCODE_ARC_GEOMETRY_H
 #define KORVA3_GCODE_ARC_GEOMETRY_H
 
-#include <cstdint>
 #include <vector>
 
 namespace korva3_gcode {
@@ -17,12 +16,13 @@ struct PlanePoint {
     double u, v;
 };
 
-// The plane of an arc: its axes as the library names them (u, v), the axis across it
-// (0 = X, 1 = Y, 2 = Z), the library's number for it, and its name in messages.
+// The plane of an arc: its axes (u, v), the axis across it (0 = X, 1 = Y, 2 = Z),
+// whether (u, v) is seen from the negative end of that axis (G18: (X, Z) seen from +Y
+// has Z to the right and X up), and its name in messages.
 struct ArcPlane {
     int u, v, across;
-    uint32_t library_plane; // 1 = X-Y, 2 = X-Z, 3 = Y-Z
-    const char *name;       // "XY plane (G17)"
+    bool seen_from_below;
+    const char *name; // "XY plane (G17)"
 };
 
 // The plane of G17, G18 or G19 (kPlaneXY, kPlaneXZ, kPlaneYZ).
@@ -30,8 +30,7 @@ ArcPlane arc_plane(int plane_code);
 
 // Whether G2 or G3 (kClockwise, kCounterClockwise) turns counter-clockwise in the
 // plane's (u, v). G2 is clockwise seen from the positive end of the axis across the
-// plane; in G18 that view has Z to the right and X up, the library's X-Z plane the
-// reverse.
+// plane; in G18 that view has Z to the right and X up, (u, v) = (X, Z) the reverse.
 bool counter_clockwise(int motion_code, const ArcPlane &plane);
 
 // Points closer than this are one (mm): an arc whose end is its start turns in full.

@@ -66,7 +66,6 @@ struct Extent {
 struct Program {
     std::string name;
     std::vector<Move> moves;
-    std::vector<std::string> warnings; // "FILE:LINE: ...", printed before a run
     Pulses end{};                      // where the program ends, pulses
     Extent extent;
     double dwell_ms = 0;               // all dwells

@@ -297,8 +297,6 @@ bool read_named_program(const std::string &path, const Settings &settings,
         std::cerr << "korva3: nothing was run\n";
         return false;
     }
-    for (const std::string &w : program.warnings)
-        std::cerr << w << "\n";
     return true;
 }
 
