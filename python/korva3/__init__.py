@@ -16,7 +16,8 @@ import ctypes
 from typing import Optional
 
 from . import _loader
-from .card import Card, Korva
+from .card import Card
+from .library import Korva
 from .enums import Axis, Direction, JogDirection, Plane, Status
 from .errors import KorvaError, KorvaTimeout, LibraryNotFoundError
 from .frames import Frame, MotionRecord, Position

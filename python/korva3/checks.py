@@ -6,7 +6,9 @@ from __future__ import annotations
 
 import math
 import operator
-from typing import Any, Tuple
+from typing import Any, Optional, Tuple, Union
+
+from .enums import Axis, Direction, Plane
 
 INT32 = (-2 ** 31, 2 ** 31 - 1)
 BYTE = (0, 255)
@@ -24,6 +26,9 @@ PATH_LENGTH_LIMIT = 2.0 ** 32
 #: What KORVA3_SET_VAR clamps each speed parameter to.
 SPEED_PARAMETERS = {"card_var": (1, 254), "accel": (1, 250), "start_speed": (1, 500),
                     "high_speed": (1, 2040)}
+
+#: An axis as the enum, its number 1..3, or its letter.
+AxisLike = Union[Axis, int, str]
 
 
 def integer(name: str, value: Any, limits: Tuple[int, int]) -> int:
@@ -75,3 +80,35 @@ def arc(end_u: int, end_v: int, radius: int) -> None:
         angle = 2 * math.pi - angle
     if angle * abs(radius) >= PATH_LENGTH_LIMIT:
         raise ValueError("an arc of 2**32 pulses or more: the library sends nothing")
+
+
+def axis(value: AxisLike) -> Axis:
+    """An axis: Axis, 1..3, or "x", "y", "z" in either case."""
+    if isinstance(value, str):
+        try:
+            return Axis[value.upper()]
+        except KeyError:
+            raise ValueError(f"no axis {value!r} (X, Y or Z)") from None
+    return Axis(integer("axis", value, (1, 3)))
+
+
+def plane(value: Plane) -> Plane:
+    """A plane, 1..3 (Plane.XY, XZ, YZ)."""
+    return Plane(integer("plane", value, (1, 3)))
+
+
+def direction(value: Direction) -> Direction:
+    """A turn's direction, 0..1 (Direction.CLOCKWISE, COUNTER_CLOCKWISE)."""
+    return Direction(integer("direction", value, (0, 1)))
+
+
+def flag(value: bool) -> int:
+    """A yes or no as the library's 1 or 0."""
+    return 1 if value else 0
+
+
+def timeout(value: Optional[float]) -> Optional[float]:
+    """A time limit in seconds above 0, or None for none."""
+    if value is not None and not value > 0:
+        raise ValueError(f"timeout {value!r}: a number of seconds above 0, or None")
+    return value

@@ -56,5 +56,5 @@ def test_without_port_access_open_and_registration_are_refused():
     (0, ""),
 ])
 def test_a_refused_initial_says_what_the_system_said(error, said):
-    from korva3.card import _system_said
+    from korva3.library import _system_said
     assert _system_said(error) == said

@@ -8,7 +8,8 @@ from dataclasses import dataclass, field
 from typing import Any, Dict, List, Optional, Tuple
 
 from .. import _loader, checks
-from ..card import AxisLike, Card, Korva, _axis
+from ..card import AxisLike, Card
+from ..library import Korva
 from ..errors import KorvaError
 from ..frames import Frame, MotionRecord, Position
 from .arrays import rows
@@ -101,11 +102,11 @@ class VirtualCard:
 
     def set_limits(self, axis: AxisLike, low: int, high: int) -> None:
         """Places the axis's limit switches; reaching one stops the axis."""
-        self._raw.KSIM_SET_LIMITS(self.index, _axis(axis), low, high)
+        self._raw.KSIM_SET_LIMITS(self.index, checks.axis(axis), low, high)
 
     def set_home(self, axis: AxisLike, position: int) -> None:
         """Places the axis's home switch, where homing stops."""
-        self._raw.KSIM_SET_HOME(self.index, _axis(axis), position)
+        self._raw.KSIM_SET_HOME(self.index, checks.axis(axis), position)
 
     def fault(self, fault: Fault, n: int = 0) -> None:
         """Injects a fault (``Fault.NONE`` clears them all)."""
