@@ -85,28 +85,25 @@ namespace Korva
             InRange(name, speed, 1, MaxSpeed, " (pulses per slice; 0 moves nothing, above 2040 is clamped)");
         }
 
-        static void CheckAxis(Axis axis)
+        // An enum argument that is one of its named values; "range" as the message gives it.
+        static void CheckNamed<T>(string name, T value, string range) where T : struct
         {
-            if (!Enum.IsDefined(typeof(Axis), axis))
-                throw new ArgumentOutOfRangeException("axis", axis, "axis must be 1..3 (Axis.X, Y, Z)");
+            if (!Enum.IsDefined(typeof(T), value))
+                throw new ArgumentOutOfRangeException(name, value, name + " must be " + range);
         }
 
-        static void CheckPlane(Plane plane)
-        {
-            if (!Enum.IsDefined(typeof(Plane), plane))
-                throw new ArgumentOutOfRangeException("plane", plane, "plane must be 1..3 (Plane.XY, XZ, YZ)");
-        }
+        static void CheckAxis(Axis axis) { CheckNamed("axis", axis, "1..3 (Axis.X, Y, Z)"); }
+
+        static void CheckPlane(Plane plane) { CheckNamed("plane", plane, "1..3 (Plane.XY, XZ, YZ)"); }
 
         static void CheckTurn(Turn turn)
         {
-            if (!Enum.IsDefined(typeof(Turn), turn))
-                throw new ArgumentOutOfRangeException("turn", turn, "turn must be 0..1 (Turn.Clockwise, CounterClockwise)");
+            CheckNamed("turn", turn, "0..1 (Turn.Clockwise, CounterClockwise)");
         }
 
         static void CheckDirection(Direction direction)
         {
-            if (!Enum.IsDefined(typeof(Direction), direction))
-                throw new ArgumentOutOfRangeException("direction", direction, "direction must be 0..1 (Direction.Positive, Negative)");
+            CheckNamed("direction", direction, "0..1 (Direction.Positive, Negative)");
         }
 
         static void CheckCircle(string call, int centerU, int centerV)
