@@ -110,7 +110,7 @@ public:
     void out16(std::uint32_t offset, std::uint16_t value);
     void out32(std::uint32_t offset, std::uint32_t value);
 
-    // ---- The test bench's side --------------------------------------------------------
+    // ---- The test bench's side (controller_bench.cpp, controller_timing.cpp) ---------
     void set_logging(bool on) { logging_ = on; }
     // The sinks, and this card's index as they report it.
     void set_sinks(const Sinks& sinks, std::int32_t index)
