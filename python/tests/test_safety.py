@@ -192,17 +192,23 @@ try:
     with Machine() as m:
         m.set_pace(100)                      # virtual time at most as fast as the wall's
         card = m.register(0)
+        if sys.argv[1] == "wait":
+            card.jog("x", 0, 25)             # runs until stopped
         print("ready", flush=True)
-        card.line(200000, 0, 25)             # 8000 slices of 1 ms: 8 s
-    print("the line ended")
+        if sys.argv[1] == "wait":
+            card.wait(timeout=None)
+        else:
+            card.line(200000, 0, 25)         # 8000 slices of 1 ms: 8 s
+    print("the motion ended")
 except KeyboardInterrupt:
     print("interrupted", m.cards[0].resets, m.clock_ms, flush=True)
 """
 
 
-def test_ctrl_c_ends_a_blocking_path_at_once_with_an_emergency_stop():
+@pytest.mark.parametrize("during", ["line", "wait"])
+def test_ctrl_c_ends_a_path_or_a_wait_at_once_with_an_emergency_stop(during):
     env = dict(os.environ, PYTHONPATH=PACKAGE)
-    child = subprocess.Popen([sys.executable, "-c", CTRL_C_CHILD], env=env, text=True,
+    child = subprocess.Popen([sys.executable, "-c", CTRL_C_CHILD, during], env=env, text=True,
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
         assert child.stdout.readline() == "ready\n"
@@ -215,7 +221,7 @@ def test_ctrl_c_ends_a_blocking_path_at_once_with_an_emergency_stop():
     words = out.split()
     assert words[0] == "interrupted", (out, err)
     assert int(words[1]) == 1 and int(words[2]) < 4000
-    assert took < 3.0  # the line alone takes 8 s
+    assert took < 3.0  # the line alone takes 8 s, the jog for ever
 
 
 TRACE_CHILD = """
