@@ -17,7 +17,8 @@ int main(void)
 {
     /* The virtual machine: one card at PCI bus 0, device 1, its ID switch at 0. */
     KSIM_RESET();
-    KSIM_ADD_CARD(0, 1, 0xE159, 0x0002, 0x0081, 0x0004, 0);
+    KSIM_ADD_CARD(0, 1, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE,
+                  KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM, 0);
 
     if (KORVA3_INITIAL() != 0 || KORVA3_REGISTRATION(0, 0) != 1) {
         fprintf(stderr, "no card\n");

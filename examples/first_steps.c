@@ -54,7 +54,8 @@ int main(void)
 {
     /* A machine with one card on bus 1, device 4, its ID switch at 0. */
     KSIM_RESET();
-    KSIM_ADD_CARD(1, 4, 0xE159, 0x0002, 0x0081, 0x0004, 0);
+    KSIM_ADD_CARD(1, 4, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE,
+                  KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM, 0);
 
     printf("KORVA3_INITIAL -> %u\n", KORVA3_INITIAL());
     printf("KORVA3_REGISTRATION(0, 0) -> %u\n", KORVA3_REGISTRATION(0, 0));

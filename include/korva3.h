@@ -154,7 +154,9 @@ KORVA3_API void KORVA3_CALL KORVA3_CONSTANT_SPEED(uint32_t card, uint32_t axis,
  * KORVA3_GET_CARD) until the card is idle. It returns earlier when KORVA3_EMG_STOP
  * (from another thread) ends the path, after the slice in progress: the emergency stop
  * also empties the card's queue. It returns at once, having sent nothing, for speed 0,
- * a card number not registered, or an empty path. There is no time limit. */
+ * a card number not registered, an empty path, or a path it refuses: a circle centred
+ * on its start point, an arc of radius 0 or shorter than half its chord, a circle or
+ * arc of 2^32 pulses or more. There is no time limit. */
 
 KORVA3_API void KORVA3_CALL KORVA3_INTP_XYZ(uint32_t card, int32_t dx, int32_t dy, int32_t dz,
                                            uint32_t speed);

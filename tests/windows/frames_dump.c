@@ -73,8 +73,9 @@ static void run_stepwise(unsigned new_speed)
 int main(void)
 {
     KSIM_RESET();
-    if (KSIM_ADD_CARD(0, 3, 0xE159, 0x0002, 0x0081, 0x0004, 0) != 0 || KORVA3_INITIAL() != 0 ||
-        KORVA3_REGISTRATION(0, 0) != 1) {
+    if (KSIM_ADD_CARD(0, 3, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE, KSIM_PCI_SUBVENDOR,
+                      KSIM_PCI_SUBSYSTEM, 0) != 0 ||
+        KORVA3_INITIAL() != 0 || KORVA3_REGISTRATION(0, 0) != 1) {
         printf("no virtual card\n");
         return 1;
     }

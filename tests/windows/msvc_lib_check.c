@@ -13,7 +13,8 @@ __declspec(dllimport) void __stdcall ExitProcess(unsigned code);
 static unsigned check(void)
 {
     KSIM_RESET();
-    if (KSIM_ADD_CARD(0, 3, 0xE159, 0x0002, 0x0081, 0x0004, 0) != 0)
+    if (KSIM_ADD_CARD(0, 3, KSIM_PCI_VENDOR, KSIM_PCI_DEVICE,
+                      KSIM_PCI_SUBVENDOR, KSIM_PCI_SUBSYSTEM, 0) != 0)
         return 1;
     if (KORVA3_INITIAL() != 0)
         return 2;
