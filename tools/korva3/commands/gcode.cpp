@@ -2,9 +2,11 @@
 // (korva3_gcode), then run on card number 0 of the machine through the run driver, as
 // jobs are.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -98,7 +100,14 @@ public:
 
     int run(Session &session) override
     {
-        KORVA3_INITIAL();
+        errno = 0;
+        if (KORVA3_INITIAL() != 0) {
+            const int err = errno;
+            std::cerr << "korva3: the card's port access could not be opened"
+                      << (err ? std::string(": ") + std::strerror(err) : std::string())
+                      << "; nothing was run\n";
+            return EXIT_JOB_FAILED;
+        }
         if (KORVA3_REGISTRATION(0, id_switch_) != 1) {
             std::cerr << "korva3: card 0 (ID " << id_switch_
                       << ") does not answer; nothing was run\n";
