@@ -52,6 +52,7 @@ const char *const kCompensation =
 // Why a known word is refused.
 const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kCutterLeft}, kCompensation},            {{'G', kCutterRight}, kCompensation},
+    {{'G', 411}, kCompensation},                    {{'G', 421}, kCompensation}, // dynamic
     {{'G', kInverseTime}, "inverse time feed"},     {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},

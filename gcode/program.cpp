@@ -46,8 +46,11 @@ void Reader::line(int number, const std::string &text)
     if (!block.message.empty())
         prog_.messages.push_back({line_, block.message});
     std::vector<std::string> why;
+    bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
     for (const Word &w : block.words)
-        printer_ = printer_ || w.letter == 'E';
+        io = io || (w.letter == 'M' && w.value >= 66 && w.value <= 68 && w.value == std::floor(w.value));
+    for (const Word &w : block.words)
+        printer_ = printer_ || (w.letter == 'E' && !io);
     if (block.checksum) {
         printer_ = true;
         why.push_back("'*' (a checksum) is not supported");
