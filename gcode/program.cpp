@@ -156,7 +156,7 @@ void Reader::carry_out(const LineWords &l)
             if (has(l, w))
                 st_.cycle_words[w] = l.values.at(w);
     bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') ||
-                     (has(l, 'R') && !is_cycle(st_.motion));
+                     (has(l, 'R') && !is_cycle(st_.motion) && !g10); // G10 L1's R: a radius
     bool arc = is_arc(st_.motion);
     if (arc_words && !(arc && (axes || c[Motion])) && !refused_)
         return fail("I, J, K and R are used only by G2 and G3");
