@@ -6,7 +6,7 @@
 #                     apt-get download and unpacked with dpkg -x, never installed)
 #   DIR/npm/NAME/...  the test programs that npm packages of G-code readers carry
 #   DIR/node_modules  gcode-toolpath, an independent interpreter, for the reference test
-# When DIR/ready exists it does nothing. Exits 77 (a skip for the tests) when apt-get,
+# When DIR/ready names the versions asked for here it does nothing. Exits 77 (a skip for the tests) when apt-get,
 # dpkg or npm is missing or apt does not know the package (scripts/deps.sh test sets
 # that up), 1 when a fetch fails.
 set -euo pipefail
@@ -17,7 +17,8 @@ npm_fixtures=(gcode-toolpath@2.2.0 gcode-parser@1.3.7 gcode-interpreter@2.1.0)
 npm_reference=gcode-toolpath@3.0.0
 
 dir=${1:?usage: $0 DIR}
-[ -e "$dir/ready" ] && exit 0
+stamp="$debian_package=$debian_version ${npm_fixtures[*]} $npm_reference"
+[ "$(cat "$dir/ready" 2>/dev/null)" = "$stamp" ] && exit 0
 for tool in apt-get apt-cache dpkg-deb npm tar; do
     if ! command -v "$tool" >/dev/null; then
         echo "corpus.sh: $tool is missing (scripts/deps.sh test installs it)" >&2
@@ -32,7 +33,8 @@ fi
 mkdir -p "$dir"
 exec 9>"$dir/.lock" # one fetch at a time (tests run in parallel)
 flock 9
-[ -e "$dir/ready" ] && exit 0
+[ "$(cat "$dir/ready" 2>/dev/null)" = "$stamp" ] && exit 0
+rm -f "$dir/ready"
 work=$(mktemp -d "$dir/.fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -46,6 +48,7 @@ mkdir -p "$dir/linuxcnc"
 cp -r "$work/unpacked/usr/share/linuxcnc/ncfiles/." "$dir/linuxcnc/"
 cp "$work/unpacked/usr/share/axis/images/"*.ngc "$dir/linuxcnc/"
 echo "$debian_package $(dpkg-deb -f "$deb" Version)" >"$dir/versions"
+rm -rf "$dir/npm"
 
 # The npm packages' test programs: packed tarballs, unpacked.
 for spec in "${npm_fixtures[@]}"; do
@@ -61,4 +64,4 @@ done
 # The reference interpreter, installed where node finds it from DIR.
 npm install --silent --no-audit --no-fund --prefix "$dir" "$npm_reference" >/dev/null
 echo "$npm_reference (reference)" >>"$dir/versions"
-touch "$dir/ready"
+echo "$stamp" >"$dir/ready"
