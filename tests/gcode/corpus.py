@@ -41,8 +41,11 @@ def files(folder):
 
 def check(korva3, machine, path):
     """korva3 gcode --check --json on one file: (exit code, the JSON object, stderr)."""
-    r = subprocess.run([korva3, "gcode", path, "--machine", machine, "--check", "--json"],
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    try:
+        r = subprocess.run([korva3, "gcode", path, "--machine", machine, "--check", "--json"],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    except subprocess.TimeoutExpired:
+        return -1, None, "no answer within 120 s"
     out = r.stdout.decode("utf-8", "replace").strip()
     report = json.loads(out) if out else None
     return r.returncode, report, r.stderr.decode("utf-8", "replace")
