@@ -28,6 +28,7 @@ const Code kCodes[] = {
     {'G', kSetOffset, NonModal},      {'G', kClearOffset, NonModal}, {'G', kSuspendOffset, NonModal},
     {'G', kRestoreOffset, NonModal},  {'G', kSetCoords, NonModal}, {'G', kHome, NonModal},
     {'G', kSecondHome, NonModal},     {'G', kMachineCoords, NonModal},
+    {'G', kStoreHome, NonModal},      {'G', kStoreSecondHome, NonModal},
     {'G', 550, Coords}, {'G', 560, Coords}, {'G', 570, Coords}, {'G', 580, Coords},
     {'G', 590, Coords}, {'G', 591, Coords}, {'G', 592, Coords}, {'G', 593, Coords},
     {'G', kPlaneXY, Plane},      {'G', kPlaneXZ, Plane},
@@ -52,6 +53,7 @@ const char *const kCompensation =
 // Why a known word is refused.
 const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', kCutterLeft}, kCompensation},            {{'G', kCutterRight}, kCompensation},
+    {{'G', 411}, kCompensation},                    {{'G', 421}, kCompensation}, // dynamic
     {{'G', kInverseTime}, "inverse time feed"},     {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},

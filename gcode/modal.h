@@ -31,9 +31,11 @@ enum GCode : int {
     kPlaneYZ = 190,          // G19
     kInches = 200,           // G20
     kMillimetres = 210,      // G21
-    kSetCoords = 100,        // G10 L2 / L20 P: a work offset set
-    kHome = 280,             // G28: (through X Y Z) to the machine file's g28 position
-    kSecondHome = 300,       // G30: as G28, to g30
+    kSetCoords = 100,        // G10 L2 / L20 P: a work offset set; L1 / L10 / L11 P: a tool's length
+    kHome = 280,             // G28: (through X Y Z) to the G28 position (machine file, G28.1)
+    kStoreHome = 281,        // G28.1: the machine's position becomes the G28 position
+    kSecondHome = 300,       // G30: as G28, to the G30 position
+    kStoreSecondHome = 301,  // G30.1: as G28.1, for G30
     kCutterOff = 400,        // G40
     kCutterLeft = 410,       // G41, refused
     kCutterRight = 420,      // G42, refused

@@ -2,8 +2,8 @@
 // machine's (mm from where the card stood at the start) less the work offset in force
 // (G54 .. G59.3, set by G10 L2 / L20 or the machine file), less G92's offset while it is
 // in force, less the tool length on Z (G43). G53 moves in machine coordinates; G28 and
-// G30 go, through an intermediate point if one is given, to the machine file's
-// positions.
+// G30 go, through an intermediate point if one is given, to their positions: the machine
+// file's, or where the machine stood at the last G28.1 / G30.1.
 #include <string>
 
 #include "gcode/reader.h"
@@ -40,10 +40,13 @@ void Reader::select_coords(int code)
 // machine stands read X Y Z in it. Axes not named keep theirs.
 bool Reader::set_coords(const LineWords &l)
 {
-    const int kind = has(l, 'L') ? static_cast<int>(l.values.at('L')) : -1;
-    if (!has(l, 'L') || (l.values.at('L') != 2 && l.values.at('L') != 20))
-        return refuse("G10 needs L2 or L20 (work offsets; tool tables and other L are not "
-                      "supported)");
+    const double L = has(l, 'L') ? l.values.at('L') : -1;
+    const int kind = static_cast<int>(L);
+    if (L == 1 || L == 10 || L == 11)
+        return set_tool_table(l, kind);
+    if (L != 2 && L != 20)
+        return refuse("G10 needs L2 or L20 (work offsets) or L1, L10, L11 (tool lengths); "
+                      "other L are not supported");
     const double p = has(l, 'P') ? l.values.at('P') : -1;
     if (p != static_cast<int>(p) || p < 0 || p > 9)
         return refuse("G10 L" + std::to_string(kind) + " needs P0 .. P9 (0: the offset in "
@@ -135,7 +138,13 @@ bool Reader::non_modal(const LineWords &l)
         return set_coords(l);
     case kHome:
     case kSecondHome:
-        return go_home(l, code == kHome ? set_.g28 : set_.g30);
+        return go_home(l, code == kHome ? st_.g28 : st_.g30);
+    case kStoreHome:
+        st_.g28 = st_.pos;
+        break;
+    case kStoreSecondHome:
+        st_.g30 = st_.pos;
+        break;
     case kMachineCoords:
         return machine_move(l);
     }

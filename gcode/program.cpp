@@ -46,8 +46,11 @@ void Reader::line(int number, const std::string &text)
     if (!block.message.empty())
         prog_.messages.push_back({line_, block.message});
     std::vector<std::string> why;
+    bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
     for (const Word &w : block.words)
-        printer_ = printer_ || w.letter == 'E';
+        io = io || (w.letter == 'M' && w.value >= 66 && w.value <= 68 && w.value == std::floor(w.value));
+    for (const Word &w : block.words)
+        printer_ = printer_ || (w.letter == 'E' && !io);
     if (block.checksum) {
         printer_ = true;
         why.push_back("'*' (a checksum) is not supported");
@@ -153,7 +156,7 @@ void Reader::carry_out(const LineWords &l)
             if (has(l, w))
                 st_.cycle_words[w] = l.values.at(w);
     bool arc_words = has(l, 'I') || has(l, 'J') || has(l, 'K') ||
-                     (has(l, 'R') && !is_cycle(st_.motion));
+                     (has(l, 'R') && !is_cycle(st_.motion) && !g10); // G10 L1's R: a radius
     bool arc = is_arc(st_.motion);
     if (arc_words && !(arc && (axes || c[Motion])) && !refused_)
         return fail("I, J, K and R are used only by G2 and G3");

@@ -37,6 +37,8 @@ struct State {
     Point g92{};             // G92's offset, mm (kept while suspended by G92.2)
     bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
     double tool_length = 0;  // G43, G43.1: mm added to Z
+    std::map<int, double> tool_lengths; // the tool table, mm (machine file, G10 L1/L10/L11)
+    Point g28{}, g30{};      // G28 and G30's positions, mm from the machine's zero
     int tool = 0;            // the tool in use (M6), 0 = none
     int selected = -1;       // the tool T selected last, -1 = none yet
     Pulses at{};             // the card's target, pulses
@@ -65,6 +67,9 @@ public:
     {
         for (int i = 0; i < 9; i++)
             st_.coords[i] = set_.work_offsets[i];
+        st_.tool_lengths = set_.tool_lengths;
+        st_.g28 = set_.g28;
+        st_.g30 = set_.g30;
     }
 
     void line(int number, const std::string &text);
@@ -119,9 +124,10 @@ private:
     bool drill_hole(const LineWords &l, const Point &hole, double r, double bottom, double clear);
     bool z_to(const LineWords &l, double z, int motion);
 
-    // Tools (tools.cpp): T, M6, G43, G43.1, G49.
+    // Tools (tools.cpp): T, M6, G43, G43.1, G49, G10 L1 / L10 / L11.
     bool tools(const LineWords &l);
     bool tool_length(const LineWords &l);
+    bool set_tool_table(const LineWords &l, int kind);
 
     // The card's moves (card_moves.cpp).
     Move here(Op op) const;

@@ -51,6 +51,9 @@ TEST(GcodeCoords, EachOffsetCountsOnce)
         {"G0 X5 Y5 Z5\nG28", {1000, 2000, 3000}},
         {"G0 X5 Y5 Z5\nG28 Z7", {15000, 5000, 3000}},           // through Z7, only Z home
         {"G0 X5\nG30 X6", {-1000, 0, 0}},
+        {"G0 X5 Y6 Z7\nG28.1\nG0 X0 Y0 Z0\nG28", {15000, 6000, 7000}},  // here, in machine terms
+        {"G0 X5 Z1\nG30.1\nG0 X0\nG28 Z2\nG30 X9", {15000, 0, 3000}},  // G30's; G28's kept
+        {"G55 G43.1 Z2\nG0 Y1 Z1\nG28.1\nG49 G0 Y0 Z0\nG28", {0, 21000, 3000}}, // length in
         {"G20 G10 L2 P1 X1\nG0 X0", {25400, 0, 0}},              // in the program's units
     };
     for (const auto &c : cases) {
@@ -68,7 +71,7 @@ TEST(GcodeCoords, ItsErrors)
         const char *text;
         const char *error;
     } cases[] = {
-        {"G10 P1 X1", "t.ngc:1: G10 needs L2 or L20 (work offsets; tool tables and other L are not supported)"},
+        {"G10 P1 X1", "t.ngc:1: G10 needs L2 or L20 (work offsets) or L1, L10, L11 (tool lengths); other L are not supported"},
         {"G10 L2 P10 X1", "t.ngc:1: G10 L2 needs P0 .. P9 (0: the offset in force, 1: G54 .. 9: G59.3)"},
         {"G10 L2 P1 R30", "t.ngc:1: G10 R (a rotated coordinate system) is not supported"},
         {"G0 X1 L2", "t.ngc:1: L is used only by G10 and the canned cycles (repeats)"},

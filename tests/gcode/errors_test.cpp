@@ -40,6 +40,7 @@ TEST(GcodeErrors, ARefusedWordLeavesTheRestOfItsLineRead)
          {"2: G84 is not supported (tapping: the spindle is an on/off output here)"}},
         // Two refused words, and a real fault on the same line.
         {"G1 X5 D1 U2 Q3 F100", {"1: 'D' words are not supported", "1: 'U' words are not supported (the card has X, Y and Z)"}},
+        {"G42.1 D6\nG1 X1 F100", {"1: G42.1 is not supported (cutter compensation: have the CAM system write the path already compensated)", "1: 'D' words are not supported"}},
         {"G0 X1\nG17 G94 G4\nG1 X2 F10",
          {"2: G4 needs P, the dwell in seconds (0 or more)"}},
         // Faults that are not follow-ons stay reported.
@@ -89,6 +90,7 @@ TEST(GcodeErrors, APrintersProgramIsNamedOnce)
         {"G1 X1 E2 F100\nG1 X2 E3\nG1 X3 E4\n", 1},
         {"N1 G0 X1*45\nN2 G0 X2*46\n", 1},
         {"G1 X1 B2 F100\n", 0},
+        {"M68 E2 Q5\n", 0}, // E: the analog output's number
     };
     for (const auto &c : cases) {
         std::vector<std::string> errors = errors_of(c.text);

@@ -54,6 +54,18 @@ TEST(GcodeTools, TheLengthOfTheToolInUseCountsOnce)
         {"G43 H1\nG10 L20 P1 Z0\nG0 Z0", 0},           // under G10 L20: once
         {"G43 H1\nG53 G0 Z2", 2000},                   // G53: machine coordinates
         {"G43 H1\nG91 G0 Z1", 1000},                   // incremental: no length
+        // The table changed for the run: G10 L1 gives a length, L10 / L11 the one that
+        // makes here read Z (with / without the work offset and G92); G43 applies it.
+        {"G10 L1 P1 Z4\nG43 H1\nG0 Z0", 4000},
+        {"G43 H1\nG10 L1 P1 Z4\nG0 Z0", 10000},        // in force until the next G43
+        {"G10 L1 P7 Z2 R3\nT7 M6 G43\nG0 Z0", 2000},  // a new tool; R not used
+        {"G10 L1 P1 R3\nG43 H1\nG0 Z0", 10000},       // no Z: the length kept
+        {"G20 G10 L1 P1 Z1\nG43 H1\nG0 Z0", 25400},
+        {"G0 Z3\nG10 L10 P1 Z0\nG43 H1\nG0 Z0", 3000},
+        {"G59.1 G0 Z3\nG10 L10 P1 Z1\nG43 H1\nG0 Z0", -3000}, // 3 - 1 - (-5) = 7 long
+        {"G0 Z3\nG92 Z1\nG10 L10 P1 Z0\nG43 H1\nG0 Z0", 3000},
+        {"G59.1 G0 Z3\nG10 L11 P1 Z1\nG43 H1\nG0 Z0", -8000}, // machine -2 reads 1: -3 long
+        {"G59.1 G0 Z3\nG10 L11 P1 Z1\nG43 H1\nG0 Z1", -7000},
     };
     for (const auto &c : cases) {
         Program p;
@@ -77,6 +89,9 @@ TEST(GcodeTools, ItsErrors)
         {"T100000", "t.ngc:1: T100000: a tool is a whole number 0 .. 99999"},
         {"G43 H-1", "t.ngc:1: H-1: a tool is a whole number 0 .. 99999"},
         {"G0 X1 H1", "t.ngc:1: H is used only by G43 (whose tool's length applies)"},
+        {"G10 L1 Z1", "t.ngc:1: G10 L1 needs P1 .. P99999: the tool"},
+        {"G10 L10 P0 Z1", "t.ngc:1: G10 L10 needs P1 .. P99999: the tool"},
+        {"G10 L1 P1 X1 Z1", "t.ngc:1: G10 L1: a tool's X and Y offsets (lathe tools) are not supported"},
         {"G43.1 H1 Z1", "t.ngc:1: H is used only by G43 (whose tool's length applies)"},
         {"G43.1", "t.ngc:1: G43.1 takes Z alone: the tool's length"},
         {"G43.1 X1 Z1", "t.ngc:1: G43.1 takes Z alone: the tool's length"},

@@ -17,6 +17,7 @@
 #include "cli/options.h"
 #include "cli/usage.h"
 #include "commands/commands.h"
+#include "commands/gcode_check.h"
 #include "gcode/path_moves.h"
 #include "gcode/program.h"
 #include "gcode/settings.h"
@@ -38,57 +39,6 @@ std::string mm_text(double v)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.3f", v);
     return buf;
-}
-
-std::string duration_text(double ms)
-{
-    char buf[64];
-    double s = ms / 1000;
-    if (s < 60)
-        std::snprintf(buf, sizeof buf, "%.1f s", s);
-    else if (s < 360000)
-        std::snprintf(buf, sizeof buf, "%d min %.1f s", static_cast<int>(s / 60),
-                      s - 60 * std::floor(s / 60));
-    else // beyond 100 hours: a program that will not end in a working day
-        std::snprintf(buf, sizeof buf, "%.4g hours", s / 3600);
-    return buf;
-}
-
-void report_check(const Program &p, const Settings &s, std::ostream &out)
-{
-    uint64_t slices = 0;
-    double ms = planned_ms(p, s, &slices);
-    size_t lines = 0, arcs = 0, circles = 0;
-    for (const Move &m : p.moves) {
-        lines += m.op == Op::Line;
-        arcs += m.op == Op::Arc;
-        circles += m.op == Op::Circle;
-    }
-    out << p.name << ": " << p.lines << " lines, no errors; the card gets " << lines
-        << " lines, " << arcs << " arcs, " << circles << " circles\n";
-    const char *axes = "XYZ";
-    out << "extent (mm from where the card starts):";
-    for (int a = 0; a < 3; a++)
-        out << "  " << axes[a] << " " << mm_text(p.extent.low[a]) << " .. "
-            << mm_text(p.extent.high[a]);
-    out << "\nends at (pulses): X " << p.end[0] << "  Y " << p.end[1] << "  Z " << p.end[2]
-        << "\nplanned time: " << duration_text(ms) << " (" << slices << " slices of "
-        << s.slice_us << " us";
-    if (p.dwell_ms > 0)
-        out << ", dwells " << duration_text(p.dwell_ms);
-    out << "; " << static_cast<uint64_t>(std::llround(ms)) << " ms)\n";
-    out << "work offsets:";
-    for (const std::string &c : p.coords_used)
-        out << " " << c;
-    out << "\ntools:";
-    for (int t : p.tools_used)
-        out << " T" << t;
-    out << (p.tools_used.empty() ? " none\n" : "\n");
-    for (const Move &m : p.moves)
-        if (m.op == Op::Pause)
-            out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
-    for (const Program::Message &msg : p.messages)
-        out << p.name << ":" << msg.line << ": message: " << msg.text << "\n";
 }
 
 // The program as the run driver's work: card 0 registered, every move sent, the end
@@ -281,8 +231,9 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
     return true;
 }
 
+// Errors go to stderr, or with json to stdout as one object (the file's own faults only).
 bool read_named_program(const std::string &path, const Settings &settings,
-                        const ReadOptions &options, Program &program)
+                        const ReadOptions &options, Program &program, bool json)
 {
     std::string text;
     if (path == "-") {
@@ -300,6 +251,8 @@ bool read_named_program(const std::string &path, const Settings &settings,
     std::vector<std::string> errors;
     bool good =
         read_program(path == "-" ? "stdin" : path, text, settings, program, errors, options);
+    if (json && !good)
+        report_refused_json(path == "-" ? "stdin" : path, errors, std::cout);
     for (const std::string &e : errors)
         std::cerr << e << "\n";
     if (!good) {
@@ -328,7 +281,7 @@ std::shared_ptr<GcodeTrack> gcode_track(const Program &p, const Settings &s)
 int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
-    bool check = false;
+    bool check = false, json = false;
     ReadOptions read_options;
     Accepts accepts;
     auto flag = [](bool &to, bool value) {
@@ -340,6 +293,7 @@ int gcode(int argc, char **argv)
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
+        {"--json", nullptr, flag(json, true)},
         {"--skip-optional-stops", nullptr, flag(read_options.skip_optional_stops, true)},
         {"--read-deleted-lines", nullptr, flag(read_options.block_delete, false)},
         {"--max-errors", "a value",
@@ -371,10 +325,15 @@ int gcode(int argc, char **argv)
         cl.setup.slice_us = settings.slice_us; // the virtual card runs the machine's period
 
     Program program;
-    if (!read_named_program(cl.operand, settings, read_options, program))
+    if (json && !check)
+        return usage_error("--json goes with --check", kGcodeUsage);
+    if (!read_named_program(cl.operand, settings, read_options, program, json))
         return EXIT_USAGE;
     if (check) {
-        report_check(program, settings, std::cout);
+        if (json)
+            report_check_json(program, settings, std::cout);
+        else
+            report_check(program, settings, std::cout);
         return EXIT_OK;
     }
 
