@@ -18,7 +18,7 @@ main{display:flex;flex-wrap:wrap;gap:1em;padding:1em}
  grid-template-columns:auto 360px;gap:.4em 1.2em}
 .card h2{grid-column:1/3;font-size:15px;margin:0}
 table{border-collapse:collapse}td,th{padding:2px 8px;text-align:right}
-th{color:#9aa5b1;font-weight:normal}td.num{font-family:monospace;min-width:7em}
+th{color:#9aa5b1;font-weight:normal;white-space:nowrap}td.num{font-family:monospace;min-width:7em}
 .lamp{display:inline-block;width:14px;height:14px;border-radius:50%;background:#444;
  border:1px solid #666;vertical-align:middle}
 .lamp.on{background:#ffd54a;box-shadow:0 0 6px #ffd54a}.lamp.red.on{background:#ff5050;box-shadow:0 0 6px #ff5050}
