@@ -5,8 +5,9 @@ Runs `korva3 panel --machine MACHINE`, opens the printed address and checks: pos
 speeds in mm with the file's scale; a step jog moves the axis by exactly the step (the
 page's mm by the step, the card's pulses by step * scale, the state the page is served);
 homing runs the axis to its home switch, which becomes 0, also one held on the test
-bench; under the emergency stop the jog buttons are off, the page says why, and a jog
-sent anyway is refused and moves nothing; Ctrl-C (SIGINT) ends the program at once, also
+bench, and every axis in turn; the emergency stop ends a jog under way, and under it the
+jog buttons are off, the page says why, and a jog sent anyway is refused and moves
+nothing; Ctrl-C (SIGINT) ends the program at once, also
 mid-jog, with an emergency stop. Saves a screenshot.
 
 usage: panel_jog_browser_test.py KORVA3 MACHINE.toml SCREENSHOT.png
@@ -110,8 +111,18 @@ def main():
         check(actual(base, token, 1) == 0, "Y is 0 where its home switch was found")
         b.click("c0-home1")
 
-        # Under the emergency stop nothing jogs, and the page says why.
+        # The emergency stop ends a jog under way; under it nothing jogs, and the page
+        # says why.
+        b.click("c0-step3")
+        wait_for(ready, "ready")
+        b.click("c0-jogXplus")
+        wait_for(lambda: int(b.text("c0-v0")) > 0, "X jogging 10 mm")
         b.click("c0-estop")
+        wait_for(lambda: "ended by the emergency stop" in b.text("c0-jognote"),
+                 "the page saying the jog ended by the emergency stop")
+        wait_for(lambda: b.text("c0-v0") == "0", "X standing")
+        held = actual(base, token, 0)
+        check(0 < held < 8000, f"X stopped short of the step, at {held} pulses")
         wait_for(lambda: "emergency stop is pressed" in b.text("c0-jogstate"),
                  "the page saying jog is refused under the emergency stop")
         check(b.js("[...document.querySelectorAll('#c0-jog button:not(.step)')]"
@@ -122,10 +133,15 @@ def main():
         check(code == 400, "a jog sent anyway is refused")
         time.sleep(0.5)
         check(actual(base, token, 2) == before, "and Z did not move")
+        check(actual(base, token, 0) == held, "X stays where the stop found it")
         b.click("c0-release")
         wait_for(ready, "jog ready again after the release")
         jog("c0-jogZplus", 1, "jog Z +0.1 mm: done")
         wait_for(lambda: b.text("c0-fb2") == "0.000", "Z back at 0.000 mm")
+        b.click("c0-homeall")
+        wait_for(lambda: "homed Z, X, Y: home switch found" in b.text("c0-jognote"),
+                 "every axis homed, Z first", 60)
+        wait_for(lambda: state(base, token)["cards"][0]["act"] == [0, 0, 0], "X, Y and Z at 0")
 
         # Ctrl-C mid-jog: the program ends at once, stopping the card.
         b.click("c0-step3")
