@@ -5,7 +5,7 @@ Runs `korva3 panel --machine MACHINE`, opens the printed address and checks: pos
 speeds in mm with the file's scale; a step jog moves the axis by exactly the step (the
 page's mm by the step, the card's pulses by step * scale, the state the page is served);
 homing runs the axis to its home switch, which becomes 0, also one held on the test
-bench, and every axis in turn; the emergency stop ends a jog under way, and under it the
+bench, and every axis in turn; a jog stopped by a limit switch says so; the emergency stop ends a jog under way, and under it the
 jog buttons are off, the page says why, and a jog sent anyway is refused and moves
 nothing; Ctrl-C (SIGINT) ends the program at once, also
 mid-jog, with an emergency stop. Saves a screenshot.
@@ -110,6 +110,13 @@ def main():
         wait_for(lambda: b.text("c0-fb1") == "0.000", "Y at 0.000 mm on the page")
         check(actual(base, token, 1) == 0, "Y is 0 where its home switch was found")
         b.click("c0-home1")
+
+        # A limit switch held on the test bench stops a jog towards it, and the page says so.
+        b.click("c0-limit_high0")
+        wait_for(lambda: b.has_class("c0-limit_high0", "on"), "X's high limit switch held")
+        jog("c0-jogXplus", 2, "jog X +1 mm: stopped short (a limit switch?), X at 0.000 mm")
+        b.click("c0-limit_high0")
+        wait_for(lambda: not b.has_class("c0-limit_high0", "on"), "the switch let go")
 
         # The emergency stop ends a jog under way; under it nothing jogs, and the page
         # says why.

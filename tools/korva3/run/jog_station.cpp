@@ -109,6 +109,10 @@ void JogStation::start_axis(int index, Running &run)
         KORVA3_BACK_HOME(run.card, run.axis, 0, 0);
     } else {
         run.what = std::string("jog ") + kAxisName[run.axis] + " " + amount(run.axis, run.pulses);
+        std::array<int32_t, 3> xyz{};
+        machine::position(run.card, xyz);
+        run.target = static_cast<int32_t>(static_cast<uint32_t>(xyz[run.axis - 1]) +
+                                          static_cast<uint32_t>(run.pulses)); // wraps as the card
         KORVA3_PULSE_MOVE(run.card, run.axis, run.pulses, settings_.speed[run.axis - 1]);
     }
     machine::report_panel(index, true, run.what + ": running");
@@ -125,6 +129,7 @@ void JogStation::follow(int index, Running &run)
     std::array<int32_t, 3> xyz{};
     machine::position(run.card, xyz);
     const bool short_of_home = run.home && xyz[run.axis - 1] != 0; // homing makes it 0
+    const bool short_of_step = !run.home && xyz[run.axis - 1] != run.target;
     if (run.home && !stopped && !short_of_home) {
         run.done += std::string(run.done.empty() ? "" : ", ") + kAxisName[run.axis];
         if (!run.axes.empty()) {
@@ -139,6 +144,8 @@ void JogStation::follow(int index, Running &run)
         text = run.what + ": ended by the emergency stop, " + where(run.card, run.axis);
     else if (short_of_home)
         text = run.what + ": stopped before the home switch, " + where(run.card, run.axis);
+    else if (short_of_step)
+        text = run.what + ": stopped short (a limit switch?), " + where(run.card, run.axis);
     else if (run.home)
         text = "homed " + run.done + ": home switch found, now position 0";
     else

@@ -39,6 +39,7 @@ private:
         std::vector<uint32_t> axes; // still to home, after `axis`
         uint32_t axis = 1;          // the axis moving now
         int32_t pulses = 0;         // the jog's step
+        int32_t target = 0;         // where the jog ends (pulses)
         std::string what;           // "jog X+ 1 mm", "homing X"
         std::string done;           // axes homed so far
         int idle_seen = 0;          // polls in a row that found the axis at rest
