@@ -5,10 +5,10 @@ Runs `korva3 panel --machine MACHINE`, opens the printed address and checks: pos
 speeds in mm with the file's scale; a step jog moves the axis by exactly the step (the
 page's mm by the step, the card's pulses by step * scale, the state the page is served);
 homing runs the axis to its home switch, which becomes 0, also one held on the test
-bench, and every axis in turn; a jog stopped by a limit switch says so; the emergency stop ends a jog under way, and under it the
-jog buttons are off, the page says why, and a jog sent anyway is refused and moves
-nothing; Ctrl-C (SIGINT) ends the program at once, also
-mid-jog, with an emergency stop. Saves a screenshot.
+bench, and every axis in turn; a jog stopped by a limit switch says so; the emergency
+stop ends a jog under way, and under it the jog buttons are off, the page says why, and a
+jog sent anyway is refused and moves nothing; Ctrl-C (SIGINT) ends the program at once,
+also mid-jog, with an emergency stop. Saves a screenshot.
 
 usage: panel_jog_browser_test.py KORVA3 MACHINE.toml SCREENSHOT.png
 """
