@@ -7,6 +7,7 @@
 set(KORVA_PANEL_COMMON_SOURCES
   ${PROJECT_SOURCE_DIR}/sim/panel/hub.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/control.cpp
+  ${PROJECT_SOURCE_DIR}/sim/panel/operator_desk.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/ksim_panel_api.cpp)
 
 set(KORVA_PANEL OFF)
@@ -26,7 +27,8 @@ if(KORVA_PANEL)
                  ${PROJECT_SOURCE_DIR}/sim/panel/guarded_server.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/head_gate.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/socket_stream.cpp
-                 ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp)
+                 ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/operator_requests.cpp)
   target_link_libraries(korva_vm PRIVATE PkgConfig::KORVA_HTTPLIB nlohmann_json::nlohmann_json)
   target_link_libraries(korva32sim PRIVATE PkgConfig::KORVA_HTTPLIB)
   message(STATUS "korva32sim: front panel on (cpp-httplib ${KORVA_HTTPLIB_VERSION})")

@@ -311,6 +311,37 @@ KORVA3_API void KORVA3_CALL KSIM_PANEL_STOP(void);
  * it never enters the machine nor sets it up anew. */
 KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_ESTOP(int32_t index);
 
+/* Jog and homing on the panel, for a program that drives an idle machine (korva3 panel).
+ * The page only records what the operator presses, one request per card at a time; the
+ * program takes it on the thread that drives the card, applies it with the KORVA3_
+ * functions and says what came of it. None of these enters the machine. */
+#define KSIM_PANEL_JOG 1  /* a step jog: one axis by a number of pulses */
+#define KSIM_PANEL_HOME 2 /* homing of one axis, or of every axis (axis 0) */
+
+/* on = 1 shows the jog and homing buttons in the page's Operator part and lets the page
+ * record requests; 0 (the default) hides them and drops requests not yet taken. */
+KORVA3_API void KORVA3_CALL KSIM_PANEL_OFFER_JOG(uint32_t on);
+
+/* The oldest request pressed on the page, if one waits: the virtual card's index, its
+ * kind (KSIM_PANEL_JOG or KSIM_PANEL_HOME), the axis (1..3; 0 for homing: every axis)
+ * and, for a jog, the step in pulses (signed, never 0). Result: 1 with one taken (the
+ * card then counts as busy: the page refuses more until KSIM_PANEL_REPORT says it is
+ * not), 0 when none waits. Null pointers are allowed. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_TAKE_REQUEST(int32_t *index, uint32_t *kind,
+                                                       uint32_t *axis, int32_t *pulses);
+
+/* What the program does with card `index`'s requests: busy 1 while its jog or homing
+ * runs, 0 once it has ended (the page takes the next request then); text: one line the
+ * page shows under the jog buttons (null: none; printable ASCII, at most 160 bytes). The
+ * page's own refusals (emergency stop pressed, a jog already running) show there too. */
+KORVA3_API void KORVA3_CALL KSIM_PANEL_REPORT(int32_t index, uint32_t busy, const char *text);
+
+/* The unit the page shows axis `axis` (1..3) of card `index` (-1: every card) in:
+ * pulses_per_mm above 0 shows millimetres (positions, speeds in mm/min, jog steps of
+ * 0.01 to 10 mm), 0 shows pulses (the default; speeds in pulses/s, steps of 1 to 1000). */
+KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint32_t axis,
+                                                double pulses_per_mm);
+
 /* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
  * can watch); 0 (the default) lets it run as fast as the host can. The program's port
  * accesses, clock readings and KSIM_ADVANCE_MS wait for the wall clock as needed. */

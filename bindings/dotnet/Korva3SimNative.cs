@@ -28,6 +28,8 @@ namespace Korva
         /// <summary>Faults of KSIM_FAULT.</summary>
         public const uint KSIM_FAULT_NONE = 0, KSIM_FAULT_SILENT = 1, KSIM_FAULT_STALL_STATUS = 2,
                           KSIM_FAULT_CORRUPT_STATUS = 3, KSIM_FAULT_NEVER_READY = 4;
+        /// <summary>Kinds of the panel's operator requests (KSIM_PANEL_TAKE_REQUEST).</summary>
+        public const uint KSIM_PANEL_JOG = 1, KSIM_PANEL_HOME = 2;
 
         /// <summary>KSIM_FRAME_SINK: every good command a card executes (13 bytes at frame).
         /// Runs inside the machine: it must not call any KSIM_ or KORVA3_ function. Keep the
@@ -153,6 +155,15 @@ namespace Korva
         public static extern void KSIM_PANEL_STOP();
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint KSIM_PANEL_ESTOP(int index);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern void KSIM_PANEL_OFFER_JOG(uint on);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern uint KSIM_PANEL_TAKE_REQUEST([Out] int[] index, [Out] uint[] kind,
+                                                          [Out] uint[] axis, [Out] int[] pulses);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true, CharSet = CharSet.Ansi)]
+        public static extern void KSIM_PANEL_REPORT(int index, uint busy, string text);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern void KSIM_PANEL_SET_SCALE(int index, uint axis, double pulsesPerMm);
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KSIM_SET_PACE(uint percent);
 

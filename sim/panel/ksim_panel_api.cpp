@@ -3,6 +3,7 @@
 
 #include "korva3_sim.h"
 #include "hub.h"
+#include "operator_desk.h"
 #include "panel.h"
 
 namespace panel = korva::sim::panel;
@@ -36,4 +37,38 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_PACE(uint32_t percent)
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_ESTOP(int32_t index)
 {
     return panel::hub().estop_pressed(index) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KSIM_PANEL_OFFER_JOG(uint32_t on)
+{
+    panel::desk().offer(on != 0);
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_TAKE_REQUEST(int32_t* index, uint32_t* kind,
+                                                                 uint32_t* axis, int32_t* pulses)
+{
+    panel::OperatorRequest r;
+    if (!panel::desk().take(r))
+        return 0;
+    if (index)
+        *index = r.card;
+    if (kind)
+        *kind = r.kind;
+    if (axis)
+        *axis = r.axis;
+    if (pulses)
+        *pulses = r.pulses;
+    return 1;
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KSIM_PANEL_REPORT(int32_t index, uint32_t busy,
+                                                        const char* text)
+{
+    panel::desk().report(index, busy != 0, text ? text : "");
+}
+
+extern "C" KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint32_t axis,
+                                                           double pulses_per_mm)
+{
+    panel::desk().set_scale(index, axis, pulses_per_mm);
 }

@@ -18,7 +18,7 @@ main{display:flex;flex-wrap:wrap;gap:1em;padding:1em}
  grid-template-columns:auto 360px;gap:.4em 1.2em}
 .card h2{grid-column:1/3;font-size:15px;margin:0}
 table{border-collapse:collapse}td,th{padding:2px 8px;text-align:right}
-th{color:#9aa5b1;font-weight:normal}td.num{font-family:monospace;min-width:7em}
+th{color:#9aa5b1;font-weight:normal;white-space:nowrap}td.num{font-family:monospace;min-width:7em}
 .lamp{display:inline-block;width:14px;height:14px;border-radius:50%;background:#444;
  border:1px solid #666;vertical-align:middle}
 .lamp.on{background:#ffd54a;box-shadow:0 0 6px #ffd54a}.lamp.red.on{background:#ff5050;box-shadow:0 0 6px #ff5050}
@@ -40,6 +40,10 @@ canvas{background:#15181b;border-radius:6px}
 .note{color:#9aa5b1;font-size:12px;margin:.2em 0}
 .pressed{color:#ff8080;font-weight:bold}
 button:disabled{opacity:.45;cursor:default}
+.jog{margin-left:1.5em;padding-left:1.5em;border-left:1px solid #59636e}.jog h3{margin-top:0}
+.jog .axis{display:inline-block;min-width:1.5em;font-weight:bold}
+.jog button.step{min-width:4.5em}.jog button.dir{min-width:3.5em;font-size:13px}
+.jog .state{font-size:12px;margin:.2em 0}.jog .state.refused{color:#ff8080}
 </style></head>
 <body>
 <header><h1>KORVA32 virtual machine</h1><span>clock <span id="clock">-</span> ms</span>
@@ -67,16 +71,95 @@ function el(tag, attrs, ...kids) {
   for (const k of kids) e.append(k);
   return e;
 }
+// ---- Jog and homing (an idle machine: korva3 panel) and units ---------------------------
+const STEPS = {mm: [0.01, 0.1, 1, 10], pulses: [1, 10, 100, 1000]};
+function unitsOf(i) {  // {mm, scale: [x, y, z] pulses per mm}
+  const op = cards[i] && cards[i].op, scale = op ? op.scale : [0, 0, 0];
+  return {mm: scale.every((v) => v > 0), scale: scale};
+}
+function stepPulses(i, k) {
+  const u = unitsOf(i), step = STEPS[u.mm ? "mm" : "pulses"][cards[i].step];
+  return u.mm ? Math.round(step * u.scale[k]) : step;
+}
+function jogSend(i, params) {
+  send(Object.assign({card: i}, params)).then((r) => {
+    if (!r.ok) r.text().then((t) => text(`c${i}-jognote`, t.trim()));
+  });
+}
+function makeJog(i) {
+  const q = (s) => `c${i}-${s}`;
+  const steps = [0, 1, 2, 3].map((n) => el("button", {class: "step", id: q("step" + n),
+    title: "each press of a jog button moves the axis by exactly this much",
+    onclick: () => { cards[i].step = n; showJog(i); }}));
+  const axes = AX.map((a, k) => el("div", {class: "row"}, el("span", {class: "axis"}, a),
+    el("button", {class: "dir", id: q("jog" + a + "minus"), onclick: () => jogSend(i, {do: "jog", axis: k + 1, pulses: -stepPulses(i, k)})}, a + "-"),
+    el("button", {class: "dir", id: q("jog" + a + "plus"), onclick: () => jogSend(i, {do: "jog", axis: k + 1, pulses: stepPulses(i, k)})}, a + "+"),
+    el("button", {id: q("home" + a), title: `run ${a} to its home switch, which becomes position 0`,
+                  onclick: () => jogSend(i, {do: "homing", axis: k + 1})}, "home " + a)));
+  return el("div", {class: "jog", id: q("jog"), hidden: ""},
+    el("h3", {}, "Jog and home"),
+    el("div", {class: "row"}, el("span", {class: "label"}, "step"), ...steps),
+    ...axes,
+    el("div", {class: "row"}, el("button", {id: q("homeall"), title: "Z first, then X, then Y",
+      onclick: () => jogSend(i, {do: "homing", axis: 0})}, "home all (Z, X, Y)")),
+    el("div", {class: "state", id: q("jogstate")}), el("div", {class: "note", id: q("jognote")}));
+}
+function showJog(i) {  // the step buttons' labels and choice
+  const u = unitsOf(i), list = STEPS[u.mm ? "mm" : "pulses"];
+  list.forEach((v, n) => {
+    const b = document.getElementById(`c${i}-step${n}`);
+    text(b.id, `${v} ${u.mm ? "mm" : "pulses"}`);
+    b.classList.toggle("on", cards[i].step === n);
+    b.disabled = u.mm && u.scale.some((s) => Math.round(v * s) < 1); // below one pulse
+  });
+}
+function renderJog(i, c, op, offered) {
+  const q = (s) => `c${i}-${s}`, box = document.getElementById(q("jog"));
+  box.hidden = !offered;
+  if (!offered) return;
+  showJog(i);
+  const moving = c.status & 0x71;
+  const why = c.estop ? "jog and homing refused: the emergency stop is pressed (release it first)"
+            : op.busy || moving ? "a jog or homing runs: wait for it to end" : "";
+  for (const b of box.querySelectorAll("button:not(.step)")) b.disabled = !!why;
+  text(q("jogstate"), why || "ready: each press moves the axis by exactly one step");
+  document.getElementById(q("jogstate")).classList.toggle("refused", !!c.estop);
+  text(q("jognote"), op.note);
+}
+// Speeds from the actual positions over the last 150 ms or more of machine time.
+function speeds(card, clock, act) {
+  const h = card.history = (card.history || []).filter((e) => e[0] <= clock);
+  h.push([clock, ...act]);
+  while (h.length > 2 && h[1][0] <= clock - 150) h.shift();
+  const [t0, ...a0] = h[0], dt = clock - t0;
+  return act.map((v, k) => (dt > 0 ? (v - a0[k]) / dt : 0)); // pulses per ms
+}
+function renderUnits(i, c) {
+  const q = (s) => `c${i}-${s}`, u = unitsOf(i), card = cards[i];
+  for (const e of card.el.querySelectorAll(".unit")) if (e.textContent !== (u.mm ? "mm" : "pulses")) e.textContent = u.mm ? "mm" : "pulses";
+  for (const e of card.el.querySelectorAll(".vunit")) if (e.textContent !== (u.mm ? "mm/min" : "pulses/s")) e.textContent = u.mm ? "mm/min" : "pulses/s";
+  const v = speeds(card, c.clock, c.act).map((p, k) => (u.mm ? p * 60000 / u.scale[k] : p * 1000));
+  for (let k = 0; k < 3; k++) {
+    text(q("pos" + k), u.mm ? (c.pos[k] / u.scale[k]).toFixed(3) : String(c.pos[k]));
+    text(q("fb" + k), u.mm ? (c.act[k] / u.scale[k]).toFixed(3) : String(c.act[k]));
+    text(q("v" + k), String(Math.round(v[k])));
+  }
+  text(q("pathspeed"), `${Math.round(Math.hypot(...v))} ${u.mm ? "mm/min" : "pulses/s"}`);
+}
 function makeCard(i) {
   const q = (s) => `c${i}-${s}`;
   const rows = AX.map((a, k) => el("tr", {}, el("th", {}, a),
     el("td", {class: "num", id: q("pos" + k)}), el("td", {class: "num", id: q("fb" + k)}),
+    el("td", {class: "num", id: q("v" + k)}),
     el("td", {}, el("span", {class: "lamp green", id: q("mov" + k)})),
     el("td", {}, el("span", {class: "lamp red", id: q("lim" + (2 * k))}),
                   el("span", {class: "lamp red", id: q("lim" + (2 * k + 1))}))));
   const table = el("table", {}, el("tr", {}, el("th", {}, "axis"),
-    el("th", {title: "where the card is told to go: the axis plus the slices queued and the rest of a move"}, "commanded (pulses)"),
-    el("th", {title: "where the axis stands now"}, "actual (pulses)"), el("th", {}, "moving"), el("th", {}, "limit -/+")), ...rows);
+    el("th", {title: "where the card is told to go: the axis plus the slices queued and the rest of a move"},
+       "commanded (", el("span", {class: "unit"}, "pulses"), ")"),
+    el("th", {title: "where the axis stands now"}, "actual (", el("span", {class: "unit"}, "pulses"), ")"),
+    el("th", {title: "how fast the axis moves now"}, "speed (", el("span", {class: "vunit"}, "pulses/s"), ")"),
+    el("th", {}, "moving"), el("th", {}, "limit -/+")), ...rows);
   const switches = AX.map((a, k) => el("div", {class: "row"},
     ...[["limit_low", `limit switch ${a}-`, 1], ["limit_high", `limit switch ${a}+`, 2], ["home", `home switch ${a}`, 4]]
       .map(([what, label, bit]) => el("button", {id: q(what + k), "data-bit": bit,
@@ -93,6 +176,7 @@ function makeCard(i) {
   faults.push(el("button", {id: q("fault0"), onclick: () => send({card: i, do: "fault", kind: 0})},
                  "clear faults"));
   const left = el("div", {}, table,
+    el("div", {class: "row"}, el("span", {class: "label"}, "path speed"), el("span", {id: q("pathspeed")}, "0")),
     el("div", {class: "row"}, el("span", {class: "label"}, "busy"), el("span", {class: "lamp green", id: q("busy")}),
       el("span", {class: "label gap"}, "queue"), el("span", {class: "queue"}, el("div", {id: q("qbar")})), " ", el("span", {id: q("queue")})),
     el("div", {class: "row"}, el("span", {class: "label"}, "frames"), el("span", {id: q("frames")}),
@@ -109,7 +193,8 @@ function makeCard(i) {
          "EMERGENCY STOP"),
       el("div", {}, el("div", {class: "row"}, el("span", {id: q("estop-state")}, "released")),
         el("button", {id: q("release"), title: "let the emergency stop go: the axes may move again",
-                      onclick: () => send({card: i, do: "release"})}, "release emergency stop"))));
+                      onclick: () => send({card: i, do: "release"})}, "release emergency stop")),
+      makeJog(i)));
   const bench = el("section", {class: "part bench", id: q("bench")},
     el("h3", {}, "Simulated machine (test bench)"),
     el("p", {class: "note"}, "Not controls: what happens on the machine. Each button holds a switch closed until pressed again."),
@@ -143,7 +228,8 @@ function draw(i) {
   g.stroke();
   const [lx, ly] = p[p.length - 1];
   g.fillStyle = "#ffd54a"; g.beginPath(); g.arc(X(lx), Y(ly), 4, 0, 2 * Math.PI); g.fill();
-  text(`c${i}-extent`, `X ${x0}..${x1}  Y ${y0}..${y1}`);
+  const u = unitsOf(i), f = (v, k) => (u.mm ? (v / u.scale[k]).toFixed(3) : String(v));
+  text(`c${i}-extent`, `X ${f(x0, 0)}..${f(x1, 0)}  Y ${f(y0, 1)}..${f(y1, 1)} ${u.mm ? "mm" : "pulses"}`);
 }
 function render(m) {
   const st = m.state;
@@ -152,9 +238,12 @@ function render(m) {
     if (!cards[i]) cards[i] = makeCard(i);
     const card = cards[i], q = (s) => `c${i}-${s}`;
     card.state = c;
+    card.op = (st.operator && st.operator.cards && st.operator.cards[i]) || {scale: [0, 0, 0], busy: false, note: ""};
+    if (card.step === undefined) card.step = 2;
+    renderUnits(i, Object.assign({clock: st.clock_ms}, c));
+    renderJog(i, c, card.op, !!(st.operator && st.operator.jog));
     text(q("title"), `card ${i}: PCI ${c.bus}:${c.device}, ID switch ${c.id}, I/O 0x${c.io.toString(16)}`);
     for (let k = 0; k < 3; k++) {
-      text(q("pos" + k), String(c.pos[k])); text(q("fb" + k), String(c.act[k]));
       lamp(q("mov" + k), c.status & MOVING[k]);
       lamp(q("lim" + 2 * k), c.limits & (1 << 2 * k)); lamp(q("lim" + (2 * k + 1)), c.limits & (2 << 2 * k));
       for (const w of ["limit_low", "limit_high", "home"]) {

@@ -4,6 +4,7 @@
 #include "card/card_table.h"
 #include "hub.h"
 #include "korva3.h"
+#include "operator_requests.h"
 #include "vm.h"
 
 namespace korva::sim::panel {
@@ -45,6 +46,8 @@ bool run_command(const httplib::Request& req, std::string& why)
     }
     Command c{Command::Inputs, static_cast<std::int32_t>(card)};
     const std::string what = req.get_param_value("do");
+    if (is_operator_command(what))
+        return run_operator_command(req, c.card, what, why);
     if (what == "input") {
         if (!number(req, "bit", 7, a) || !number(req, "on", 1, on)) {
             why = "input: bit 0..7, on 0/1";
@@ -87,7 +90,7 @@ bool run_command(const httplib::Request& req, std::string& why)
         hub().set_estop(c.card, false);
         return true;
     } else {
-        why = "do: input, limit_low, limit_high, home, fault, estop or release";
+        why = "do: input, limit_low, limit_high, home, fault, estop, release, jog or homing";
         return false;
     }
     hub().post(c);

@@ -18,6 +18,7 @@
 #include "guarded_server.h"
 #include "hub.h"
 #include "limits.h"
+#include "operator_requests.h"
 #include "page.h"
 #include "quiet_thread.h"
 #include "requests.h"
@@ -292,7 +293,10 @@ void PanelServer::collect()
         for (const CardSnapshot& c : snap.cards)
             cards.push_back(card_json(c));
         const std::string state =
-            json{{"clock_ms", snap.clock_ms}, {"cards", std::move(cards)}}.dump();
+            json{{"clock_ms", snap.clock_ms},
+                 {"operator", operator_json(snap.cards.size())},
+                 {"cards", std::move(cards)}}
+                .dump();
 
         std::lock_guard<std::mutex> lock(mutex_);
         bool changed = state != state_;

@@ -9,6 +9,7 @@ const char *const kUsage =
     "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
+    "       korva3 panel [options]      an idle virtual machine on the panel: jog, home\n"
     "       korva3 trace TRACE          summarise a virtual card's trace file\n"
     "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
     "       korva3 --version            show the version\n"
@@ -42,5 +43,14 @@ const char *const kGcodeUsage =
     "  --read-deleted-lines    read lines that start with / (block delete off)\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
     "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
+
+const char *const kPanelUsage =
+    "usage: korva3 panel [options]  the virtual machine with its panel and no job, until Ctrl-C\n"
+    "options:\n"
+    "  --machine FILE.toml   show mm with the file's scale (pulses per mm; as korva3 gcode\n"
+    "                        reads it); jog at its max_velocity. Without it: pulses\n"
+    "  --panel=PORT          the panel's port (default: a free one); the address is printed\n"
+    "  --card, --slice-us, --queue as for run\n"
+    "Ctrl-C or SIGTERM stops every card (emergency stop) and exits with 130.\n";
 
 } // namespace korva3_tool

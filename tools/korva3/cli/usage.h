@@ -6,6 +6,7 @@ namespace korva3_tool {
 
 extern const char *const kUsage;      // run, check, demo, functions, trace, plot, version
 extern const char *const kGcodeUsage; // gcode
+extern const char *const kPanelUsage; // panel
 
 } // namespace korva3_tool
 

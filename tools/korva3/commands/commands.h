@@ -9,6 +9,7 @@ int run(int argc, char **argv);       // korva3 run JOB: run a job file
 int check(int argc, char **argv);     // korva3 check JOB: check it, nothing runs
 int demo(int argc, char **argv);      // korva3 demo [--print]: the built-in job
 int gcode(int argc, char **argv);     // korva3 gcode FILE.ngc: a G-code program
+int panel(int argc, char **argv);     // korva3 panel: an idle machine on the panel
 int trace(int argc, char **argv);     // korva3 trace TRACE, korva3 plot TRACE --plot F
 int functions(int argc, char **argv); // korva3 functions: what a job can call
 int help(int argc, char **argv);      // korva3 help

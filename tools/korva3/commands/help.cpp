@@ -10,7 +10,7 @@ namespace korva3_tool::commands {
 
 int help(int, char **)
 {
-    std::cout << kUsage << kGcodeUsage;
+    std::cout << kUsage << kGcodeUsage << kPanelUsage;
     return EXIT_OK;
 }
 

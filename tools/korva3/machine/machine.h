@@ -117,6 +117,29 @@ void stop_panel();
 // cards). Any thread may ask: it never enters the machine.
 bool panel_estop();
 
+// ---- The panel's jog and homing, for an idle machine (korva3 panel) ------------------
+// machine/operator_virtual.cpp (KSIM_PANEL_OFFER_JOG and its kin), or operator_hardware.cpp.
+
+// A jog or homing the operator pressed on the panel.
+struct PanelRequest {
+    int index = 0;       // the virtual card
+    bool home = false;   // homing; else a step jog
+    uint32_t axis = 1;   // 1..3; homing also 0: every axis
+    int32_t pulses = 0;  // the jog's step (signed pulses)
+};
+
+// Shows the jog and homing buttons on the panel (and takes their requests) or not.
+void offer_jog(bool on);
+// The next request pressed on the panel; the card counts as busy on the page until
+// report_panel(index, false, ...). False when none waits.
+bool take_panel_request(PanelRequest &request);
+// What came of card `index`'s request (a line on the page); busy while it runs.
+void report_panel(int index, bool busy, const std::string &text);
+// The page shows card `index`'s axes in mm with these pulses per mm (0: in pulses).
+void set_panel_scale(int index, const std::array<double, 3> &pulses_per_mm);
+// True while card `index`'s emergency stop is pressed on the panel.
+bool panel_estop_at(int index);
+
 } // namespace machine
 } // namespace korva3_tool
 
