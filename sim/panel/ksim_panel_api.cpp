@@ -3,6 +3,7 @@
 
 #include "korva3_sim.h"
 #include "hub.h"
+#include "job_board.h"
 #include "panel.h"
 
 namespace panel = korva::sim::panel;
@@ -36,4 +37,20 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_SET_PACE(uint32_t percent)
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_ESTOP(int32_t index)
 {
     return panel::hub().estop_pressed(index) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB(const char* description,
+                                                          uint32_t controls)
+{
+    return panel::job_board().describe(description, controls) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_STATE(const char* state)
+{
+    return panel::job_board().publish(state) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t* override_percent)
+{
+    return panel::job_board().requests(override_percent);
 }
