@@ -14,7 +14,7 @@ inline constexpr const char* kJobPart = R"PAGE(<style>
 #job{background:#2b3138;border-radius:8px;margin:1em 1em 0;padding:.8em 1em;display:grid;
  grid-template-columns:minmax(420px,1fr) 440px;gap:.4em 1.2em}
 #job h2{grid-column:1/3;font-size:15px;margin:0}
-#job .label{min-width:7.5em}
+#job .label:not(.gap){min-width:7.5em}
 #job-listing{font:13px monospace;background:#15181b;border-radius:6px;padding:.3em 0;margin:.3em 0;
  white-space:pre;overflow:hidden}
 #job-listing div{padding:0 .6em}#job-listing .n{color:#6b7682;display:inline-block;width:4.5em}

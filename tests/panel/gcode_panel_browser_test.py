@@ -25,7 +25,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from panel_browser_test import TIMEOUT, check, line_reader, open_page, wait_for  # noqa: E402
+from panel_browser_test import TIMEOUT, Browser, check, line_reader, wait_for  # noqa: E402
 
 CUT_LINE = 4    # G1 X80 Y40 F600: the diagonal cut
 CUT_FEED = 600  # mm/min
@@ -33,13 +33,17 @@ SCALE = 1000    # pulses per mm
 
 
 def start(korva3, part, *options):
+    """The browser first (slow to start on a loaded host), then the run, then its page."""
+    browser = Browser()
+    browser.call("Page.enable")
+    browser.call("Emulation.setDeviceMetricsOverride", width=1120, height=800,
+                 deviceScaleFactor=1, mobile=False)
     tool = subprocess.Popen([korva3, "gcode", part, "--panel", *options], stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, text=True, bufsize=1)
     next_line = line_reader(tool.stdout)
     url = next_line(r"^panel: (http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{64})$").group(1)
-    browser = open_page(url)
-    browser.call("Emulation.setDeviceMetricsOverride", width=1120, height=800,
-                 deviceScaleFactor=1, mobile=False)
+    browser.call("Page.navigate", url=url)
+    wait_for(lambda: browser.text("link") == "live", "the page's event stream")
     return tool, next_line, browser
 
 
@@ -103,6 +107,7 @@ def run_override_hold(korva3, part, screenshot):
         time.sleep(1.0)
         browser.click("job-hold")
         wait_for(lambda: browser.text("job-state") == "held", "the page showing the hold")
+        time.sleep(0.2)  # the positions' last update may be a little older than the state's
         at = position(browser)
         time.sleep(0.5)
         check(position(browser) == at, f"held: the axes stand at {at}")
