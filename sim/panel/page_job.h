@@ -51,7 +51,7 @@ function jobPart() {
     el("div", {class: "row"}, el("span", {class: "label"}, "state"), el("span", {id: "job-state"}, "-")),
     el("div", {class: "row"}, el("span", {class: "label"}, "progress"),
       el("span", {class: "progress"}, el("div", {id: "job-bar"})), " ", el("span", {id: "job-progress"}, "-")),
-    el("div", {class: "row"}, el("span", {class: "label"}, "programmed"), el("span", {id: "job-feed"}, "-")),
+    el("div", {class: "row", id: "job-programmed"}, el("span", {class: "label"}, "programmed"), el("span", {id: "job-feed"}, "-")),
     el("div", {class: "row"}, el("span", {class: "label"}, "path feed"), el("span", {id: "job-path-feed"}, "-")),
     el("div", {class: "row"}, el("span", {class: "label"}, "queue"), el("span", {id: "job-queue"}, "-"),
       el("span", {class: "label gap"}, "link"), el("span", {id: "job-link"}, "-")),
@@ -114,7 +114,8 @@ function jobDraw() {
   const [lx, ly] = mm(card.path[card.path.length - 1]);
   g.fillStyle = "#ffd54a"; g.beginPath(); g.arc(v.X(lx), v.Y(ly), 5, 0, 2 * Math.PI); g.fill();
 }
-// The path feed from the card's actual positions, over at least 150 ms of its clock.
+// The path feed from the card's actual positions, over at least 150 ms of its clock: mm/min,
+// or pulses/min for a job (no scale).
 function jobActualFeed(clock, act) {
   const sc = job.plan.scale || [1, 1, 1], f = job.feed;
   if (!f || clock < f.clock) { job.feed = {clock, act, mm_min: 0}; return 0; }
@@ -134,6 +135,7 @@ function jobRender(m) {
   const controls = info.controls || 0, ended = !now || now.state === "ended";
   document.getElementById("job-ops").hidden = job.plan.kind !== "gcode";
   document.getElementById("job-xy").parentElement.hidden = !job.plan.path;
+  document.getElementById("job-programmed").hidden = job.plan.kind !== "gcode";
   for (const [id, bit] of [["job-override", 1], ["job-override-reset", 1], ["job-hold", 2], ["job-resume", 2], ["job-stop", 4]])
     document.getElementById(id).disabled = !(controls & bit) || ended;
   if (now) {
@@ -164,7 +166,8 @@ function jobRender(m) {
     text("job-feed", !now || now.feed === undefined ? "-" : now.rapid
       ? `rapid ${now.feed} mm/min (no override)`
       : `${now.programmed} mm/min \u00d7 ${now.override} % = ${now.feed} mm/min`);
-    text("job-path-feed", `${actual.toFixed(0)} mm/min now (from the actual positions)`);
+    text("job-path-feed", job.plan.scale ? `${actual.toFixed(0)} mm/min now (from the actual positions)`
+                                         : `${(actual / 60).toFixed(0)} pulses/s now (from the actual positions)`);
     text("job-queue", `${c.queued} / ${c.queue_size} slices`);
     text("job-link", c.faults & 1 ? "silent" : c.link ? "answers" : "does not answer");
   }

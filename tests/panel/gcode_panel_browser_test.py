@@ -9,7 +9,8 @@ listing around the current line; the feed override slider at 200 % doubles the f
 and resume goes on to the program's exact end (exit code 0). Saves a screenshot. Then
 runs the part again with --panel-keep: "stop program" ends it at rest on its path with
 exit code 4 and its message, the page stays up showing how it ended, and Ctrl-C closes
-it with the program's exit code.
+it with the program's exit code. Last, a short job with `korva3 run --panel-keep`: the
+kept page shows its steps' lines and how it ended.
 
 usage: gcode_panel_browser_test.py KORVA3 PART.ngc SCREENSHOT.png
 """
@@ -163,10 +164,44 @@ def run_stop_keep(korva3, part):
             tool.wait()
 
 
+def run_job_keep(korva3):
+    """A job (`korva3 run --panel-keep`): its steps' lines on the page, kept after the end."""
+    folder = tempfile.mkdtemp(prefix="korva-job-panel-")
+    job = os.path.join(folder, "short.job")
+    with open(job, "w") as f:
+        f.write("INITIAL\nREGISTRATION 0 0\nINTP_LINE 0 2000 0 4\nwait 0\nprint 0\n")
+    tool = subprocess.Popen([korva3, "run", job, "--panel-keep"], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True, bufsize=1)
+    next_line = line_reader(tool.stdout)
+    browser = None
+    try:
+        url = next_line(r"^panel: (http://\S+)$").group(1)
+        next_line(r"^panel: kept open after the end \(exit code 0\)")
+        browser = Browser()
+        browser.call("Page.enable")
+        browser.call("Page.navigate", url=url)
+        wait_for(lambda: browser.text("job-state") == "ended: job complete, exit code 0",
+                 "the kept page saying how the job ended")
+        check(browser.text("job-progress").startswith("100 % (step 5 of 5)"), "all 5 steps done")
+        check(browser.js("document.querySelector('#job-listing .now').textContent") == "5print 0",
+              "the job's last line highlighted in its listing")
+        check(browser.js("document.getElementById('job-ops').hidden"),
+              "a job offers no feed controls")
+        tool.send_signal(signal.SIGINT)
+        check(tool.wait(TIMEOUT) == 0, "Ctrl-C closes it with the job's exit code 0")
+    finally:
+        if browser:
+            browser.close()
+        if tool.poll() is None:
+            tool.kill()
+            tool.wait()
+
+
 def main():
     korva3, part, screenshot = sys.argv[1:4]
     run_override_hold(korva3, part, screenshot)
     run_stop_keep(korva3, part)
+    run_job_keep(korva3)
     print("PASS")
     return 0
 

@@ -50,7 +50,7 @@ void JobPanel::publish(bool last)
     for (std::size_t k = here > kListBefore ? here - kListBefore : 0;
          k < n && k <= here + kListAfter; k++)
         list.push_back({job_.steps[k].line, job_.steps[k].text.substr(0, kMostListedChars)});
-    json state{{"line", at_ < n ? job_.steps[at_].line : 0},
+    json state{{"line", n ? job_.steps[here].line : 0}, // at the end: the last step's
                {"step", at_ < n ? at_ + 1 : n},
                {"steps", n},
                {"done", n ? double(at_) / double(n) : 1.0},
