@@ -40,8 +40,9 @@ void JobPanel::ended(const std::string &how)
     publish(true);
 }
 
-// Each step once (a job's steps are few and slow): a step whose state the panel was
-// reading is left out, unless it is the last.
+// Each step once (a job's steps are few, and may be long: a wait, a blocking path), so a
+// state the panel is reading at that moment (it copies it in microseconds) is tried again
+// a few times, the last one for up to 100 ms.
 void JobPanel::publish(bool last)
 {
     const std::size_t n = job_.steps.size();
@@ -59,8 +60,12 @@ void JobPanel::publish(bool last)
     if (!end_.empty())
         state["end"] = end_;
     const std::string text = state.dump(-1, ' ', false, json::error_handler_t::replace);
-    for (int tries = 0; !machine::panel_publish_job(text) && last && tries < 100; tries++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int tries = 0; !machine::panel_publish_job(text) && tries < 100; tries++) {
+        if (last)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        else
+            std::this_thread::yield();
+    }
 }
 
 } // namespace korva3_tool
