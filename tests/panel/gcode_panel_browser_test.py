@@ -100,7 +100,10 @@ def run_override_hold(korva3, part, screenshot):
               "with lines around it")
         check(browser.js("document.querySelector('#job-ops h3').textContent") == "Operator: program",
               "the feed controls are the operator's")
+        browser.js("window.seen = 0; events.addEventListener('message', () => window.seen++)")
         time.sleep(1.0)
+        rate = browser.js("window.seen")
+        check(5 <= rate <= 40, f"about {rate} updates a second with the program's state in them")
         press_override(browser, 200)
         wait_for(lambda: browser.text("job-feed") == "600 mm/min \u00d7 200 % = 1200 mm/min",
                  "the programmed feed at 200 % on the page")
