@@ -130,7 +130,9 @@ function jobRender(m) {
   box.hidden = !job.plan;
   if (!job.plan) return;
   job.card = job.plan.card || 0;
-  text("job-title", `${job.plan.kind === "gcode" ? "program" : "job"} ${job.plan.name}` +
+  const title = document.getElementById("job-title");
+  if (title.title !== job.plan.name) title.title = job.plan.name;  // the whole path; shown: the file's name
+  text("job-title", `${job.plan.kind === "gcode" ? "program" : "job"} ${String(job.plan.name).split(/[\\/]/).pop()}` +
        (job.plan.planned_ms ? `: planned ${clockText(job.plan.planned_ms)}` : ""));
   const controls = info.controls || 0, ended = !now || now.state === "ended";
   document.getElementById("job-ops").hidden = job.plan.kind !== "gcode";
