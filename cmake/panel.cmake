@@ -8,6 +8,7 @@ set(KORVA_PANEL_COMMON_SOURCES
   ${PROJECT_SOURCE_DIR}/sim/panel/hub.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/control.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/operator_desk.cpp
+  ${PROJECT_SOURCE_DIR}/sim/panel/job_board.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/ksim_panel_api.cpp)
 
 set(KORVA_PANEL OFF)

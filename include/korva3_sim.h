@@ -341,6 +341,40 @@ KORVA3_API void KORVA3_CALL KSIM_PANEL_REPORT(int32_t index, uint32_t busy, cons
  * 0.01 to 10 mm), 0 shows pulses (the default; speeds in pulses/s, steps of 1 to 1000). */
 KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint32_t axis,
                                                 double pulses_per_mm);
+/* ---- The running job on the panel (additions; see docs/panel.md) ----------------------
+ * A program may show its job on the panel and take the operator's controls for it: it
+ * describes the job once before it moves, publishes what the job is doing as it goes,
+ * and reads the operator's requests on its own thread, where it applies them to its
+ * card (the panel never sends the card anything for them). Neither call waits for the
+ * panel. korva3 with --panel does this for G-code programs and jobs. */
+
+/* Controls a job takes: the page offers only these. */
+#define KSIM_JOB_OVERRIDE 1u /* feed override, 1..1000 % */
+#define KSIM_JOB_HOLD 2u     /* feed hold and resume */
+#define KSIM_JOB_STOP 4u     /* a controlled stop that ends the program */
+
+/* Requests read by KSIM_PANEL_JOB_REQUESTS. */
+#define KSIM_REQUEST_HOLD 1u /* feed hold wanted (cleared by resume) */
+#define KSIM_REQUEST_STOP 2u /* stop wanted (until the next job) */
+
+/* The job the page shows: `description` is a JSON object (at most 1 MiB): "name",
+ * "kind" ("gcode" or "job"), "scale" (pulses per mm, X Y Z), "origin" (the card's
+ * pulses where the planned path starts), "path" ([[x, y, rapid], ...] in mm from the
+ * origin: drawn before the job moves), "planned_ms", "lines". NULL: no job. `controls`:
+ * KSIM_JOB_* bits. The requests start again (override 100 %, no hold, no stop).
+ * Result: 1 taken, 0 too long (nothing changed). */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB(const char *description, uint32_t controls);
+
+/* What the job is doing now: a JSON object (at most 8 KiB): "line", "listing"
+ * ([[line, text], ...] around it), "done" (0..1), "left_ms", "programmed" (its F, mm/min),
+ * "feed" (that times the override; a rapid's speed), "rapid", "override", "state" ("running", "held", "stopping",
+ * "ended"), "end" (how it ended). Result: 1 taken; 0 not taken (too long, or the panel
+ * is reading the last one: publish again at the next step). Never waits. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_STATE(const char *state);
+
+/* The operator's requests for the job: KSIM_REQUEST_* bits; the feed override in
+ * *override_percent (1..1000; NULL: not asked). Any thread; never waits. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t *override_percent);
 
 /* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
  * can watch); 0 (the default) lets it run as fast as the host can. The program's port

@@ -30,6 +30,10 @@ namespace Korva
                           KSIM_FAULT_CORRUPT_STATUS = 3, KSIM_FAULT_NEVER_READY = 4;
         /// <summary>Kinds of the panel's operator requests (KSIM_PANEL_TAKE_REQUEST).</summary>
         public const uint KSIM_PANEL_JOG = 1, KSIM_PANEL_HOME = 2;
+        /// <summary>Controls a job takes (KSIM_PANEL_JOB) and the operator's requests
+        /// (KSIM_PANEL_JOB_REQUESTS).</summary>
+        public const uint KSIM_JOB_OVERRIDE = 1, KSIM_JOB_HOLD = 2, KSIM_JOB_STOP = 4;
+        public const uint KSIM_REQUEST_HOLD = 1, KSIM_REQUEST_STOP = 2;
 
         /// <summary>KSIM_FRAME_SINK: every good command a card executes (13 bytes at frame).
         /// Runs inside the machine: it must not call any KSIM_ or KORVA3_ function. Keep the
@@ -166,6 +170,12 @@ namespace Korva
         public static extern void KSIM_PANEL_SET_SCALE(int index, uint axis, double pulsesPerMm);
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void KSIM_SET_PACE(uint percent);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true, CharSet = CharSet.Ansi)]
+        public static extern uint KSIM_PANEL_JOB(string description, uint controls);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true, CharSet = CharSet.Ansi)]
+        public static extern uint KSIM_PANEL_JOB_STATE(string state);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern uint KSIM_PANEL_JOB_REQUESTS([Out] uint[] overridePercent);
 
         /// <summary>A machine with one card of the supported kind at bus 0, device 1 with this
         /// ID switch; its index (0).</summary>

@@ -4,6 +4,7 @@
 #include "korva3_sim.h"
 #include "hub.h"
 #include "operator_desk.h"
+#include "job_board.h"
 #include "panel.h"
 
 namespace panel = korva::sim::panel;
@@ -71,4 +72,20 @@ extern "C" KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint3
                                                            double pulses_per_mm)
 {
     panel::desk().set_scale(index, axis, pulses_per_mm);
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB(const char* description,
+                                                          uint32_t controls)
+{
+    return panel::job_board().describe(description, controls) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_STATE(const char* state)
+{
+    return panel::job_board().publish(state) ? 1u : 0u;
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t* override_percent)
+{
+    return panel::job_board().requests(override_percent);
 }

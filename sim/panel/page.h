@@ -271,7 +271,7 @@ const events = new EventSource("/events?token=" + encodeURIComponent(token));
 events.onopen = () => { const l = document.getElementById("link"); l.textContent = "live"; l.className = "live"; };
 events.onerror = () => { const l = document.getElementById("link"); l.textContent = "machine gone"; l.className = "down"; };
 events.onmessage = (e) => render(JSON.parse(e.data));
-</script></body></html>
+</script><!--JOB--></body></html>
 )PAGE";
 
 } // namespace korva::sim::panel

@@ -3,6 +3,7 @@
 
 #include "card/card_table.h"
 #include "hub.h"
+#include "job_board.h"
 #include "korva3.h"
 #include "operator_requests.h"
 #include "vm.h"
@@ -35,10 +36,30 @@ bool number(const httplib::Request& req, const char* name, std::uint32_t max, st
     return out <= max;
 }
 
+bool is_job_command(const std::string& what)
+{
+    return what == "override" || what == "hold" || what == "resume" || what == "stop_program";
+}
+
+// The operator's requests for the running job: recorded for the program's thread, which
+// applies them to its card (the panel sends the card nothing for them).
+bool run_job_command(const httplib::Request& req, std::string& why)
+{
+    const std::string what = req.get_param_value("do");
+    std::uint32_t percent = 0;
+    if (what == "override" && !number(req, "percent", 1000, percent)) {
+        why = "override: percent 1..1000";
+        return false;
+    }
+    return job_board().request(what, percent, why);
+}
+
 } // namespace
 
 bool run_command(const httplib::Request& req, std::string& why)
 {
+    if (is_job_command(req.get_param_value("do")))
+        return run_job_command(req, why);
     std::uint32_t card = 0, a = 0, on = 0;
     if (!number(req, "card", 63, card)) {
         why = "card: 0..63";
@@ -90,7 +111,8 @@ bool run_command(const httplib::Request& req, std::string& why)
         hub().set_estop(c.card, false);
         return true;
     } else {
-        why = "do: input, limit_low, limit_high, home, fault, estop, release, jog or homing";
+        why = "do: input, limit_low, limit_high, home, fault, estop, release, jog, homing, "
+              "override, hold, resume or stop_program";
         return false;
     }
     hub().post(c);

@@ -13,7 +13,10 @@ namespace korva::sim::panel {
 //   do=limit_low|limit_high|home&axis=1..3&on=0|1   a switch held by hand or let go
 //   do=fault&kind=0..4[&n=0..1000]         inject a fault (KSIM_FAULT's kinds), 0 clears
 //   do=estop                               the emergency stop
+//   do=release                             let it go
 //   do=jog, do=homing                      the operator's (operator_requests.h)
+//   do=override&percent=1..1000            the running job's feed override (no card)
+//   do=hold | do=resume | do=stop_program  its feed hold, resume, controlled stop
 // False with the reason for anything else; nothing is done then.
 bool run_command(const httplib::Request& req, std::string& why);
 

@@ -17,9 +17,11 @@
 
 #include "guarded_server.h"
 #include "hub.h"
+#include "job_board.h"
 #include "limits.h"
 #include "operator_requests.h"
 #include "page.h"
+#include "page_job.h"
 #include "quiet_thread.h"
 #include "requests.h"
 #include "server.h"
@@ -95,6 +97,7 @@ private:
         std::uint64_t version = 0;
         std::uint64_t generation = ~std::uint64_t{0};
         std::vector<std::size_t> sent;
+        std::uint64_t plan = ~std::uint64_t{0}; // the job's description last sent
     };
 
     bool allowed(const httplib::Request& req) const;
@@ -116,6 +119,8 @@ private:
     std::uint32_t epoch_ = 0;
     std::string state_;
     std::vector<std::vector<PathPoint>> paths_;
+    std::uint64_t plan_generation_ = 0; // the running job's description, sent once a page
+    std::string plan_ = "null";
 };
 
 bool PanelServer::allowed(const httplib::Request& req) const
@@ -207,7 +212,8 @@ void PanelServer::routes()
                        "default-src 'none'; script-src 'unsafe-inline'; style-src "
                        "'unsafe-inline'; connect-src 'self'; img-src 'self'");
         res.set_header("X-Frame-Options", "DENY");
-        res.set_content(kPage, "text/html; charset=utf-8");
+        static const std::string page = page_with_job(kPage);
+        res.set_content(page, "text/html; charset=utf-8");
     });
     http_.Get("/state", [this](const httplib::Request&, httplib::Response& res) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -273,14 +279,22 @@ std::string PanelServer::next_event(Cursor& cursor)
     cursor.version = version_;
     json event{{"restart", restart}, {"paths", std::move(paths)}};
     std::string text = event.dump();
-    // The state is already JSON: put it in as it is.
+    // The state and the job's description are already JSON: put them in as they are.
     text.pop_back();
+    if (cursor.plan != plan_generation_) {
+        cursor.plan = plan_generation_;
+        text += ",\"plan\":" + plan_;
+    }
     return "data: " + text + ",\"state\":" + state_ + "}\n\n";
 }
 
 void PanelServer::collect()
 {
     Snapshot snap;
+    std::uint64_t plan_generation = 0;
+    std::string plan, job_state;
+    json job_now; // the job's last state, parsed
+    std::uint32_t job_controls = 0;
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -292,14 +306,26 @@ void PanelServer::collect()
         json cards = json::array();
         for (const CardSnapshot& c : snap.cards)
             cards.push_back(card_json(c));
+        const std::uint64_t had_plan = plan_generation;
+        if (job_board().take(plan_generation, plan, job_state, job_controls))
+            job_now = json::parse(job_state, nullptr, false); // text that is no JSON: null
+        if (job_now.is_discarded())
+            job_now = nullptr;
         const std::string state =
             json{{"clock_ms", snap.clock_ms},
                  {"operator", operator_json(snap.cards.size())},
-                 {"cards", std::move(cards)}}
+                 {"cards", std::move(cards)},
+                 {"job", {{"plan", plan_generation}, {"controls", job_controls}, {"now", job_now}}}}
                 .dump();
+        const bool plan_new = plan_generation != had_plan;
+        const bool plan_good = plan_new && json::accept(plan);
 
         std::lock_guard<std::mutex> lock(mutex_);
         bool changed = state != state_;
+        if (plan_new) {
+            plan_generation_ = plan_generation;
+            plan_ = plan_good ? plan : "null";
+        }
         if (snap.epoch != epoch_) {
             epoch_ = snap.epoch;
             paths_.clear();

@@ -96,6 +96,9 @@ bool shared_option(const std::string &a, const char *value, unsigned shared, int
         if (a.size() > 8 && !parse_number(a.c_str() + 8, 1, 65535, n))
             problem = "--panel=PORT: 1..65535";
         cl.panel_port = a.size() > 8 ? static_cast<uint32_t>(n) : 0;
+    } else if ((shared & kPanel) && a == "--panel-keep") {
+        cl.panel = true;
+        cl.panel_keep = true;
     } else {
         return false;
     }

@@ -22,7 +22,7 @@ enum SharedOptions : unsigned {
     kJobOutput = 1u << 2,   // --trace, --strict
     kLimit = 1u << 3,       // --limit MS
     kMachine = 1u << 4,     // --card BUS:DEV:ID, --slice-us N, --queue N
-    kPanel = 1u << 5,       // --panel[=PORT]
+    kPanel = 1u << 5,       // --panel[=PORT], --panel-keep
 };
 
 // An option of one command's own: "--name", or "--name VALUE" when value_name is set.
@@ -52,6 +52,7 @@ struct CommandLine {
     uint32_t limit_ms = 0;   // --limit; 0: the command's default
     bool panel = false;      // --panel[=PORT]
     uint32_t panel_port = 0; // 0: a free port
+    bool panel_keep = false; // --panel-keep: the page stays after the end until Ctrl-C
     MachineSetup setup;
 };
 

@@ -27,11 +27,14 @@ const char *const kUsage =
     "  --queue N           slices the controllers' queues hold\n"
     "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n"
     "                      time; prints the address to open (127.0.0.1 only)\n"
+    "  --panel-keep        as --panel, and the page stays after the end until Ctrl-C\n"
     "Ctrl-C stops every registered card (emergency stop) and exits with 130.\n";
 
 const char *const kGcodeUsage =
     "usage: korva3 gcode FILE.ngc [options]  run a G-code program on card 0 (- reads stdin)\n"
-    "options: --plot, --quiet, --limit, --card, --slice-us, --queue as for run, and\n"
+    "options: --plot, --quiet, --limit, --card, --slice-us, --queue, --panel[=PORT],\n"
+    "  --panel-keep as for run (the panel: the planned path, the listing, progress,\n"
+    "  feed override, feed hold and resume, stop: exit code 4), and\n"
     "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
     "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"

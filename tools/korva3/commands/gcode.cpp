@@ -18,6 +18,7 @@
 #include "cli/usage.h"
 #include "commands/commands.h"
 #include "commands/gcode_check.h"
+#include "commands/gcode_panel.h"
 #include "gcode/path_moves.h"
 #include "gcode/program.h"
 #include "gcode/settings.h"
@@ -45,8 +46,9 @@ std::string mm_text(double v)
 // held against the program's.
 class GcodeWork : public Work {
 public:
-    GcodeWork(const Settings &s, const Program &p, uint32_t id_switch, bool quiet)
-        : set_(s), prog_(p), id_switch_(id_switch), quiet_(quiet) {}
+    GcodeWork(const Settings &s, const Program &p, uint32_t id_switch, bool quiet,
+              GcodePanel *panel)
+        : set_(s), prog_(p), id_switch_(id_switch), quiet_(quiet), panel_(panel) {}
 
     int run(Session &session) override
     {
@@ -66,6 +68,8 @@ public:
         session.track(0);
         session.note_card_numbers(); // the CSV's card column
         settled_position(start_);
+        if (panel_)
+            panel_->describe(start_, [&session] { return session.watch().executed_line(0); });
         if (!quiet_)
             std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
                       << prog_.moves.size() << " moves, planned "
@@ -75,6 +79,11 @@ public:
         korva3_planner::StreamReport r = korva3_planner::stream_to_card(slicer, 0, hooks(session));
         motion_ms_ = machine::clock_ms() - t0;
         underruns_ = r.underruns;
+        end_line_ = r.line;
+        if (r.end == korva3_planner::StreamEnd::Stopped) {
+            std::cerr << prog_.name << ":" << r.line << ": stopped by the operator (panel)\n";
+            return EXIT_STOPPED;
+        }
         const char *why = r.end == korva3_planner::StreamEnd::Emergency ? "stopped at the time limit"
                           : r.end == korva3_planner::StreamEnd::ActionRefused ? "stopped at its pause (no Enter)"
                                                                           : nullptr;
@@ -89,8 +98,11 @@ public:
 
     int finish(Session &session, const Settled &settled, int code) override
     {
-        if (!session.cards().count(0))
-            return code; // never registered: nothing ran
+        if (!session.cards().count(0)) { // never registered: nothing ran
+            if (panel_)
+                panel_->ended("card 0 does not answer, exit code " + std::to_string(code));
+            return code;
+        }
         if (!settled.at_rest) {
             std::cerr << prog_.name << ": the card is still at work at the time limit\n";
             code = EXIT_JOB_FAILED;
@@ -113,6 +125,11 @@ public:
                               << ", the program at " << prog_.end[a] << "\n";
                     code = EXIT_JOB_FAILED;
                 }
+        if (panel_)
+            panel_->ended(code == EXIT_OK        ? "program complete, exit code 0"
+                          : code == EXIT_STOPPED ? "stopped by the operator at line " +
+                                                       std::to_string(end_line_) + ", exit code 4"
+                                                 : "failed, exit code " + std::to_string(code));
         return code;
     }
 
@@ -124,6 +141,8 @@ private:
     {
         korva3_planner::StreamHooks h;
         h.sending = [this, &session, last = -1](const korva3_planner::Slice &s) mutable {
+            if (panel_)
+                panel_->sending(s);
             if (s.line != last) {
                 show_messages(s.line);
                 session.watch().set_line(s.line);
@@ -133,10 +152,21 @@ private:
         };
         // Every slice: once Ctrl-C has stopped the card, this thread parks (no slice may
         // follow the handler's stop); past the limit, an emergency stop.
-        h.poll = [&session](const korva3_planner::Status &) {
+        // With the panel, the operator's override, hold and stop; at rest after a hold,
+        // time passes between polls (the machine waits for the operator, never the
+        // reverse).
+        h.poll = [this, &session](const korva3_planner::Status &st) {
             if (interrupt::exiting())
                 interrupt::wait_for_exit();
             korva3_planner::Controls c;
+            if (panel_) {
+                // Held once the card has run what it had queued.
+                const uint32_t working = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING |
+                                         KORVA3_ST_Y_MOVING | KORVA3_ST_Z_MOVING;
+                c = panel_->controls(st.held && !(st.card_status & working));
+                if (st.held)
+                    machine::sleep_ms(kHeldPollMs);
+            }
             c.emergency = session.over_limit();
             return c;
         };
@@ -194,10 +224,14 @@ private:
         machine::position(0, xyz);
     }
 
+    static constexpr uint32_t kHeldPollMs = 5;
+
     const Settings &set_;
     const Program &prog_;
     uint32_t id_switch_;
     bool quiet_;
+    GcodePanel *panel_; // null: no panel
+    int end_line_ = 0;  // where the path ended
     std::array<int32_t, 3> start_{};
     uint64_t underruns_ = 0;
     uint32_t motion_ms_ = 0; // from the first slice to the card at rest after the last
@@ -233,9 +267,9 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
 
 // Errors go to stderr, or with json to stdout as one object (the file's own faults only).
 bool read_named_program(const std::string &path, const Settings &settings,
-                        const ReadOptions &options, Program &program, bool json)
+                        const ReadOptions &options, Program &program, bool json,
+                        std::string &text)
 {
-    std::string text;
     if (path == "-") {
         if (!read_bounded(std::cin, "stdin", text))
             return false;
@@ -287,7 +321,7 @@ int gcode(int argc, char **argv)
     auto flag = [](bool &to, bool value) {
         return [&to, value](const char *) { to = value; return ""; };
     };
-    accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine;
+    accepts.shared = kOutputFiles | kQuiet | kLimit | kMachine | kPanel;
     accepts.operand_question = "which program?";
     accepts.own = {
         {"--scale", "a value", [&](const char *v) { scale = v; return ""; }},
@@ -327,7 +361,8 @@ int gcode(int argc, char **argv)
     Program program;
     if (json && !check)
         return usage_error("--json goes with --check", kGcodeUsage);
-    if (!read_named_program(cl.operand, settings, read_options, program, json))
+    std::string text;
+    if (!read_named_program(cl.operand, settings, read_options, program, json, text))
         return EXIT_USAGE;
     if (check) {
         if (json)
@@ -350,8 +385,14 @@ int gcode(int argc, char **argv)
                           UINT32_MAX / 2,
                           std::fmax(600000, 2 * planned_ms(program, settings) + 60000)));
     setup.session.settle_ms = setup.session.limit_ms; // the limit ends the wait
+    setup.panel = cl.panel;
+    setup.panel_port = cl.panel_port;
+    setup.panel_keep = cl.panel_keep;
+    std::unique_ptr<GcodePanel> panel;
+    if (cl.panel)
+        panel = std::make_unique<GcodePanel>(program, settings, text);
     GcodeWork work(settings, program, cl.setup.cards.front().id_switch,
-                   cl.output == Output::Quiet);
+                   cl.output == Output::Quiet, panel.get());
     return drive(setup, work);
 }
 

@@ -70,6 +70,7 @@ int run_loaded_job(const LoadedJob &loaded)
     for (const Warning &w : warnings)
         options.warned_lines.insert(w.line);
     options.status_line = StatusLine::stderr_is_terminal();
+    options.panel = cl.panel;
 
     DriveSetup setup;
     setup.name = job.name;
@@ -77,6 +78,7 @@ int run_loaded_job(const LoadedJob &loaded)
     setup.csv_path = cl.csv_path;
     setup.panel = cl.panel;
     setup.panel_port = cl.panel_port;
+    setup.panel_keep = cl.panel_keep;
     setup.machine = cl.setup;
     setup.session = session_options(options);
     return drive(setup, *job_work(job, options, std::cout, std::cerr));

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "job/check.h"
+#include "job/job_panel.h"
 #include "job/step_report.h"
 #include "korva3.h"
 #include "machine/card_at_work.h"
@@ -43,7 +44,8 @@ bool starts_axis_motion(const std::string &name)
 class JobWork : public Work {
 public:
     JobWork(const Job &job, const RunOptions &options, std::ostream &out, std::ostream &err)
-        : job_(job), options_(options), out_(out), err_(err), status_(options.status_line)
+        : job_(job), options_(options), out_(out), err_(err), status_(options.status_line),
+          panel_(job)
     {
     }
 
@@ -54,9 +56,13 @@ public:
         if (loud())
             out_ << "korva3: " << job_.name << " on the " << machine::kind() << "\n"
                  << " line    t/ms  step\n";
+        if (options_.panel)
+            panel_.describe();
         for (const Step &s : job_.steps) {
             if (interrupt::exiting()) // Ctrl-C: no step after the handler's stop
                 return EXIT_INTERRUPTED;
+            if (options_.panel)
+                panel_.step(static_cast<size_t>(&s - job_.steps.data()));
             line_ = s.line;
             watch().set_line(s.line);
             watch().new_step();
@@ -89,6 +95,9 @@ public:
         if (code == EXIT_OK && !unfinished_requests())
             code = EXIT_JOB_FAILED;
         print_positions(out_, session.cards());
+        if (options_.panel)
+            panel_.ended(code == EXIT_OK ? "job complete, exit code 0"
+                                         : "failed, exit code " + std::to_string(code));
         return code;
     }
 
@@ -378,6 +387,7 @@ private:
     std::ostream &err_;
     Session *session_ = nullptr;
     StatusLine status_;
+    JobPanel panel_;
     int line_ = 0;
     StepNote note_; // what the current step did
     std::string failure_;

@@ -32,6 +32,8 @@ struct RunOptions {
     std::ostream *csv = nullptr;
     // A status line on standard error during long steps (only for a terminal).
     bool status_line = false;
+    // The job's steps on the virtual machine's panel (started by the driver).
+    bool panel = false;
 };
 
 // The job as the run driver's work: its steps one after the other, then the final

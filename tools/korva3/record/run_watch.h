@@ -38,6 +38,11 @@ public:
     uint64_t step_slices() const { return step_slices_; }
     double step_pulses() const { return step_pulses_; } // path length sent, pulses
     void new_step();
+    // The line of the last slice virtual card `index` executed (0: none yet).
+    int executed_line(int index) const
+    {
+        return index >= 0 && static_cast<size_t>(index) < cards_.size() ? cards_[index].slice_line : 0;
+    }
     // Virtual time of the last position change seen.
     uint64_t last_t_us() const { return last_t_us_; }
     // Reads card `index`'s slice period again (at the start, and after the job changed

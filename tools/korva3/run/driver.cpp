@@ -9,6 +9,21 @@
 
 namespace korva3_tool {
 
+namespace {
+
+// The page stays up for the operator to read what happened; Ctrl-C ends the tool with
+// the job's own exit code. The virtual clock goes on, so the page still answers.
+[[noreturn]] void keep_panel(int code)
+{
+    interrupt::job_ended(code);
+    std::cout << "panel: kept open after the end (exit code " << code
+              << "); Ctrl-C closes it" << std::endl;
+    for (;;)
+        machine::sleep_ms(100);
+}
+
+} // namespace
+
 int run_work(Session &session, Work &work)
 {
     int code = work.run(session);
@@ -58,10 +73,12 @@ int drive(const DriveSetup &setup, Work &work)
         Session session(setup.name, options, recording);
         code = run_work(session, work);
     }
+    if (!outputs.close(recording))
+        code = EXIT_JOB_FAILED;
+    if (setup.panel && setup.panel_keep)
+        keep_panel(code);
     if (setup.panel)
         machine::stop_panel();
-    if (!outputs.close(recording))
-        return EXIT_JOB_FAILED;
     return code;
 }
 

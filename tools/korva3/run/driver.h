@@ -30,6 +30,7 @@ struct DriveSetup {
     std::string plot_path, csv_path;  // "": none
     bool panel = false;               // the virtual machine's front panel
     uint32_t panel_port = 0;          // 0: a free port
+    bool panel_keep = false;          // the page stays after the end until Ctrl-C
     MachineSetup machine;
     SessionOptions session;           // its csv is the driver's
     std::shared_ptr<GcodeTrack> gcode; // a G-code run: recorded for its own plot

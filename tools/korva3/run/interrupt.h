@@ -36,6 +36,14 @@ std::string stopped_message(uint32_t cards);
 // process with "korva3: emergency stop (panel)" and EXIT_EMERGENCY.
 void watch_panel_estop(bool (*pressed)());
 
+// The job has ended with `code` and the tool only keeps the panel's page up: Ctrl-C
+// then ends the process with that code (no card is stopped, nothing more is said than
+// "korva3: panel closed"), and the panel's emergency stop no longer ends it.
+void job_ended(int code);
+
+// The code job_ended() gave, or -1 while the job runs. Any thread.
+int ended_code();
+
 // True once the handler has begun: the cards were stopped under the job, and the
 // handler is about to end the process with EXIT_INTERRUPTED.
 bool exiting();

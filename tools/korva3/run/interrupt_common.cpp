@@ -16,6 +16,7 @@ std::atomic<uint32_t> tracked{0}; // bit n: card number n
 std::atomic<bool> ending{false};
 std::atomic<bool> parked{false}; // the job's thread waits for the handler's exit
 std::atomic<bool (*)()> panel_estop{nullptr};
+std::atomic<int> job_end_code{-1};
 
 // How often the panel's emergency stop is looked at (host time).
 constexpr auto kEstopLookEvery = std::chrono::milliseconds(5);
@@ -67,7 +68,7 @@ void watch_panel_estop(bool (*pressed)())
 {
     panel_estop.store(pressed);
     std::thread([pressed] {
-        while (!pressed())
+        while (!pressed() || job_end_code.load() >= 0) // after the end: nothing to stop
             std::this_thread::sleep_for(kEstopLookEvery);
         stop_for_exit();
         const std::string msg = "\nkorva3: emergency stop (panel)\n";
@@ -76,6 +77,10 @@ void watch_panel_estop(bool (*pressed)())
         std::_Exit(EXIT_EMERGENCY);
     }).detach();
 }
+
+void job_ended(int code) { job_end_code.store(code); }
+
+int ended_code() { return job_end_code.load(); }
 
 bool exiting()
 {

@@ -22,10 +22,12 @@ void install()
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
-        const std::string msg = stopped_message(stop_for_exit());
+        const int ended = ended_code();
+        const std::string msg =
+            ended >= 0 ? "\nkorva3: panel closed\n" : stopped_message(stop_for_exit());
         ssize_t ignored = write(STDERR_FILENO, msg.data(), msg.size());
         (void)ignored;
-        _exit(EXIT_INTERRUPTED);
+        _exit(ended >= 0 ? ended : static_cast<int>(EXIT_INTERRUPTED));
     }).detach();
 }
 

@@ -11,8 +11,10 @@ namespace {
 
 BOOL WINAPI on_console_event(DWORD)
 {
-    std::fputs(stopped_message(stop_for_exit()).c_str(), stderr);
-    ExitProcess(EXIT_INTERRUPTED);
+    const int ended = ended_code();
+    std::fputs(ended >= 0 ? "\nkorva3: panel closed\n" : stopped_message(stop_for_exit()).c_str(),
+               stderr);
+    ExitProcess(static_cast<UINT>(ended >= 0 ? ended : static_cast<int>(EXIT_INTERRUPTED)));
     return TRUE;
 }
 
