@@ -10,9 +10,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
 #include "gcode/block.h"
+#include "gcode/control_flow.h"
 #include "gcode/modal.h"
 #include "gcode/reader.h"
 
@@ -32,10 +32,12 @@ void Reader::line(int number, const std::string &text)
     refused_ = false;
     Block block;
     std::string error;
-    if (!read_block(text, block, error))
+    if (!read_block(text, block, error, values_))
         return fail(error);
     if (block.deleted && opt_.block_delete)
         return;
+    if (values_) // a line's parameters are set once all its values are read
+        values_->assign(block.assignments);
     if (block.percent) {
         if (begun_)
             closed_ = percent_;
@@ -304,15 +306,10 @@ bool read_program(const std::string &name, const std::string &text, const Settin
     program.name = name;
     size_t before = errors.size();
     Reader reader(name, settings, options, program, errors);
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        number++;
-        if (!reader.ended())
-            reader.line(number, line);
-    }
-    program.lines = number;
+    Parameters parameters;
+    Expressions values(parameters);
+    reader.read_values_with(&values);
+    program.lines = follow_program(text, reader, values, options);
     reader.finish();
     reader.summary();
     if (errors.size() != before) {

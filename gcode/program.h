@@ -85,6 +85,8 @@ struct ReadOptions {
     int max_errors = 25; // errors listed; the rest are counted ("... and N more errors")
     bool skip_optional_stops = false; // M1 does nothing (else it pauses as M0)
     bool block_delete = true;         // lines that start with "/" are skipped
+    long max_iterations = 1000000;    // O-word loop iterations and calls, all together
+    int max_call_depth = 64;          // O-word calls nested in each other
 };
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with

@@ -69,6 +69,16 @@ public:
 
     void line(int number, const std::string &text);
 
+    // Parameters and expressions in the lines' values (without: '#' and '[' are errors).
+    void read_values_with(Values *values) { values_ = values; }
+
+    // An error at `number` found outside a line's words (O-words and their conditions).
+    void fail_at(int number, const std::string &what)
+    {
+        line_ = number;
+        fail(what);
+    }
+
     bool ended() const { return ended_ || closed_; }
 
     void finish();
@@ -140,6 +150,7 @@ private:
     const ReadOptions &opt_;
     Program &prog_;
     std::vector<std::string> &errors_;
+    Values *values_ = nullptr;
     State st_;
     int line_ = 0;
     bool ended_ = false;

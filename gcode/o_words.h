@@ -1,0 +1,48 @@
+// o_words.h - a program's O-word lines found and matched to each other, before any
+// line is followed (control_flow.cpp follows them).
+#ifndef KORVA3_GCODE_O_WORDS_H
+#define KORVA3_GCODE_O_WORDS_H
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korva3_gcode {
+
+enum class Keyword { Sub, Endsub, Call, Return, If, Elseif, Else, Endif, While, Endwhile,
+                     Do, Repeat, Endrepeat, Break, Continue };
+
+struct OWord {
+    Keyword keyword = Keyword::Sub;
+    std::string label; // as a person reads it: "o100", "o<BOLTS>"
+    std::string rest;  // the line after the keyword (upper case, no blanks): values
+    int line = 0;      // line of the file, from 1
+    size_t index = 0;  // of the line in Lines
+    // Matched (indices into the O-words):
+    int next = -1;  // If, Elseif, Else: the next branch or the endif; Sub: its endsub;
+                    // While, Repeat: its end; Do: its closing while; the ends: their start;
+                    // Return, Break, Continue: the sub or loop they leave
+    bool closes_do = false; // a While that ends a Do loop
+};
+
+struct Lines {
+    std::vector<uint32_t> starts; // each line's first character in the text
+    std::vector<int32_t> o;       // each line's O-word, or -1
+    std::vector<OWord> words;
+    std::map<std::string, int> subs; // label -> its Sub's O-word
+};
+
+// Splits `text` into lines and finds the O-words among them (a line whose first word,
+// after any N, is O with a keyword; an O-word alone is a program number, read by the
+// Reader). Each mismatch is passed to `error` (line, message). False when any was.
+bool match_o_words(const std::string &text, Lines &lines,
+                   const std::function<void(int, const std::string &)> &error);
+
+// "o100 endif", as errors name an O-word.
+std::string o_text(const OWord &o);
+
+} // namespace korva3_gcode
+
+#endif
