@@ -324,7 +324,10 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
     i++;
     a.number = ref.number;
     a.name = ref.name;
-    return parser.value(a.value);
+    if (parser.value(a.value))
+        return true;
+    error = param_text(ref) + ": " + error;
+    return false;
 }
 
 void Expressions::assign(const std::vector<Assignment> &assignments)

@@ -30,6 +30,9 @@ void Reader::line(int number, const std::string &text)
 {
     line_ = number;
     refused_ = false;
+    const size_t first = text.find_first_not_of(" \t");
+    if (opt_.block_delete && first != std::string::npos && text[first] == '/')
+        return; // deleted: not read, so its parameters are neither read nor set
     Block block;
     std::string error;
     if (!read_block(text, block, error, values_))
@@ -45,7 +48,7 @@ void Reader::line(int number, const std::string &text)
         return;
     }
     begun_ = begun_ || !block.words.empty();
-    if (!block.message.empty())
+    if (!block.message.empty() && message_lines_.insert(line_).second) // once, also in a loop
         prog_.messages.push_back({line_, block.message});
     std::vector<std::string> why;
     for (const Word &w : block.words)

@@ -5,6 +5,7 @@
 #define KORVA3_GCODE_READER_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,7 @@ private:
     Program &prog_;
     std::vector<std::string> &errors_;
     Values *values_ = nullptr;
+    std::set<int> message_lines_; // lines whose "(MSG, ...)" is listed
     State st_;
     int line_ = 0;
     bool ended_ = false;

@@ -97,6 +97,12 @@ TEST(GcodeControlFlow, Subroutines)
     };
     for (const auto &c : cases)
         EXPECT_EQ(run(c.text), c.end) << c.text;
+    // A message in a loop is listed once.
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(read_program("t.ngc", "o1 repeat [3]\n(MSG, pass)\no1 endrepeat\n", Settings{}, p,
+                             errors));
+    EXPECT_EQ(p.messages.size(), 1u);
 }
 
 TEST(GcodeControlFlow, Bounds)

@@ -80,6 +80,7 @@ TEST(GcodeExpressions, ParametersInLines)
         {"#1 = 1\n#1 = 2 G0 X#1\nG0 X#1", "X2.0000"},
         {"#1 = 1\n#1 = [#1 + 1] #2 = #1\nG0 X#2", "X1.0000"},
         {"#1 = 2\n#1 = [#1 + 1]\nG0 X#1", "X3.0000"},
+        {"#1 = 2\n/#1 = 5 G0 Y#9\nG0 X#1", "X2.0000"}, // a deleted line is not read
     };
     for (const auto &c : cases)
         EXPECT_EQ(end_x(c.text), c.end) << c.text;
@@ -110,6 +111,7 @@ TEST(GcodeExpressions, Errors)
         {"#1.5 = 1", "t.ngc:1: #1.5: parameters are numbered 1 .. 5399"},
         {"#1 G0 X1", "t.ngc:1: #1 stands alone: a parameter is set by #1=value, or read in a word's value (X#1)"},
         {"#<> = 1", "t.ngc:1: '#<>': a parameter needs a name"},
+        {"#2 = [3 / [1 - 1]]", "t.ngc:1: #2: 3 / 0: division by zero"},
         {"G0 X" + std::string(70, '[') + "1" + std::string(70, ']'),
          "t.ngc:1: X: nested more than 64 deep"},
     };
