@@ -13,7 +13,8 @@
 //   G43 (H) G43.1 (Z) G49 (tool lengths), G73 G81 G82 G83 G85 G89 (canned cycles: R Z Q
 //   P L) with G98 G99, F (units per minute), S (taken, not used),
 //   T, M6 (a pause), M0 M1 M60 M2 M30, M3 M5 M7 M8 M9 (digital outputs by
-//   Settings::outputs), N.
+//   Settings::outputs), N; parameters and [ ] expressions in any value
+//   (expression.h), O-word subroutines and loops (control_flow.h).
 #ifndef KORVA3_GCODE_PROGRAM_H
 #define KORVA3_GCODE_PROGRAM_H
 
