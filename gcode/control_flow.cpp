@@ -1,7 +1,9 @@
-// control_flow.cpp - following a program's lines by its O-words, with a program
-// counter over the lines and a stack of calls.
+// control_flow.cpp - following a program's lines by its O-words: a program counter
+// over the lines (read on one after another from the text, or set to an O-word's line
+// by a jump) and a stack of calls.
 #include "gcode/control_flow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -12,27 +14,37 @@ namespace korva3_gcode {
 
 namespace {
 
+// A line to read: its index (its number - 1) and its first character in the text.
+struct Pos {
+    size_t line = 0;
+    size_t at = 0;
+};
+
 class Follower {
 public:
     Follower(const std::string &text, Reader &reader, Expressions &values,
              const ReadOptions &options)
         : text_(text), reader_(reader), values_(values), opt_(options) {}
 
-    int run();
+    size_t run();
 
 private:
     struct Call {
-        size_t return_to;           // the line after the call
+        int from;                    // the call's O-word: the lines go on after it
         std::map<int, long> repeats; // open repeat loops: O-word -> runs left
     };
 
-    bool o_word(const OWord &o, size_t &pc);
-    bool branch(const OWord &o, size_t &pc);
-    bool call(const OWord &o, size_t &pc);
-    bool leave(const OWord &o, size_t &pc);
+    bool o_word(int k);
+    bool branch(int k);
+    bool call(int k);
+    bool leave(int k);
     bool one_value(const OWord &o, double &v, bool needed);
     bool count(const OWord &o);
-    size_t after(int word) const { return lines_.words[word].index + 1; }
+    // The O-word on line pc_, or -1.
+    int o_word_here() const;
+    void go_to(int k) { pc_ = {words()[k].index, words()[k].at}; }
+    void go_after(int k) { pc_ = {words()[k].index + 1, words()[k].next_at}; }
+    const std::vector<OWord> &words() const { return lines_.words; }
 
     bool fail(const OWord &o, const std::string &what)
     {
@@ -45,33 +57,39 @@ private:
     Expressions &values_;
     const ReadOptions &opt_;
     Lines lines_;
-    std::vector<Call> calls_{Call{0, {}}}; // [0]: the main program
+    Pos pc_;
+    std::vector<Call> calls_{Call{-1, {}}}; // [0]: the main program
     long steps_ = 0; // loop iterations and calls so far
 };
 
-int Follower::run()
+size_t Follower::run()
 {
     const bool matched = match_o_words(
         text_, lines_, [this](int line, const std::string &what) { reader_.fail_at(line, what); });
-    const int count = static_cast<int>(lines_.starts.size());
     if (!matched)
-        return count;
-    size_t pc = 0;
-    while (pc < lines_.starts.size() && !reader_.ended()) {
-        const int o = lines_.o[pc];
-        if (o >= 0) {
-            if (!o_word(lines_.words[o], pc))
+        return lines_.count;
+    while (pc_.line < lines_.count && !reader_.ended()) {
+        const int k = o_word_here();
+        if (k >= 0) {
+            if (!o_word(k))
                 break;
             continue;
         }
-        const size_t from = lines_.starts[pc];
-        size_t end = text_.find('\n', from);
+        size_t end = text_.find('\n', pc_.at);
         if (end == std::string::npos)
             end = text_.size();
-        reader_.line(static_cast<int>(pc + 1), text_.substr(from, end - from));
-        pc++;
+        reader_.line(static_cast<int>(pc_.line + 1), text_.substr(pc_.at, end - pc_.at));
+        pc_ = {pc_.line + 1, end + 1};
     }
-    return count;
+    return lines_.count;
+}
+
+int Follower::o_word_here() const
+{
+    auto it = std::lower_bound(words().begin(), words().end(), pc_.line,
+                               [](const OWord &o, size_t line) { return o.index < line; });
+    return it != words().end() && it->index == pc_.line ? static_cast<int>(it - words().begin())
+                                                        : -1;
 }
 
 // The value after the keyword, alone: true with `v` untouched when it may be missing
@@ -100,45 +118,46 @@ bool Follower::count(const OWord &o)
                        " loop iterations and calls (--max-iterations N allows more)");
 }
 
-bool Follower::o_word(const OWord &o, size_t &pc)
+bool Follower::o_word(int k)
 {
-    const std::vector<OWord> &w = lines_.words;
+    const std::vector<OWord> &w = words();
+    const OWord &o = w[k];
     double v = 0;
     switch (o.keyword) {
     case Keyword::Sub: // a definition where it stands: skipped
-        pc = after(o.next);
+        go_after(o.next);
         return true;
     case Keyword::Call:
-        return call(o, pc);
+        return call(k);
     case Keyword::Endsub:
     case Keyword::Return:
-        return leave(o, pc);
+        return leave(k);
     case Keyword::If:
-        return branch(o, pc);
+        return branch(k);
     case Keyword::Elseif:
     case Keyword::Else: { // the end of the branch taken: on past the endif
-        int k = o.next;
-        while (w[k].keyword != Keyword::Endif)
-            k = w[k].next;
-        pc = after(k);
+        int end = o.next;
+        while (w[end].keyword != Keyword::Endif)
+            end = w[end].next;
+        go_after(end);
         return true;
     }
     case Keyword::Endif:
-        pc++;
+        go_after(k);
         return true;
     case Keyword::While:
         if (!one_value(o, v, true))
             return false;
-        if (o.closes_do)
-            pc = v != 0 ? after(o.next) : pc + 1;
+        if (o.closes_do) // the end of do ... while: back to the body's first line
+            go_after(v != 0 ? o.next : k);
         else
-            pc = v != 0 ? pc + 1 : after(o.next);
+            go_after(v != 0 ? k : o.next);
         return v == 0 || count(o);
     case Keyword::Endwhile:
-        pc = w[o.next].index;
+        go_to(o.next);
         return true;
     case Keyword::Do:
-        pc++;
+        go_after(k);
         return count(o);
     case Keyword::Repeat: {
         if (!one_value(o, v, true))
@@ -147,63 +166,59 @@ bool Follower::o_word(const OWord &o, size_t &pc)
         if (std::fabs(v - runs) > 0.0001 || runs < 0)
             return fail(o, o_text(o) + " [" + number_text(v) +
                                "]: the count is a whole number, 0 or more");
-        const int k = lines_.o[pc];
         if (runs == 0) {
-            pc = after(o.next);
+            go_after(o.next);
             return true;
         }
         // more runs than iterations allowed end at the bound all the same
         calls_.back().repeats[k] = static_cast<long>(std::fmin(runs, opt_.max_iterations + 1.0));
-        pc++;
+        go_after(k);
         return count(o);
     }
     case Keyword::Endrepeat: {
         auto left = calls_.back().repeats.find(o.next);
         if (left != calls_.back().repeats.end() && --left->second > 0) {
-            pc = after(o.next);
+            go_after(o.next);
             return count(o);
         }
         if (left != calls_.back().repeats.end())
             calls_.back().repeats.erase(left);
-        pc++;
+        go_after(k);
         return true;
     }
-    case Keyword::Break: {
-        const OWord &loop = w[o.next];
+    case Keyword::Break:
         calls_.back().repeats.erase(o.next);
-        pc = after(loop.next);
+        go_after(w[o.next].next); // past the loop's end
         return true;
-    }
-    case Keyword::Continue: { // to the loop's test: its while, do's while, or endrepeat
-        const OWord &loop = w[o.next];
-        pc = loop.keyword == Keyword::While ? loop.index : w[loop.next].index;
+    case Keyword::Continue: // to the loop's test: its while, do's while, or endrepeat
+        go_to(w[o.next].keyword == Keyword::While ? o.next : w[o.next].next);
         return true;
-    }
     }
     return false;
 }
 
 // An if and its elseifs: the first branch whose condition holds, else the else.
-bool Follower::branch(const OWord &o, size_t &pc)
+bool Follower::branch(int k)
 {
-    const std::vector<OWord> &w = lines_.words;
-    for (const OWord *b = &o;; b = &w[b->next]) {
-        if (b->keyword == Keyword::Else || b->keyword == Keyword::Endif) {
-            pc = b->index + 1;
+    const std::vector<OWord> &w = words();
+    for (int b = k;; b = w[b].next) {
+        if (w[b].keyword == Keyword::Else || w[b].keyword == Keyword::Endif) {
+            go_after(b);
             return true;
         }
         double v = 0;
-        if (!one_value(*b, v, true))
+        if (!one_value(w[b], v, true))
             return false;
         if (v != 0) {
-            pc = b->index + 1;
+            go_after(b);
             return true;
         }
     }
 }
 
-bool Follower::call(const OWord &o, size_t &pc)
+bool Follower::call(int k)
 {
+    const OWord &o = words()[k];
     std::vector<double> args;
     for (size_t i = 0; i < o.rest.size();) {
         double v = 0;
@@ -222,14 +237,15 @@ bool Follower::call(const OWord &o, size_t &pc)
                            " deep (--max-call-depth N allows more)");
     if (!count(o))
         return false;
-    calls_.push_back(Call{pc + 1, {}});
+    calls_.push_back(Call{k, {}});
     values_.parameters().call(args);
-    pc = lines_.words[lines_.subs.at(o.label)].index + 1;
+    go_after(lines_.subs.at(o.label));
     return true;
 }
 
-bool Follower::leave(const OWord &o, size_t &pc)
+bool Follower::leave(int k)
 {
+    const OWord &o = words()[k];
     double v = 0;
     const bool valued = !o.rest.empty();
     if (!one_value(o, v, false))
@@ -239,7 +255,7 @@ bool Follower::leave(const OWord &o, size_t &pc)
     values_.parameters().back();
     if (valued)
         values_.parameters().set(ParamRef{0, "_VALUE"}, v);
-    pc = calls_.back().return_to;
+    go_after(calls_.back().from);
     calls_.pop_back();
     return true;
 }
@@ -249,7 +265,7 @@ bool Follower::leave(const OWord &o, size_t &pc)
 int follow_program(const std::string &text, Reader &reader, Expressions &values,
                    const ReadOptions &options)
 {
-    return Follower(text, reader, values, options).run();
+    return static_cast<int>(Follower(text, reader, values, options).run());
 }
 
 } // namespace korva3_gcode

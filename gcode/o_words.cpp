@@ -1,6 +1,7 @@
 // o_words.cpp - finding a program's O-word lines and matching each to its partners.
 #include "gcode/o_words.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -251,22 +252,25 @@ bool match_o_words(const std::string &text, Lines &lines,
 {
     Matcher m(lines, error);
     bool unread = false; // an O-word that can't be followed
-    for (size_t at = 0; at < text.size();) {
+    for (size_t at = 0; at < text.size(); lines.count++) {
         size_t end = text.find('\n', at);
         if (end == std::string::npos)
             end = text.size();
-        lines.starts.push_back(static_cast<uint32_t>(at));
-        lines.o.push_back(-1);
-        const std::string line = text.substr(at, end - at);
+        const size_t from = at;
         at = end + 1;
-        if (line.find_first_of("oO") == std::string::npos)
+        const auto first = text.begin() + static_cast<std::ptrdiff_t>(from);
+        const auto last = text.begin() + static_cast<std::ptrdiff_t>(end);
+        if (std::find_if(first, last, [](char c) { return c == 'o' || c == 'O'; }) == last)
             continue;
+        const std::string line = text.substr(from, end - from);
         std::string stripped, message, bad;
         OWord o;
         if (!strip_line(line, stripped, message, bad) || !read_o_word(stripped, o, bad))
             continue; // the Reader reports an unclosed comment
-        o.line = static_cast<int>(lines.starts.size());
-        o.index = lines.starts.size() - 1;
+        o.index = lines.count;
+        o.line = static_cast<int>(lines.count + 1);
+        o.at = from;
+        o.next_at = std::min(at, text.size());
         const bool takes_values = o.keyword == Keyword::Call || o.keyword == Keyword::Return ||
                                   o.keyword == Keyword::Endsub || o.keyword == Keyword::If ||
                                   o.keyword == Keyword::Elseif || o.keyword == Keyword::While ||
@@ -278,7 +282,6 @@ bool match_o_words(const std::string &text, Lines &lines,
             unread = true;
             continue;
         }
-        lines.o.back() = static_cast<int32_t>(lines.words.size());
         lines.words.push_back(o);
         m.word(static_cast<int>(lines.words.size()) - 1);
     }

@@ -3,7 +3,6 @@
 #ifndef KORVA3_GCODE_O_WORDS_H
 #define KORVA3_GCODE_O_WORDS_H
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -19,7 +18,9 @@ struct OWord {
     std::string label; // as a person reads it: "o100", "o<BOLTS>"
     std::string rest;  // the line after the keyword (upper case, no blanks): values
     int line = 0;      // line of the file, from 1
-    size_t index = 0;  // of the line in Lines
+    size_t index = 0;  // line - 1
+    size_t at = 0;     // the line's first character in the text
+    size_t next_at = 0; // the next line's (the text's size after the last)
     // Matched (indices into the O-words):
     int next = -1;  // If, Elseif, Else: the next branch or the endif; Sub: its endsub;
                     // While, Repeat: its end; Do: its closing while; the ends: their start;
@@ -27,14 +28,15 @@ struct OWord {
     bool closes_do = false; // a While that ends a Do loop
 };
 
+// Only the O-word lines are kept (a program of millions of lines needs no more): the
+// lines between them are read on from one to the next.
 struct Lines {
-    std::vector<uint32_t> starts; // each line's first character in the text
-    std::vector<int32_t> o;       // each line's O-word, or -1
-    std::vector<OWord> words;
+    size_t count = 0;                // lines in the text
+    std::vector<OWord> words;        // in the order of their lines
     std::map<std::string, int> subs; // label -> its Sub's O-word
 };
 
-// Splits `text` into lines and finds the O-words among them (a line whose first word,
+// Counts `text`'s lines and finds the O-words among them (a line whose first word,
 // after any N, is O with a keyword; an O-word alone is a program number, read by the
 // Reader). Each mismatch is passed to `error` (line, message). False when any was.
 bool match_o_words(const std::string &text, Lines &lines,
