@@ -49,6 +49,9 @@ public:
                             std::string &error) const = 0;
     // Sets a line's parameters, once all its values are read.
     virtual void assign(const std::vector<Assignment> &assignments) = 0;
+    // The line `line` could not be read for an error in the value of a parameter it
+    // sets: reading that parameter later says so (instead of "read before it is set").
+    virtual void not_set(int line) = 0;
 };
 
 // Reads one line. Returns false with a message (no file or line in it) when the line is

@@ -327,11 +327,20 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
     if (parser.value(a.value))
         return true;
     error = param_text(ref) + ": " + error;
+    failed_.push_back(ref);
     return false;
+}
+
+void Expressions::not_set(int line)
+{
+    for (const ParamRef &ref : failed_)
+        params_.not_set(ref, line);
+    failed_.clear();
 }
 
 void Expressions::assign(const std::vector<Assignment> &assignments)
 {
+    failed_.clear();
     for (const Assignment &a : assignments)
         params_.set(ParamRef{a.number, a.name}, a.value);
 }

@@ -39,11 +39,13 @@ public:
     bool assignment(const std::string &text, size_t &i, Assignment &a,
                     std::string &error) const override;
     void assign(const std::vector<Assignment> &assignments) override;
+    void not_set(int line) override;
 
     Parameters &parameters() { return params_; }
 
 private:
     Parameters &params_;
+    mutable std::vector<ParamRef> failed_; // assignments whose value had an error
 };
 
 } // namespace korva3_gcode

@@ -40,6 +40,12 @@ bool Parameters::exists(const ParamRef &ref) const
 bool Parameters::get(const ParamRef &ref, double &value, std::string &error) const
 {
     if (!exists(ref)) {
+        auto failed = not_set_.find(param_text(ref));
+        if (failed != not_set_.end()) {
+            error = param_text(ref) + " has no value: line " + std::to_string(failed->second) +
+                    " was to set it";
+            return false;
+        }
         error = param_text(ref) + " is read before it is set";
         if (ref.number && ref.number <= kCallParameters && frames_.size() > 1)
             error += " (this call's arguments are #1 .. #" + std::to_string(kCallParameters) +
@@ -70,6 +76,15 @@ void Parameters::back()
 {
     if (frames_.size() > 1)
         frames_.pop_back();
+}
+
+} // namespace korva3_gcode
+
+namespace korva3_gcode {
+
+void Parameters::not_set(const ParamRef &ref, int line)
+{
+    not_set_.emplace(param_text(ref), line);
 }
 
 } // namespace korva3_gcode

@@ -38,6 +38,8 @@ public:
     bool get(const ParamRef &ref, double &value, std::string &error) const;
     bool exists(const ParamRef &ref) const;
     void set(const ParamRef &ref, double value);
+    // `ref` was to be set on `line`, whose error kept it from it.
+    void not_set(const ParamRef &ref, int line);
 
     // A subroutine call: #1 .. #n are the arguments, the other call parameters and the
     // local names are unset until the call sets them. back() ends it, and the caller's
@@ -59,6 +61,7 @@ private:
     std::vector<Frame> frames_;                  // [0]: the main program's
     std::vector<std::optional<double>> global_;  // [31] .. [5399]
     std::map<std::string, double> global_names_; // "_NAME"
+    std::map<std::string, int> not_set_;          // "#12", "#<NAME>" -> the line
 };
 
 } // namespace korva3_gcode

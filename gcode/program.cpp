@@ -35,8 +35,13 @@ void Reader::line(int number, const std::string &text)
         return; // deleted: not read, so its parameters are neither read nor set
     Block block;
     std::string error;
-    if (!read_block(text, block, error, values_))
+    if (!read_block(text, block, error, values_)) {
+        if (values_) { // what the line sets is set as far as it was read: no false errors after it
+            values_->not_set(line_);
+            values_->assign(block.assignments);
+        }
         return fail(error);
+    }
     if (block.deleted && opt_.block_delete)
         return;
     if (values_) // a line's parameters are set once all its values are read

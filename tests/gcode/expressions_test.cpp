@@ -117,4 +117,15 @@ TEST(GcodeExpressions, Errors)
     };
     for (const auto &c : cases)
         EXPECT_EQ(end_x(c.text), c.error) << c.text;
+    // A value that failed where it was set is not "read before it is set" later.
+    Program p;
+    std::vector<std::string> errors;
+    ASSERT_FALSE(read_program("t.ngc", "#1 = 0\n#3 = 1 #2 = [1 / #1] G0 X#9\nG0 X#2 Y#3\n",
+                              Settings{}, p, errors));
+    EXPECT_EQ(errors, (std::vector<std::string>{"t.ngc:2: #2: 1 / 0: division by zero",
+                                                "t.ngc:3: X: #2 has no value: line 2 was to set it"}));
+    // ... nor are the values the line set before its error.
+    errors.clear();
+    ASSERT_FALSE(read_program("t.ngc", "#3 = 1 G0 X[1 / 0]\nG0 Y#3\n", Settings{}, p, errors));
+    EXPECT_EQ(errors, std::vector<std::string>{"t.ngc:1: X: 1 / 0: division by zero"});
 }
