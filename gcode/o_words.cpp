@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "gcode/block.h"
-#include "gcode/modal.h"
 
 namespace korva3_gcode {
 
@@ -68,10 +67,12 @@ bool read_o_word(const std::string &s, OWord &o, std::string &bad)
         o.label = "o" + s.substr(i, close + 1 - i);
         i = close + 1;
     } else {
-        const size_t start = i;
+        size_t start = i;
         if (!read_number(s, i, n) || s[start] == '-' || s[start] == '+')
             return false;
-        o.label = "o" + number_text(n);
+        while (start + 1 < i && s[start] == '0' && s[start + 1] != '.')
+            start++; // o0100 is o100
+        o.label = "o" + s.substr(start, i - start);
     }
     size_t longest = 0;
     for (const Name &k : kKeywords) {

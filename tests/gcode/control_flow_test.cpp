@@ -93,6 +93,9 @@ TEST(GcodeControlFlow, Subroutines)
          "o<n> call [10]",
          "X10 Y0"},
         {"o1 sub\nS\nM2\no1 endsub\no1 call\nS", "X1 Y0"}, // M2 in a sub ends the program
+        {"o0100 sub\nS\no100 endsub\no1234567 sub\no1234567 endsub\no1234568 sub\n"
+         "o1234568 endsub\no100 call",
+         "X1 Y0"}, // labels as written, without leading zeros
         {"O1234\nS", "X1 Y0"},                             // a program number, as before
     };
     for (const auto &c : cases)
