@@ -223,6 +223,9 @@ bool Follower::call(int k)
     for (size_t i = 0; i < o.rest.size();) {
         double v = 0;
         std::string error;
+        if (o.rest[i] != '[') // blanks vanish: "1 2" would be 12
+            return fail(o, o_text(o) + ": each argument stands in brackets: " + o_text(o) +
+                               " [1] [2]");
         if (!values_.read(o.rest, i, v, error))
             return fail(o, o_text(o) + ": argument " + std::to_string(args.size() + 1) + ": " +
                                error);

@@ -168,6 +168,7 @@ TEST(GcodeControlFlow, Errors)
         {"o1 if [#1 GT 2]\no1 endif", "t.ngc:1: o1 if: #1 is read before it is set"},
         {"o1 repeat [1.5]\no1 endrepeat", "t.ngc:1: o1 repeat [1.5]: the count is a whole number, 0 or more"},
         {"o1 if [1] X\no1 endif", "t.ngc:1: o1 if: 'X' after its value"},
+        {"o1 sub\no1 endsub\no1 call 1 2", "t.ngc:3: o1 call: each argument stands in brackets: o1 call [1] [2]"},
         // the line in the sub, where a call reaches it
         {"o1 sub\nG0 X[1/#1]\no1 endsub\nS\no1 call [0]", "t.ngc:2: X: 1 / 0: division by zero"},
         {"o1 sub\nG0 X#3\no1 endsub\no1 call [1] [2]",
