@@ -65,6 +65,11 @@ void Parameters::set(const ParamRef &ref, double value)
         names(ref.name)[ref.name] = value;
 }
 
+void Parameters::not_set(const ParamRef &ref, int line)
+{
+    not_set_.emplace(param_text(ref), line);
+}
+
 void Parameters::call(const std::vector<double> &arguments)
 {
     frames_.emplace_back();
@@ -76,15 +81,6 @@ void Parameters::back()
 {
     if (frames_.size() > 1)
         frames_.pop_back();
-}
-
-} // namespace korva3_gcode
-
-namespace korva3_gcode {
-
-void Parameters::not_set(const ParamRef &ref, int line)
-{
-    not_set_.emplace(param_text(ref), line);
 }
 
 } // namespace korva3_gcode
