@@ -5,7 +5,7 @@
 //               function; any of these after a sign ("X-#1")
 //   expression  values joined by binary operators, left to right within a level:
 //                 **                 (power; highest)
-//                 *  /  MOD          (MOD's result has the divisor's sign, as LinuxCNC)
+//                 *  /  MOD          (MOD's result is never negative, as LinuxCNC)
 //                 +  -
 //                 EQ NE GT GE LT LE  (1 or 0; EQ and NE within 0.0001, as LinuxCNC)
 //                 AND OR XOR         (lowest; a value other than 0 is true)
