@@ -40,6 +40,7 @@ private:
     bool leave(int k);
     bool one_value(const OWord &o, double &v, bool needed);
     bool count(const OWord &o);
+    bool bounded(int number);
     // The O-word on line pc_, or -1.
     int o_word_here() const;
     void go_to(int k) { pc_ = {words()[k].index, words()[k].at}; }
@@ -60,6 +61,7 @@ private:
     Pos pc_;
     std::vector<Call> calls_{Call{-1, {}}}; // [0]: the main program
     long steps_ = 0; // loop iterations and calls so far
+    long reads_ = 0; // lines read so far
 };
 
 size_t Follower::run()
@@ -78,10 +80,29 @@ size_t Follower::run()
         size_t end = text_.find('\n', pc_.at);
         if (end == std::string::npos)
             end = text_.size();
-        reader_.line(static_cast<int>(pc_.line + 1), text_.substr(pc_.at, end - pc_.at));
+        const int number = static_cast<int>(pc_.line + 1);
+        reader_.line(number, text_.substr(pc_.at, end - pc_.at));
         pc_ = {pc_.line + 1, end + 1};
+        if (!bounded(number))
+            break;
     }
     return lines_.count;
+}
+
+// Loops can make a short file read long and move much: both are bounded.
+bool Follower::bounded(int number)
+{
+    if (++reads_ > static_cast<long>(lines_.count) + opt_.max_reads) {
+        reader_.fail_at(number, "more than " + std::to_string(opt_.max_reads) +
+                                    " lines read again by loops and calls");
+        return false;
+    }
+    if (reader_.moves() > static_cast<size_t>(opt_.max_moves)) {
+        reader_.fail_at(number, "more than " + std::to_string(opt_.max_moves) +
+                                    " moves: a program this long is not checked");
+        return false;
+    }
+    return true;
 }
 
 int Follower::o_word_here() const

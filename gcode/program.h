@@ -88,6 +88,9 @@ struct ReadOptions {
     bool block_delete = true;         // lines that start with "/" are skipped
     long max_iterations = 1000000;    // O-word loop iterations and calls, all together
     int max_call_depth = 64;          // O-word calls nested in each other
+    // Bounds of time and memory that loops could otherwise pass from a short file:
+    long max_reads = 100000000;       // lines read again by loops and calls, all told
+    long max_moves = 10000000;        // moves of the program (a 64 MiB file makes fewer)
 };
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with

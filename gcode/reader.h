@@ -82,6 +82,8 @@ public:
 
     bool ended() const { return ended_ || closed_; }
 
+    size_t moves() const { return prog_.moves.size(); }
+
     void finish();
 
     // Errors past max_errors, counted only; hints on the kind of file.

@@ -135,6 +135,16 @@ TEST(GcodeControlFlow, Bounds)
     };
     for (const auto &c : cases)
         EXPECT_EQ(run(c.text, c.options), c.end) << c.text;
+    // Lines read beyond the file's own 4, and moves, are bounded too.
+    ReadOptions reads, moves;
+    reads.max_reads = 20;
+    moves.max_moves = 30;
+    EXPECT_EQ(run("o1 repeat [12]\nS\n#1=2\no1 endrepeat", reads), "X12 Y0");
+    EXPECT_EQ(run("o1 repeat [13]\nS\n#1=2\no1 endrepeat", reads),
+              "t.ngc:2: more than 20 lines read again by loops and calls");
+    EXPECT_EQ(run("o1 repeat [30]\nS\no1 endrepeat", moves), "X30 Y0");
+    EXPECT_EQ(run("o1 repeat [31]\nS\no1 endrepeat", moves),
+              "t.ngc:2: more than 30 moves: a program this long is not checked");
     ReadOptions thousand;
     thousand.max_iterations = 1000;
     // Each call counts: two calls a level, 40 levels deep, would be 2^41 calls.
