@@ -18,7 +18,7 @@ namespace {
 constexpr double kMostWritten = 1e9;   // a number written in an expression, as in a word
 constexpr int kMostDepth = 64;         // brackets, signs, functions and ## nested
 constexpr size_t kMostName = 100;      // characters of a parameter's name
-constexpr double kEqualWithin = 0.0001; // EQ, NE
+constexpr double kEqualWithin = 1e-6;   // comparisons: values this close are equal
 constexpr double kDegree = 3.14159265358979323846 / 180;
 
 struct Operator {
@@ -183,16 +183,14 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
         v = a + b;
     } else if (o == "-") {
         v = a - b;
-    } else if (o == "EQ" || o == "NE") {
-        v = (std::fabs(a - b) < kEqualWithin) == (o == "EQ");
-    } else if (o == "GT") {
-        v = a > b;
-    } else if (o == "GE") {
-        v = a >= b;
-    } else if (o == "LT") {
-        v = a < b;
-    } else if (o == "LE") {
-        v = a <= b;
+    } else if (o == "EQ" || o == "NE" || o == "GT" || o == "GE" || o == "LT" || o == "LE") {
+        const bool equal = std::fabs(a - b) < kEqualWithin;
+        v = o == "EQ"   ? equal
+            : o == "NE" ? !equal
+            : o == "GT" ? !equal && a > b
+            : o == "GE" ? equal || a > b
+            : o == "LT" ? !equal && a < b
+                        : equal || a < b;
     } else if (o == "AND") {
         v = a != 0 && b != 0;
     } else if (o == "OR") {

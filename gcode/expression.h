@@ -7,7 +7,8 @@
 //                 **                 (power; highest)
 //                 *  /  MOD          (MOD's result is never negative, as LinuxCNC)
 //                 +  -
-//                 EQ NE GT GE LT LE  (1 or 0; EQ and NE within 0.0001, as LinuxCNC)
+//                 EQ NE GT GE LT LE  (1 or 0; values within 0.000001 are equal, as
+//                                     LinuxCNC 2.9 takes them for EQ NE GE LE)
 //                 AND OR XOR         (lowest; a value other than 0 is true)
 //   functions   SIN[a] COS[a] TAN[a] (a in degrees), ASIN[x] ACOS[x] (degrees),
 //               ATAN[y]/[x] (degrees, in the quadrant of (x, y)), SQRT ABS EXP LN,
