@@ -1,5 +1,7 @@
 // gcode_reader_fuzz.cpp - libFuzzer target: arbitrary text as a G-code program, through
-// the reader of `korva3 gcode` (words, modal groups, arcs, moves in pulses).
+// the reader of `korva3 gcode` (words, modal groups, arcs, moves in pulses, parameters,
+// expressions and O-word subroutines and loops, bounded to 1000 iterations and calls,
+// 100000 lines read again and 100000 moves here so that each input is quick).
 // Invariants: a program is either read without errors or refused with errors that each
 // name the file and a line, and then plans no move; every move names a line of the
 // text and ends within the card's reach; every arc turns by a finite angle, more than
@@ -21,7 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Settings settings;
     Program program;
     std::vector<std::string> errors;
-    const bool ok = read_program("fuzz.ngc", text, settings, program, errors);
+    ReadOptions options;
+    options.max_iterations = 1000;
+    options.max_reads = 100000;
+    options.max_moves = 100000;
+    const bool ok = read_program("fuzz.ngc", text, settings, program, errors, options);
     if (ok != errors.empty())
         std::abort();
     for (const std::string &e : errors)

@@ -31,8 +31,9 @@ void message_of(const std::string &comment, std::string &message)
     message = from == std::string::npos ? "" : comment.substr(from, to + 1 - from);
 }
 
-// The line without comments and blanks, upper case. False on an unclosed comment.
-bool strip(const std::string &line, std::string &out, std::string &message, std::string &error)
+} // namespace
+
+bool strip_line(const std::string &line, std::string &out, std::string &message, std::string &error)
 {
     out.clear();
     for (size_t i = 0; i < line.size(); i++) {
@@ -56,7 +57,6 @@ bool strip(const std::string &line, std::string &out, std::string &message, std:
     return true;
 }
 
-// A number at text[i]: optional sign, digits with at most one decimal point.
 bool read_number(const std::string &text, size_t &i, double &value)
 {
     size_t start = i;
@@ -73,13 +73,11 @@ bool read_number(const std::string &text, size_t &i, double &value)
     return true;
 }
 
-} // namespace
-
-bool read_block(const std::string &line, Block &block, std::string &error)
+bool read_block(const std::string &line, Block &block, std::string &error, const Values *values)
 {
     block = Block{};
     std::string text;
-    if (!strip(line, text, block.message, error))
+    if (!strip_line(line, text, block.message, error))
         return false;
     if (text == "%") {
         block.percent = true;
@@ -97,16 +95,29 @@ bool read_block(const std::string &line, Block &block, std::string &error)
             block.checksum = true;
             break;
         }
+        if (letter == '#' && values) {
+            Assignment a;
+            if (!values->assignment(text, i, a, error))
+                return false;
+            block.assignments.push_back(a);
+            continue;
+        }
         if (letter < 'A' || letter > 'Z') {
             error = std::string("'") + letter + "' starts no word" +
-                    (letter == '#' || letter == '[' ? " (parameters and expressions are not supported)"
-                                                    : "");
+                    (values && letter == '[' ? ": an expression is a word's value (X[1+2])"
+                     : letter == '#' || letter == '[' ? " (parameters and expressions are not supported)"
+                                                      : "");
             return false;
         }
         i++;
         double value = 0;
         const size_t number = i;
-        if (!read_number(text, i, value)) {
+        if (values && values->starts(text, i)) {
+            if (!values->read(text, i, value, error)) {
+                error = std::string(1, letter) + ": " + error;
+                return false;
+            }
+        } else if (!read_number(text, i, value)) {
             error = std::string(1, letter) + " needs a number";
             return false;
         }
@@ -130,7 +141,8 @@ bool read_block(const std::string &line, Block &block, std::string &error)
         block.words.push_back({letter, value});
     }
     if (program_number && !block.words.empty()) {
-        error = "an O-word stands alone on its line (subroutines and loops are not supported)";
+        error = "an O-word stands alone on its line, or begins a subroutine or a loop "
+                "(sub, call, if, while, do, repeat ...)";
         return false;
     }
     return true;

@@ -10,9 +10,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
 #include "gcode/block.h"
+#include "gcode/control_flow.h"
 #include "gcode/modal.h"
 #include "gcode/reader.h"
 
@@ -30,12 +30,22 @@ void Reader::line(int number, const std::string &text)
 {
     line_ = number;
     refused_ = false;
+    const size_t first = text.find_first_not_of(" \t");
+    if (opt_.block_delete && first != std::string::npos && text[first] == '/')
+        return; // deleted: not read, so its parameters are neither read nor set
     Block block;
     std::string error;
-    if (!read_block(text, block, error))
+    if (!read_block(text, block, error, values_)) {
+        if (values_) { // what the line sets is set as far as it was read: no false errors after it
+            values_->not_set(line_);
+            values_->assign(block.assignments);
+        }
         return fail(error);
+    }
     if (block.deleted && opt_.block_delete)
         return;
+    if (values_) // a line's parameters are set once all its values are read
+        values_->assign(block.assignments);
     if (block.percent) {
         if (begun_)
             closed_ = percent_;
@@ -43,7 +53,7 @@ void Reader::line(int number, const std::string &text)
         return;
     }
     begun_ = begun_ || !block.words.empty();
-    if (!block.message.empty())
+    if (!block.message.empty() && message_lines_.insert(line_).second) // once, also in a loop
         prog_.messages.push_back({line_, block.message});
     std::vector<std::string> why;
     bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
@@ -307,15 +317,10 @@ bool read_program(const std::string &name, const std::string &text, const Settin
     program.name = name;
     size_t before = errors.size();
     Reader reader(name, settings, options, program, errors);
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        number++;
-        if (!reader.ended())
-            reader.line(number, line);
-    }
-    program.lines = number;
+    Parameters parameters;
+    Expressions values(parameters);
+    reader.read_values_with(&values);
+    program.lines = follow_program(text, reader, values, options);
     reader.finish();
     reader.summary();
     if (errors.size() != before) {

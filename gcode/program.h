@@ -13,7 +13,8 @@
 //   G43 (H) G43.1 (Z) G49 (tool lengths), G73 G81 G82 G83 G85 G89 (canned cycles: R Z Q
 //   P L) with G98 G99, F (units per minute), S (taken, not used),
 //   T, M6 (a pause), M0 M1 M60 M2 M30, M3 M5 M7 M8 M9 (digital outputs by
-//   Settings::outputs), N.
+//   Settings::outputs), N; parameters and [ ] expressions in any value
+//   (expression.h), O-word subroutines and loops (control_flow.h).
 #ifndef KORVA3_GCODE_PROGRAM_H
 #define KORVA3_GCODE_PROGRAM_H
 
@@ -85,6 +86,11 @@ struct ReadOptions {
     int max_errors = 25; // errors listed; the rest are counted ("... and N more errors")
     bool skip_optional_stops = false; // M1 does nothing (else it pauses as M0)
     bool block_delete = true;         // lines that start with "/" are skipped
+    long max_iterations = 1000000;    // O-word loop iterations and calls, all together
+    int max_call_depth = 64;          // O-word calls nested in each other
+    // Bounds of time and memory that loops could otherwise pass from a short file:
+    long max_reads = 100000000;       // lines read again by loops and calls, all told
+    long max_moves = 10000000;        // moves of the program (a 64 MiB file makes fewer)
 };
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with

@@ -5,6 +5,7 @@
 #define KORVA3_GCODE_READER_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,19 @@ public:
 
     void line(int number, const std::string &text);
 
+    // Parameters and expressions in the lines' values (without: '#' and '[' are errors).
+    void read_values_with(Values *values) { values_ = values; }
+
+    // An error at `number` found outside a line's words (O-words and their conditions).
+    void fail_at(int number, const std::string &what)
+    {
+        line_ = number;
+        fail(what);
+    }
+
     bool ended() const { return ended_ || closed_; }
+
+    size_t moves() const { return prog_.moves.size(); }
 
     void finish();
 
@@ -146,6 +159,8 @@ private:
     const ReadOptions &opt_;
     Program &prog_;
     std::vector<std::string> &errors_;
+    Values *values_ = nullptr;
+    std::set<int> message_lines_; // lines whose "(MSG, ...)" is listed
     State st_;
     int line_ = 0;
     bool ended_ = false;

@@ -133,7 +133,7 @@ TEST(GcodeModes, ProgramNumbersPercentBlockDeleteAndMessages)
         {"(head)\n%\nG0 X1\n%\nG0 X9\n", true, {1000, 0, 0}, nullptr},    // comments before it
         {"G0 X1\n/G0 X3\n/ G0 Y2\n", true, {1000, 0, 0}, nullptr},
         {"G0 X1\n/G0 X3\n/ G0 Y2\n", false, {3000, 2000, 0}, nullptr},
-        {"O100 G0 X1", true, {}, "t.ngc:1: an O-word stands alone on its line (subroutines and loops are not supported)"},
+        {"O100 G0 X1", true, {}, "t.ngc:1: an O-word stands alone on its line, or begins a subroutine or a loop (sub, call, if, while, do, repeat ...)"},
         {"G7", true, {}, "t.ngc:1: G7 is not supported (lathe diameter mode: X is a radius here (G8))"},
     };
     for (const auto &c : cases) {

@@ -51,7 +51,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"(abc", "1: comment '(' not closed on its line", {}},
         {"G", "1: G needs a number", {}},
         {"X1.2.3", "1: X needs a number", {}},
-        {"#1=2", "1: '#' starts no word (parameters and expressions are not supported)", {}},
+        {"G0 [1]", "1: '[' starts no word: an expression is a word's value (X[1+2])", {}},
         {"G0 N5 X1", "1: N (line number) must come first on its line", {}},
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},

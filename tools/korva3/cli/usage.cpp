@@ -44,6 +44,8 @@ const char *const kGcodeUsage =
     "  --max-errors N          list at most N errors, then count the rest (default 25)\n"
     "  --skip-optional-stops   M1 does not pause\n"
     "  --read-deleted-lines    read lines that start with / (block delete off)\n"
+    "  --max-iterations N      O-word loop iterations and calls, all told (default 1000000)\n"
+    "  --max-call-depth N      O-word calls nested in each other (default 64)\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
     "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
 

@@ -339,6 +339,24 @@ int gcode(int argc, char **argv)
              read_options.max_errors = static_cast<int>(n);
              return "";
          }},
+        {"--max-iterations", "a value",
+         [&](const char *v) {
+             char *end = nullptr;
+             long long n = std::strtoll(v, &end, 10);
+             if (*v == '\0' || *end != '\0' || n < 1 || n > 1000000000)
+                 return "--max-iterations: a whole number 1..1000000000";
+             read_options.max_iterations = static_cast<long>(n);
+             return "";
+         }},
+        {"--max-call-depth", "a value",
+         [&](const char *v) {
+             char *end = nullptr;
+             long n = std::strtol(v, &end, 10);
+             if (*v == '\0' || *end != '\0' || n < 1 || n > 100000)
+                 return "--max-call-depth: a whole number 1..100000";
+             read_options.max_call_depth = static_cast<int>(n);
+             return "";
+         }},
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);

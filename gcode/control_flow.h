@@ -1,0 +1,40 @@
+// control_flow.h - O-word subroutines and loops: a program's lines followed in the
+// order its O-words say, each line then read by the Reader.
+//
+//   o100 sub ... o100 endsub [value]     a subroutine (also o<name>); defined at the
+//                                        top level, skipped where it stands
+//   o100 call [a] [b] ...                calls it: #1, #2 ... are the arguments (at most
+//                                        30), its #1 .. #30 and #<names> its own
+//   o100 return [value]                  leaves it; a value goes to #<_value>
+//   o101 if [c] / elseif [c] / else / endif
+//   o102 while [c] ... o102 endwhile
+//   o103 do ... o103 while [c]           the body runs at least once
+//   o104 repeat [n] ... o104 endrepeat   n times (a whole number, 0 or more)
+//   o102 break, o102 continue            inside loop o102 (also from a loop inside it)
+//
+// First the whole file is read for its O-words: every one must match (an endsub
+// without its sub, an if without its endif, a call of a sub the file does not hold,
+// a break outside its loop, a sub inside another's body ...), else each mismatch is an
+// error at its line and no line is followed. Then the lines are followed with a
+// program counter. Loop iterations and calls together are bounded
+// (ReadOptions::max_iterations), as is how deep calls nest (max_call_depth), so no
+// program can keep the check from ending. An error in a condition or a count ends the
+// following there; an error in another line is reported and the lines go on.
+#ifndef KORVA3_GCODE_CONTROL_FLOW_H
+#define KORVA3_GCODE_CONTROL_FLOW_H
+
+#include <string>
+
+#include "gcode/expression.h"
+#include "gcode/reader.h"
+
+namespace korva3_gcode {
+
+// Reads `text` into `reader`, following its O-words, with `values` reading the lines'
+// parameters and expressions. Returns the number of lines in the text.
+int follow_program(const std::string &text, Reader &reader, Expressions &values,
+                   const ReadOptions &options);
+
+} // namespace korva3_gcode
+
+#endif

@@ -1,0 +1,69 @@
+// parameters.h - a program's parameters, as RS274/NGC keeps them.
+//
+//   #1 .. #5399   numbered; #1 .. #30 belong to the subroutine call they are set in (a
+//                 call's arguments arrive there), #31 .. #5399 to the whole program
+//   #<name>       named, local: seen only in the subroutine call (or the main program)
+//                 that set it
+//   #<_name>      named, global: a leading "_"
+//
+// Names are read as the line is, upper case and without blanks (#<Feed Rate> is
+// #<FEEDRATE>). A parameter has no value until it is set: reading it then is an error,
+// so a misspelt name or a missing argument is caught before anything moves.
+#ifndef KORVA3_GCODE_PARAMETERS_H
+#define KORVA3_GCODE_PARAMETERS_H
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korva3_gcode {
+
+constexpr int kMostParameter = 5399; // numbered parameters: #1 .. #5399
+constexpr int kCallParameters = 30;  // #1 .. #30: a call's own, its arguments
+
+struct ParamRef {
+    int number = 0;   // 1 .. kMostParameter, or 0 for a named one
+    std::string name; // upper case, without blanks and without the "<" ">"
+};
+
+// "#12", "#<FEED>".
+std::string param_text(const ParamRef &ref);
+
+class Parameters {
+public:
+    Parameters();
+
+    // The value of `ref`; false with a message when it has never been set.
+    bool get(const ParamRef &ref, double &value, std::string &error) const;
+    bool exists(const ParamRef &ref) const;
+    void set(const ParamRef &ref, double value);
+    // `ref` was to be set on `line`, whose error kept it from it.
+    void not_set(const ParamRef &ref, int line);
+
+    // A subroutine call: #1 .. #n are the arguments, the other call parameters and the
+    // local names are unset until the call sets them. back() ends it, and the caller's
+    // come back.
+    void call(const std::vector<double> &arguments);
+    void back();
+
+private:
+    struct Frame {
+        std::optional<double> numbered[kCallParameters + 1]; // [1] .. [30]
+        std::map<std::string, double> names;
+    };
+    // The number's place, or the name's map.
+    std::optional<double> *numbered(int number);
+    const std::optional<double> *numbered(int number) const;
+    std::map<std::string, double> &names(const std::string &name);
+    const std::map<std::string, double> &names(const std::string &name) const;
+
+    std::vector<Frame> frames_;                  // [0]: the main program's
+    std::vector<std::optional<double>> global_;  // [31] .. [5399]
+    std::map<std::string, double> global_names_; // "_NAME"
+    std::map<std::string, int> not_set_;          // "#12", "#<NAME>" -> the line
+};
+
+} // namespace korva3_gcode
+
+#endif
