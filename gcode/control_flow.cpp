@@ -262,6 +262,8 @@ bool Follower::call(int k)
     if (!count(o))
         return false;
     calls_.push_back(Call{k, {}});
+    values_.parameters().set(ParamRef{0, "_VALUE"}, 0); // cleared: a return without a
+    values_.parameters().set(ParamRef{0, "_VALUE_RETURNED"}, 0); // value leaves 0
     values_.parameters().call(args);
     go_after(lines_.subs.at(o.label));
     return true;
@@ -277,8 +279,10 @@ bool Follower::leave(int k)
     if (calls_.size() < 2) // only a call reaches a sub's body
         return fail(o, o_text(o) + " outside a call");
     values_.parameters().back();
-    if (valued)
+    if (valued) {
         values_.parameters().set(ParamRef{0, "_VALUE"}, v);
+        values_.parameters().set(ParamRef{0, "_VALUE_RETURNED"}, 1);
+    }
     go_after(calls_.back().from);
     calls_.pop_back();
     return true;

@@ -5,7 +5,10 @@
 //                                        top level, skipped where it stands
 //   o100 call [a] [b] ...                calls it: #1, #2 ... are the arguments (at most
 //                                        30), its #1 .. #30 and #<names> its own
-//   o100 return [value]                  leaves it; a value goes to #<_value>
+//   o100 return [value]                  leaves it; a value goes to #<_value> and
+//                                        #<_value_returned> is 1 (each call clears
+//                                        both to 0 first); return may also name a block
+//                                        open in the sub (o101 if ... o101 return)
 //   o101 if [c] / elseif [c] / else / endif
 //   o102 while [c] ... o102 endwhile
 //   o103 do ... o103 while [c]           the body runs at least once

@@ -170,9 +170,10 @@ void Matcher::word(int k)
             open_.pop_back();
         }
         return;
-    case Keyword::Return:
+    case Keyword::Return: // labelled by its sub or by a block open in it (o2 if ... o2 return)
         if (open_.empty() || l_.words[open_.front()].keyword != Keyword::Sub ||
-            l_.words[open_.front()].label != o.label)
+            std::none_of(open_.begin(), open_.end(),
+                         [&](int b) { return l_.words[b].label == o.label; }))
             return fail(o, o_text(o) + " outside " + o.label + " sub");
         o.next = open_.front();
         return;

@@ -83,6 +83,16 @@ TEST(GcodeControlFlow, Subroutines)
         {"o100 sub\no100 return [#1 * 2]\nS\no100 endsub\no100 call [21]\nG90 G0 X#<_value>",
          "X42 Y0"},
         {"o100 sub\nS\no100 endsub [5]\no100 call\nG90 G0 Y#<_value>", "X1 Y5"},
+        // return named by a block open in the sub leaves the sub; each call clears the value
+        {"o1 sub\no2 if [#1]\no2 return [5]\no2 endif\no1 endsub\no1 call [1]\n"
+         "G0 X#<_value> Y#<_value_returned>",
+         "X5 Y1"},
+        {"o1 sub\no2 if [#1]\no2 return [5]\no2 endif\no1 endsub\no1 call [1]\no1 call [0]\n"
+         "G0 X#<_value> Y#<_value_returned>",
+         "X0 Y0"},
+        {"o1 sub\no2 repeat [5]\nS\no3 if [1]\no2 return\no3 endif\no2 endrepeat\no1 endsub\n"
+         "o1 call\no1 call",
+         "X2 Y0"},
         // the caller's #1 and local names come back; globals are shared
         {"#1=7\n#<here>=3\no1 sub\n#1=1\n#<here>=9\n#<_there>=2\no1 endsub\no1 call [5]\n"
          "G0 X#1 Y[#<here> + #<_there>]",
@@ -171,6 +181,10 @@ TEST(GcodeControlFlow, Errors)
         {"o1 sub\no1 sub\no1 endsub\no1 endsub", "t.ngc:2: o1 sub inside o1 sub (line 1): subroutines are defined one after another, at the top level"},
         {"o1 sub\no1 endsub\no1 sub\no1 endsub", "t.ngc:3: o1 sub: defined twice (first on line 1)"},
         {"o2 sub\no1 return\no2 endsub", "t.ngc:2: o1 return outside o1 sub"},
+        {"o2 sub\no1 if [1]\no1 endif\no1 return\no2 endsub", "t.ngc:4: o1 return outside o1 sub"},
+        {"o1 if [1]\no1 return\no1 endif", "t.ngc:2: o1 return outside o1 sub"},
+        // break and continue name their loop, not a block inside it
+        {"o1 repeat [2]\no2 if [1]\no2 break\no2 endif\no1 endrepeat", "t.ngc:3: o2 break outside loop o2"},
         {"o1 if [1]\no1 else\no1 elseif [1]\no1 endif", "t.ngc:3: o1 elseif after o1 else (line 2)"},
         {"o1 if [1]\no1 endif X1", "t.ngc:2: o1 endif: nothing may follow it ('X1')"},
         {"/o1 if [1]\no1 endif", "t.ngc:1: '/' (block delete) before o1 if: O-words are always read"},
