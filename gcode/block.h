@@ -18,7 +18,7 @@ struct Word {
     double value; // as written, in the program's units
 };
 
-// "#ref=value": the parameter's reference as read (a number 1..5399, or a name).
+// "#ref=value": the parameter's reference as read (a number 1..5601, or a name).
 struct Assignment {
     int number = 0;   // 0 for a named parameter
     std::string name; // upper case, without blanks

@@ -18,7 +18,7 @@
 // SQRT of a negative number, LN of 0 or less, ASIN or ACOS beyond -1..1, a negative
 // number to a power that is not whole, a result too large for a double, a number written
 // beyond 1e9 in size, brackets nested more than 64 deep, a parameter number not a whole
-// number in 1..5399, a name longer than 100 characters.
+// number in 1..5601, a name longer than 100 characters.
 #ifndef KORVA3_GCODE_EXPRESSION_H
 #define KORVA3_GCODE_EXPRESSION_H
 

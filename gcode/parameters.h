@@ -1,7 +1,7 @@
 // parameters.h - a program's parameters, as RS274/NGC keeps them.
 //
-//   #1 .. #5399   numbered; #1 .. #30 belong to the subroutine call they are set in (a
-//                 call's arguments arrive there), #31 .. #5399 to the whole program
+//   #1 .. #5601   numbered; #1 .. #30 belong to the subroutine call they are set in (a
+//                 call's arguments arrive there), #31 .. #5601 to the whole program
 //   #<name>       named, local: seen only in the subroutine call (or the main program)
 //                 that set it
 //   #<_name>      named, global: a leading "_"
@@ -19,7 +19,7 @@
 
 namespace korva3_gcode {
 
-constexpr int kMostParameter = 5399; // numbered parameters: #1 .. #5399
+constexpr int kMostParameter = 5601; // numbered parameters: #1 .. #5601
 constexpr int kCallParameters = 30;  // #1 .. #30: a call's own, its arguments
 
 struct ParamRef {
@@ -59,7 +59,7 @@ private:
     const std::map<std::string, double> &names(const std::string &name) const;
 
     std::vector<Frame> frames_;                  // [0]: the main program's
-    std::vector<std::optional<double>> global_;  // [31] .. [5399]
+    std::vector<std::optional<double>> global_;  // [31] .. [5601]
     std::map<std::string, double> global_names_; // "_NAME"
     std::map<std::string, int> not_set_;          // "#12", "#<NAME>" -> the line
 };

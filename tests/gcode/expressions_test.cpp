@@ -75,6 +75,7 @@ TEST(GcodeExpressions, ParametersInLines)
         {"#1 = 3\n#2 = 1\nG0 X##2", "X3.0000"}, // #[#2] is #1
         {"#2 = 3\n#3 = 7\nG0 X#[#2]", "X7.0000"},
         {"#4 = 9\n#3 = 2\nG0 X#[#3 * 2]", "X9.0000"},
+        {"#5601 = 4\nG0 X#5601", "X4.0000"}, // the last (#5599 .. #5601: LinuxCNC's flags)
         {"#1 = 5\nG0 X-#1", "X-5.000"},
         {"G0 X SIN[90]", "X1.0000"},
         // set after the line's values are read: the line reads the old value
@@ -108,9 +109,9 @@ TEST(GcodeExpressions, Errors)
         {"G0 X[9999999999]", "t.ngc:1: X: 9999999999: out of range (at most 1e9 in size)"},
         {"G0 X[1 + 2", "t.ngc:1: X: '[' not closed by ']'"},
         {"G0 X[1 SIN[3]]", "t.ngc:1: X: 'S' is no operator"}, // blanks vanish: [1 2] is 12
-        {"#0 = 1", "t.ngc:1: #0: parameters are numbered 1 .. 5399"},
-        {"#5400 = 1", "t.ngc:1: #5400: parameters are numbered 1 .. 5399"},
-        {"#1.5 = 1", "t.ngc:1: #1.5: parameters are numbered 1 .. 5399"},
+        {"#0 = 1", "t.ngc:1: #0: parameters are numbered 1 .. 5601"},
+        {"#5602 = 1", "t.ngc:1: #5602: parameters are numbered 1 .. 5601"},
+        {"#1.5 = 1", "t.ngc:1: #1.5: parameters are numbered 1 .. 5601"},
         {"#1 G0 X1", "t.ngc:1: #1 stands alone: a parameter is set by #1=value, or read in a word's value (X#1)"},
         {"#<> = 1", "t.ngc:1: '#<>': a parameter needs a name"},
         {"#2 = [3 / [1 - 1]]", "t.ngc:1: #2: 3 / 0: division by zero"},
