@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gcode/arc_geometry.h"
@@ -95,10 +96,16 @@ public:
     void summary();
 
 private:
+    // A line read again by a loop or a call names the same error once.
     void fail(const std::string &what)
     {
+        std::string error = name_ + ":" + std::to_string(line_) + ": " + what;
+        if (errors_seen_.count(error))
+            return;
+        if (errors_seen_.size() < kErrorsRemembered)
+            errors_seen_.insert(error);
         if (++error_count_ <= opt_.max_errors)
-            errors_.push_back(name_ + ":" + std::to_string(line_) + ": " + what);
+            errors_.push_back(std::move(error));
     }
 
     bool refuse(const std::string &what)
@@ -168,6 +175,8 @@ private:
                               // its target taken, and checks that a refused word may
                               // have made false are not made
     int error_count_ = 0;     // all errors, listed or not
+    static constexpr size_t kErrorsRemembered = 10000; // past these, repeats count again
+    std::set<std::string> errors_seen_;
     bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
     bool begun_ = false;      // a line other than blanks and comments has been read
     bool percent_ = false;    // the program began with "%": the next "%" ends it

@@ -110,12 +110,15 @@ TEST(GcodeControlFlow, Subroutines)
     };
     for (const auto &c : cases)
         EXPECT_EQ(run(c.text), c.end) << c.text;
-    // A message in a loop is listed once.
+    // A message in a loop is listed once, and so is an error (not "... and 2 more errors").
     Program p;
     std::vector<std::string> errors;
     ASSERT_TRUE(read_program("t.ngc", "o1 repeat [3]\n(MSG, pass)\no1 endrepeat\n", Settings{}, p,
                              errors));
     EXPECT_EQ(p.messages.size(), 1u);
+    EXPECT_FALSE(read_program("t.ngc", "o1 repeat [3]\nM61 Q1\no1 endrepeat\n", Settings{}, p,
+                              errors));
+    EXPECT_EQ(errors, std::vector<std::string>{"t.ngc:2: M61 is not supported"});
 }
 
 TEST(GcodeControlFlow, Bounds)
