@@ -378,7 +378,9 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t *override_perce
 
 /* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
  * can watch); 0 (the default) lets it run as fast as the host can. The program's port
- * accesses, clock readings and KSIM_ADVANCE_MS wait for the wall clock as needed. */
+ * accesses, clock readings and KSIM_ADVANCE_MS wait for the wall clock as needed. A
+ * machine on the wall clock (KSIM_CLOCK_WALL) keeps its own speed: there the pace only
+ * holds back a program that has run the machine ahead of the wall clock. */
 KORVA3_API void KORVA3_CALL KSIM_SET_PACE(uint32_t percent);
 
 #ifdef __cplusplus

@@ -85,6 +85,15 @@ void Machine::follow_wall()
     }
 }
 
+std::int64_t Machine::wall_lead_us() const
+{
+    if (!wall_)
+        return -1;
+    const std::chrono::duration<double, std::micro> host = std::chrono::steady_clock::now() - wall_origin_;
+    const auto target = wall_origin_us_ + static_cast<std::uint64_t>(host.count() * speed_);
+    return now_us_ > target ? static_cast<std::int64_t>((now_us_ - target) / speed_) : 0;
+}
+
 bool Machine::catch_up_with_wall()
 {
     if (!wall_) {

@@ -55,6 +55,10 @@ public:
     void set_wall_clock(bool wall, double speed);
     bool wall_clock() const { return wall_; }
     double clock_speed() const { return speed_; }
+    // Wall mode: host microseconds until the host's time reaches the machine's (a host
+    // spinning on a status register runs it on; 0 when it is not ahead). -1 in virtual
+    // mode.
+    std::int64_t wall_lead_us() const;
     // Wall mode: brings the clock and every controller up to the host's time. False
     // (and the ticker is told to stop) in virtual mode.
     bool catch_up_with_wall();

@@ -121,6 +121,15 @@ void pace()
     const std::uint32_t percent = pace_percent.load(std::memory_order_relaxed);
     if (percent == 0)
         return;
+    // A machine on the wall clock follows it already (its time runs on while the program
+    // waits, so a pace of its own would recede for ever): only a host that has run it
+    // ahead waits, until the wall clock is there.
+    const std::int64_t lead_us = with_machine([](Machine& vm) { return vm.wall_lead_us(); });
+    if (lead_us >= 0) {
+        if (std::chrono::microseconds(lead_us) > kSlack)
+            std::this_thread::sleep_for(std::chrono::microseconds(lead_us));
+        return;
+    }
     const std::uint64_t v = hub().virtual_us();
     const auto now = Clock::now();
     Clock::time_point due;

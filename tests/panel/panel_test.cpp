@@ -6,7 +6,11 @@
  */
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "../sim_fixture.h"
 
@@ -199,6 +203,34 @@ TEST_F(PanelTest, PaceHoldsVirtualTimeToTheWallClock)
     KSIM_SET_PACE(0);
     EXPECT_GE(took, std::chrono::milliseconds(250));
     EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+// A machine on the wall clock already follows it: a pace set as well must not fight it
+// (its time runs on while the program waits, so a pace of its own receded for ever).
+TEST_F(PanelTest, PaceOnAWallClockMachineKeepsRealTime)
+{
+    register_card();
+    for (std::uint32_t percent : {100u, 50u}) {
+        KSIM_SET_CLOCK(KSIM_CLOCK_WALL, 1000);
+        KSIM_SET_PACE(percent);
+        const auto start = std::chrono::steady_clock::now();
+        std::atomic<bool> done{false};
+        std::thread waiter([&] {
+            for (int i = 0; i < 200; i++) // port accesses, each paced
+                KORVA3_SET_VAR(0, 10, 10, 10, 400, 0);
+            done = true;
+        });
+        while (!done && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) {
+            ADD_FAILURE() << "paced " << percent << " %: 200 commands took over 5 s";
+            std::fflush(stdout);
+            std::_Exit(1); // the waiter is stuck in the pace
+        }
+        waiter.join();
+        KSIM_SET_PACE(0);
+        KSIM_SET_CLOCK(KSIM_CLOCK_VIRTUAL, 1000);
+    }
 }
 
 } // namespace
