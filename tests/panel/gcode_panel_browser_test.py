@@ -59,8 +59,13 @@ def press_override(browser, percent):
                " s.dispatchEvent(new Event('input')); s.dispatchEvent(new Event('change')); })()")
 
 
+def pulses(browser, cell):
+    """A position the page shows in mm (the program's scale), in pulses."""
+    return round(float(browser.text(cell)) * SCALE)
+
+
 def position(browser):
-    return [int(browser.text(f"c0-fb{k}")) for k in range(3)]
+    return [pulses(browser, f"c0-fb{k}") for k in range(3)]
 
 
 def on_diagonal(p):
@@ -116,11 +121,11 @@ def run_override_hold(korva3, part, screenshot):
         time.sleep(0.5)
         check(position(browser) == at, f"held: the axes stand at {at}")
         check(on_diagonal(at), f"held on the programmed line (X {at[0]}, Y {at[1]})")
-        check([int(browser.text(f"c0-pos{k}")) for k in range(3)] == at,
+        check([pulses(browser, f"c0-pos{k}") for k in range(3)] == at,
               "nothing queued while held (commanded = actual)")
         browser.click("job-resume")
         wait_for(lambda: browser.text("job-state") == "running", "running again after resume")
-        wait_for(lambda: int(browser.text("c0-fb1")) == 50 * SCALE, "the outline's top edge", 40)
+        wait_for(lambda: pulses(browser, "c0-fb1") == 50 * SCALE, "the outline's top edge", 40)
         time.sleep(1.0)
         shot = browser.call("Page.captureScreenshot", format="png")
         with open(screenshot, "wb") as f:

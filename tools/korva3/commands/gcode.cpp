@@ -68,8 +68,11 @@ public:
         session.track(0);
         session.note_card_numbers(); // the CSV's card column
         settled_position(start_);
-        if (panel_)
+        if (panel_) {
+            for (int i = 0; i < machine::card_count(); i++) // the page in the program's mm
+                machine::set_panel_scale(i, set_.scale);
             panel_->describe(start_, [&session] { return session.watch().executed_line(0); });
+        }
         if (!quiet_)
             std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
                       << prog_.moves.size() << " moves, planned "
