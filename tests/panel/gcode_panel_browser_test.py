@@ -26,7 +26,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from panel_browser_test import TIMEOUT, Browser, check, line_reader, wait_for  # noqa: E402
+from panel_browser_test import TIMEOUT, Browser, check, close, line_reader, wait_for  # noqa: E402
 
 CUT_LINE = 4    # G1 X80 Y40 F600: the diagonal cut
 CUT_FEED = 600  # mm/min
@@ -198,11 +198,7 @@ def run_job_keep(korva3):
         tool.send_signal(signal.SIGINT)
         check(tool.wait(TIMEOUT) == 0, "Ctrl-C closes it with the job's exit code 0")
     finally:
-        if browser:
-            browser.close()
-        if tool.poll() is None:
-            tool.kill()
-            tool.wait()
+        close(browser, tool)
 
 
 def main():

@@ -108,6 +108,15 @@ def status_of(url, headers=None, method="GET"):
         return e.code
 
 
+def close(browser, tool):
+    """The page, then the tool if it still runs."""
+    if browser:
+        browser.close()
+    if tool.poll() is None:
+        tool.kill()
+        tool.wait()
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)
@@ -230,11 +239,7 @@ def main():
         print("PASS")
         return 0
     finally:
-        if browser:
-            browser.close()
-        if tool.poll() is None:
-            tool.kill()
-            tool.wait()
+        close(browser, tool)
 
 
 def latch(program):

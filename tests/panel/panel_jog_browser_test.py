@@ -20,7 +20,7 @@ import sys
 import time
 import urllib.request
 
-from panel_browser_test import check, line_reader, open_page, status_of, wait_for
+from panel_browser_test import check, close, line_reader, open_page, status_of, wait_for
 
 SCALE = (800, 1000, 400)  # MACHINE.toml's pulses per mm
 
@@ -166,11 +166,7 @@ def main():
         print("PASS")
         return 0
     finally:
-        if browser:
-            browser.close()
-        if tool.poll() is None:
-            tool.kill()
-            tool.wait()
+        close(browser, tool)
 
 
 if __name__ == "__main__":

@@ -35,13 +35,6 @@ namespace {
 
 using namespace korva3_gcode;
 
-std::string mm_text(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    return buf;
-}
-
 // The program as the run driver's work: card 0 registered, every move sent, the end
 // held against the program's.
 class GcodeWork : public Work {

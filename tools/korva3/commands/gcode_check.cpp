@@ -16,13 +16,6 @@ namespace {
 
 using namespace korva3_gcode;
 
-std::string mm_text(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    return buf;
-}
-
 // What the card is sent, counted, and how far the tool travels.
 struct Tally {
     size_t lines = 0, arcs = 0, circles = 0, dwells = 0, pauses = 0;
@@ -73,6 +66,13 @@ Tally tally(const Program &p, const Settings &s)
 }
 
 } // namespace
+
+std::string mm_text(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", v);
+    return buf;
+}
 
 std::string duration_text(double ms)
 {

@@ -13,6 +13,7 @@
 namespace korva3_tool::commands {
 
 std::string duration_text(double ms); // "22.9 s", "3 min 4.5 s", "101 hours"
+std::string mm_text(double v);        // "12.500": three decimals
 
 // A good program: lines, moves, path lengths, extent, end, planned time, work offsets,
 // tools, pauses and messages.
