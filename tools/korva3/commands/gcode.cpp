@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -18,6 +17,7 @@
 #include "cli/usage.h"
 #include "commands/commands.h"
 #include "commands/gcode_check.h"
+#include "commands/gcode_input.h"
 #include "commands/gcode_panel.h"
 #include "gcode/path_moves.h"
 #include "gcode/program.h"
@@ -234,63 +234,6 @@ private:
     uint32_t outputs_ = 0;
     size_t next_message_ = 0; // the first of prog_.messages not shown yet
 };
-
-// The program named on the command line, read and checked. False with the messages
-// printed (nothing was run).
-// A program is read whole before anything runs, so its size is bounded: 64 MiB holds
-// a CAM program of a million lines and more.
-constexpr std::size_t kMostProgramBytes = 64u << 20;
-
-bool read_bounded(std::istream &in, const std::string &name, std::string &text)
-{
-    char chunk[65536];
-    while (in) {
-        in.read(chunk, sizeof chunk);
-        const std::size_t got = static_cast<std::size_t>(in.gcount());
-        if (text.size() + got > kMostProgramBytes) {
-            std::cerr << "korva3: " << name << ": a program holds at most "
-                      << (kMostProgramBytes >> 20) << " MiB; this one is longer\n";
-            return false;
-        }
-        text.append(chunk, got);
-    }
-    if (in.bad()) {
-        std::cerr << "korva3: cannot read " << name << "\n";
-        return false;
-    }
-    return true;
-}
-
-// Errors go to stderr, or with json to stdout as one object (the file's own faults only).
-bool read_named_program(const std::string &path, const Settings &settings,
-                        const ReadOptions &options, Program &program, bool json,
-                        std::string &text)
-{
-    if (path == "-") {
-        if (!read_bounded(std::cin, "stdin", text))
-            return false;
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::cerr << "korva3: cannot read " << path << "\n";
-            return false;
-        }
-        if (!read_bounded(in, path, text))
-            return false;
-    }
-    std::vector<std::string> errors;
-    bool good =
-        read_program(path == "-" ? "stdin" : path, text, settings, program, errors, options);
-    if (json && !good)
-        report_refused_json(path == "-" ? "stdin" : path, errors, std::cout);
-    for (const std::string &e : errors)
-        std::cerr << e << "\n";
-    if (!good) {
-        std::cerr << "korva3: nothing was run\n";
-        return false;
-    }
-    return true;
-}
 
 // What each program line moves at, for the plot: rapid or cut, and its feed (the tool
 // runs at 100 % override).
