@@ -59,7 +59,11 @@ cmake --build $build -j "$jobs" --target $targets >"$work/build.log" 2>&1 ||
     { cat "$work/build.log"; echo "windows_zip_check: $build failed" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $build/CMakeCache.txt)
 rm -f $build/packages/korva32-*-$arch.zip
-(cd $build && cpack -G ZIP >"$work/cpack.log" 2>&1) ||
+# strip stamps each DLL it writes with the time unless SOURCE_DATE_EPOCH names one: with
+# the last commit's time the zip's two copies of a DLL (bin/, python/korva3/) are equal
+# even when their strips fall in different seconds, and the zip is the same each time.
+epoch=$(git -C "$(dirname "$0")/.." log -1 --format=%ct 2>/dev/null || echo 0)
+(cd $build && SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$epoch} cpack -G ZIP >"$work/cpack.log" 2>&1) ||
     { cat "$work/cpack.log"; echo "windows_zip_check: cpack failed" >&2; exit 1; }
 zip=$build/packages/korva32-$version-$arch.zip
 [ -f "$zip" ] || { echo "windows_zip_check: no $zip" >&2; exit 1; }
