@@ -51,14 +51,14 @@ echo "$debian_package $(dpkg-deb -f "$deb" Version)" >"$dir/versions"
 rm -rf "$dir/npm"
 
 # The npm packages' test programs: packed tarballs, unpacked.
-for spec in "${npm_fixtures[@]}"; do
-    (cd "$work" && npm pack --silent "$spec" >/dev/null)
-    name=${spec%@*}
+for pinned in "${npm_fixtures[@]}"; do
+    (cd "$work" && npm pack --silent "$pinned" >/dev/null)
+    name=${pinned%@*}
     rm -rf "$dir/npm/$name"
     mkdir -p "$dir/npm/$name" "$work/$name"
-    tar xzf "$work/$name-${spec#*@}.tgz" -C "$work/$name"
+    tar xzf "$work/$name-${pinned#*@}.tgz" -C "$work/$name"
     cp "$work/$name/package/test/fixtures/"* "$dir/npm/$name/"
-    echo "$spec" >>"$dir/versions"
+    echo "$pinned" >>"$dir/versions"
 done
 
 # The reference interpreter, installed where node finds it from DIR.

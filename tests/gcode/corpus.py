@@ -33,8 +33,8 @@ def files(folder):
             out.append((name, "Debian " + debian, os.path.join(lcnc, name)))
     for package in sorted(os.listdir(os.path.join(folder, "npm"))):
         for name in sorted(os.listdir(os.path.join(folder, "npm", package))):
-            spec = next(v for v in versions if v.startswith(package + "@"))
-            out.append((package + "/" + name, "npm " + spec,
+            pinned = next(v for v in versions if v.startswith(package + "@"))
+            out.append((package + "/" + name, "npm " + pinned,
                         os.path.join(folder, "npm", package, name)))
     return out
 
