@@ -24,7 +24,8 @@
 # What runs under Wine depends on the machine: a tiny 32-bit and 64-bit program are run
 # first. 64-bit programs run through Wine's 64-bit loader directly (Debian's `wine`
 # always starts the 32-bit loader, which fails where the kernel runs 64-bit programs
-# only). Where 32-bit programs can't start, their runs are SKIPPED, each with a line
+# only). Where 32-bit programs can't start (a kernel without IA-32, or no 32-bit Wine:
+# scripts/deps.sh goes on without it while a mirror syncs), their runs are SKIPPED, each with a line
 # saying so, and counted apart: a skipped check is not a passed one. Steps 1-3 need no
 # Wine at all. It installs nothing: see scripts/deps.sh or .ci/run for the packages
 # (docs/windows.md).
@@ -131,21 +132,27 @@ else
     can64=0
     fail "64-bit Windows programs do not run through $wine64: $(head -c 300 "$work/probe.err")"
 fi
+why32=""
 if runs "$wine32" "$work/probe32.exe"; then
     can32=1
     ok "32-bit Windows programs run ($wine32)"
 else
     can32=0
-    why=$(head -c 200 "$work/probe.err" | tr '\n' ' ')
-    ia32=$(/lib/ld-linux.so.2 --help >/dev/null 2>&1 && echo "runs" || echo "does not run")
-    echo "note: 32-bit Windows programs do not start here (this kernel $ia32 32-bit" \
-        "programs; $wine32 said: ${why:-nothing}): every 32-bit run below is skipped"
+    # Why, in the words a reader can act on: no IA-32 in this kernel, or no 32-bit Wine.
+    if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+        why32="this kernel does not run 32-bit programs"
+    elif [ "$(dpkg-query -W -f='${db:Status-Status}' wine32:i386 2>/dev/null || true)" != installed ]; then
+        why32="wine32:i386 is not installed (scripts/deps.sh could not install it)"
+    else
+        why32="$wine32 said: $(head -c 200 "$work/probe.err" | tr '\n' ' ')"
+    fi
+    echo "note: 32-bit Windows programs do not start here ($why32): every 32-bit run below is skipped"
 fi
 
 for arch in win32 win64; do
     echo "== tests under Wine: $arch =="
     if [ $arch = win32 ] && [ $can32 = 0 ]; then
-        skip "ctest in build-win32 (the test suite, exports, backend and example as 32-bit programs): 32-bit Windows programs do not start here"
+        skip "ctest in build-win32 (the test suite, exports, backend and example as 32-bit programs): 32-bit Windows programs do not start here ($why32)"
     elif ctest --test-dir build-$arch -LE static --output-on-failure --timeout 600; then
         ok "ctest in build-$arch"
     else
@@ -175,7 +182,7 @@ for arch in win32 win64; do
         fail "$arch: a program in MSVC mode does not link against korva32sim.lib"
     elif [ -z "$run" ]; then
         ok "$arch: a program in MSVC mode links against korva32sim.lib"
-        skip "$arch: running that program: 32-bit Windows programs do not start here"
+        skip "$arch: running that program: 32-bit Windows programs do not start here ($why32)"
     elif "$run" "$dir/msvc_lib_check.exe"; then
         ok "$arch: an MSVC-linked program calls korva32sim.dll through korva32sim.lib"
     else
@@ -195,7 +202,7 @@ grep -v '^state' "$work/frames-linux.txt" >"$work/sent-linux.txt"
 # sin, cos, atan and asin may differ in the last bit between systems.
 for arch in win64 win32; do
     if [ $arch = win32 ] && [ $can32 = 0 ]; then
-        skip "win32 frames against Linux's: 32-bit Windows programs do not start here"
+        skip "win32 frames against Linux's: 32-bit Windows programs do not start here ($why32)"
         continue
     fi
     run=$([ $arch = win32 ] && echo "$wine32" || echo "$wine64")
@@ -213,7 +220,7 @@ for arch in win64 win32; do
 done
 # The control: the same paths computed in the x87 unit must send other frames.
 if [ $can32 = 0 ]; then
-    skip "the x87 control (a 32-bit build without SSE2 must send other frames): 32-bit Windows programs do not start here"
+    skip "the x87 control (a 32-bit build without SSE2 must send other frames): 32-bit Windows programs do not start here ($why32)"
 else
     "$wine32" build-win32/bin/korva_frames_dump_x87.exe 2>/dev/null | tr -d '\r' |
         grep -v '^state' >"$work/sent-x87.txt"
@@ -233,7 +240,7 @@ for arch in win32 win64; do
     else
         fail "the $arch zip (scripts/windows_zip_check.sh $arch $runs)"
     fi
-    [ "$runs" = 1 ] || skip "running the programs built from the $arch zip: $arch Windows programs do not start here"
+    [ "$runs" = 1 ] || skip "running the programs built from the $arch zip: $arch Windows programs do not start here${why32:+ ($why32)}"
 done
 
 echo "windows: $passed passed, $failed failed, $skipped skipped"

@@ -117,6 +117,14 @@ fi
 if grep -q "KORVA32 $version for Windows" "$root/README-windows.txt"; then ok "README-windows.txt names version $version"
 else fail "README-windows.txt does not name version $version"; fi
 
+# The system DLLs README-windows.txt names are those the two DLLs import.
+said=$(sed -n 's/^Both DLLs import only system DLLs (\([^)]*\)).*/\1/p' "$root/README-windows.txt" |
+    tr -d ' \r' | tr ',' '\n' | tr a-z A-Z | sort -u | tr '\n' ' ')
+imported=$(for dll in korva32 korva32sim; do objdump -p "$root/bin/$dll.dll"; done |
+    sed -n 's/^\s*DLL Name: \(.*\)\.[dD][lL][lL]\r*$/\1/p' | tr a-z A-Z | sort -u | tr '\n' ' ')
+if [ -n "$said" ] && [ "$said" = "$imported" ]; then ok "README-windows.txt names the DLLs' imports: $said"
+else fail "README-windows.txt names '$said'; the DLLs import '$imported'"; fi
+
 # 2. The export table and the version resources.
 exports=$(objdump -p "$root/bin/korva32.dll" | awk '/^\[Ordinal\/Name Pointer\] Table/ {t = 1; next}
     t && /^$/ {t = 0} t && /KORVA3_/ {n++} t && !/KORVA3_/ {other++} END {print n + 0, other + 0}')
@@ -216,6 +224,13 @@ elif [ -f "$work/run/consumer_c.exe" ]; then
         ok "korva3.exe demo --quiet under Wine: $(echo "$out" | head -1)"
     else
         fail "korva3.exe demo --quiet under Wine: $out"
+    fi
+    # This build has no panel: its usage says nothing of one.
+    out=$("$wine" "$root/bin/korva3.exe" --help 2>&1 | tr -d '\r')
+    if echo "$out" | grep -q 'korva3 gcode' && ! echo "$out" | grep -qi 'panel'; then
+        ok "korva3.exe --help lists no panel, which this build lacks"
+    else
+        fail "korva3.exe --help: $(echo "$out" | grep -i panel | head -3)"
     fi
     out=$(cd "$root" && "$wine" bin/korva3.exe gcode examples/gcode/bracket.ngc \
         --machine examples/gcode/machine.toml --check 2>&1 | tr -d '\r') && result=ok || result=fail

@@ -1,5 +1,6 @@
 // options.cpp - reading the korva3 command line.
 #include "cli/options.h"
+#include "cli/usage.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -91,6 +92,9 @@ bool shared_option(const std::string &a, const char *value, unsigned shared, int
         if (!parse_number(value, 1, 65536, n))
             problem = "--queue: 1..65536";
         cl.setup.queue_size = n;
+    } else if ((shared & kPanel) && !kHasPanel &&
+               (a == "--panel-keep" || a == "--panel" || a.rfind("--panel=", 0) == 0)) {
+        problem = a + ": this korva3 has no panel (built without one, or for real cards)";
     } else if ((shared & kPanel) && (a == "--panel" || a.rfind("--panel=", 0) == 0)) {
         cl.panel = true;
         if (a.size() > 8 && !parse_number(a.c_str() + 8, 1, 65535, n))

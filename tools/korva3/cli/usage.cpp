@@ -1,7 +1,28 @@
-// usage.cpp - the tool's usage texts.
+// usage.cpp - the tool's usage texts, as this build has it: the panel's verb and options
+// only where the tool can show a panel (KORVA3_TOOL_PANEL, set when building).
 #include "cli/usage.h"
 
+#if KORVA3_TOOL_PANEL
+#define KORVA3_PANEL_VERB \
+    "       korva3 panel [options]      an idle virtual machine on the panel: jog, home\n"
+#define KORVA3_PANEL_OPTIONS \
+    "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n" \
+    "                      time; prints the address to open (127.0.0.1 only)\n" \
+    "  --panel-keep        as --panel, and the page stays after the end until Ctrl-C\n"
+#define KORVA3_GCODE_PANEL_OPTIONS \
+    "options: --plot, --quiet, --limit, --card, --slice-us, --queue, --panel[=PORT],\n" \
+    "  --panel-keep as for run (the panel: the planned path, the listing, progress,\n" \
+    "  feed override, feed hold and resume, stop: exit code 4), and\n"
+#else
+#define KORVA3_PANEL_VERB ""
+#define KORVA3_PANEL_OPTIONS ""
+#define KORVA3_GCODE_PANEL_OPTIONS \
+    "options: --plot, --quiet, --limit, --card, --slice-us, --queue as for run, and\n"
+#endif
+
 namespace korva3_tool {
+
+const bool kHasPanel = KORVA3_TOOL_PANEL;
 
 const char *const kUsage =
     "usage: korva3 run JOB [options]    run a job file (- reads standard input)\n"
@@ -9,7 +30,7 @@ const char *const kUsage =
     "       korva3 demo [options]       run the built-in demo, write demo.svg here\n"
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
-    "       korva3 panel [options]      an idle virtual machine on the panel: jog, home\n"
+    KORVA3_PANEL_VERB
     "       korva3 trace TRACE          summarise a virtual card's trace file\n"
     "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
     "       korva3 --version            show the version\n"
@@ -25,16 +46,12 @@ const char *const kUsage =
     "                      more; default one card 0:1:0)\n"
     "  --slice-us N        slice period of the controllers in microseconds\n"
     "  --queue N           slices the controllers' queues hold\n"
-    "  --panel[=PORT]      show the machine in the browser while the job runs, in real\n"
-    "                      time; prints the address to open (127.0.0.1 only)\n"
-    "  --panel-keep        as --panel, and the page stays after the end until Ctrl-C\n"
+    KORVA3_PANEL_OPTIONS
     "Ctrl-C stops every registered card (emergency stop) and exits with 130.\n";
 
 const char *const kGcodeUsage =
     "usage: korva3 gcode FILE.ngc [options]  run a G-code program on card 0 (- reads stdin)\n"
-    "options: --plot, --quiet, --limit, --card, --slice-us, --queue, --panel[=PORT],\n"
-    "  --panel-keep as for run (the panel: the planned path, the listing, progress,\n"
-    "  feed override, feed hold and resume, stop: exit code 4), and\n"
+    KORVA3_GCODE_PANEL_OPTIONS
     "  --scale X=..,Y=..,Z=..  pulses per mm of each axis (or one number for all)\n"
     "  --machine FILE.toml     the machine: scale, slice period, rapid speed, ramps, outputs\n"
     "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"

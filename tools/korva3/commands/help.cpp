@@ -10,7 +10,7 @@ namespace korva3_tool::commands {
 
 int help(int, char **)
 {
-    std::cout << kUsage << kGcodeUsage << kPanelUsage;
+    std::cout << kUsage << kGcodeUsage << (kHasPanel ? kPanelUsage : "");
     return EXIT_OK;
 }
 

@@ -59,6 +59,10 @@ int panel(int argc, char **argv)
     std::string problem = parse_command_line(argc, argv, accepts, cl);
     if (!problem.empty())
         return usage_error(problem, kPanelUsage);
+    if (!kHasPanel) {
+        std::cerr << "korva3: this korva3 has no panel (built without one, or for real cards)\n";
+        return EXIT_USAGE;
+    }
     if (!machine::is_virtual()) {
         std::cerr << "korva3: the panel runs on the virtual card only; this korva3 drives "
                      "real cards\n";
