@@ -4,15 +4,15 @@
  */
 #include <stdint.h>
 
-#include "card/card_table.h"
-#include "card/lib_state.h"
 #include "card/pci_scan.h"
-#include "interp/intp_state.h"
-#include "interp/step_request.h"
 #include "korva3.h"
 #include "link/command_frame.h"
 #include "port/card_regs.h"
 #include "port/platform.h"
+#include "state/card_table.h"
+#include "state/intp_state.h"
+#include "state/step_request.h"
+#include "state/system_state.h"
 
 enum { DEVICE_PATH_SIZE = 260 }; /* characters, the terminating zero included */
 

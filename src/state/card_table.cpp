@@ -1,5 +1,5 @@
 /* card_table.cpp - the registered-card table and its guards. */
-#include "card/card_table.h"
+#include "state/card_table.h"
 
 #include "port/platform.h"
 
