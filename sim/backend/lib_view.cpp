@@ -30,7 +30,7 @@ const CARD_RECORD &rec(uint32_t i) { return card_table[i % CARD_COUNT]; }
 const U32View U32_VIEWS[] = {
     {"io_base", [](uint32_t i) -> uint32_t { return rec(i).io_base; }},
     {"link_ok", [](uint32_t i) -> uint32_t { return rec(i).link_ok; }},
-    {"do_shadow", [](uint32_t i) -> uint32_t { return rec(i).do_shadow; }},
+    {"do_shadow", [](uint32_t i) -> uint32_t { return rec(i).do_shadow.load(std::memory_order_relaxed); }},
     {"seq", [](uint32_t i) -> uint32_t { return rec(i).seq.load(std::memory_order_relaxed); }},
     {"rx_prev", [](uint32_t i) -> uint32_t { return rec(i).rx_prev; }},
     {"rx_last", [](uint32_t i) -> uint32_t { return rec(i).rx_last; }},

@@ -61,7 +61,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
         if (card_id != id)
             continue;
         rec->io_base = io_base;
-        rec->do_shadow = 0;
+        rec->do_shadow.store(0, std::memory_order_relaxed);
         rec->seq.store(1, std::memory_order_relaxed);
         rec->rx_prev = 0;
         rec->rx_last = 0;

@@ -23,6 +23,35 @@ static void raw_zeros(uint16_t data_port, int n)
         plat_out8(data_port, 0); /* no handshake */
 }
 
+/* Two stoppers of one card (an emergency-stop button's thread and a watchdog, say) take
+ * turns: each runs its whole reset-line sequence while it holds the card's `resetting`
+ * guard, and the second waits for the first to finish, busy like every wait of the
+ * library. The wait is bounded because the sequence is (the slice it lets finish, the
+ * pulse and the settling time on the clock, 46 writes without a handshake), so a stop
+ * never waits long behind another. The system reset's two commands come after the turn
+ * is over: they wait for the controller without a time limit. The path's slices never
+ * touch the guard. */
+static void take_turn(CARD_RECORD *rec)
+{
+    while (rec->resetting.exchange(1, std::memory_order_acquire) != 0) {
+        while (rec->resetting.load(std::memory_order_relaxed) != 0) {
+        }
+    }
+}
+
+static void end_turn(CARD_RECORD *rec)
+{
+    rec->resetting.store(0, std::memory_order_release);
+}
+
+/* The outputs with the reset line high (a pulse begins) or low (it ends): those kept
+ * (emergency stop) or all 0 (system reset). */
+static uint8_t reset_line(uint8_t outputs, int high, int keep_outputs)
+{
+    const uint8_t kept = keep_outputs ? (uint8_t)(outputs & DIO_OUTPUTS) : 0;
+    return high ? (uint8_t)(kept | DIO_RESET) : kept;
+}
+
 /* Pulses the controller's reset line. keep_outputs: the application's outputs stay as
  * they are around the pulse (emergency stop); otherwise they go to 0 (system reset).
  * Whatever the card number, the host side stops: no stepwise request stays saved and a
@@ -39,20 +68,24 @@ static CARD_RECORD *reset_controller(uint32_t card, int keep_outputs)
     CARD_RECORD *rec = bound_card(card);
     if (!rec)
         return nullptr;
+    take_turn(rec);
     wait_for_slice_in_progress(SLICE_IN_PROGRESS_MAX_MS);
     uint16_t data_port = card_port(rec->io_base, DATA_REG);
     uint16_t dio_port = card_port(rec->io_base, DIO_REG);
 
     plat_out8(card_port(rec->io_base, STATUS_REG), 0);
     raw_zeros(data_port, RESET_ZEROS_BEFORE);
-    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow | DIO_RESET) : DIO_RESET;
-    plat_out8(dio_port, rec->do_shadow);
+    uint8_t dio = reset_line(rec->do_shadow.load(std::memory_order_relaxed), 1, keep_outputs);
+    rec->do_shadow.store(dio, std::memory_order_relaxed);
+    plat_out8(dio_port, dio);
     DELAY_MS(RESET_HOLD_MS);
-    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow & ~DIO_RESET) : 0;
-    plat_out8(dio_port, rec->do_shadow);
+    dio = reset_line(rec->do_shadow.load(std::memory_order_relaxed), 0, keep_outputs);
+    rec->do_shadow.store(dio, std::memory_order_relaxed);
+    plat_out8(dio_port, dio);
     DELAY_MS(RESET_SETTLE_MS);
     intp_enabled.store(0);
     raw_zeros(data_port, RESET_ZEROS_AFTER);
+    end_turn(rec);
     return rec;
 }
 

@@ -22,8 +22,9 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_DO(uint32_t card, uint32_t value)
     CARD_RECORD *rec = bound_card(card);
     if (!rec)
         return;
-    rec->do_shadow = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
-    plat_out8(card_port(rec->io_base, DIO_REG), rec->do_shadow);
+    const uint8_t outputs = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
+    rec->do_shadow.store(outputs, std::memory_order_relaxed);
+    plat_out8(card_port(rec->io_base, DIO_REG), outputs);
 }
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_MSC(uint32_t card)
