@@ -27,7 +27,7 @@ static void raw_zeros(uint16_t data_port, int n)
  * turns: each runs its whole reset-line sequence while it holds the card's `resetting`
  * guard, and the second waits for the first to finish, busy like every wait of the
  * library. The wait is bounded because the sequence is (the slice it lets finish, the
- * pulse and the settling time on the clock, 46 writes without a handshake), so a stop
+ * pulse and the settling time on the clock, 48 writes without a handshake), so a stop
  * never waits long behind another. The system reset's two commands come after the turn
  * is over: they wait for the controller without a time limit. The path's slices never
  * touch the guard. */
