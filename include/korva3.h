@@ -90,7 +90,9 @@ KORVA3_API uint32_t KORVA3_CALL KORVA3_IS_Z_STOP(uint32_t card);
 KORVA3_API void KORVA3_CALL KORVA3_RESET_SYSTEM(uint32_t card);
 /* Emergency stop: resets the controller through its reset line, keeping the outputs,
  * and ends any interpolation, also one running in another thread. Safe to call from
- * any thread. KORVA3_EMG_STOP is the same function under a second name. */
+ * any thread; two stops of one card at once (or a stop and KORVA3_RESET_SYSTEM) take
+ * turns, each pulsing the reset line whole. KORVA3_EMG_STOP is the same function under a
+ * second name. */
 KORVA3_API void KORVA3_CALL KORVA3_STOP_ALL(uint32_t card);
 KORVA3_API void KORVA3_CALL KORVA3_EMG_STOP(uint32_t card);
 

@@ -1,7 +1,7 @@
 // requests.cpp - the page's commands, checked and handed to the machine.
 #include "requests.h"
 
-#include "card/card_table.h"
+#include "backend/lib_view.h"
 #include "hub.h"
 #include "job_board.h"
 #include "korva3.h"
@@ -21,10 +21,7 @@ int bound_card_number(std::int32_t index)
         const SimCard* card = vm.card(index);
         return card != nullptr ? card->io_base : 0;
     });
-    for (std::uint32_t n = 0; n < CARD_COUNT && base != 0; ++n)
-        if (card_table[n].io_base == base)
-            return static_cast<int>(n);
-    return -1;
+    return lib_card_number(base);
 }
 
 bool number(const httplib::Request& req, const char* name, std::uint32_t max, std::uint32_t& out)

@@ -4,15 +4,15 @@
  */
 #include <stdint.h>
 
-#include "card/card_table.h"
-#include "card/lib_state.h"
 #include "card/pci_scan.h"
-#include "interp/intp_state.h"
-#include "interp/step_request.h"
 #include "korva3.h"
 #include "link/command_frame.h"
 #include "port/card_regs.h"
 #include "port/platform.h"
+#include "state/card_table.h"
+#include "state/intp_state.h"
+#include "state/step_request.h"
+#include "state/system_state.h"
 
 enum { DEVICE_PATH_SIZE = 260 }; /* characters, the terminating zero included */
 
@@ -61,7 +61,7 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_REGISTRATION(uint32_t card, ui
         if (card_id != id)
             continue;
         rec->io_base = io_base;
-        rec->do_shadow = 0;
+        rec->do_shadow.store(0, std::memory_order_relaxed);
         rec->seq.store(1, std::memory_order_relaxed);
         rec->rx_prev = 0;
         rec->rx_last = 0;

@@ -1,7 +1,6 @@
 /*
  * command_codes.h - the command codes the library sends (the cmd byte of a frame).
- * 0x00 and 0x40 belong to the link itself (link/command_frame.h); 50 and 48 to the
- * system reset (link/direct_regs.cpp).
+ * 0x00 and 0x40 belong to the link itself (link/command_frame.h).
  */
 #ifndef KORVA_COMMAND_CODES_H
 #define KORVA_COMMAND_CODES_H
@@ -21,7 +20,9 @@ enum {
     CMD_SET_ZERO = 0x2A,         /* axis */
     CMD_PRESET_POSITION = 0x2B,  /* axis, 32-bit position */
     CMD_SET_NC = 0x2C,           /* NC byte */
+    CMD_SYSTEM_RESET_2 = 0x30,   /* second of the system reset's two (48) */
     CMD_STOP = 0x31,             /* axis */
+    CMD_SYSTEM_RESET_1 = 0x32,   /* first of the system reset's two (50) */
     CMD_DEC_STOP = 0x33          /* axis */
 };
 

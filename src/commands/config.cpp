@@ -5,12 +5,10 @@
 #include <stdint.h>
 
 #include "commands/command_codes.h"
-#include "commands/motion_vars.h"
-#include "interp/step_request.h"
 #include "korva3.h"
 #include "link/command_frame.h"
-
-MOTION_VARS motion_vars = {10, 2, 2, 100, 30};
+#include "state/motion_vars.h"
+#include "state/step_request.h"
 
 static uint8_t pack_flags(uint32_t x, uint32_t y, uint32_t z)
 {

@@ -5,10 +5,10 @@
 #include <stdint.h>
 
 #include "commands/command_codes.h"
-#include "commands/motion_vars.h"
-#include "interp/step_request.h"
 #include "korva3.h"
 #include "link/command_frame.h"
+#include "state/motion_vars.h"
+#include "state/step_request.h"
 
 extern "C" KORVA3_API void KORVA3_CALL KORVA3_BACK_HOME(uint32_t card, uint32_t axis,
                                                        uint32_t home_byte1, uint32_t home_byte2)

@@ -13,10 +13,10 @@
  */
 #include <math.h>
 
-#include "card/card_table.h"
 #include "interp/engines.h"
 #include "interp/profile.h"
-#include "interp/step_request.h"
+#include "state/card_table.h"
+#include "state/step_request.h"
 
 static const double PI_10 = 3.141592654;
 static const double TWO_PI_10 = 6.283185308;

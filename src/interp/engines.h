@@ -11,10 +11,10 @@
 
 #include <stdint.h>
 
-#include "commands/motion_vars.h"
-#include "interp/intp_state.h"
 #include "korva3.h"
 #include "link/command_frame.h"
+#include "state/intp_state.h"
+#include "state/motion_vars.h"
 
 uint8_t INTP_XYZ_STEP(uint32_t card, int32_t dx, int32_t dy, int32_t dz, uint32_t speed,
                       uint8_t no_ramp);

@@ -8,10 +8,10 @@
  */
 #include <math.h>
 
-#include "card/card_table.h"
 #include "interp/engines.h"
 #include "interp/profile.h"
-#include "interp/step_request.h"
+#include "state/card_table.h"
+#include "state/step_request.h"
 
 /* Sets a straight path up from the origin to (u, v[, w]). */
 static void line_setup(int three_axes, int32_t du, int32_t dv, int32_t dw)

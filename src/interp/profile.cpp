@@ -19,8 +19,8 @@
  */
 #include "interp/profile.h"
 
-#include "commands/motion_vars.h"
-#include "interp/intp_state.h"
+#include "state/intp_state.h"
+#include "state/motion_vars.h"
 
 /* The last slice takes what is left; otherwise the step is taken off remaining. */
 static void account_step(void)

@@ -8,9 +8,10 @@
  * the card makes the library wait for a frame, or the path ends. Every other command
  * function ends the request.
  */
-#include "card/card_table.h"
 #include "interp/engines.h"
-#include "interp/step_request.h"
+#include "interp/step_dispatch.h"
+#include "state/card_table.h"
+#include "state/step_request.h"
 
 uint8_t INTP_DISPATCH(void)
 {

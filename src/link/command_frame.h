@@ -11,7 +11,7 @@
 #include <atomic>
 #include <stdint.h>
 
-#include "card/card_table.h"
+#include "state/card_table.h"
 
 /* COMMAND_FRAME layout. */
 enum {

@@ -1,19 +1,15 @@
 /*
  * direct_regs.cpp - functions that reach the card's registers directly: digital I/O,
- * the mailbox status, the axis waits and stop queries, system reset and emergency stop.
+ * the mailbox status, the axis waits and stop queries. (The resets through the reset
+ * line are commands/controller_reset.cpp.)
  */
 #include <stdint.h>
 
-#include "card/card_table.h"
-#include "interp/intp_state.h"
-#include "interp/step_request.h"
 #include "korva3.h"
-#include "link/command_frame.h"
 #include "port/card_regs.h"
 #include "port/delay.h"
 #include "port/platform.h"
-
-enum { CMD_SYSTEM_RESET_1 = 50, CMD_SYSTEM_RESET_2 = 48 };
+#include "state/card_table.h"
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_DI(uint32_t card)
 {
@@ -26,8 +22,9 @@ extern "C" KORVA3_API void KORVA3_CALL KORVA3_DO(uint32_t card, uint32_t value)
     CARD_RECORD *rec = bound_card(card);
     if (!rec)
         return;
-    rec->do_shadow = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
-    plat_out8(card_port(rec->io_base, DIO_REG), rec->do_shadow);
+    const uint8_t outputs = (uint8_t)(value & DIO_OUTPUTS); /* never the reset line */
+    rec->do_shadow.store(outputs, std::memory_order_relaxed);
+    plat_out8(card_port(rec->io_base, DIO_REG), outputs);
 }
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_MSC(uint32_t card)
@@ -90,68 +87,3 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_IS_Z_STOP(uint32_t card)
 {
     return axis_stopped(card, ST_Z_MOVING);
 }
-
-/* ---- Resets ------------------------------------------------------------------------- */
-
-enum { RESET_ZEROS_BEFORE = 15, RESET_ZEROS_AFTER = 30, RESET_HOLD_MS = 50, RESET_SETTLE_MS = 10 };
-
-static void raw_zeros(uint16_t data_port, int n)
-{
-    for (int i = 0; i < n; i++)
-        plat_out8(data_port, 0); /* no handshake */
-}
-
-/* Pulses the controller's reset line. keep_outputs: the application's outputs stay as
- * they are around the pulse (emergency stop); otherwise they go to 0 (system reset).
- * Whatever the card number, the host side stops: no stepwise request stays saved and a
- * path running in another thread ends after its slice in progress. That slice is let
- * finish (bounded) before the reset, so the reset clears it too and the card stands
- * after the pulse, instead of taking the path's next slices during the pulse and the
- * settling time. */
-enum { SLICE_IN_PROGRESS_MAX_MS = 200 };
-
-static CARD_RECORD *reset_controller(uint32_t card, int keep_outputs)
-{
-    clear_step_mode();
-    intp_enabled.store(0);
-    CARD_RECORD *rec = bound_card(card);
-    if (!rec)
-        return nullptr;
-    wait_for_slice_in_progress(SLICE_IN_PROGRESS_MAX_MS);
-    uint16_t data_port = card_port(rec->io_base, DATA_REG);
-    uint16_t dio_port = card_port(rec->io_base, DIO_REG);
-
-    plat_out8(card_port(rec->io_base, STATUS_REG), 0);
-    raw_zeros(data_port, RESET_ZEROS_BEFORE);
-    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow | DIO_RESET) : DIO_RESET;
-    plat_out8(dio_port, rec->do_shadow);
-    DELAY_MS(RESET_HOLD_MS);
-    rec->do_shadow = keep_outputs ? (uint8_t)(rec->do_shadow & ~DIO_RESET) : 0;
-    plat_out8(dio_port, rec->do_shadow);
-    DELAY_MS(RESET_SETTLE_MS);
-    intp_enabled.store(0);
-    raw_zeros(data_port, RESET_ZEROS_AFTER);
-    return rec;
-}
-
-extern "C" KORVA3_API void KORVA3_CALL KORVA3_RESET_SYSTEM(uint32_t card)
-{
-    if (!reset_controller(card, 0))
-        return;
-    SEND_COMMAND(card, CMD_SYSTEM_RESET_1, 0, 0, 0, 0, 0, 0, 0, 0);
-    SEND_COMMAND(card, CMD_SYSTEM_RESET_2, 0, 0, 0, 0, 0, 0, 0, 0);
-}
-
-/* Emergency stop. Exported twice: as KORVA3_STOP_ALL and, at the same address, as
- * KORVA3_EMG_STOP. Shared-object builds make the second name here; where the build
- * exports through .def files (KORVA3_ALIASES_IN_DEF: Windows), the .def names
- * KORVA3_STOP_ALL's address twice, as a C alias cannot name a 32-bit stdcall symbol. */
-extern "C" KORVA3_API void KORVA3_CALL KORVA3_STOP_ALL(uint32_t card)
-{
-    reset_controller(card, 1);
-}
-
-#ifndef KORVA3_ALIASES_IN_DEF
-extern "C" KORVA3_API void KORVA3_CALL KORVA3_EMG_STOP(uint32_t card)
-    __attribute__((alias("KORVA3_STOP_ALL")));
-#endif

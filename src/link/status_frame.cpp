@@ -1,12 +1,11 @@
 /*
- * status_frame.cpp - the status parser: KORVA3_GET_CARD and the nine readers.
+ * status_frame.cpp - the status parser (what KORVA3_GET_CARD drains the mailbox with) and
+ * the nine readers.
  */
 #include "link/status_frame.h"
 
 #include <string.h>
 
-#include "card/card_table.h"
-#include "interp/step_request.h"
 #include "korva3.h"
 #include "port/card_regs.h"
 #include "port/platform.h"
@@ -70,14 +69,8 @@ static void store_frame(CARD_RECORD *rec)
         *values[i] = be32(&f[STATUS_POS_VALUES + 4 * i]);
 }
 
-extern "C" KORVA3_API uint32_t KORVA3_CALL KORVA3_GET_CARD(uint32_t card)
+uint8_t drain_status_frames(CARD_RECORD *rec)
 {
-    CARD_RECORD *rec = bound_card(card);
-    if (!rec || !rec->link_ok)
-        return 0;
-
-    INTP_DISPATCH(); /* status polling is also what drives a stepwise request */
-
     uint16_t status_port = card_port(rec->io_base, STATUS_REG);
     uint16_t data_port = card_port(rec->io_base, DATA_REG);
     uint8_t st = plat_in8(status_port);

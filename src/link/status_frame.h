@@ -8,6 +8,10 @@
 #ifndef KORVA_STATUS_FRAME_H
 #define KORVA_STATUS_FRAME_H
 
+#include <stdint.h>
+
+#include "state/card_table.h"
+
 enum {
     STATUS_SYNC1 = 0x55,
     STATUS_SYNC2 = 0xAA,
@@ -25,6 +29,12 @@ enum {
  * (milliseconds on the clock). A controller writes a whole frame at once, so this is
  * ample; a frame that stops part-way is dropped like one with a bad check byte. */
 enum { STATUS_BYTE_TIMEOUT_MS = 5 };
+
+/* Reads every byte waiting in card rec's output mailbox, finds frames by their sync pair
+ * (rx_prev, rx_last carry it from call to call) and stores the fields of each good one
+ * in the record. Returns the last STATUS_REG value read: ST_RX_READY is clear in it,
+ * unless a frame stopped part-way (then dropped). */
+uint8_t drain_status_frames(CARD_RECORD *rec);
 
 /* Zeroes the shared frame buffer, as at load. */
 void status_buffer_clear(void);

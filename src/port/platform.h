@@ -1,8 +1,9 @@
 /*
  * platform.h - the one interface between the library and the system it runs on.
  *
- * Exactly one backend is linked into each build (src/platform/sim, .../linux,
- * .../win32); the library's own code includes no system header and calls only these.
+ * Exactly one backend is linked into each build (src/platform/linux or .../win32 for
+ * korva32, sim/backend for korva32sim); the library's own code includes no system header
+ * and calls only these.
  */
 #ifndef KORVA_PLATFORM_H
 #define KORVA_PLATFORM_H

@@ -12,7 +12,13 @@ enum { CARD_COUNT = 16 };
 struct CARD_RECORD {
     uint32_t io_base;      /* the card's I/O base (low 16 bits); 0 = never bound */
     uint8_t  link_ok;      /* 1 = link test passed at the last binding */
-    uint8_t  do_shadow;    /* last value written to DIO_REG */
+    /* Last value written to DIO_REG (outputs 0..6, reset line). A stop from a second
+     * thread reads and writes it while the driving thread may set the outputs: a relaxed
+     * atomic byte. */
+    std::atomic<uint8_t> do_shadow;
+    /* 1 while a stop or system reset runs its reset-line sequence on this card: the
+     * guard that makes two of them take turns (commands/controller_reset.cpp). */
+    std::atomic<uint8_t> resetting;
     /* Command sequence counter, 1..80. A path's thread and a second thread's system reset
      * both send commands, so it is a relaxed atomic byte like the other shared flags. */
     std::atomic<uint8_t> seq;

@@ -1,19 +1,22 @@
 /*
  * lib_view.cpp - the library's own variables, read by name for the virtual machine's
- * control interface (KSIM_LIB_*). Only korva32sim carries this view.
+ * control interface (KSIM_LIB_*), and the card numbers the library has bound, for the
+ * front panel (lib_view.h). Only korva32sim carries this view.
  */
+#include "backend/lib_view.h"
+
 #include <math.h>
 #include <string.h>
 
-#include "card/card_table.h"
-#include "card/lib_state.h"
 #include "card/pci_scan.h"
-#include "commands/motion_vars.h"
-#include "interp/intp_state.h"
-#include "interp/step_request.h"
 #include "korva3_sim.h"
 #include "link/command_frame.h"
 #include "machine_loader.h"
+#include "state/card_table.h"
+#include "state/intp_state.h"
+#include "state/motion_vars.h"
+#include "state/step_request.h"
+#include "state/system_state.h"
 
 namespace {
 
@@ -27,7 +30,7 @@ const CARD_RECORD &rec(uint32_t i) { return card_table[i % CARD_COUNT]; }
 const U32View U32_VIEWS[] = {
     {"io_base", [](uint32_t i) -> uint32_t { return rec(i).io_base; }},
     {"link_ok", [](uint32_t i) -> uint32_t { return rec(i).link_ok; }},
-    {"do_shadow", [](uint32_t i) -> uint32_t { return rec(i).do_shadow; }},
+    {"do_shadow", [](uint32_t i) -> uint32_t { return rec(i).do_shadow.load(std::memory_order_relaxed); }},
     {"seq", [](uint32_t i) -> uint32_t { return rec(i).seq.load(std::memory_order_relaxed); }},
     {"rx_prev", [](uint32_t i) -> uint32_t { return rec(i).rx_prev; }},
     {"rx_last", [](uint32_t i) -> uint32_t { return rec(i).rx_last; }},
@@ -80,6 +83,14 @@ const F64View F64_VIEWS[] = {
 };
 
 } // namespace
+
+int korva::sim::lib_card_number(std::uint32_t io_base)
+{
+    for (std::uint32_t n = 0; n < CARD_COUNT && io_base != 0; ++n)
+        if (card_table[n].io_base == io_base)
+            return static_cast<int>(n);
+    return -1;
+}
 
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_LIB_VALUE(const char *name, uint32_t index)
 {

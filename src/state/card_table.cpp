@@ -1,5 +1,5 @@
 /* card_table.cpp - the registered-card table and its guards. */
-#include "card/card_table.h"
+#include "state/card_table.h"
 
 #include "port/platform.h"
 
@@ -9,7 +9,9 @@ void card_table_clear(void)
 {
     for (CARD_RECORD &rec : card_table) {
         rec.io_base = 0;
-        rec.link_ok = rec.do_shadow = rec.rx_prev = rec.rx_last = 0;
+        rec.link_ok = rec.rx_prev = rec.rx_last = 0;
+        rec.do_shadow.store(0, std::memory_order_relaxed);
+        rec.resetting.store(0, std::memory_order_relaxed);
         rec.seq.store(0, std::memory_order_relaxed);
         rec.sys_status = rec.limit_status = rec.p1_status = 0;
         rec.status_b3 = rec.status_b4 = rec.status_b5 = rec.status_b6 = 0;

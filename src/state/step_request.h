@@ -1,5 +1,6 @@
 /*
- * step_request.h - STEP_REQUEST, the saved stepwise interpolation request.
+ * step_request.h - STEP_REQUEST, the saved stepwise interpolation request (replayed by
+ * interp/stepwise.cpp's dispatcher).
  */
 #ifndef KORVA_STEP_REQUEST_H
 #define KORVA_STEP_REQUEST_H
@@ -33,8 +34,5 @@ static inline void clear_step_mode(void)
 
 /* Zeroes every field, as at load. */
 void step_request_clear(void);
-
-/* Runs the saved request on by one engine call. 1 = it goes on, 0 = it has ended. */
-uint8_t INTP_DISPATCH(void);
 
 #endif
