@@ -75,7 +75,7 @@ bool Reader::cycle(const LineWords &l)
         return false;
     const int g = st_.motion;
     const double u = unit();
-    const Point off = offset();
+    const MmPoint off = offset();
     const double z0 = st_.pos[2];
     const double rw = st_.cycle_words['R'], zw = st_.cycle_words['Z'];
     const double r = st_.relative ? z0 + rw * u : rw * u + off[2];
@@ -95,7 +95,7 @@ bool Reader::cycle(const LineWords &l)
     const double clear = st_.retract_r ? r : std::fmax(z0, r);
     const bool exact_stop = st_.exact_stop;
     st_.exact_stop = true; // every move of a cycle ends at rest
-    Point hole = st_.pos;
+    MmPoint hole = st_.pos;
     bool ok = true;
     for (int i = 0; i < repeats && ok; i++) {
         for (int a = 0; a < 2; a++)
@@ -110,7 +110,7 @@ bool Reader::cycle(const LineWords &l)
 }
 
 // One hole at `hole` (X, Y), from R down to `bottom` and out to `clear` (machine mm).
-bool Reader::drill_hole(const LineWords &l, const Point &hole, double r, double bottom,
+bool Reader::drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom,
                         double clear)
 {
     const int g = st_.motion;

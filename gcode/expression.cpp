@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "gcode/modal.h"
+#include "planner/geometry.h"
 
 namespace korva3_gcode {
 
@@ -19,7 +20,7 @@ constexpr double kMostWritten = 1e9;   // a number written in an expression, as 
 constexpr int kMostDepth = 64;         // brackets, signs, functions and ## nested
 constexpr size_t kMostName = 100;      // characters of a parameter's name
 constexpr double kEqualWithin = 1e-6;   // comparisons: values this close are equal
-constexpr double kDegree = 3.14159265358979323846 / 180;
+constexpr double kDegree = korva3_planner::kPi / 180;
 
 struct Operator {
     const char *text;

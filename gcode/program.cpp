@@ -92,7 +92,7 @@ void Reader::finish()
 {
     if (!ended_)
         stop(kEnd); // the file's end ends the program as M2 does
-    prog_.end = st_.at;
+    prog_.end = st_.pos;
     if (prog_.coords_used.empty())
         prog_.coords_used.insert("G54");
 }
@@ -263,8 +263,8 @@ void Reader::stop(int stop_code)
 
 bool Reader::move(const LineWords &l)
 {
-    Point target = st_.pos; // machine mm
-    const Point off = offset();
+    MmPoint target = st_.pos; // machine mm
+    const MmPoint off = offset();
     for (int a = 0; a < 3; a++) {
         if (!has(l, kAxes[a]))
             continue;
@@ -274,18 +274,17 @@ bool Reader::move(const LineWords &l)
     return go(l, target, st_.motion);
 }
 
-// A move to `target` (machine mm) by `motion` (G0 .. G3), checked and added.
-bool Reader::go(const LineWords &l, const Point &target, int motion)
+// A move to `target` (machine mm) by `motion` (G0 .. G3), checked and added. The target
+// and the move must stay within the card's reach once the planner rounds them to pulses.
+bool Reader::go(const LineWords &l, const MmPoint &target, int motion)
 {
-    Pulses to;
     for (int a = 0; a < 3; a++) {
-        double p = std::round(target[a] * set_.scale[a]);
+        const double p = korva3_planner::nearest_pulse(target[a], set_.scale[a]);
         if (!(std::fabs(p) <= kMostPulses)) // NaN too, though bounded words make none
             return refuse(std::string(1, kAxes[a]) + " goes to " + number_text(target[a]) +
                           " mm, beyond the card's reach (" + number_text(kMostPulses) +
                           " pulses)");
-        to[a] = static_cast<int64_t>(p);
-        if (std::fabs(p - static_cast<double>(st_.at[a])) > kMostPulses)
+        if (std::fabs(p - korva3_planner::nearest_pulse(st_.pos[a], set_.scale[a])) > kMostPulses)
             return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
                           " pulses on " + kAxes[a]);
     }
@@ -294,19 +293,16 @@ bool Reader::go(const LineWords &l, const Point &target, int motion)
     if (refused_) { // taken as written, so the lines after it read from there
         st_.motion = in_force;
         st_.pos = target;
-        st_.at = to;
         return true;
     }
     bool ok = st_.motion == kRapid || st_.feed > 0;
     if (!ok)
         fail(word_text('G', st_.motion) + " with no feed rate (F)");
     else
-        ok = is_arc(st_.motion) ? arc_move(l, target, to) : line_move(target, to);
+        ok = is_arc(st_.motion) ? arc_move(l, target) : line_move(target);
     st_.motion = in_force;
-    if (ok) {
+    if (ok)
         st_.pos = target;
-        st_.at = to;
-    }
     return ok;
 }
 

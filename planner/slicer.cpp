@@ -146,14 +146,9 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     const Segment &s = segs_[k_];
     double speed;
     double along = path_now(speed);
-    Pulses target;
-    if (at_end && s.exact_end) {
-        target = s.end_pulses;
-    } else {
-        Vec3 p = s.point(at_end ? s.length : along);
-        for (int a = 0; a < 3; a++)
-            target[a] = static_cast<int64_t>(std::llround(p[a] * limits_.scale[a]));
-    }
+    const PulsePoint target = at_end && s.exact_end
+                                  ? s.end_pulses
+                                  : to_pulses(s.point(at_end ? s.length : along), limits_.scale);
     for (int a = 0; a < 3; a++) {
         slice.pulses[a] = static_cast<int32_t>(target[a] - at_[a]);
         at_[a] = target[a];
@@ -161,9 +156,8 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     const Segment &m = s.has_action && k_ > 0 ? segs_[k_ - 1] : s; // the motion's segment
     slice.line = m.line;
     slice.rapid = m.rapid;
-    slice.speed = speed * 60;
-    slice.feed = m.rapid ? m.feed * 60 : m.feed * 60 * override_ / 100.0;
-    slice.ms = (period - left) / period;
+    slice.speed_mm_s = speed;
+    slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_ / 100.0;
     return Next::Slice;
 }
 
@@ -177,9 +171,7 @@ double Slicer::skip()
         return 0;
     tau_ += n * period;
     double speed;
-    const Vec3 p = segs_[k_].point(path_now(speed));
-    for (int a = 0; a < 3; a++)
-        at_[a] = static_cast<int64_t>(std::llround(p[a] * limits_.scale[a]));
+    at_ = to_pulses(segs_[k_].point(path_now(speed)), limits_.scale);
     return n;
 }
 

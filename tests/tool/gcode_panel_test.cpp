@@ -25,7 +25,7 @@ Program read(const char *text, const Settings &s)
 // Each line's start stepped one slice at a time, as the card gets them.
 std::vector<PlannedLine> stepped_lines(const Program &p, const Settings &s)
 {
-    korva3_planner::Slicer slicer(path_moves(p, s), planner_limits(s));
+    korva3_planner::Slicer slicer(path_moves(p), planner_limits(s));
     korva3_planner::Slice slice;
     uint32_t action = 0;
     std::vector<PlannedLine> out;
@@ -72,7 +72,7 @@ TEST(GcodePanelPlan, OutlineFollowsArcsAndIsThinnedToItsBound)
     const Program p = read("G21 G90 G0 X0 Y0\nG2 X0 Y0 I10 J0 F600\nG1 X5 Y3\nM2\n", s);
     for (size_t most : {size_t(100000), size_t(20)}) {
         SCOPED_TRACE(most);
-        const auto pts = korva3_tool::planned_outline(p, s, most);
+        const auto pts = korva3_tool::planned_outline(p, most);
         ASSERT_LE(pts.size(), most);
         ASSERT_GE(pts.size(), 10u);
         for (size_t k = 0; k + 1 < pts.size(); k++)

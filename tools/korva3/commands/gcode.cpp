@@ -24,6 +24,7 @@
 #include "gcode/settings.h"
 #include "korva3.h"
 #include "machine/machine.h"
+#include "planner/card_status.h"
 #include "planner/stream.h"
 #include "record/gcode_track.h"
 #include "run/driver.h"
@@ -70,7 +71,7 @@ public:
             std::cout << "korva3: " << prog_.name << " on the " << machine::kind() << ", "
                       << prog_.moves.size() << " moves, planned "
                       << duration_text(planned_ms(prog_, set_)) << "\n";
-        korva3_planner::Slicer slicer(path_moves(prog_, set_), planner_limits(set_));
+        korva3_planner::Slicer slicer(path_moves(prog_), planner_limits(set_));
         uint32_t t0 = machine::clock_ms();
         korva3_planner::StreamReport r = korva3_planner::stream_to_card(slicer, 0, hooks(session));
         motion_ms_ = machine::clock_ms() - t0;
@@ -113,12 +114,13 @@ public:
                   << duration_text(rec.end_ms - rec.start_ms) << " (" << (rec.end_ms - rec.start_ms)
                   << " ms, the program " << motion_ms_ << " ms; queue ran dry " << underruns_
                   << " times)\n";
+        const korva3_planner::PulsePoint end = korva3_planner::to_pulses(prog_.end, set_.scale);
         if (code == EXIT_OK)
             for (int a = 0; a < 3; a++)
-                if (at[a] - start_[a] != prog_.end[a]) {
+                if (at[a] - start_[a] != end[a]) {
                     std::cerr << prog_.name << ": the card ended " << (at[a] - start_[a])
                               << " pulses from its start on " << "XYZ"[a]
-                              << ", the program at " << prog_.end[a] << "\n";
+                              << ", the program at " << end[a] << "\n";
                     code = EXIT_JOB_FAILED;
                 }
         if (panel_)
@@ -157,9 +159,7 @@ private:
             korva3_planner::Controls c;
             if (panel_) {
                 // Held once the card has run what it had queued.
-                const uint32_t working = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING |
-                                         KORVA3_ST_Y_MOVING | KORVA3_ST_Z_MOVING;
-                c = panel_->controls(st.held && !(st.card_status & working));
+                c = panel_->controls(st.held && !korva3_planner::at_work(st.card_status));
                 if (st.held)
                     machine::sleep_ms(kHeldPollMs);
             }
@@ -243,7 +243,7 @@ std::shared_ptr<GcodeTrack> gcode_track(const Program &p, const Settings &s)
     double span = 0;
     for (const Move &m : p.moves)
         if (m.op == Op::Line || m.op == Op::Arc || m.op == Op::Circle)
-            lines[m.line] = {m.rapid, m.feed};
+            lines[m.line] = {m.rapid, m.feed_mm_min};
     for (int a = 0; a < 3; a++)
         span = std::max(span, p.extent.high[a] - p.extent.low[a]);
     return std::make_shared<GcodeTrack>(s.scale, std::move(lines), span);

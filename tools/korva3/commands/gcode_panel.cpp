@@ -30,7 +30,7 @@ std::vector<PlannedLine> planned_lines(const korva3_gcode::Program &program,
                                        const korva3_gcode::Settings &settings, double &total_ms)
 {
     std::vector<PlannedLine> out;
-    kp::Slicer slicer(korva3_gcode::path_moves(program, settings),
+    kp::Slicer slicer(korva3_gcode::path_moves(program),
                       korva3_gcode::planner_limits(settings));
     const double slice_ms = settings.slice_us / 1000.0;
     double t = 0, skipped = 0;
@@ -61,12 +61,11 @@ std::vector<PlannedLine> planned_lines(const korva3_gcode::Program &program,
 }
 
 std::vector<std::array<double, 3>> planned_outline(const korva3_gcode::Program &program,
-                                                   const korva3_gcode::Settings &settings,
                                                    std::size_t most)
 {
     std::vector<std::array<double, 3>> pts;
     kp::Vec3 at{};
-    for (const kp::PathMove &m : korva3_gcode::path_moves(program, settings)) {
+    for (const kp::PathMove &m : korva3_gcode::path_moves(program)) {
         if (m.kind == kp::Kind::Stop)
             continue;
         const double rapid = m.rapid ? 1 : 0;
@@ -120,14 +119,14 @@ GcodePanel::GcodePanel(const korva3_gcode::Program &program,
     for (const korva3_gcode::Move &m : program.moves)
         if (!m.rapid && (m.op == korva3_gcode::Op::Line || m.op == korva3_gcode::Op::Arc ||
                          m.op == korva3_gcode::Op::Circle))
-            line_feed_[m.line] = m.feed;
+            line_feed_[m.line] = m.feed_mm_min;
 }
 
 void GcodePanel::describe(const std::array<int32_t, 3> &origin, std::function<int()> executing)
 {
     executing_ = std::move(executing);
     json path = json::array();
-    for (const auto &p : planned_outline(prog_, set_, kMostOutlinePoints))
+    for (const auto &p : planned_outline(prog_, kMostOutlinePoints))
         path.push_back({round_to(p[0], 1e-3), round_to(p[1], 1e-3), static_cast<int>(p[2])});
     description_ = json{{"name", prog_.name},
                         {"kind", "gcode"},
@@ -159,7 +158,7 @@ void GcodePanel::sending(const kp::Slice &slice)
     }
     in_line_ms_ += set_.slice_us / 1000.0;
     rapid_ = slice.rapid;
-    feed_ = slice.feed;
+    feed_ = slice.feed_mm_s * korva3_gcode::kSecondsPerMinute;
     publish(false);
 }
 
