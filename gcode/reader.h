@@ -1,6 +1,6 @@
 // reader.h - the reader of a G-code program, inside the module: the modal state that
-// a program builds line by line (program.cpp), and the card moves its paths become
-// (card_moves.cpp).
+// a program builds line by line (reader.cpp), and the line and arc moves its paths
+// become (line_arc_moves.cpp), all in machine millimetres.
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
@@ -117,7 +117,7 @@ private:
 
     bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
 
-    // Carrying out a line's words (program.cpp).
+    // Carrying out a line's words (reader.cpp).
     void carry_out(const LineWords &l);
     void outputs(const LineWords &l);
     void add_dwell(double seconds);
@@ -148,7 +148,7 @@ private:
     bool tool_length(const LineWords &l);
     bool set_tool_table(const LineWords &l, int kind);
 
-    // The card's moves (card_moves.cpp).
+    // Lines and arcs (line_arc_moves.cpp).
     Move here(Op op) const;
     void extend(const MmPoint &mm);
     bool line_move(const MmPoint &target);

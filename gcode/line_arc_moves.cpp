@@ -1,6 +1,6 @@
-// card_moves.cpp - a program's paths as moves for the planner: lines, and arcs (full
-// circles and helices too) each as one move with its centre, plane and turn; and the
-// extent of the path.
+// line_arc_moves.cpp - G0, G1, G2 and G3 as the program's moves: lines, and arcs (full
+// circles and helices too) each as one move with its centre, plane and turn, in machine
+// mm; and the extent of the path.
 #include <cmath>
 
 #include "gcode/reader.h"
