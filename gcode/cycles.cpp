@@ -25,7 +25,7 @@ namespace korva3_gcode {
 namespace {
 
 constexpr double kPeckClearance = 0.254; // mm: G73's retract, G83's stop above the depth
-constexpr double kMostPecks = 100000;    // pecks times repeats on one line
+constexpr double kMaxPecks = 100000;    // pecks times repeats on one line
 
 } // namespace
 
@@ -85,11 +85,11 @@ bool Reader::cycle(const LineWords &l)
                       " is below the hole's bottom (Z" + number_text(zw) + ")");
     if (g == kPeck || g == kChipBreak) {
         double pecks = std::ceil((r - bottom) / (st_.cycle_words['Q'] * u));
-        if (pecks * repeats > kMostPecks)
+        if (pecks * repeats > kMaxPecks)
             return refuse(word_text('G', g) + ": " + number_text(pecks * repeats) +
-                          " pecks on one line (at most " + number_text(kMostPecks) + ")");
-    } else if (repeats > kMostPecks) {
-        return refuse("L" + number_text(repeats) + ": at most " + number_text(kMostPecks) +
+                          " pecks on one line (at most " + number_text(kMaxPecks) + ")");
+    } else if (repeats > kMaxPecks) {
+        return refuse("L" + number_text(repeats) + ": at most " + number_text(kMaxPecks) +
                       " repeats");
     }
     const double clear = st_.retract_r ? r : std::fmax(z0, r);

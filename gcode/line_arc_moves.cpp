@@ -9,7 +9,7 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr double kMostRadius = 683565275.0; // a full turn must stay below 2^32 pulses
+constexpr double kMaxRadius = 683565275.0; // a full turn must stay below 2^32 pulses
 const char *kOffsets = "IJK"; // the arc's centre from its start, along X, Y, Z
 
 } // namespace
@@ -142,10 +142,10 @@ void Reader::arc_extent(const Arc &arc, const MmPoint &target)
 bool Reader::add_arc(const Arc &arc, const MmPoint &target)
 {
     const ArcPlane &p = arc.plane;
-    double most = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
-    if (most > kMostRadius)
+    double radius_pulses = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
+    if (radius_pulses > kMaxRadius)
         return refuse("an arc of radius " + number_text(arc.radius / unit()) + ": more than " +
-                      number_text(kMostRadius) + " pulses");
+                      number_text(kMaxRadius) + " pulses");
     Move m = here(arc.full ? Op::Circle : Op::Arc);
     m.end = target;
     m.u = p.u;

@@ -18,7 +18,7 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr double kMostPulses = 2147483647.0;
+constexpr double kMaxPulses = 2147483647.0;
 
 bool is_arc(int motion) { return motion == kClockwise || motion == kCounterClockwise; }
 
@@ -278,12 +278,12 @@ bool Reader::go(const LineWords &l, const MmPoint &target, int motion)
 {
     for (int a = 0; a < 3; a++) {
         const double p = korva3_planner::nearest_pulse(target[a], set_.scale[a]);
-        if (!(std::fabs(p) <= kMostPulses)) // NaN too, though bounded words make none
+        if (!(std::fabs(p) <= kMaxPulses)) // NaN too, though bounded words make none
             return refuse(std::string(1, kAxes[a]) + " goes to " + number_text(target[a]) +
-                          " mm, beyond the card's reach (" + number_text(kMostPulses) +
+                          " mm, beyond the card's reach (" + number_text(kMaxPulses) +
                           " pulses)");
-        if (std::fabs(p - korva3_planner::nearest_pulse(st_.pos[a], set_.scale[a])) > kMostPulses)
-            return refuse(std::string("a move of more than ") + number_text(kMostPulses) +
+        if (std::fabs(p - korva3_planner::nearest_pulse(st_.pos[a], set_.scale[a])) > kMaxPulses)
+            return refuse(std::string("a move of more than ") + number_text(kMaxPulses) +
                           " pulses on " + kAxes[a]);
     }
     const int in_force = st_.motion; // G28, G30 and G53 move by their own motion

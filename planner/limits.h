@@ -9,9 +9,9 @@
 
 namespace korva3_planner {
 
-// The most pulses one slice carries on an axis: the library's cap on its own paths
+// The maximum of pulses one slice carries on an axis: the library's cap on its own paths
 // (the card takes 2047). The planner keeps one pulse under it for rounding.
-constexpr int32_t kMostSlicePulses = 2040;
+constexpr int32_t kMaxSlicePulses = 2040;
 
 struct Limits {
     Vec3 scale{{1000, 1000, 1000}};          // pulses per mm
@@ -24,8 +24,8 @@ struct Limits {
 // The slice period in seconds.
 inline double slice_s(const Limits &l) { return l.slice_us * 1e-6; }
 
-// Most speed of axis `a`, mm/s: its speed limit, and never more than
-// kMostSlicePulses - 1 pulses per slice.
+// The highest speed of axis `a`, mm/s: its speed limit, and never more than
+// kMaxSlicePulses - 1 pulses per slice.
 double axis_speed(const Limits &l, int a);
 
 } // namespace korva3_planner

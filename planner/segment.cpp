@@ -35,8 +35,8 @@ bool in_plane(const Segment &s, int k) { return std::fabs(s.e1[k]) + std::fabs(s
 
 double axis_speed(const Limits &l, int a)
 {
-    double most = (kMostSlicePulses - 1) / l.scale[a] / slice_s(l);
-    return std::min(l.max_speed_mm_s[a], most);
+    double by_slices = (kMaxSlicePulses - 1) / l.scale[a] / slice_s(l);
+    return std::min(l.max_speed_mm_s[a], by_slices);
 }
 
 MmPoint Segment::point(double s) const
@@ -159,13 +159,13 @@ void apply_limits(Segment &s, const Limits &l, double tolerance)
 
 double corner_speed(const Segment &a, const Segment &b, const Limits &l)
 {
-    double most = kHuge;
+    double max_speed = kHuge;
     for (int k = 0; k < 3; k++) {
         double jump = std::fabs(b.dir_start[k] - a.dir_end[k]);
         if (jump > 1e-9)
-            most = std::min(most, l.max_accel_mm_s2[k] * slice_s(l) / 2 / jump);
+            max_speed = std::min(max_speed, l.max_accel_mm_s2[k] * slice_s(l) / 2 / jump);
     }
-    return most;
+    return max_speed;
 }
 
 } // namespace korva3_planner

@@ -28,9 +28,9 @@ struct Segment {
     // Speeds (mm/s) and acceleration (mm/s^2) along the path.
     double feed = 0;        // as programmed, before the override
     bool rapid = false;
-    double cap = 0;         // most speed the axes, arc chords and turns allow
+    double cap = 0;         // highest speed the axes, arc chords and turns allow
     double accel = 0;       // path acceleration every axis allows
-    double junction = 0;    // most speed at its start (0 after a stop; huge when tangent)
+    double junction = 0;    // highest speed at its start (0 after a stop; huge when tangent)
 
     int line = 0;           // program line
     bool exact_end = false; // ends where a program move ends: end_pulses is exact
@@ -59,9 +59,9 @@ Segment blend_arc(const Vec3 &from, const Vec3 &d1, const Vec3 &d2, double r, do
 // slice never further than `tolerance` from the circle.
 void apply_limits(Segment &s, const Limits &l, double tolerance);
 
-// Most speed at the junction of `a` into `b` when the path is not blended there: the
-// direction changes within a slice, so each axis's change of speed stays within half of
-// what its acceleration gives in one slice. Huge when the two are tangent.
+// The highest speed at the junction of `a` into `b` when the path is not blended there:
+// the direction changes within a slice, so each axis's change of speed stays within half
+// of what its acceleration gives in one slice. Huge when the two are tangent.
 double corner_speed(const Segment &a, const Segment &b, const Limits &l);
 
 constexpr double kHuge = 1e300;

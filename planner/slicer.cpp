@@ -13,7 +13,7 @@ constexpr double kTimeEps = 1e-12; // s: a segment this close to its end is at i
 }
 
 Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits)
-    : limits_(limits), segs_(build_segments(moves, limits)), most_entry_(segs_.size(), 0)
+    : limits_(limits), segs_(build_segments(moves, limits)), max_entry_(segs_.size(), 0)
 {
     if (segs_.empty()) {
         done_ = true;
@@ -29,26 +29,26 @@ double Slicer::nominal(size_t k) const
     return std::min(s.cap, feed);
 }
 
-// Most entry speed of every segment from `from` to the section's end.
+// The highest entry speed of every segment from `from` to the section's end.
 void Slicer::backward_pass(size_t from)
 {
     size_t end = from;
     while (end < segs_.size() && !segs_[end].stop_after)
         end++;
-    double after = 0; // most entry speed of the segment after the one at hand
+    double after = 0; // highest entry speed of the segment after the one at hand
     for (size_t k = std::min(end, segs_.size() - 1) + 1; k-- > from;) {
         const Segment &s = segs_[k];
         double exit = s.stop_after ? 0 : after;
-        double most = std::min({s.junction, nominal(k),
+        double max_entry = std::min({s.junction, nominal(k),
                                 std::sqrt(exit * exit + 2 * s.accel * s.length)});
         if (k > 0 && !segs_[k - 1].stop_after)
-            most = std::min(most, nominal(k - 1));
-        most_entry_[k] = most;
-        after = most;
+            max_entry = std::min(max_entry, nominal(k - 1));
+        max_entry_[k] = max_entry;
+        after = max_entry;
     }
 }
 
-// The exit speed of segment k entered at `entry` with `length` mm left: the most the
+// The exit speed of segment k entered at `entry` with `length` mm left: the highest the
 // next segment takes, as far as acceleration reaches, and at least what braking from
 // the entry leaves (an entry above the plan after the override was lowered).
 double Slicer::exit_limit(size_t k, double entry, double length) const
@@ -58,7 +58,7 @@ double Slicer::exit_limit(size_t k, double entry, double length) const
         return 0;
     double up = std::sqrt(entry * entry + 2 * s.accel * length);
     double down = std::sqrt(std::max(0.0, entry * entry - 2 * s.accel * length));
-    return std::max(down, std::min(most_entry_[k + 1], up));
+    return std::max(down, std::min(max_entry_[k + 1], up));
 }
 
 // A new profile for the rest of the current segment, from `entry` where the path is.

@@ -1,9 +1,9 @@
 // slicer.h - the planned path cut into the card's slices.
 //
 // The segments of a section (the moves between two points where the machine stands)
-// get their most entry speeds in a backward pass from the section's end (at rest); each
+// get their highest entry speeds in a backward pass from the section's end (at rest); each
 // segment, when the path reaches it, gets its trapezoid from the speed it enters with
-// (the forward pass) to the most speed its exit allows. Every slice period the ideal
+// (the forward pass) to the highest speed its exit allows. Every slice period the ideal
 // path is sampled; the slice carries the difference of the rounded absolute positions,
 // so the card ends exactly where the path ends and no pulse is lost or added.
 //
@@ -69,7 +69,7 @@ private:
 
     Limits limits_;
     std::vector<Segment> segs_;
-    std::vector<double> most_entry_; // mm/s: backward pass, per segment
+    std::vector<double> max_entry_; // mm/s: backward pass, per segment
     size_t k_ = 0;              // segment the path is on
     Trapezoid trap_;            // its profile from s_base_
     double s_base_ = 0;         // mm into the segment where trap_ starts

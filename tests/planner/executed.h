@@ -65,7 +65,10 @@ inline PathMove line_to(double x, double y, double z, double feed_mm_min, int li
 }
 
 // Where the card must end after move `m`: its end rounded to pulses.
-inline PulsePoint end_pulses(const PathMove &m, const Limits &l) { return to_pulses(m.end, l.scale); }
+inline PulsePoint end_pulses(const PathMove &m, const Limits &l)
+{
+    return to_pulses(m.end, l.scale);
+}
 
 // An arc in the XY plane round (cx, cy) by turn radians to (x, y, z).
 inline PathMove arc_to(double x, double y, double z, double cx, double cy, double turn,
@@ -93,7 +96,7 @@ inline void expect_within_limits(const Executed &e, const Limits &l)
             if (std::fabs(d) > v + 1e-9 || std::fabs(d - d0) > acc + 1e-9) {
                 if (broken++ < 3)
                     ADD_FAILURE() << "slice " << k << " axis " << "XYZ"[a] << ": " << d0
-                                  << " then " << d << " pulses (most " << v << ", change "
+                                  << " then " << d << " pulses (max " << v << ", change "
                                   << acc << ")";
             }
         }

@@ -15,7 +15,7 @@ namespace {
 
 // A program is read whole before anything runs, so its size is bounded: 64 MiB holds
 // a CAM program of a million lines and more.
-constexpr std::size_t kMostProgramBytes = 64u << 20;
+constexpr std::size_t kMaxProgramBytes = 64u << 20;
 
 bool read_bounded(std::istream &in, const std::string &name, std::string &text)
 {
@@ -23,9 +23,9 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
     while (in) {
         in.read(chunk, sizeof chunk);
         const std::size_t got = static_cast<std::size_t>(in.gcount());
-        if (text.size() + got > kMostProgramBytes) {
+        if (text.size() + got > kMaxProgramBytes) {
             std::cerr << "korva3: " << name << ": a program holds at most "
-                      << (kMostProgramBytes >> 20) << " MiB; this one is longer\n";
+                      << (kMaxProgramBytes >> 20) << " MiB; this one is longer\n";
             return false;
         }
         text.append(chunk, got);
