@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "commands/gcode_panel.h"
+#include "gcode/gcode_panel.h"
 #include "gcode/path_moves.h"
 
 using namespace korva3_gcode;

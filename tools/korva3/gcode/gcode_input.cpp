@@ -1,15 +1,15 @@
 // gcode_input.cpp - the program named on `korva3 gcode`'s command line (a file or "-"),
 // read within its bound and checked whole before anything runs.
-#include "commands/gcode_input.h"
+#include "gcode/gcode_input.h"
 
 #include <cstddef>
 #include <fstream>
 #include <iostream>
 #include <vector>
 
-#include "commands/gcode_check.h"
+#include "gcode/gcode_check.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 namespace {
 
@@ -69,4 +69,4 @@ bool read_named_program(const std::string &path, const korva3_gcode::Settings &s
     return true;
 }
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool

@@ -1,5 +1,5 @@
 // gcode_panel.cpp - a G-code run on the panel: what it shows, what the operator asks.
-#include "commands/gcode_panel.h"
+#include "gcode/gcode_panel.h"
 
 #include <cmath>
 #include <thread>

@@ -1,6 +1,6 @@
 // gcode_check.cpp - the summary of `korva3 gcode --check`: what a program holds and where
 // it goes, for a person (text) or a program (--json).
-#include "commands/gcode_check.h"
+#include "gcode/gcode_check.h"
 
 #include <cmath>
 #include <cstdint>
@@ -8,9 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gcode/modal.h"
 #include "gcode/path_moves.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 namespace {
 
@@ -65,12 +66,7 @@ Tally tally(const Program &p)
 
 } // namespace
 
-std::string mm_text(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    return buf;
-}
+std::string mm_text(double v) { return korva3_gcode::number_text(v, 3); }
 
 std::string duration_text(double ms)
 {
@@ -166,4 +162,4 @@ void report_refused_json(const std::string &name, const std::vector<std::string>
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool
