@@ -177,7 +177,8 @@ OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
                 for (int a = 0; a < 3; a++) {
                     int32_t d = q[a] - prev[a];
                     r.v_viol += std::abs(d) > kp::axis_speed(l, a) * l.scale[a] * t + 1;
-                    r.a_viol += std::abs(d - prev_d[a]) > l.max_accel_mm_s2[a] * l.scale[a] * t * t + 2;
+                    r.a_viol +=
+                        std::abs(d - prev_d[a]) > l.max_accel_mm_s2[a] * l.scale[a] * t * t + 2;
                     prev_d[a] = d;
                     prev[a] = q[a];
                     mm[a] = q[a] / l.scale[a];

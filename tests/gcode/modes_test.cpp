@@ -27,7 +27,10 @@ Read read(const std::string &text, ReadOptions options = ReadOptions{})
 }
 
 // Where the program ends, pulses.
-PulsePoint end_pulses(const Read &r) { return korva3_planner::to_pulses(r.p.end, Settings{}.scale); }
+PulsePoint end_pulses(const Read &r)
+{
+    return korva3_planner::to_pulses(r.p.end, Settings{}.scale);
+}
 
 } // namespace
 

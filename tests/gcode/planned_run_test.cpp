@@ -71,7 +71,8 @@ CardRun run_on_card(const std::string &text, const Settings &s,
     };
     h.action = [&](uint32_t i) {
         PulsePoint here{KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
-        r.stops_off_point += here != kp::to_pulses(p.moves[i].end, s.scale); // the whole path before it run
+        // The whole path before it run:
+        r.stops_off_point += here != kp::to_pulses(p.moves[i].end, s.scale);
         if (p.moves[i].op == Op::Dwell)
             KSIM_ADVANCE_MS(p.moves[i].ms);
         return true;

@@ -77,7 +77,8 @@ TEST(PlannerFeed, LongLineRunsAtItsFeed)
         Limits l;
         Executed e = run_polyline({{0, 0, 0}, {c.length, 0, 0}}, c.feed, l);
         double ideal_s = c.length / (c.feed / 60);
-        double ramp_s = c.feed / 60 / l.max_accel_mm_s2[0]; // up and down: half a ramp's time each lost
+        // Up and down: half a ramp's time each lost.
+        double ramp_s = c.feed / 60 / l.max_accel_mm_s2[0];
         double took = e.slices.size() * slice_s(l);
         EXPECT_NEAR(took, ideal_s + ramp_s, 0.01 * ideal_s + 2 * slice_s(l));
         // Mid-way, a window of 100 slices moves at the feed.
