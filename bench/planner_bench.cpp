@@ -91,7 +91,7 @@ double lower_bound_s(const std::vector<kp::PathMove> &moves)
             double r = std::hypot(at[m.u] - m.centre[m.u], at[m.v] - m.centre[m.v]);
             len = std::fabs(m.turn) * r;
         }
-        t += len / (m.feed / 60);
+        t += len / m.feed_mm_s;
         at = m.end;
     }
     return t;
@@ -177,7 +177,8 @@ OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
                 for (int a = 0; a < 3; a++) {
                     int32_t d = q[a] - prev[a];
                     r.v_viol += std::abs(d) > kp::axis_speed(l, a) * l.scale[a] * t + 1;
-                    r.a_viol += std::abs(d - prev_d[a]) > l.accel[a] * l.scale[a] * t * t + 2;
+                    r.a_viol +=
+                        std::abs(d - prev_d[a]) > l.max_accel_mm_s2[a] * l.scale[a] * t * t + 2;
                     prev_d[a] = d;
                     prev[a] = q[a];
                     mm[a] = q[a] / l.scale[a];
@@ -237,7 +238,7 @@ int main()
             std::printf("%s: %s\n", c.name, errors.empty() ? "?" : errors[0].c_str());
             continue;
         }
-        std::vector<kp::PathMove> moves = path_moves(p, s);
+        std::vector<kp::PathMove> moves = path_moves(p);
         kp::Limits l = planner_limits(s);
         auto t0 = std::chrono::steady_clock::now();
         kp::Slicer slicer(moves, l);

@@ -1,11 +1,11 @@
 // gcode_reader_fuzz.cpp - libFuzzer target: arbitrary text as a G-code program, through
-// the reader of `korva3 gcode` (words, modal groups, arcs, moves in pulses, parameters,
+// the reader of `korva3 gcode` (words, modal groups, arcs, moves in machine mm, parameters,
 // expressions and O-word subroutines and loops, bounded to 1000 iterations and calls,
 // 100000 lines read again and 100000 moves here so that each input is quick).
 // Invariants: a program is either read without errors or refused with errors that each
 // name the file and a line, and then plans no move; every move names a line of the
-// text and ends within the card's reach; every arc turns by a finite angle, more than
-// nothing and at most a whole turn, round a finite centre.
+// text and ends within the card's reach once rounded to pulses; every arc turns by a
+// finite angle, more than nothing and at most a whole turn, round a finite centre.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -44,13 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const Move &m : program.moves) {
         if (m.line < 0 || static_cast<size_t>(m.line) > lines)
             std::abort();
-        for (int64_t p : m.to)
+        for (int64_t p : korva3_planner::to_pulses(m.end, settings.scale))
             if (p < -2147483647 || p > 2147483647)
                 std::abort();
         if (m.op == Op::Arc || m.op == Op::Circle) {
             double turn = std::fabs(m.turn);
             if (!(turn > 0 && turn <= 6.2831853072) || !std::isfinite(m.centre[m.u]) ||
-                !std::isfinite(m.centre[m.v]) || !std::isfinite(m.feed))
+                !std::isfinite(m.centre[m.v]) || !std::isfinite(m.feed_mm_min))
                 std::abort();
         }
     }

@@ -7,9 +7,11 @@
 
 #include <vector>
 
+#include "planner/geometry.h"
+
 namespace korva3_gcode {
 
-constexpr double kPi = 3.14159265358979323846;
+using korva3_planner::kPi;
 
 // A point of the arc's plane: u, v (its first and second axis).
 struct PlanePoint {

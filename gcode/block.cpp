@@ -12,7 +12,7 @@ namespace {
 // The largest value a word may have, in size: far beyond any coordinate, feed or dwell
 // the card can take (2^31 pulses at the finest scale), and small enough that no sum or
 // product the reader forms of such values can overflow a double.
-constexpr double kMostValue = 1e9;
+constexpr double kMaxValue = 1e9;
 
 // "(MSG, text)": the text, without the blanks around it.
 void message_of(const std::string &comment, std::string &message)
@@ -121,7 +121,7 @@ bool read_block(const std::string &line, Block &block, std::string &error, const
             error = std::string(1, letter) + " needs a number";
             return false;
         }
-        if (!(std::fabs(value) <= kMostValue)) {
+        if (!(std::fabs(value) <= kMaxValue)) {
             const std::string written = text.substr(number, i - number);
             error = std::string(1, letter) + written.substr(0, 16) +
                     (written.size() > 16 ? "..." : "") + ": out of range (at most 1e9 in size)";

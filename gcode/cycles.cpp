@@ -25,7 +25,7 @@ namespace korva3_gcode {
 namespace {
 
 constexpr double kPeckClearance = 0.254; // mm: G73's retract, G83's stop above the depth
-constexpr double kMostPecks = 100000;    // pecks times repeats on one line
+constexpr double kMaxPecks = 100000;    // pecks times repeats on one line
 
 } // namespace
 
@@ -75,7 +75,7 @@ bool Reader::cycle(const LineWords &l)
         return false;
     const int g = st_.motion;
     const double u = unit();
-    const Point off = offset();
+    const MmPoint off = offset();
     const double z0 = st_.pos[2];
     const double rw = st_.cycle_words['R'], zw = st_.cycle_words['Z'];
     const double r = st_.relative ? z0 + rw * u : rw * u + off[2];
@@ -85,17 +85,17 @@ bool Reader::cycle(const LineWords &l)
                       " is below the hole's bottom (Z" + number_text(zw) + ")");
     if (g == kPeck || g == kChipBreak) {
         double pecks = std::ceil((r - bottom) / (st_.cycle_words['Q'] * u));
-        if (pecks * repeats > kMostPecks)
+        if (pecks * repeats > kMaxPecks)
             return refuse(word_text('G', g) + ": " + number_text(pecks * repeats) +
-                          " pecks on one line (at most " + number_text(kMostPecks) + ")");
-    } else if (repeats > kMostPecks) {
-        return refuse("L" + number_text(repeats) + ": at most " + number_text(kMostPecks) +
+                          " pecks on one line (at most " + number_text(kMaxPecks) + ")");
+    } else if (repeats > kMaxPecks) {
+        return refuse("L" + number_text(repeats) + ": at most " + number_text(kMaxPecks) +
                       " repeats");
     }
     const double clear = st_.retract_r ? r : std::fmax(z0, r);
     const bool exact_stop = st_.exact_stop;
     st_.exact_stop = true; // every move of a cycle ends at rest
-    Point hole = st_.pos;
+    MmPoint hole = st_.pos;
     bool ok = true;
     for (int i = 0; i < repeats && ok; i++) {
         for (int a = 0; a < 2; a++)
@@ -110,7 +110,7 @@ bool Reader::cycle(const LineWords &l)
 }
 
 // One hole at `hole` (X, Y), from R down to `bottom` and out to `clear` (machine mm).
-bool Reader::drill_hole(const LineWords &l, const Point &hole, double r, double bottom,
+bool Reader::drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom,
                         double clear)
 {
     const int g = st_.motion;

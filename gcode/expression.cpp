@@ -10,16 +10,17 @@
 #include <cmath>
 
 #include "gcode/modal.h"
+#include "planner/geometry.h"
 
 namespace korva3_gcode {
 
 namespace {
 
-constexpr double kMostWritten = 1e9;   // a number written in an expression, as in a word
-constexpr int kMostDepth = 64;         // brackets, signs, functions and ## nested
-constexpr size_t kMostName = 100;      // characters of a parameter's name
+constexpr double kMaxWritten = 1e9;   // a number written in an expression, as in a word
+constexpr int kMaxDepth = 64;         // brackets, signs, functions and ## nested
+constexpr size_t kMaxName = 100;      // characters of a parameter's name
 constexpr double kEqualWithin = 1e-6;   // comparisons: values this close are equal
-constexpr double kDegree = 3.14159265358979323846 / 180;
+constexpr double kDegree = korva3_planner::kPi / 180;
 
 struct Operator {
     const char *text;
@@ -99,8 +100,8 @@ bool Parser::value(double &v)
         explicit Deeper(int &depth) : d(++depth) {}
         ~Deeper() { --d; }
     } deeper(depth_);
-    if (depth_ > kMostDepth)
-        return fail("nested more than " + std::to_string(kMostDepth) + " deep");
+    if (depth_ > kMaxDepth)
+        return fail("nested more than " + std::to_string(kMaxDepth) + " deep");
     if (i_ >= text_.size())
         return fail("a value is missing at the end of the line");
     const char c = text_[i_];
@@ -126,7 +127,7 @@ bool Parser::value(double &v)
         if (!read_number(text_, i_, v))
             return fail("'" + text_.substr(start, std::min<size_t>(i_ - start, 16)) +
                         "' is no number");
-        if (!(std::fabs(v) <= kMostWritten))
+        if (!(std::fabs(v) <= kMaxWritten))
             return fail(text_.substr(start, std::min<size_t>(i_ - start, 16)) +
                         (i_ - start > 16 ? "..." : "") + ": out of range (at most 1e9 in size)");
         return true;
@@ -276,18 +277,18 @@ bool Parser::reference(ParamRef &ref)
         i_ = close + 1;
         if (ref.name.empty())
             return fail("'#<>': a parameter needs a name");
-        if (ref.name.size() > kMostName)
+        if (ref.name.size() > kMaxName)
             return fail("#<" + ref.name.substr(0, 16) + "...>: a name has at most " +
-                        std::to_string(kMostName) + " characters");
+                        std::to_string(kMaxName) + " characters");
         return true;
     }
     double n = 0;
     if (!value(n))
         return false;
     const double whole = std::round(n);
-    if (std::fabs(n - whole) > 0.0001 || whole < 1 || whole > kMostParameter)
+    if (std::fabs(n - whole) > 0.0001 || whole < 1 || whole > kMaxParameter)
         return fail("#" + number_text(n) + ": parameters are numbered 1 .. " +
-                    std::to_string(kMostParameter));
+                    std::to_string(kMaxParameter));
     ref.number = static_cast<int>(whole);
     return true;
 }

@@ -77,10 +77,13 @@ std::string letter_refused(char letter)
 
 } // namespace
 
-std::string number_text(double v)
+std::string number_text(double v, int decimals)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
+    if (decimals < 0)
+        std::snprintf(buf, sizeof buf, "%g", v);
+    else
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
     return buf;
 }
 

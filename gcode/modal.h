@@ -96,9 +96,10 @@ struct LineWords {
 // still sorted, so the line can be read on. False when any was left out.
 bool sort_words(const Block &block, LineWords &words, std::vector<std::string> &errors);
 
-// "G92", "M3", "G1.5": the word of `letter` and its number times ten; "12.5" for a value.
+// "G92", "M3", "G1.5": the word of `letter` and its number times ten; "12.5" for a value
+// (as %g), "12.500" with `decimals` fixed decimals.
 std::string word_text(char letter, int code10);
-std::string number_text(double value);
+std::string number_text(double value, int decimals = -1);
 
 } // namespace korva3_gcode
 

@@ -20,9 +20,9 @@ int coord_index(int code10) { return code10 <= 590 ? (code10 - 540) / 10 : code1
 
 } // namespace
 
-Point Reader::offset() const
+MmPoint Reader::offset() const
 {
-    Point off = st_.coords[st_.coord];
+    MmPoint off = st_.coords[st_.coord];
     for (int a = 0; a < 3; a++)
         off[a] += st_.g92_on ? st_.g92[a] : 0;
     off[2] += st_.tool_length;
@@ -78,12 +78,12 @@ void Reader::set_g92(const LineWords &l)
 
 // G28, G30: at the rapid speed through X Y Z (program coordinates) if given, then to
 // `position` on the axes named (all three when none is).
-bool Reader::go_home(const LineWords &l, const Point &position)
+bool Reader::go_home(const LineWords &l, const MmPoint &position)
 {
     bool named = has(l, 'X') || has(l, 'Y') || has(l, 'Z');
     if (named) {
-        Point through = st_.pos;
-        const Point off = offset();
+        MmPoint through = st_.pos;
+        const MmPoint off = offset();
         for (int a = 0; a < 3; a++)
             if (has(l, kAxes[a])) {
                 double v = l.values.at(kAxes[a]) * unit();
@@ -92,7 +92,7 @@ bool Reader::go_home(const LineWords &l, const Point &position)
         if (!go(l, through, kRapid))
             return false;
     }
-    Point home = st_.pos;
+    MmPoint home = st_.pos;
     for (int a = 0; a < 3; a++)
         if (!named || has(l, kAxes[a]))
             home[a] = position[a];
@@ -105,7 +105,7 @@ bool Reader::machine_move(const LineWords &l)
     if (st_.motion != kRapid && st_.motion != kLinear)
         return refuse("G53 moves only with G0 or G1 (" + word_text('G', st_.motion) +
                       " in force)");
-    Point target = st_.pos;
+    MmPoint target = st_.pos;
     for (int a = 0; a < 3; a++)
         if (has(l, kAxes[a]))
             target[a] = l.values.at(kAxes[a]) * unit();
@@ -125,7 +125,7 @@ bool Reader::non_modal(const LineWords &l)
         set_g92(l);
         return true;
     case kClearOffset:
-        st_.g92 = Point{};
+        st_.g92 = MmPoint{};
         st_.g92_on = true;
         break;
     case kSuspendOffset:

@@ -8,7 +8,7 @@ std::string param_text(const ParamRef &ref)
     return ref.number ? "#" + std::to_string(ref.number) : "#<" + ref.name + ">";
 }
 
-Parameters::Parameters() : frames_(1), global_(kMostParameter + 1) {}
+Parameters::Parameters() : frames_(1), global_(kMaxParameter + 1) {}
 
 std::optional<double> *Parameters::numbered(int number)
 {

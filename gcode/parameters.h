@@ -19,11 +19,11 @@
 
 namespace korva3_gcode {
 
-constexpr int kMostParameter = 5601; // numbered parameters: #1 .. #5601
+constexpr int kMaxParameter = 5601; // numbered parameters: #1 .. #5601
 constexpr int kCallParameters = 30;  // #1 .. #30: a call's own, its arguments
 
 struct ParamRef {
-    int number = 0;   // 1 .. kMostParameter, or 0 for a named one
+    int number = 0;   // 1 .. kMaxParameter, or 0 for a named one
     std::string name; // upper case, without blanks and without the "<" ">"
 };
 

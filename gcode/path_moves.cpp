@@ -10,16 +10,7 @@ namespace korva3_gcode {
 
 namespace kp = korva3_planner;
 
-namespace {
-
-kp::Vec3 mm(const Point &pulses, const Settings &s)
-{
-    return {pulses[0] / s.scale[0], pulses[1] / s.scale[1], pulses[2] / s.scale[2]};
-}
-
-} // namespace
-
-std::vector<kp::PathMove> path_moves(const Program &program, const Settings &settings)
+std::vector<kp::PathMove> path_moves(const Program &program)
 {
     std::vector<kp::PathMove> out;
     for (size_t i = 0; i < program.moves.size(); i++) {
@@ -32,9 +23,8 @@ std::vector<kp::PathMove> path_moves(const Program &program, const Settings &set
             out.push_back(p);
             continue;
         }
-        p.end = mm(m.ideal_to, settings);
-        p.end_pulses = {m.to[0], m.to[1], m.to[2]};
-        p.feed = m.feed;
+        p.end = m.end;
+        p.feed_mm_s = m.feed_mm_min / kSecondsPerMinute;
         p.rapid = m.rapid;
         p.exact_stop = m.exact_stop;
         p.tolerance = m.tolerance;
@@ -42,7 +32,7 @@ std::vector<kp::PathMove> path_moves(const Program &program, const Settings &set
             p.kind = kp::Kind::Arc;
             p.u = m.u;
             p.v = m.v;
-            p.centre = mm(m.centre, settings);
+            p.centre = m.centre;
             p.turn = m.turn;
         }
         out.push_back(p);
@@ -55,8 +45,8 @@ kp::Limits planner_limits(const Settings &s)
     kp::Limits l;
     for (int a = 0; a < 3; a++) {
         l.scale[a] = s.scale[a];
-        l.velocity[a] = s.max_velocity[a];
-        l.accel[a] = s.max_accel[a];
+        l.max_speed_mm_s[a] = s.max_velocity[a] / kSecondsPerMinute;
+        l.max_accel_mm_s2[a] = s.max_accel[a];
     }
     l.slice_us = s.slice_us;
     l.tolerance = s.path_tolerance;
@@ -65,7 +55,7 @@ kp::Limits planner_limits(const Settings &s)
 
 double planned_ms(const Program &program, const Settings &settings, uint64_t *slices)
 {
-    kp::Slicer slicer(path_moves(program, settings), planner_limits(settings));
+    kp::Slicer slicer(path_moves(program), planner_limits(settings));
     kp::Slice slice;
     uint32_t action;
     double n = 0; // slices; the stretches inside a profile counted at once

@@ -12,7 +12,11 @@
 
 namespace korva3_gcode {
 
-std::vector<korva3_planner::PathMove> path_moves(const Program &program, const Settings &settings);
+// A program's feeds and the machine file's speeds are mm/min; the planner's are mm/s.
+// path_moves and planner_limits convert them, once.
+constexpr double kSecondsPerMinute = 60;
+
+std::vector<korva3_planner::PathMove> path_moves(const Program &program);
 
 // The planner's limits from the machine settings.
 korva3_planner::Limits planner_limits(const Settings &settings);

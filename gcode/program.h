@@ -1,10 +1,12 @@
-// program.h - a G-code program read and turned into the card's moves, in pulses.
+// program.h - a G-code program read and turned into moves in machine millimetres.
 //
 // The whole program is read first: every line is checked (words, modal groups, arcs
 // that fit, moves the card can make) and, only when all are good, becomes a list of
-// moves that path_moves hands to the planner. Positions are kept as absolute targets
-// in pulses: each move ends at the rounded target of its G-code coordinates, and the
-// planner sends differences of rounded positions, so thousands of moves never drift.
+// moves that path_moves hands to the planner. Positions are absolute machine
+// millimetres, exactly as the program gives them (inches are millimetres once read);
+// feeds are mm/min, as the program writes them. The planner rounds each move's end to
+// pulses and sends differences of rounded positions, so thousands of moves never drift
+// (planner/geometry.h).
 //
 // Words read (anything else is an error):
 //   G0 G1 G2 G3 (I J K or R; full circles; arcs of any angle; helices), G4 P (seconds),
@@ -18,22 +20,22 @@
 #ifndef KORVA3_GCODE_PROGRAM_H
 #define KORVA3_GCODE_PROGRAM_H
 
-#include <array>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "gcode/settings.h"
+#include "planner/geometry.h"
 
 namespace korva3_gcode {
 
-using Pulses = std::array<int64_t, 3>; // X, Y, Z in pulses
-using Point = std::array<double, 3>;   // X, Y, Z in pulses, not rounded
+using korva3_planner::MmPoint;
+using korva3_planner::PulsePoint;
 
 enum class Op {
-    Line,    // straight to `to`
-    Arc,     // round `centre` in the plane (u, v) by `turn` to `to`; the axis across the
+    Line,    // straight to `end`
+    Arc,     // round `centre` in the plane (u, v) by `turn` to `end`; the axis across the
              // plane moves evenly with the angle (a helix)
     Circle,  // an Arc of a whole turn (its end in the plane is its start)
     Dwell,   // the machine stands, then `ms` pass
@@ -45,29 +47,29 @@ enum class Op {
 struct Move {
     Op op = Op::Line;
     int line = 0;          // line of the program
-    Pulses to{};           // absolute target after this move, pulses (the rounded end)
+    MmPoint end{};         // machine mm where the program says this move ends (the others:
+                           // where the machine stands)
     int u = 0, v = 1;      // Arc, Circle: the plane's axes (0 = X, 1 = Y, 2 = Z)
     double turn = 0;       // Arc, Circle: radians, positive = counter-clockwise in (u, v)
     uint32_t ms = 0;       // Dwell: milliseconds
     uint32_t outputs = 0;  // Outputs, End: the card's output bits 0..6
     int note = -1;         // Pause: its text, an index in Program::notes
-    // The program's own geometry, in pulses before rounding:
-    Point ideal_to{};      // where the program says this move ends
-    Point centre{};        // Arc, Circle: the program's centre (across the plane: unused)
-    double feed = 0;       // Line, Arc, Circle: the program's feed (G0: rapid), mm/min
+    MmPoint centre{};      // Arc, Circle: the program's centre, mm (across the plane: unused)
+    double feed_mm_min = 0; // Line, Arc, Circle: the program's feed (G0: rapid), mm/min
     bool rapid = false;    // Line: G0
     bool exact_stop = false; // Line, Arc, Circle: G61 or G61.1, the machine stands at its end
     double tolerance = -1; // Line, Arc, Circle: G64 P, mm; < 0: the machine's path_tolerance
 };
 
 struct Extent {
-    Point low{}, high{}; // mm, of the program's path (arcs included)
+    MmPoint low{}, high{}; // mm, of the program's path (arcs included)
 };
 
 struct Program {
     std::string name;
     std::vector<Move> moves;
-    Pulses end{};                      // where the program ends, pulses
+    MmPoint end{};                     // where the program ends, machine mm (the card ends
+                                       // on its pulses: to_pulses with the scale)
     Extent extent;
     double dwell_ms = 0;               // all dwells
     int lines = 0;                     // lines in the file

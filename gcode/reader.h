@@ -1,6 +1,6 @@
 // reader.h - the reader of a G-code program, inside the module: the modal state that
-// a program builds line by line (program.cpp), and the card moves its paths become
-// (card_moves.cpp).
+// a program builds line by line (reader.cpp), and the line and arc moves its paths
+// become (line_arc_moves.cpp), all in machine millimetres.
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
@@ -33,17 +33,16 @@ struct State {
     double feed = 0;         // program units per minute
     bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
     double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
-    Point pos{};             // machine position, mm (from where the card stood at the start)
-    std::array<Point, 9> coords{}; // work offsets G54 .. G59.3, mm from the machine's zero
+    MmPoint pos{};           // machine position, mm (from where the card stood at the start)
+    std::array<MmPoint, 9> coords{}; // work offsets G54 .. G59.3, mm from the machine's zero
     int coord = 0;           // the work offset in force: 0 = G54 .. 8 = G59.3
-    Point g92{};             // G92's offset, mm (kept while suspended by G92.2)
+    MmPoint g92{};           // G92's offset, mm (kept while suspended by G92.2)
     bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
     double tool_length = 0;  // G43, G43.1: mm added to Z
     std::map<int, double> tool_lengths; // the tool table, mm (machine file, G10 L1/L10/L11)
-    Point g28{}, g30{};      // G28 and G30's positions, mm from the machine's zero
+    MmPoint g28{}, g30{};    // G28 and G30's positions, mm from the machine's zero
     int tool = 0;            // the tool in use (M6), 0 = none
     int selected = -1;       // the tool T selected last, -1 = none yet
-    Pulses at{};             // the card's target, pulses
     uint32_t outputs = 0;    // the card's output bits as set by the program
     bool retract_r = false;  // G99: cycles retract to R; G98 (at the start): to where Z was
     std::map<char, double> cycle_words; // Z R Q P of the cycle in force, as written
@@ -118,7 +117,7 @@ private:
 
     bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
 
-    // Carrying out a line's words (program.cpp).
+    // Carrying out a line's words (reader.cpp).
     void carry_out(const LineWords &l);
     void outputs(const LineWords &l);
     void add_dwell(double seconds);
@@ -126,14 +125,14 @@ private:
     void stop(int stop_code);
     void pause(const std::string &note);
     bool move(const LineWords &l);
-    bool go(const LineWords &l, const Point &target, int motion);
+    bool go(const LineWords &l, const MmPoint &target, int motion);
 
     // Coordinate systems (offsets.cpp): machine = program + offset().
-    Point offset() const;
+    MmPoint offset() const;
     void select_coords(int code);
     bool set_coords(const LineWords &l);
     void set_g92(const LineWords &l);
-    bool go_home(const LineWords &l, const Point &position);
+    bool go_home(const LineWords &l, const MmPoint &position);
     bool machine_move(const LineWords &l);
     bool non_modal(const LineWords &l);
     void refuse_line(const std::vector<std::string> &why);
@@ -141,7 +140,7 @@ private:
     // Canned cycles (cycles.cpp): G73 G81 G82 G83 G85 G89 as rapids, feeds and dwells.
     bool cycle(const LineWords &l);
     bool cycle_checks(const LineWords &l, int &repeats);
-    bool drill_hole(const LineWords &l, const Point &hole, double r, double bottom, double clear);
+    bool drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom, double clear);
     bool z_to(const LineWords &l, double z, int motion);
 
     // Tools (tools.cpp): T, M6, G43, G43.1, G49, G10 L1 / L10 / L11.
@@ -149,17 +148,17 @@ private:
     bool tool_length(const LineWords &l);
     bool set_tool_table(const LineWords &l, int kind);
 
-    // The card's moves (card_moves.cpp).
+    // Lines and arcs (line_arc_moves.cpp).
     Move here(Op op) const;
-    void extend(const Point &mm);
-    bool line_move(const Point &target, const Pulses &to);
-    bool arc_move(const LineWords &l, const Point &target, const Pulses &to);
+    void extend(const MmPoint &mm);
+    bool line_move(const MmPoint &target);
+    bool arc_move(const LineWords &l, const MmPoint &target);
     bool arc_in_plane(const LineWords &l, const ArcPlane &p);
     bool centre_from_r(const LineWords &l, Arc &arc);
     bool centre_from_offsets(const LineWords &l, Arc &arc);
     bool arc_radius(Arc &arc);
-    void arc_extent(const Arc &arc, const Point &target);
-    bool add_arc(const Arc &arc, const Point &target, const Pulses &to);
+    void arc_extent(const Arc &arc, const MmPoint &target);
+    bool add_arc(const Arc &arc, const MmPoint &target);
 
     const std::string &name_;
     const Settings &set_;

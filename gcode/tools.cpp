@@ -15,12 +15,12 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr int kMostTool = 99999;
+constexpr int kMaxTool = 99999;
 
 // A tool number as written in T or H: a whole number 0 .. 99999, or -1.
 int tool_number(double value)
 {
-    return value >= 0 && value <= kMostTool && value == std::floor(value) ? static_cast<int>(value)
+    return value >= 0 && value <= kMaxTool && value == std::floor(value) ? static_cast<int>(value)
                                                                             : -1;
 }
 
@@ -34,7 +34,7 @@ bool Reader::tools(const LineWords &l)
         const int n = tool_number(l.values.at('T'));
         if (n < 0)
             return refuse("T" + number_text(l.values.at('T')) + ": a tool is a whole number 0 .. " +
-                          std::to_string(kMostTool));
+                          std::to_string(kMaxTool));
         st_.selected = n;
     }
     if (!l.codes[ToolChange])
@@ -60,7 +60,7 @@ bool Reader::tool_length(const LineWords &l)
         int n = st_.tool;
         if (has(l, 'H') && (n = tool_number(l.values.at('H'))) < 0)
             return refuse("H" + number_text(l.values.at('H')) + ": a tool is a whole number 0 .. " +
-                          std::to_string(kMostTool));
+                          std::to_string(kMaxTool));
         const auto it = st_.tool_lengths.find(n);
         if (n != 0 && it == st_.tool_lengths.end())
             return refuse((has(l, 'H') ? "G43 H" + std::to_string(n) + ": tool " + std::to_string(n)
@@ -86,7 +86,7 @@ bool Reader::set_tool_table(const LineWords &l, int kind)
     const std::string g10 = "G10 L" + std::to_string(kind);
     const int n = has(l, 'P') ? tool_number(l.values.at('P')) : -1;
     if (n < 1)
-        return refuse(g10 + " needs P1 .. P" + std::to_string(kMostTool) + ": the tool");
+        return refuse(g10 + " needs P1 .. P" + std::to_string(kMaxTool) + ": the tool");
     if (has(l, 'X') || has(l, 'Y'))
         return refuse(g10 + ": a tool's X and Y offsets (lathe tools) are not supported");
     if (!has(l, 'Z')) {

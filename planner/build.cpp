@@ -8,10 +8,6 @@ namespace korva3_planner {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-double dot(const Vec3 &a, const Vec3 &b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
 Vec3 along(const Vec3 &p, const Vec3 &d, double t)
 {
     return {p[0] + d[0] * t, p[1] + d[1] * t, p[2] + d[2] * t};
@@ -22,8 +18,8 @@ std::vector<Segment> raw_segments(const std::vector<PathMove> &moves, const Limi
                                   std::vector<double> &tolerance)
 {
     std::vector<Segment> out;
-    Vec3 at{};
-    Pulses at_pulses{};
+    MmPoint at{};
+    PulsePoint at_pulses{}; // `at` rounded: where the card stands at a Stop
     for (const PathMove &m : moves) {
         if (m.kind == Kind::Stop) {
             if (!out.empty())
@@ -41,14 +37,14 @@ std::vector<Segment> raw_segments(const std::vector<PathMove> &moves, const Limi
                         ? arc_segment(at, m.end, m.u, m.v, m.centre[m.u], m.centre[m.v], m.turn)
                         : line_segment(at, m.end);
         at = m.end;
-        at_pulses = m.end_pulses;
+        at_pulses = to_pulses(m.end, l.scale);
         if (s.length < 1e-12)
             continue; // moves no axis (a move shorter than the rounding)
         s.line = m.line;
-        s.feed = m.feed / 60.0;
+        s.feed = m.feed_mm_s;
         s.rapid = m.rapid;
         s.exact_end = true;
-        s.end_pulses = m.end_pulses;
+        s.end_pulses = at_pulses;
         s.stop_after = m.exact_stop;
         double tol = m.tolerance >= 0 ? m.tolerance : l.tolerance;
         apply_limits(s, l, std::max(tol, 1e-6));

@@ -1,5 +1,5 @@
 // build.h - the program's moves as the planner's segments: lines, arcs, the blends that
-// round the corners between lines within the path tolerance, and the most speed at
+// round the corners between lines within the path tolerance, and the highest speed at
 // each junction.
 //
 // Junctions. Between two lines the corner is replaced by the arc tangent to both that

@@ -1,6 +1,7 @@
 // path.h - what the planner is given: the program's moves in machine millimetres, in
 // order, each from where the one before it ended (the first from 0, 0, 0), and the
-// points where the machine must stand still.
+// points where the machine must stand still. Speeds are mm/s; the planner rounds each
+// move's end to pulses itself (to_pulses with the limits' scale).
 #ifndef KORVA3_PLANNER_PATH_H
 #define KORVA3_PLANNER_PATH_H
 
@@ -22,15 +23,14 @@ enum class Kind {
 struct PathMove {
     Kind kind = Kind::Line;
     int line = 0;           // program line this move comes from
-    Vec3 end{};             // mm, machine coordinates (Stop: unused)
-    Pulses end_pulses{};    // the card's position when the move ends, pulses (rounded end)
-    double feed = 0;        // mm/min along the path (rapids: the rapid speed)
+    MmPoint end{};          // mm, machine coordinates (Stop: unused)
+    double feed_mm_s = 0;   // speed along the path, mm/s (rapids: the rapid speed)
     bool rapid = false;     // G0: the feed override does not apply
     bool exact_stop = false; // G61: the machine stands at the end of this move
     double tolerance = -1;  // mm the path may deviate at its end (G64 P); < 0: the limits'
     int u = 0, v = 1;       // Arc: the plane's axes (0 = X, 1 = Y, 2 = Z), G17 (0, 1),
                             // G18 (2, 0), G19 (1, 2)
-    Vec3 centre{};          // Arc: mm; its component across the plane is not used
+    MmPoint centre{};       // Arc: mm; its component across the plane is not used
     double turn = 0;        // Arc: radians, positive = counter-clockwise in (u, v)
     uint32_t action = 0;    // Stop: the caller's number for what happens there
 };

@@ -8,8 +8,6 @@ namespace korva3_planner {
 
 namespace {
 
-double dot(const Vec3 &a, const Vec3 &b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
 Vec3 unit(const Vec3 &d)
 {
     double n = std::sqrt(dot(d, d));
@@ -37,16 +35,16 @@ bool in_plane(const Segment &s, int k) { return std::fabs(s.e1[k]) + std::fabs(s
 
 double axis_speed(const Limits &l, int a)
 {
-    double most = (kMostSlicePulses - 1) / l.scale[a] / slice_s(l);
-    return std::min(l.velocity[a] / 60.0, most);
+    double by_slices = (kMaxSlicePulses - 1) / l.scale[a] / slice_s(l);
+    return std::min(l.max_speed_mm_s[a], by_slices);
 }
 
-Vec3 Segment::point(double s) const
+MmPoint Segment::point(double s) const
 {
     if (s >= length)
         return end;
     double f = length > 0 ? s / length : 0;
-    Vec3 p{};
+    MmPoint p{};
     if (!arc) {
         for (int a = 0; a < 3; a++)
             p[a] = start[a] + (end[a] - start[a]) * f;
@@ -131,7 +129,7 @@ void apply_limits(Segment &s, const Limits &l, double tolerance)
             double share = std::fabs(s.end[a] - s.start[a]) / s.length; // of the path's speed
             if (share > 1e-12) {
                 cap = std::min(cap, axis_speed(l, a) / share);
-                accel = std::min(accel, l.accel[a] / share);
+                accel = std::min(accel, l.max_accel_mm_s2[a] / share);
             }
         }
     } else {
@@ -141,13 +139,13 @@ void apply_limits(Segment &s, const Limits &l, double tolerance)
         for (int k = 0; k < 3; k++)
             if (in_plane(s, k)) {
                 cap = std::min(cap, axis_speed(l, k) / planar);
-                plane_accel = std::min(plane_accel, l.accel[k]);
+                plane_accel = std::min(plane_accel, l.max_accel_mm_s2[k]);
             }
         accel = plane_accel / 2;
         for (int k = 0; k < 3; k++)
             if (rise > 1e-12 && std::fabs(s.axis[k]) > 1e-12) {
                 cap = std::min(cap, axis_speed(l, k) / rise);
-                accel = std::min(accel, l.accel[k] / 2 / rise);
+                accel = std::min(accel, l.max_accel_mm_s2[k] / 2 / rise);
             }
         double rmin = std::min(s.r0, s.r1), rmax = std::max(s.r0, s.r1);
         // The turn: (planar speed)^2 / r within half the plane's acceleration.
@@ -161,13 +159,13 @@ void apply_limits(Segment &s, const Limits &l, double tolerance)
 
 double corner_speed(const Segment &a, const Segment &b, const Limits &l)
 {
-    double most = kHuge;
+    double max_speed = kHuge;
     for (int k = 0; k < 3; k++) {
         double jump = std::fabs(b.dir_start[k] - a.dir_end[k]);
         if (jump > 1e-9)
-            most = std::min(most, l.accel[k] * slice_s(l) / 2 / jump);
+            max_speed = std::min(max_speed, l.max_accel_mm_s2[k] * slice_s(l) / 2 / jump);
     }
-    return most;
+    return max_speed;
 }
 
 } // namespace korva3_planner

@@ -12,13 +12,13 @@ namespace korva3_planner {
 
 struct Segment {
     bool arc = false;
-    Vec3 start{}, end{};    // mm
+    MmPoint start{}, end{}; // mm
     double length = 0;      // mm of path
     // Arc: point(theta) = centre + r(theta) (cos(a0 + theta) e1 + sin(a0 + theta) e2)
     // + axis rise theta / turn, theta from 0 to turn; r goes from r0 to r1 (a spiral when
     // the program's end lies a little off its circle). e1, e2, axis: orthonormal.
-    Vec3 centre{};          // mm
-    Vec3 e1{}, e2{}, axis{};
+    MmPoint centre{};       // mm
+    Vec3 e1{}, e2{}, axis{}; // unit directions
     double r0 = 0, r1 = 0;  // radius at the start and the end, mm
     double a0 = 0;          // angle of the start from e1 towards e2, radians
     double turn = 0;        // radians, positive = from e1 towards e2
@@ -28,18 +28,18 @@ struct Segment {
     // Speeds (mm/s) and acceleration (mm/s^2) along the path.
     double feed = 0;        // as programmed, before the override
     bool rapid = false;
-    double cap = 0;         // most speed the axes, arc chords and turns allow
+    double cap = 0;         // highest speed the axes, arc chords and turns allow
     double accel = 0;       // path acceleration every axis allows
-    double junction = 0;    // most speed at its start (0 after a stop; huge when tangent)
+    double junction = 0;    // highest speed at its start (0 after a stop; huge when tangent)
 
     int line = 0;           // program line
     bool exact_end = false; // ends where a program move ends: end_pulses is exact
-    Pulses end_pulses{};
+    PulsePoint end_pulses{}; // that end rounded to pulses (to_pulses), where the card ends
     bool stop_after = false; // the machine stands at its end
     uint32_t action = 0;    // with stop_after: the caller's action there (if has_action)
     bool has_action = false;
 
-    Vec3 point(double s) const; // the point s mm along it
+    MmPoint point(double s) const; // the point s mm along it
 };
 
 // A line from a to b.
@@ -59,9 +59,9 @@ Segment blend_arc(const Vec3 &from, const Vec3 &d1, const Vec3 &d2, double r, do
 // slice never further than `tolerance` from the circle.
 void apply_limits(Segment &s, const Limits &l, double tolerance);
 
-// Most speed at the junction of `a` into `b` when the path is not blended there: the
-// direction changes within a slice, so each axis's change of speed stays within half of
-// what its acceleration gives in one slice. Huge when the two are tangent.
+// The highest speed at the junction of `a` into `b` when the path is not blended there:
+// the direction changes within a slice, so each axis's change of speed stays within half
+// of what its acceleration gives in one slice. Huge when the two are tangent.
 double corner_speed(const Segment &a, const Segment &b, const Limits &l);
 
 constexpr double kHuge = 1e300;

@@ -13,7 +13,7 @@ constexpr double kTimeEps = 1e-12; // s: a segment this close to its end is at i
 }
 
 Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits)
-    : limits_(limits), segs_(build_segments(moves, limits)), most_entry_(segs_.size(), 0)
+    : limits_(limits), segs_(build_segments(moves, limits)), max_entry_(segs_.size(), 0)
 {
     if (segs_.empty()) {
         done_ = true;
@@ -29,26 +29,26 @@ double Slicer::nominal(size_t k) const
     return std::min(s.cap, feed);
 }
 
-// Most entry speed of every segment from `from` to the section's end.
+// The highest entry speed of every segment from `from` to the section's end.
 void Slicer::backward_pass(size_t from)
 {
     size_t end = from;
     while (end < segs_.size() && !segs_[end].stop_after)
         end++;
-    double after = 0; // most entry speed of the segment after the one at hand
+    double after = 0; // highest entry speed of the segment after the one at hand
     for (size_t k = std::min(end, segs_.size() - 1) + 1; k-- > from;) {
         const Segment &s = segs_[k];
         double exit = s.stop_after ? 0 : after;
-        double most = std::min({s.junction, nominal(k),
+        double max_entry = std::min({s.junction, nominal(k),
                                 std::sqrt(exit * exit + 2 * s.accel * s.length)});
         if (k > 0 && !segs_[k - 1].stop_after)
-            most = std::min(most, nominal(k - 1));
-        most_entry_[k] = most;
-        after = most;
+            max_entry = std::min(max_entry, nominal(k - 1));
+        max_entry_[k] = max_entry;
+        after = max_entry;
     }
 }
 
-// The exit speed of segment k entered at `entry` with `length` mm left: the most the
+// The exit speed of segment k entered at `entry` with `length` mm left: the highest the
 // next segment takes, as far as acceleration reaches, and at least what braking from
 // the entry leaves (an entry above the plan after the override was lowered).
 double Slicer::exit_limit(size_t k, double entry, double length) const
@@ -58,7 +58,7 @@ double Slicer::exit_limit(size_t k, double entry, double length) const
         return 0;
     double up = std::sqrt(entry * entry + 2 * s.accel * length);
     double down = std::sqrt(std::max(0.0, entry * entry - 2 * s.accel * length));
-    return std::max(down, std::min(most_entry_[k + 1], up));
+    return std::max(down, std::min(max_entry_[k + 1], up));
 }
 
 // A new profile for the rest of the current segment, from `entry` where the path is.
@@ -146,14 +146,9 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     const Segment &s = segs_[k_];
     double speed;
     double along = path_now(speed);
-    Pulses target;
-    if (at_end && s.exact_end) {
-        target = s.end_pulses;
-    } else {
-        Vec3 p = s.point(at_end ? s.length : along);
-        for (int a = 0; a < 3; a++)
-            target[a] = static_cast<int64_t>(std::llround(p[a] * limits_.scale[a]));
-    }
+    const PulsePoint target = at_end && s.exact_end
+                                  ? s.end_pulses
+                                  : to_pulses(s.point(at_end ? s.length : along), limits_.scale);
     for (int a = 0; a < 3; a++) {
         slice.pulses[a] = static_cast<int32_t>(target[a] - at_[a]);
         at_[a] = target[a];
@@ -161,9 +156,8 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     const Segment &m = s.has_action && k_ > 0 ? segs_[k_ - 1] : s; // the motion's segment
     slice.line = m.line;
     slice.rapid = m.rapid;
-    slice.speed = speed * 60;
-    slice.feed = m.rapid ? m.feed * 60 : m.feed * 60 * override_ / 100.0;
-    slice.ms = (period - left) / period;
+    slice.speed_mm_s = speed;
+    slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_ / 100.0;
     return Next::Slice;
 }
 
@@ -177,9 +171,7 @@ double Slicer::skip()
         return 0;
     tau_ += n * period;
     double speed;
-    const Vec3 p = segs_[k_].point(path_now(speed));
-    for (int a = 0; a < 3; a++)
-        at_[a] = static_cast<int64_t>(std::llround(p[a] * limits_.scale[a]));
+    at_ = to_pulses(segs_[k_].point(path_now(speed)), limits_.scale);
     return n;
 }
 

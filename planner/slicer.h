@@ -1,9 +1,9 @@
 // slicer.h - the planned path cut into the card's slices.
 //
 // The segments of a section (the moves between two points where the machine stands)
-// get their most entry speeds in a backward pass from the section's end (at rest); each
+// get their highest entry speeds in a backward pass from the section's end (at rest); each
 // segment, when the path reaches it, gets its trapezoid from the speed it enters with
-// (the forward pass) to the most speed its exit allows. Every slice period the ideal
+// (the forward pass) to the highest speed its exit allows. Every slice period the ideal
 // path is sampled; the slice carries the difference of the rounded absolute positions,
 // so the card ends exactly where the path ends and no pulse is lost or added.
 //
@@ -28,9 +28,8 @@ struct Slice {
     int32_t pulses[3] = {0, 0, 0}; // X, Y, Z pulses of this slice
     int line = 0;                  // program line of the path where the slice ends
     bool rapid = false;            // that path is a rapid (G0)
-    double speed = 0;              // path speed at the slice's end, mm/min
-    double feed = 0;               // programmed feed there times the override, mm/min
-    double ms = 0;                 // the slice's part of a period that moves (1 = whole)
+    double speed_mm_s = 0;         // path speed at the slice's end, mm/s
+    double feed_mm_s = 0;          // programmed feed there times the override, mm/s
 };
 
 enum class Next {
@@ -57,7 +56,7 @@ public:
     void resume();
     void stop();
 
-    const Pulses &position() const { return at_; } // pulses sent so far, from 0
+    const PulsePoint &position() const { return at_; } // pulses sent so far, from 0
     const std::vector<Segment> &segments() const { return segs_; }
 
 private:
@@ -70,12 +69,12 @@ private:
 
     Limits limits_;
     std::vector<Segment> segs_;
-    std::vector<double> most_entry_; // mm/s: backward pass, per segment
+    std::vector<double> max_entry_; // mm/s: backward pass, per segment
     size_t k_ = 0;              // segment the path is on
     Trapezoid trap_;            // its profile from s_base_
     double s_base_ = 0;         // mm into the segment where trap_ starts
     double tau_ = 0;            // s into trap_
-    Pulses at_{};               // pulses sent
+    PulsePoint at_{};           // pulses sent
     uint32_t override_ = 100;
     bool holding_ = false, stopping_ = false, held_ = false, done_ = false;
     bool rests_mid_ = false;    // trap_ is a hold that comes to rest inside the segment

@@ -2,18 +2,17 @@
 #include "planner/stream.h"
 
 #include "korva3.h"
+#include "planner/card_status.h"
 
 namespace korva3_planner {
 
 namespace {
 
-// Until the card has run its last slice: the status register's busy bit, read live
-// (the status frames' positions come only every few ms).
+// Until the card has run its last slice: the status register's busy and moving bits,
+// read live (the status frames' positions come only every few ms).
 void wait_idle(uint32_t card)
 {
-    const uint32_t working = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
-                             KORVA3_ST_Z_MOVING;
-    while (KORVA3_GET_CARD(card) & working) {
+    while (at_work(KORVA3_GET_CARD(card))) {
     }
 }
 
@@ -39,7 +38,7 @@ StreamReport stream_to_card(Slicer &slicer, uint32_t card, const StreamHooks &ho
             KORVA3_INTP_PULSE(card, slice.pulses[0], slice.pulses[1], slice.pulses[2]);
             moving = true;
             r.slices++;
-            r.line = status.line = slice.line;
+            r.line = slice.line;
             status.slices = r.slices;
             if (hooks.sent)
                 hooks.sent(slice);

@@ -18,7 +18,6 @@ namespace korva3_planner {
 
 struct Status {
     uint32_t card_status = 0; // KORVA3_GET_CARD's result
-    int line = 0;             // program line of the last slice sent
     uint64_t slices = 0;      // slices sent
     bool held = false;        // at rest after a feed hold
 };

@@ -21,17 +21,17 @@ Trapezoid finish(Trapezoid t, double d1, double d3)
 
 } // namespace
 
-Trapezoid make_trapezoid(double length, double entry, double exit, double most, double accel)
+Trapezoid make_trapezoid(double length, double entry, double exit, double max_speed, double accel)
 {
     Trapezoid t;
     t.length = length;
     t.entry = entry;
     t.exit = exit;
     t.accel = accel;
-    if (entry > most) {
-        t.peak = std::max(most, exit);
+    if (entry > max_speed) {
+        t.peak = std::max(max_speed, exit);
     } else {
-        t.peak = std::min(most, std::sqrt(accel * length + (entry * entry + exit * exit) / 2));
+        t.peak = std::min(max_speed, std::sqrt(accel * length + (entry * entry + exit * exit) / 2));
         t.peak = std::max({t.peak, entry, exit});
     }
     double d1 = std::fabs(t.peak * t.peak - entry * entry) / (2 * accel);

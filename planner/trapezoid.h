@@ -28,9 +28,9 @@ struct Trapezoid {
 };
 
 // The fastest profile over `length` mm from `entry` to `exit` (both reachable one from
-// the other at `accel`) that never passes `most` except to come down from an entry
+// the other at `accel`) that never passes `max_speed` except to come down from an entry
 // above it.
-Trapezoid make_trapezoid(double length, double entry, double exit, double most, double accel);
+Trapezoid make_trapezoid(double length, double entry, double exit, double max_speed, double accel);
 
 // Coming down from `entry` at `accel` as far as `length` allows, or to rest: `length`
 // is then the distance to rest.

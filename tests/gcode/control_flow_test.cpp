@@ -23,7 +23,8 @@ std::string run(const std::string &text, ReadOptions options = ReadOptions{})
     std::vector<std::string> errors;
     if (!read_program("t.ngc", program, Settings{}, p, errors, options))
         return errors.front();
-    return "X" + std::to_string(p.end[0] / 1000) + " Y" + std::to_string(p.end[1] / 1000);
+    const PulsePoint end = korva3_planner::to_pulses(p.end, Settings{}.scale);
+    return "X" + std::to_string(end[0] / 1000) + " Y" + std::to_string(end[1] / 1000);
 }
 
 } // namespace

@@ -32,7 +32,7 @@ TEST(GcodeCoords, EachOffsetCountsOnce)
 {
     const struct {
         const char *text;
-        Pulses end;
+        PulsePoint end;
     } cases[] = {
         {"G0 X1", {11000, 0, 0}},                               // G54 at the start
         {"G55 G0 X1 Y1", {1000, 21000, 0}},
@@ -61,7 +61,7 @@ TEST(GcodeCoords, EachOffsetCountsOnce)
         std::vector<std::string> errors;
         ASSERT_TRUE(read_program("t.ngc", c.text, machine(), p, errors))
             << c.text << ": " << errors.front();
-        EXPECT_EQ(p.end, c.end) << c.text;
+        EXPECT_EQ(korva3_planner::to_pulses(p.end, machine().scale), c.end) << c.text;
     }
 }
 

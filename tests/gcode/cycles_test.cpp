@@ -24,18 +24,19 @@ std::string moves_of(const std::string &text)
         return "";
     }
     std::string out;
-    Pulses at{};
+    PulsePoint at{};
     for (const Move &m : p.moves) {
         std::string s;
         if (m.op == Op::Dwell) {
             s = "P" + number_text(m.ms / 1000.0);
         } else if (m.op == Op::Line) {
             s = m.rapid ? "G0" : "G1";
-            if (m.to[0] != at[0] || m.to[1] != at[1])
-                s += " X" + number_text(m.to[0] / 1000.0) + " Y" + number_text(m.to[1] / 1000.0);
-            if (m.to[2] != at[2])
-                s += " Z" + number_text(m.to[2] / 1000.0);
-            at = m.to;
+            const PulsePoint to = korva3_planner::to_pulses(m.end, Settings{}.scale);
+            if (to[0] != at[0] || to[1] != at[1])
+                s += " X" + number_text(to[0] / 1000.0) + " Y" + number_text(to[1] / 1000.0);
+            if (to[2] != at[2])
+                s += " Z" + number_text(to[2] / 1000.0);
+            at = to;
         } else {
             continue;
         }

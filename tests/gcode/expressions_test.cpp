@@ -22,7 +22,8 @@ std::string end_x(const std::string &text)
     std::vector<std::string> errors;
     if (!read_program("t.ngc", text, Settings{}, p, errors))
         return errors.front();
-    return "X" + std::to_string(p.end[0] / 1000.0).substr(0, 6);
+    const PulsePoint end = korva3_planner::to_pulses(p.end, Settings{}.scale);
+    return "X" + std::to_string(end[0] / 1000.0).substr(0, 6);
 }
 
 } // namespace

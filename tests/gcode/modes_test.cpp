@@ -26,6 +26,12 @@ Read read(const std::string &text, ReadOptions options = ReadOptions{})
     return r;
 }
 
+// Where the program ends, pulses.
+PulsePoint end_pulses(const Read &r)
+{
+    return korva3_planner::to_pulses(r.p.end, Settings{}.scale);
+}
+
 } // namespace
 
 // Every header word in every rotation of its order, before the same moves: each reads
@@ -47,7 +53,7 @@ TEST(GcodeModes, HeadersReadInAnyOrder)
             std::replace(text.begin(), text.end(), ' ', split[0]);
             Read r = read(text + "\n" + moves);
             ASSERT_TRUE(r.ok) << line << ": " << r.errors.front();
-            EXPECT_EQ(r.p.end, (Pulses{0, 5000, -1000})) << line;
+            EXPECT_EQ(end_pulses(r), (PulsePoint{0, 5000, -1000})) << line;
         }
     }
 }
@@ -57,7 +63,7 @@ TEST(GcodeModes, ALinesWordsActInTheirGroupsOrder)
 {
     const struct {
         const char *text;
-        Pulses end;
+        PulsePoint end;
     } cases[] = {
         {"G1 X1 F10 G20", {25400, 0, 0}},
         {"G20 G1 X1 F10", {25400, 0, 0}},
@@ -68,7 +74,7 @@ TEST(GcodeModes, ALinesWordsActInTheirGroupsOrder)
     for (const auto &c : cases) {
         Read r = read(c.text);
         ASSERT_TRUE(r.ok) << c.text << ": " << r.errors.front();
-        EXPECT_EQ(r.p.end, c.end) << c.text;
+        EXPECT_EQ(end_pulses(r), c.end) << c.text;
     }
 }
 
@@ -92,7 +98,7 @@ TEST(GcodeModes, ArcCentresAbsoluteOrRelative)
             continue;
         }
         ASSERT_TRUE(r.ok) << c.text << ": " << r.errors.front();
-        EXPECT_NEAR(r.p.moves[1].centre[0], c.centre_x, 1e-6) << c.text;
+        EXPECT_NEAR(r.p.moves[1].centre[0] * Settings{}.scale[0], c.centre_x, 1e-6) << c.text;
     }
 }
 
@@ -125,7 +131,7 @@ TEST(GcodeModes, ProgramNumbersPercentBlockDeleteAndMessages)
     const struct {
         const char *text;
         bool block_delete;
-        Pulses end;
+        PulsePoint end;
         const char *error; // the first, or none
     } cases[] = {
         {"%\nO1234\nG0 X1\n%\nG0 X5\n", true, {1000, 0, 0}, nullptr},    // the second % ends it
@@ -146,7 +152,7 @@ TEST(GcodeModes, ProgramNumbersPercentBlockDeleteAndMessages)
             continue;
         }
         ASSERT_TRUE(r.ok) << c.text << ": " << r.errors.front();
-        EXPECT_EQ(r.p.end, c.end) << c.text;
+        EXPECT_EQ(end_pulses(r), c.end) << c.text;
     }
     Read r = read("(MSG, roughing pass )\nG0 X1 (msg,second)\n(MSGno)\n/(MSG, deleted)\n");
     ASSERT_TRUE(r.ok);

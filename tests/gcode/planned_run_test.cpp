@@ -30,7 +30,7 @@ struct CardRun {
     int stops = 0;         // dwells, outputs, M0, the end
     int stops_off_point = 0; // stops where the card was not on the program's point
     std::array<int32_t, 3> end{};
-    Pulses program_end{};
+    PulsePoint program_end{};
 };
 
 void take_motion(std::vector<std::array<int32_t, 3>> &at)
@@ -52,7 +52,7 @@ CardRun run_on_card(const std::string &text, const Settings &s,
         ADD_FAILURE() << errors.front();
         return r;
     }
-    r.program_end = p.end;
+    r.program_end = kp::to_pulses(p.end, s.scale);
     for (const Move &m : p.moves)
         r.stops += m.op != Op::Line && m.op != Op::Arc && m.op != Op::Circle;
     r.planned = planned_ms(p, s);
@@ -63,15 +63,16 @@ CardRun run_on_card(const std::string &text, const Settings &s,
     KORVA3_INITIAL();
     EXPECT_EQ(KORVA3_REGISTRATION(0, 0), 1u);
     r.at.push_back({0, 0, 0});
-    kp::Slicer slicer(path_moves(p, s), planner_limits(s));
+    kp::Slicer slicer(path_moves(p), planner_limits(s));
     kp::StreamHooks h;
     h.poll = [&](const kp::Status &st) {
         take_motion(r.at);
         return poll ? poll(st) : kp::Controls{};
     };
     h.action = [&](uint32_t i) {
-        Pulses here{KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
-        r.stops_off_point += here != p.moves[i].to; // the whole path before it run
+        PulsePoint here{KSIM_POSITION(0, 1), KSIM_POSITION(0, 2), KSIM_POSITION(0, 3)};
+        // The whole path before it run:
+        r.stops_off_point += here != kp::to_pulses(p.moves[i].end, s.scale);
         if (p.moves[i].op == Op::Dwell)
             KSIM_ADVANCE_MS(p.moves[i].ms);
         return true;
@@ -92,7 +93,7 @@ size_t limit_violations(const CardRun &r, const Settings &s)
     size_t bad = 0;
     for (int a = 0; a < 3; a++) {
         double v = kp::axis_speed(l, a) * l.scale[a] * t + 1;
-        double acc = l.accel[a] * l.scale[a] * t * t + 2;
+        double acc = l.max_accel_mm_s2[a] * l.scale[a] * t * t + 2;
         for (size_t k = 1; k < r.at.size(); k++) {
             double d = r.at[k][a] - r.at[k - 1][a];
             double d0 = k > 1 ? r.at[k - 1][a] - r.at[k - 2][a] : 0;
@@ -192,7 +193,7 @@ TEST(PlannedRun, ShortProgramsEndExactlyAndArcsTurnTheirWay)
     const struct {
         const char *text;
         Settings settings;
-        Pulses end;
+        PulsePoint end;
         std::array<double, 3> through; // pulses: a point the path passes (NaN: none)
     } cases[] = {
         {"G1 X10 Y-5 Z2 F600", {}, {10000, -5000, 2000}, {NAN}},
@@ -335,7 +336,7 @@ TEST(PlannedRun, CannedCyclesReachTheirBottomsAndEndExactly)
 {
     const struct {
         const char *text;
-        Pulses end;
+        PulsePoint end;
         int32_t bottom; // pulses
     } cases[] = {
         {"G0 Z5\nG99 G83 X3 Y2 Z-4 R1 Q1.5 F300\nX6\nG98 G82 X9 Z-2 R1 P0.2\nG80\nG0 Z5",

@@ -15,7 +15,7 @@ namespace {
 // The planned path's slices counted one next() at a time, as the card gets them.
 uint64_t stepped_planned_slices(const Program &p, const Settings &s)
 {
-    korva3_planner::Slicer slicer(path_moves(p, s), planner_limits(s));
+    korva3_planner::Slicer slicer(path_moves(p), planner_limits(s));
     korva3_planner::Slice slice;
     uint32_t action;
     uint64_t n = 0;

@@ -131,7 +131,7 @@ TEST(GcodeRead, CamHeaderCommentsLineNumbersAndCase)
     Program p;
     std::vector<std::string> errors;
     ASSERT_TRUE(read_program("cam.ngc", text, Settings{}, p, errors)) << errors.front();
-    EXPECT_EQ(p.end, (Pulses{12000, 0, -1000}));
+    EXPECT_EQ(korva3_planner::to_pulses(p.end, Settings{}.scale), (PulsePoint{12000, 0, -1000}));
     ASSERT_EQ(p.moves.size(), 7u); // outputs, 4 lines, outputs, end
     EXPECT_EQ(p.moves[0].op, Op::Outputs);
     EXPECT_EQ(p.moves[0].outputs, 1u);
@@ -146,8 +146,8 @@ TEST(GcodeRead, ExtentHoldsTheFarthestPointsOfArcs)
     ASSERT_TRUE(read_program("t.ngc", "G0 X5 Y5\nG92 X0 Y0\nG2 X20 I10 F100\nG18 G3 X0 I-10\n",
                              Settings{}, p, errors));
     // Machine millimetres: from (5, 5) over (15, 15) to (25, 5), then back under Z -10.
-    EXPECT_EQ(p.extent.low, (Point{0, 0, -10}));
-    EXPECT_EQ(p.extent.high, (Point{25, 15, 0}));
+    EXPECT_EQ(p.extent.low, (MmPoint{0, 0, -10}));
+    EXPECT_EQ(p.extent.high, (MmPoint{25, 15, 0}));
 }
 
 // Each program arc is one move: its plane, its centre and its whole turn as written,
@@ -160,8 +160,8 @@ TEST(GcodeRead, EachArcIsOneMove)
         Op op;
         int u, v;
         double turn;   // radians
-        Point centre;  // pulses (across the plane: the start)
-        Pulses to;
+        MmPoint centre;  // pulses (across the plane: the start)
+        PulsePoint to;
     } cases[] = {
         {"G2 X20 I10 F100", Op::Arc, 0, 1, -pi, {10000, 0, 0}, {20000, 0, 0}},
         {"G3 X20 Z4 I10 F100", Op::Arc, 0, 1, pi, {10000, 0, 0}, {20000, 0, 4000}},
@@ -179,9 +179,10 @@ TEST(GcodeRead, EachArcIsOneMove)
         EXPECT_EQ(m.u, c.u) << c.text;
         EXPECT_EQ(m.v, c.v) << c.text;
         EXPECT_NEAR(m.turn, c.turn, 1e-9) << c.text;
-        EXPECT_NEAR(m.centre[m.u], c.centre[m.u], 1e-6) << c.text;
-        EXPECT_NEAR(m.centre[m.v], c.centre[m.v], 1e-6) << c.text;
-        EXPECT_EQ(m.to, c.to) << c.text;
+        const Settings s;
+        EXPECT_NEAR(m.centre[m.u] * s.scale[m.u], c.centre[m.u], 1e-6) << c.text;
+        EXPECT_NEAR(m.centre[m.v] * s.scale[m.v], c.centre[m.v], 1e-6) << c.text;
+        EXPECT_EQ(korva3_planner::to_pulses(m.end, s.scale), c.to) << c.text;
     }
 }
 

@@ -72,7 +72,7 @@ TEST(GcodeTools, TheLengthOfTheToolInUseCountsOnce)
         std::vector<std::string> errors;
         ASSERT_TRUE(read_program("t.ngc", c.text, machine(), p, errors))
             << c.text << ": " << errors.front();
-        EXPECT_EQ(p.end[2], c.z) << c.text;
+        EXPECT_EQ(korva3_planner::to_pulses(p.end, machine().scale)[2], c.z) << c.text;
     }
 }
 
@@ -119,7 +119,8 @@ TEST(GcodeTools, ChangesPauseAndAreListed)
         if (m.op == Op::Pause)
             seen.push_back(p.notes[m.note]);
         else if (m.op == Op::Line)
-            seen.push_back("line to X" + std::to_string(m.to[0]));
+            seen.push_back("line to X" +
+                           std::to_string(korva3_planner::to_pulses(m.end, machine().scale)[0]));
     EXPECT_EQ(seen, (std::vector<std::string>{"M6: tool 3", "line to X1000", "M6: tool 1",
                                               "M6: tool 3", "M0"}));
     EXPECT_EQ(p.tools_used, (std::set<int>{1, 3}));

@@ -23,7 +23,7 @@ TEST(PlannerControls, HoldStopsWithinBrakingDistanceAndResumes)
     for (double feed : feeds) {
         SCOPED_TRACE(feed);
         Limits l;
-        std::vector<PathMove> moves{line_to(50, 0, 0, feed, l, 1), line_to(50, 50, 0, feed, l, 2)};
+        std::vector<PathMove> moves{line_to(50, 0, 0, feed, 1), line_to(50, 50, 0, feed, 2)};
         size_t hold_at = size_t(12.5 / (feed / 60) / slice_s(l)); // a quarter of the first line
         Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
             if (k == hold_at)
@@ -31,17 +31,17 @@ TEST(PlannerControls, HoldStopsWithinBrakingDistanceAndResumes)
         });
         EXPECT_EQ(e.holds, 1u);
         expect_within_limits(e, l);
-        EXPECT_EQ(e.at.back(), moves.back().end_pulses);
+        EXPECT_EQ(e.at.back(), end_pulses(moves.back(), l));
         // Where it came to rest: the slice after the hold that ends at speed 0.
         size_t rest = hold_at;
-        while (rest < e.slices.size() && e.slices[rest].speed > 0)
+        while (rest < e.slices.size() && e.slices[rest].speed_mm_s > 0)
             rest++;
         rest++; // e.at[k + 1] is where slice k ends
-        double v = e.slices[hold_at - 1].speed / 60; // when the hold came
-        double braking_mm = v * v / (2 * l.accel[0]) + v * slice_s(l);
+        double v = e.slices[hold_at - 1].speed_mm_s; // when the hold came
+        double braking_mm = v * v / (2 * l.max_accel_mm_s2[0]) + v * slice_s(l);
         double went = double(e.at[rest][0] - e.at[hold_at][0]) / l.scale[0];
         EXPECT_LE(went, braking_mm + 1 / l.scale[0]);
-        EXPECT_GE(went, v * v / (2 * l.accel[0]) - v * slice_s(l));
+        EXPECT_GE(went, v * v / (2 * l.max_accel_mm_s2[0]) - v * slice_s(l));
     }
 }
 
@@ -61,16 +61,16 @@ TEST(PlannerControls, OverrideAppliesToTheProgrammedFeedOnce)
     };
     for (const auto &c : cases) {
         Limits l;
-        std::vector<PathMove> moves{line_to(100, 0, 0, 1500, l)};
+        std::vector<PathMove> moves{line_to(100, 0, 0, 1500)};
         Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
             if (k == 1000)
                 for (uint32_t p : c.settings)
                     s.set_override(p);
         });
         expect_within_limits(e, l);
-        EXPECT_EQ(e.at.back(), moves.back().end_pulses);
+        EXPECT_EQ(e.at.back(), end_pulses(moves.back(), l));
         EXPECT_NEAR(window_speed(e, l, 2000, 200), 1500 * c.factor, 1500 * c.factor * 0.01);
-        EXPECT_NEAR(e.slices[2100].feed, 1500 * c.factor, 1e-9);
+        EXPECT_NEAR(e.slices[2100].feed_mm_s * 60, 1500 * c.factor, 1e-9);
     }
 }
 
@@ -78,13 +78,13 @@ TEST(PlannerControls, OverrideAppliesToTheProgrammedFeedOnce)
 TEST(PlannerControls, StopEndsAtRest)
 {
     Limits l;
-    std::vector<PathMove> moves{line_to(100, 0, 0, 3000, l)};
+    std::vector<PathMove> moves{line_to(100, 0, 0, 3000)};
     Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
         if (k == 1000)
             s.stop();
     });
     EXPECT_EQ(e.holds, 0u);
     expect_within_limits(e, l);
-    EXPECT_LT(e.at.back()[0], moves.back().end_pulses[0]);
+    EXPECT_LT(e.at.back()[0], end_pulses(moves.back(), l)[0]);
     EXPECT_LT(e.slices.size(), 1200u);
 }

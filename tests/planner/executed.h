@@ -15,10 +15,8 @@ namespace planner_test {
 
 using namespace korva3_planner;
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct Executed {
-    std::vector<Pulses> at{Pulses{}}; // after every slice, from 0
+    std::vector<PulsePoint> at{PulsePoint{}}; // after every slice, from 0
     std::vector<Slice> slices;
     std::vector<uint32_t> actions;
     size_t holds = 0;
@@ -46,7 +44,7 @@ inline Executed execute(const std::vector<PathMove> &moves, const Limits &l,
         }
         if (n != Next::Slice)
             continue;
-        Pulses p = e.at.back();
+        PulsePoint p = e.at.back();
         for (int a = 0; a < 3; a++)
             p[a] += s.pulses[a];
         e.at.push_back(p);
@@ -55,24 +53,28 @@ inline Executed execute(const std::vector<PathMove> &moves, const Limits &l,
     return e;
 }
 
-// A straight move to (x, y, z) mm at feed mm/min.
-inline PathMove line_to(double x, double y, double z, double feed, const Limits &l, int line = 1)
+// A straight move to (x, y, z) mm at feed_mm_min.
+inline PathMove line_to(double x, double y, double z, double feed_mm_min, int line = 1)
 {
     PathMove m;
     m.kind = Kind::Line;
     m.line = line;
     m.end = {x, y, z};
-    for (int a = 0; a < 3; a++)
-        m.end_pulses[a] = std::llround(m.end[a] * l.scale[a]);
-    m.feed = feed;
+    m.feed_mm_s = feed_mm_min / 60;
     return m;
+}
+
+// Where the card must end after move `m`: its end rounded to pulses.
+inline PulsePoint end_pulses(const PathMove &m, const Limits &l)
+{
+    return to_pulses(m.end, l.scale);
 }
 
 // An arc in the XY plane round (cx, cy) by turn radians to (x, y, z).
 inline PathMove arc_to(double x, double y, double z, double cx, double cy, double turn,
-                       double feed, const Limits &l, int line = 1)
+                       double feed_mm_min, int line = 1)
 {
-    PathMove m = line_to(x, y, z, feed, l, line);
+    PathMove m = line_to(x, y, z, feed_mm_min, line);
     m.kind = Kind::Arc;
     m.centre = {cx, cy, 0};
     m.turn = turn;
@@ -87,14 +89,14 @@ inline void expect_within_limits(const Executed &e, const Limits &l)
     size_t broken = 0;
     for (int a = 0; a < 3; a++) {
         double v = axis_speed(l, a) * l.scale[a] * t + 1;
-        double acc = l.accel[a] * l.scale[a] * t * t + 2;
+        double acc = l.max_accel_mm_s2[a] * l.scale[a] * t * t + 2;
         for (size_t k = 1; k < e.at.size(); k++) {
             double d = double(e.at[k][a] - e.at[k - 1][a]);
             double d0 = k > 1 ? double(e.at[k - 1][a] - e.at[k - 2][a]) : 0;
             if (std::fabs(d) > v + 1e-9 || std::fabs(d - d0) > acc + 1e-9) {
                 if (broken++ < 3)
                     ADD_FAILURE() << "slice " << k << " axis " << "XYZ"[a] << ": " << d0
-                                  << " then " << d << " pulses (most " << v << ", change "
+                                  << " then " << d << " pulses (max " << v << ", change "
                                   << acc << ")";
             }
         }

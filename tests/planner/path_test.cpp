@@ -9,7 +9,7 @@ using namespace planner_test;
 namespace {
 
 // Distance (mm) of a point in pulses from the polyline through `points` (mm).
-double off_polyline(const Pulses &p, const std::vector<Vec3> &points, const Limits &l)
+double off_polyline(const PulsePoint &p, const std::vector<Vec3> &points, const Limits &l)
 {
     Vec3 q{p[0] / l.scale[0], p[1] / l.scale[1], p[2] / l.scale[2]};
     double best = 1e300;
@@ -37,13 +37,13 @@ Executed run_polyline(const std::vector<Vec3> &points, double feed, const Limits
 {
     std::vector<PathMove> moves;
     for (size_t i = 1; i < points.size(); i++)
-        moves.push_back(line_to(points[i][0], points[i][1], points[i][2], feed, l, int(i)));
+        moves.push_back(line_to(points[i][0], points[i][1], points[i][2], feed, int(i)));
     Executed e = execute(moves, l);
     expect_within_limits(e, l);
     for (int a = 0; a < 3; a++)
-        EXPECT_EQ(e.at.back()[a], moves.back().end_pulses[a]) << "XYZ"[a];
+        EXPECT_EQ(e.at.back()[a], end_pulses(moves.back(), l)[a]) << "XYZ"[a];
     double worst = 0;
-    for (const Pulses &p : e.at)
+    for (const PulsePoint &p : e.at)
         worst = std::max(worst, off_polyline(p, points, l));
     EXPECT_LE(worst, l.tolerance + 0.9 / l.scale[0]);
     return e;
@@ -77,7 +77,8 @@ TEST(PlannerFeed, LongLineRunsAtItsFeed)
         Limits l;
         Executed e = run_polyline({{0, 0, 0}, {c.length, 0, 0}}, c.feed, l);
         double ideal_s = c.length / (c.feed / 60);
-        double ramp_s = c.feed / 60 / l.accel[0]; // up and down: half a ramp's time each lost
+        // Up and down: half a ramp's time each lost.
+        double ramp_s = c.feed / 60 / l.max_accel_mm_s2[0];
         double took = e.slices.size() * slice_s(l);
         EXPECT_NEAR(took, ideal_s + ramp_s, 0.01 * ideal_s + 2 * slice_s(l));
         // Mid-way, a window of 100 slices moves at the feed.
@@ -130,7 +131,7 @@ TEST(PlannerLookAhead, CornerSpeedComesFromTheTolerance)
         Executed e = run_polyline({{0, 0, 0}, {20, 0, 0}, {20, 20, 0}}, 3000, l);
         // The blend: reach = tol cos45 / (1 - sin45), radius = reach.
         double r = tol * std::cos(kPi / 4) / (1 - std::sin(kPi / 4));
-        double expected = std::sqrt(l.accel[0] / 2 * r) * 60; // mm/min
+        double expected = std::sqrt(l.max_accel_mm_s2[0] / 2 * r) * 60; // mm/min
         double lowest = 1e300;
         for (size_t k = 100; k + 100 < e.at.size(); k++)
             lowest = std::min(lowest, executed_speed(e, l, k));
@@ -154,7 +155,7 @@ TEST(PlannerLimits, SharpCornersStayWithinTheLimits)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Limits l;
-        l.accel = {300, 200, 100};
+        l.max_accel_mm_s2 = {300, 200, 100};
         run_polyline(c.points, c.feed, l);
     }
 }
@@ -178,20 +179,20 @@ TEST(PlannerArcs, ArcsAndHelicesFollowTheCircle)
         SCOPED_TRACE(c.name);
         Limits l;
         std::vector<PathMove> moves;
-        moves.push_back(arc_to(c.x, c.y, c.z, c.cx, c.cy, c.turn, c.feed, l));
+        moves.push_back(arc_to(c.x, c.y, c.z, c.cx, c.cy, c.turn, c.feed));
         if (c.from_side) { // a line along -Y first, then the arc turning up from it
-            moves.insert(moves.begin(), line_to(0, -5, 0, c.feed, l));
-            moves.insert(moves.begin() + 1, line_to(0, 0, 0, c.feed, l));
+            moves.insert(moves.begin(), line_to(0, -5, 0, c.feed));
+            moves.insert(moves.begin() + 1, line_to(0, 0, 0, c.feed));
         }
         Executed e = execute(moves, l);
         expect_within_limits(e, l);
         for (int a = 0; a < 3; a++)
-            EXPECT_EQ(e.at.back()[a], moves.back().end_pulses[a]);
+            EXPECT_EQ(e.at.back()[a], end_pulses(moves.back(), l)[a]);
         double r = std::hypot(c.cx, c.cy);
         double total = std::fabs(c.turn);
         double worst = 0;
         bool below = false, on_arc = !c.from_side; // from the side: after the line back up
-        for (const Pulses &p : e.at) {
+        for (const PulsePoint &p : e.at) {
             double x = p[0] / l.scale[0], y = p[1] / l.scale[1];
             below = below || y < -4.99;
             on_arc = on_arc || (below && std::fabs(y) < 1e-9);
@@ -222,7 +223,7 @@ TEST(PlannerPulses, NoPulseLostOverManySegments)
         x += rnd() * 0.7;
         y += rnd() * 0.7;
         z += rnd() * 0.1;
-        moves.push_back(line_to(x, y, z, 2000 + 3000 * (rnd() + 0.5), l, i + 1));
+        moves.push_back(line_to(x, y, z, 2000 + 3000 * (rnd() + 0.5), i + 1));
         if (i % 1000 == 999) {
             PathMove stop;
             stop.kind = Kind::Stop;
@@ -233,6 +234,6 @@ TEST(PlannerPulses, NoPulseLostOverManySegments)
     Executed e = execute(moves, l);
     expect_within_limits(e, l);
     for (int a = 0; a < 3; a++)
-        EXPECT_EQ(e.at.back()[a], moves[moves.size() - 2].end_pulses[a]);
+        EXPECT_EQ(e.at.back()[a], end_pulses(moves[moves.size() - 2], l)[a]);
     EXPECT_EQ(e.actions, (std::vector<uint32_t>{999, 1999, 2999}));
 }

@@ -21,10 +21,10 @@ std::int32_t signed_pick(std::mt19937& rng, std::int32_t low, std::int32_t high)
 }
 
 // A speed (pulses per slice), spread evenly over its logarithm, for a path of `length`
-// pulses that takes at most `most_ms` slices and is not faster than `fastest`.
-std::uint32_t speed_for(std::mt19937& rng, double length, double most_ms, std::uint32_t fastest)
+// pulses that takes at most `max_ms` slices and is not faster than `fastest`.
+std::uint32_t speed_for(std::mt19937& rng, double length, double max_ms, std::uint32_t fastest)
 {
-    const auto slowest = static_cast<std::uint32_t>(std::ceil(length / most_ms));
+    const auto slowest = static_cast<std::uint32_t>(std::ceil(length / max_ms));
     const std::uint32_t low = std::max<std::uint32_t>(1, slowest);
     const std::uint32_t high = std::max(low, fastest);
     // Spread evenly over the logarithm: slow paths as often as fast ones.
@@ -67,7 +67,7 @@ std::vector<Path> make_round(std::mt19937& rng, bool longer, std::uint64_t round
 {
     // Longer: paths of up to 40 s (a few seconds mostly); else of up to ~60 ms.
     const std::int32_t scale = longer ? pick(rng, 2000, 60000) : pick(rng, 200, 2000);
-    const double most_ms = longer ? (rng() % 4 == 0 ? 40000.0 : 4000.0) : 60.0;
+    const double max_ms = longer ? (rng() % 4 == 0 ? 40000.0 : 4000.0) : 60.0;
     const std::uint32_t fastest = longer ? 600 : 400;
     settings.accel = static_cast<std::uint32_t>(pick(rng, 1, 30));
     settings.start_speed = static_cast<std::uint32_t>(pick(rng, 1, 30));
@@ -89,7 +89,7 @@ std::vector<Path> make_round(std::mt19937& rng, bool longer, std::uint64_t round
     for (int stepwise = 0; stepwise < 2; ++stepwise) {
         Path line{stepwise ? Path::StepLine : Path::Line, signed_pick(rng, scale / 4, scale),
                   signed_pick(rng, 0, scale)};
-        line.speed = speed_for(rng, std::hypot(double(line.a), double(line.b)), most_ms, fastest);
+        line.speed = speed_for(rng, std::hypot(double(line.a), double(line.b)), max_ms, fastest);
         line.move = {line.a, line.b, 0};
         add(line);
 
@@ -101,7 +101,7 @@ std::vector<Path> make_round(std::mt19937& rng, bool longer, std::uint64_t round
             std::ceil(chord / 2 * (1.0 + (rng() % 1000) / 1000.0)) + 1);
         arc.c = rng() % 3 == 0 ? -radius : radius;
         arc.direction = rng() % 2;
-        arc.speed = speed_for(rng, kPi * radius * (arc.c < 0 ? 2 : 1), most_ms, fastest);
+        arc.speed = speed_for(rng, kPi * radius * (arc.c < 0 ? 2 : 1), max_ms, fastest);
         arc.move = {arc.a, arc.b, 0};
         add(arc);
 
@@ -109,19 +109,19 @@ std::vector<Path> make_round(std::mt19937& rng, bool longer, std::uint64_t round
                     signed_pick(rng, 1, scale / 2)};
         circle.direction = rng() % 2;
         circle.speed = speed_for(rng, 2 * kPi * std::hypot(double(circle.a), double(circle.b)),
-                                 most_ms, fastest);
+                                 max_ms, fastest);
         add(circle); // a full circle ends where it began
     }
     Path xyz{Path::Xyz, signed_pick(rng, 0, scale), signed_pick(rng, 0, scale),
              signed_pick(rng, 1, scale / 2)};
-    xyz.speed = speed_for(rng, std::hypot(double(xyz.a), double(xyz.b), double(xyz.c)), most_ms,
+    xyz.speed = speed_for(rng, std::hypot(double(xyz.a), double(xyz.b), double(xyz.c)), max_ms,
                           fastest);
     xyz.move = {xyz.a, xyz.b, xyz.c};
     add(xyz);
 
     // Back to where the round began, X and Y together and Z on the way.
     Path back{Path::Xyz, -at[0], -at[1], -at[2]};
-    back.speed = speed_for(rng, std::hypot(double(at[0]), double(at[1]), double(at[2])), most_ms,
+    back.speed = speed_for(rng, std::hypot(double(at[0]), double(at[1]), double(at[2])), max_ms,
                            fastest);
     back.move = {-at[0], -at[1], -at[2]};
     if (at != std::array<std::int32_t, 3>{})

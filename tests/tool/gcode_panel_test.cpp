@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "commands/gcode_panel.h"
+#include "gcode/gcode_panel.h"
 #include "gcode/path_moves.h"
 
 using namespace korva3_gcode;
@@ -25,7 +25,7 @@ Program read(const char *text, const Settings &s)
 // Each line's start stepped one slice at a time, as the card gets them.
 std::vector<PlannedLine> stepped_lines(const Program &p, const Settings &s)
 {
-    korva3_planner::Slicer slicer(path_moves(p, s), planner_limits(s));
+    korva3_planner::Slicer slicer(path_moves(p), planner_limits(s));
     korva3_planner::Slice slice;
     uint32_t action = 0;
     std::vector<PlannedLine> out;
@@ -65,15 +65,15 @@ TEST(GcodePanelPlan, LinesStartAsSteppedAndAddUpToThePlannedTime)
 }
 
 // A full circle of radius 10 round (10, 0) from the origin: chords on the circle, the
-// end exact; thinned to at most `most` points, the last kept.
+// end exact; thinned to at most `max_points` points, the last kept.
 TEST(GcodePanelPlan, OutlineFollowsArcsAndIsThinnedToItsBound)
 {
     Settings s;
     const Program p = read("G21 G90 G0 X0 Y0\nG2 X0 Y0 I10 J0 F600\nG1 X5 Y3\nM2\n", s);
-    for (size_t most : {size_t(100000), size_t(20)}) {
-        SCOPED_TRACE(most);
-        const auto pts = korva3_tool::planned_outline(p, s, most);
-        ASSERT_LE(pts.size(), most);
+    for (size_t max_points : {size_t(100000), size_t(20)}) {
+        SCOPED_TRACE(max_points);
+        const auto pts = korva3_tool::planned_outline(p, max_points);
+        ASSERT_LE(pts.size(), max_points);
         ASSERT_GE(pts.size(), 10u);
         for (size_t k = 0; k + 1 < pts.size(); k++)
             EXPECT_NEAR(std::hypot(pts[k][0] - 10, pts[k][1]), 10, 1e-9) << k;

@@ -11,10 +11,10 @@ TEST(PathThinner, NewCoordinatesPerPartKeepThePathBoundedAndBroken)
 {
     const struct {
         int parts;         // each: new coordinates, then a line of 10 steps
-        size_t most;       // the thinner's budget
+        size_t max_points;       // the thinner's budget
     } cases[] = {{50, 12000}, {7000, 12000}, {100000, 12000}, {300, 40}, {3, 8}};
     for (const auto &c : cases) {
-        PathThinner thinner(c.most);
+        PathThinner thinner(c.max_points);
         thinner.add({0, 0, 0, 0});
         for (int part = 0; part < c.parts; part++) {
             const uint32_t t0 = 100 * static_cast<uint32_t>(part) + 1;
@@ -23,7 +23,7 @@ TEST(PathThinner, NewCoordinatesPerPartKeepThePathBoundedAndBroken)
                 thinner.add({t0 + static_cast<uint32_t>(i), -part + 1000 * i, 7 * part + 500 * i, 0});
         }
         const std::vector<MotionRecord> path = thinner.points();
-        ASSERT_LE(path.size(), c.most + 1) << c.parts;
+        ASSERT_LE(path.size(), c.max_points + 1) << c.parts;
         // First and last exact; every segment drawn lies within one part's line.
         EXPECT_EQ(path.front().t_ms, 0u);
         EXPECT_EQ(path.back().t_ms, 100u * uint32_t(c.parts - 1) + 11) << c.parts;

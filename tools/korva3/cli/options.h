@@ -69,6 +69,21 @@ int usage_error(const std::string &message, const char *usage);
 bool parse_number(const char *text, int64_t lo, int64_t hi, int64_t &value);
 bool parse_place(const std::string &text, CardPlace &place);
 
+// A command's own option "NAME VALUE" that takes a whole number lo..hi into `to` (read by
+// parse_number); anything else is refused as "NAME: a whole number LO..HI".
+template <typename Int>
+OwnOption whole_number_option(const char *name, int64_t lo, int64_t hi, Int &to)
+{
+    return {name, "a value", [name, lo, hi, &to](const char *value) -> std::string {
+                int64_t n = 0;
+                if (!parse_number(value, lo, hi, n))
+                    return std::string(name) + ": a whole number " + std::to_string(lo) + ".." +
+                           std::to_string(hi);
+                to = static_cast<Int>(n);
+                return "";
+            }};
+}
+
 } // namespace korva3_tool
 
 #endif

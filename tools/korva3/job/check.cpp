@@ -5,11 +5,13 @@
 #include <map>
 #include <set>
 
+#include "planner/geometry.h"
+
 namespace korva3_tool {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using korva3_planner::kPi;
 
 // The argument called `name`, or -1 when the function has none.
 int arg_index(const Function &f, const std::string &name)

@@ -13,7 +13,7 @@ namespace korva3_tool {
 namespace {
 using nlohmann::json;
 constexpr std::size_t kListBefore = 3, kListAfter = 6; // steps around the current one
-constexpr std::size_t kMostListedChars = 100;
+constexpr std::size_t kMaxListedChars = 100;
 } // namespace
 
 JobPanel::JobPanel(const Job &job) : job_(job) {}
@@ -50,7 +50,7 @@ void JobPanel::publish(bool last)
     json list = json::array();
     for (std::size_t k = here > kListBefore ? here - kListBefore : 0;
          k < n && k <= here + kListAfter; k++)
-        list.push_back({job_.steps[k].line, job_.steps[k].text.substr(0, kMostListedChars)});
+        list.push_back({job_.steps[k].line, job_.steps[k].text.substr(0, kMaxListedChars)});
     json state{{"line", n ? job_.steps[here].line : 0}, // at the end: the last step's
                {"step", at_ < n ? at_ + 1 : n},
                {"steps", n},

@@ -206,11 +206,11 @@ std::string parse_call(const Function &f, const std::vector<std::string> &words,
 std::string parse_verb(const VerbDef &v, const std::vector<std::string> &words, Step &step)
 {
     size_t given = words.size() - 1;
-    size_t most = v.args.size(), least = most - v.optional;
-    if (given < least || given > most)
+    size_t max_args = v.args.size(), min_args = max_args - v.optional;
+    if (given < min_args || given > max_args)
         return std::string(v.info.name) + " takes " +
-               (least == most ? plural(most, "argument")
-                              : std::to_string(least) + " or " + std::to_string(most) +
+               (min_args == max_args ? plural(max_args, "argument")
+                              : std::to_string(min_args) + " or " + std::to_string(max_args) +
                                     " arguments") +
                " (" + v.info.usage + "), got " + std::to_string(given);
     for (size_t i = 0; i < given; i++) {

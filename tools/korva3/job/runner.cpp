@@ -277,9 +277,9 @@ private:
         return true;
     }
 
-    // KORVA3_GET_CARD every `period` ms until the card is idle (or `most` polls): each poll
+    // KORVA3_GET_CARD every `period` ms until the card is idle (or `max_polls` polls): each poll
     // sends the next batch of a saved stepwise path.
-    bool poll(uint32_t card, uint32_t period, int64_t most)
+    bool poll(uint32_t card, uint32_t period, int64_t max_polls)
     {
         int64_t polls = 0, batches = 0;
         bool idle = false;
@@ -294,11 +294,11 @@ private:
                 return fail("poll: card " + std::to_string(card) +
                             " does not answer (KORVA3_GET_CARD -> 0)");
             }
-            if (!(status & kWorking)) {
+            if (!korva3_planner::at_work(status)) {
                 idle = true;
                 break;
             }
-            if (polls == most)
+            if (polls == max_polls)
                 break;
             if (over_limit()) {
                 note_.note = std::to_string(polls) + " polls";

@@ -5,14 +5,12 @@
 #include <cstdint>
 
 #include "korva3.h"
+#include "planner/card_status.h"
 
 namespace korva3_tool {
 
-// Status register bits that say a card is still at work: busy, X, Y or Z moving.
-constexpr uint32_t kWorking = KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING |
-                              KORVA3_ST_Z_MOVING;
-
-inline bool card_at_work(uint32_t card) { return (KORVA3_MSC(card) & kWorking) != 0; }
+// Busy, or X, Y or Z moving (korva3_planner::kCardAtWork), read live from the card.
+inline bool card_at_work(uint32_t card) { return korva3_planner::at_work(KORVA3_MSC(card)); }
 
 } // namespace korva3_tool
 

@@ -44,10 +44,11 @@ bool z_moved(const Recording &rec)
 
 // A path in page units at the picture's resolution: a point is drawn when it lies at
 // least half a pixel from the last one drawn, or where the path turns back (an extreme);
-// the first and last points always. If that still leaves more than `most` points (a job
-// that goes back and forth very often), the tolerance grows until it does not.
+// the first and last points always. If that still leaves more than `max_points` points
+// (a job that goes back and forth very often), the tolerance grows until it does not.
 std::vector<std::pair<double, double>> page_points(const std::vector<MotionRecord> &path,
-                                                   const View &view, const Map &m, size_t most)
+                                                   const View &view, const Map &m,
+                                                   size_t max_points)
 {
     std::vector<std::pair<double, double>> all;
     all.reserve(path.size());
@@ -72,14 +73,14 @@ std::vector<std::pair<double, double>> page_points(const std::vector<MotionRecor
             if (k + 1 == all.size() || dx * dx + dy * dy >= need * need)
                 out.push_back(p);
         }
-        if (out.size() <= most)
+        if (out.size() <= max_points)
             return out;
     }
 }
 
 // One path view: each card's path drawn in page coordinates with a fixed stroke width
 // (plain SVG 1.1, so every viewer draws it the same), equal scale on both axes.
-void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, size_t most)
+void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, size_t max_points)
 {
     double u0 = 0, u1 = 0, v0 = 0, v1 = 0;
     bool any = false;
@@ -137,8 +138,8 @@ void path_view(Writer &w, const Recording &rec, const View &view, const Box &b, 
                 << "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" stroke-linecap=\"round\" "
                    "points=\"";
             bool first = true;
-            size_t run_most = std::max<size_t>(2, most / runs.size());
-            for (const auto &p : page_points(run, view, m, run_most)) {
+            size_t run_max_points = std::max<size_t>(2, max_points / runs.size());
+            for (const auto &p : page_points(run, view, m, run_max_points)) {
                 w.s << (first ? "" : " ") << num(p.first) << "," << num(p.second);
                 first = false;
             }
@@ -342,9 +343,9 @@ std::string svg_plot(const Recording &rec)
     size_t paths = 0;
     for (const CardTrace &t : rec.cards)
         paths += t.path.empty() ? 0 : 1;
-    size_t most = 30000 / std::max<size_t>(1, paths * views.size());
+    size_t max_points = 30000 / std::max<size_t>(1, paths * views.size());
     for (const auto &[view, box] : views)
-        path_view(w, rec, view, {box.x, box.y + 20, box.w, box.h}, most);
+        path_view(w, rec, view, {box.x, box.y + 20, box.w, box.h}, max_points);
     speed_profile(w, rec, {profile.x, profile.y + 20, profile.w, profile.h});
     w.s << "</svg>\n";
     return w.s.str();

@@ -81,7 +81,7 @@ void FrameTally::add(const RawFrame &f)
     if (is_slice(f))
         slices_++;
     if (runs_.empty() || runs_.back().code != code) {
-        if (runs_.size() == kMostRuns) {
+        if (runs_.size() == kMaxRuns) {
             more_ = true;
             return;
         }

@@ -47,7 +47,7 @@ private:
         uint64_t count;
         long long x, y, z;
     };
-    static constexpr size_t kMostRuns = 6;
+    static constexpr size_t kMaxRuns = 6;
     std::vector<Run> runs_;
     bool more_ = false;
     uint64_t slices_ = 0;

@@ -9,7 +9,7 @@ namespace korva3_tool {
 
 namespace {
 
-constexpr size_t kMostPoints = 60000; // in all pieces; beyond it the step doubles
+constexpr size_t kMaxPoints = 60000; // in all pieces; beyond it the step doubles
 
 float dist(const GcodeTrack::Point &a, const GcodeTrack::Point &b)
 {
@@ -22,7 +22,7 @@ float dist(const GcodeTrack::Point &a, const GcodeTrack::Point &b)
 GcodeTrack::GcodeTrack(const std::array<double, 3> &scale, std::map<int, GcodeLine> lines,
                        double span_mm, size_t bins)
     : scale_(scale), lines_(std::move(lines)), step_(std::max(span_mm, 1e-3) / 2000),
-      most_bins_(std::max<size_t>(bins, 2))
+      max_bins_(std::max<size_t>(bins, 2))
 {
 }
 
@@ -65,7 +65,7 @@ void GcodeTrack::keep(const Point &p, bool rapid)
         pending_ = p;
         has_pending_ = true;
     }
-    if (kept_ > kMostPoints)
+    if (kept_ > kMaxPoints)
         thin_all();
 }
 
@@ -86,7 +86,7 @@ void GcodeTrack::thin_all()
 GcodeTrack::Bin &GcodeTrack::bin_at(uint64_t t_us)
 {
     uint64_t k = t_us > origin_us_ ? (t_us - origin_us_) / bin_us_ : 0;
-    while (k >= most_bins_) { // neighbours merge, bins double in width
+    while (k >= max_bins_) { // neighbours merge, bins double in width
         std::vector<Bin> merged((bins_.size() + 1) / 2);
         for (size_t i = 0; i < bins_.size(); i++) {
             Bin &m = merged[i / 2];

@@ -65,7 +65,7 @@ private:
     std::array<double, 3> scale_;
     std::map<int, GcodeLine> lines_;
     double step_;               // mm between kept points
-    size_t most_bins_;
+    size_t max_bins_;           // speed bins kept; beyond them neighbours merge
     bool started_ = false;
     std::array<int32_t, 3> start_{}, last_{};
     Point pending_{};           // the last point seen, not yet kept

@@ -43,7 +43,7 @@ void PathThinner::add(const MotionRecord &r)
         last_ = r;
         last_kept_ = true;
         dir_ = {};
-        if (kept_.size() > most_)
+        if (kept_.size() > max_points_)
             rethin();
         return;
     }
@@ -64,7 +64,7 @@ void PathThinner::add(const MotionRecord &r)
     if (last_kept_)
         kept_.push_back(r);
     last_ = r;
-    if (kept_.size() > most_)
+    if (kept_.size() > max_points_)
         rethin();
 }
 
@@ -88,7 +88,7 @@ void PathThinner::rethin()
     int64_t span = 1;
     for (int i = 0; i < 3; i++)
         span = std::max<int64_t>(span, int64_t(high_[i]) - low_[i]);
-    while (kept_.size() > most_ / 2) {
+    while (kept_.size() > max_points_ / 2) {
         const auto runs = 1 + std::count_if(kept_.begin() + 1, kept_.end(),
                                             [](const MotionRecord &p) { return p.jump; });
         if (tol_ < span / 250 || runs < 3) {
@@ -109,7 +109,7 @@ void PathThinner::thin()
 {
     std::vector<MotionRecord> old;
     old.swap(kept_);
-    kept_.reserve(most_ + 1);
+    kept_.reserve(max_points_ + 1);
     kept_.push_back(old.front());
     std::array<int, 3> dir{};
     for (size_t k = 1; k < old.size(); k++) {
@@ -141,7 +141,7 @@ void PathThinner::drop_runs()
         current--;
     std::vector<MotionRecord> old;
     old.swap(kept_);
-    kept_.reserve(most_ + 1);
+    kept_.reserve(max_points_ + 1);
     size_t k = 0; // the finished run a point belongs to, counted among those kept
     for (size_t n = 0; n < old.size(); n++) {
         if (n > 0 && old[n].jump)

@@ -23,7 +23,8 @@ namespace korva3_tool {
 
 class PathThinner {
 public:
-    explicit PathThinner(size_t most = 12000) : most_(most < 8 ? 8 : most) {}
+    explicit PathThinner(size_t max_points = 12000)
+        : max_points_(max_points < 8 ? 8 : max_points) {}
 
     void add(const MotionRecord &r);
 
@@ -44,7 +45,7 @@ private:
     void drop_runs();
     void end_run();
 
-    size_t most_;
+    size_t max_points_;        // the budget: points kept
     int64_t tol_ = 0;
     uint64_t run_ = 0;         // the current run's number (0: the first, before any jump)
     uint64_t run_stride_ = 1;  // finished runs kept: those whose number it divides

@@ -8,7 +8,7 @@ namespace korva3_tool {
 size_t SpeedTrack::bin_of(uint64_t t_us)
 {
     uint64_t rel = t_us > origin_us_ ? t_us - origin_us_ : 0;
-    while (rel / bin_us_ >= most_) {
+    while (rel / bin_us_ >= max_bins_) {
         // Merge neighbours: bin k of the wider bins covers old bins 2k and 2k+1.
         std::vector<SpeedBin> wider((bins_.size() + 1) / 2);
         for (size_t k = 0; k < bins_.size(); k++) {

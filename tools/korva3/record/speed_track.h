@@ -21,7 +21,7 @@ struct SpeedBin {
 
 class SpeedTrack {
 public:
-    explicit SpeedTrack(size_t bins = 600) : most_(bins) {}
+    explicit SpeedTrack(size_t bins = 600) : max_bins_(bins) {}
 
     // Start of time (µs of virtual time) for bin 0.
     void start(uint64_t t_us) { origin_us_ = t_us; }
@@ -42,7 +42,7 @@ private:
     void put(size_t bin, const std::array<float, 3> &v);
     void still(uint64_t from_us, uint64_t to_us);
 
-    size_t most_;
+    size_t max_bins_;          // bins kept; beyond them neighbours merge
     uint64_t origin_us_ = 0;
     uint64_t bin_us_ = 1000;
     uint64_t last_us_ = 0; // end of the last record

@@ -20,10 +20,10 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int64_t kMostCards = 64;        // a machine description holds at most 64 cards
-constexpr double kMostMs = 4294967295.0;  // an event's time: the machine's 32-bit ms clock
-constexpr size_t kMostText = 32;          // a frame's name, a fault, an axis, a reset's kind
-constexpr size_t kMostKinds = 64;         // different frame names, or faults, per card
+constexpr int64_t kMaxCards = 64;        // a machine description holds at most 64 cards
+constexpr double kMaxMs = 4294967295.0;  // an event's time: the machine's 32-bit ms clock
+constexpr size_t kMaxText = 32;          // a frame's name, a fault, an axis, a reset's kind
+constexpr size_t kMaxKinds = 64;         // different frame names, or faults, per card
 
 // `e[key]` as a whole number within lo..hi (false when it is anything else).
 bool whole_in(const json &e, const char *key, int64_t lo, int64_t hi, int64_t &out)
@@ -47,7 +47,7 @@ bool whole_in(const json &e, const char *key, int64_t lo, int64_t hi, int64_t &o
 bool card_sound(const json &e)
 {
     int64_t card;
-    return !e.contains("card") || whole_in(e, "card", 0, kMostCards - 1, card);
+    return !e.contains("card") || whole_in(e, "card", 0, kMaxCards - 1, card);
 }
 
 // Whether a line's object is an event the reader can take: `ev` a name, `t` a time in
@@ -59,7 +59,7 @@ bool sound_event(const json &e)
         return false;
     auto t = e.find("t");
     if (t == e.end() || !t->is_number() || !std::isfinite(t->get<double>()) ||
-        t->get<double>() < 0 || t->get<double>() > kMostMs)
+        t->get<double>() < 0 || t->get<double>() > kMaxMs)
         return false;
     if (!card_sound(e))
         return false;
@@ -72,10 +72,10 @@ bool sound_event(const json &e)
         if (e.contains(key) && !e[key].is_string())
             return false;
     for (const char *key : {"name", "fault", "axis", "kind"})
-        if (e.contains(key) && e[key].get_ref<const std::string &>().size() > kMostText)
+        if (e.contains(key) && e[key].get_ref<const std::string &>().size() > kMaxText)
             return false;
     if (auto cards = e.find("cards"); cards != e.end()) {
-        if (!cards->is_array() || cards->size() > static_cast<size_t>(kMostCards))
+        if (!cards->is_array() || cards->size() > static_cast<size_t>(kMaxCards))
             return false;
         for (const json &c : *cards)
             if (!c.is_object() || !card_sound(c))
@@ -96,12 +96,12 @@ std::string text_of(const json &e, const char *key)
     return it != e.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-// Counts one more of `kind`; false when the list already holds kMostKinds others.
+// Counts one more of `kind`; false when the list already holds kMaxKinds others.
 bool tally(std::map<std::string, int> &counts, const std::string &kind)
 {
     auto it = counts.find(kind);
     if (it == counts.end()) {
-        if (counts.size() >= kMostKinds)
+        if (counts.size() >= kMaxKinds)
             return false;
         it = counts.emplace(kind, 0).first;
     }
@@ -116,7 +116,7 @@ struct Drawing {
     uint64_t t_us = 0;           // and when the card got there
 };
 
-// The card of an event (0..kMostCards - 1, checked), adding it (and any before it) to
+// The card of an event (0..kMaxCards - 1, checked), adding it (and any before it) to
 // every list.
 size_t card_of(const json &e, TraceSummary &s, Recording &r, std::vector<Drawing> &d)
 {
@@ -133,7 +133,7 @@ size_t card_of(const json &e, TraceSummary &s, Recording &r, std::vector<Drawing
 }
 
 // Takes a sound event. False when it would add a kind of frame or fault beyond the
-// card's kMostKinds.
+// card's kMaxKinds.
 bool take_event(const json &e, TraceSummary &s, Recording &r, std::vector<Drawing> &d)
 {
     const std::string ev = text_of(e, "ev");

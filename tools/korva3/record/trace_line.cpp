@@ -3,7 +3,7 @@
 
 namespace korva3_tool {
 
-TraceLine read_trace_line(std::istream &in, std::string &line, size_t most)
+TraceLine read_trace_line(std::istream &in, std::string &line, size_t max_bytes)
 {
     line.clear();
     std::streambuf *buf = in.rdbuf();
@@ -21,7 +21,7 @@ TraceLine read_trace_line(std::istream &in, std::string &line, size_t most)
             break;
         if (too_long)
             continue; // the rest of a line too long: read past, never kept
-        if (line.size() == most) {
+        if (line.size() == max_bytes) {
             too_long = true;
             line.clear();
             continue;
@@ -35,7 +35,7 @@ TraceLine read_trace_line(std::istream &in, std::string &line, size_t most)
     return TraceLine::Read;
 }
 
-bool nesting_within(const std::string &text, int most)
+bool nesting_within(const std::string &text, int max_depth)
 {
     int depth = 0;
     bool in_string = false, escaped = false;
@@ -51,7 +51,7 @@ bool nesting_within(const std::string &text, int most)
         }
         if (c == '"')
             in_string = true;
-        else if ((c == '[' || c == '{') && ++depth > most)
+        else if ((c == '[' || c == '{') && ++depth > max_depth)
             return false;
         else if (c == ']' || c == '}')
             depth--;

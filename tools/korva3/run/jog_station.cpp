@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "korva3.h"
+#include "machine/card_at_work.h"
 
 namespace korva3_tool {
 
@@ -72,8 +73,7 @@ void JogStation::take(const machine::PanelRequest &r)
         refused = "refused: no such axis or step";
     else if (machine::panel_estop_at(r.index))
         refused = "refused: the emergency stop is pressed (release it first)";
-    else if (KORVA3_MSC(static_cast<uint32_t>(card)) &
-             (KORVA3_ST_BUSY | KORVA3_ST_X_MOVING | KORVA3_ST_Y_MOVING | KORVA3_ST_Z_MOVING))
+    else if (card_at_work(static_cast<uint32_t>(card)))
         refused = "refused: the axes are moving (wait for them to stop)";
     if (!refused.empty()) {
         machine::report_panel(r.index, false, refused);

@@ -10,7 +10,7 @@
 #include "gcode/program.h"
 #include "gcode/settings.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 std::string duration_text(double ms); // "22.9 s", "3 min 4.5 s", "101 hours"
 std::string mm_text(double v);        // "12.500": three decimals
@@ -25,6 +25,6 @@ void report_check_json(const korva3_gcode::Program &p, const korva3_gcode::Setti
 void report_refused_json(const std::string &name, const std::vector<std::string> &errors,
                          std::ostream &out);
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool
 
 #endif

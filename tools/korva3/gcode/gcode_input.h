@@ -7,7 +7,7 @@
 #include "gcode/program.h"
 #include "gcode/settings.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 // Reads `path` ("-": standard input; at most 64 MiB) into `text` and the program into
 // `program`. False with the messages printed (nothing was run): errors on standard error,
@@ -16,6 +16,6 @@ bool read_named_program(const std::string &path, const korva3_gcode::Settings &s
                         const korva3_gcode::ReadOptions &options, korva3_gcode::Program &program,
                         bool json, std::string &text);
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool
 
 #endif

@@ -29,10 +29,9 @@ std::vector<PlannedLine> planned_lines(const korva3_gcode::Program &program,
                                        const korva3_gcode::Settings &settings, double &total_ms);
 
 // The planned XY path in mm from the program's start: [x, y, rapid] points, arcs cut
-// into chords, at most `most` points (evenly thinned beyond; the last is always kept).
+// into chords, at most `max_points` points (evenly thinned beyond; the last is always kept).
 std::vector<std::array<double, 3>> planned_outline(const korva3_gcode::Program &program,
-                                                   const korva3_gcode::Settings &settings,
-                                                   std::size_t most);
+                                                   std::size_t max_points);
 
 class GcodePanel {
 public:

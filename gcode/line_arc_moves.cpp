@@ -1,6 +1,6 @@
-// card_moves.cpp - a program's paths as moves for the planner: lines, and arcs (full
-// circles and helices too) each as one move with its centre, plane and turn; and the
-// extent of the path.
+// line_arc_moves.cpp - G0, G1, G2 and G3 as the program's moves: lines, and arcs (full
+// circles and helices too) each as one move with its centre, plane and turn, in machine
+// mm; and the extent of the path.
 #include <cmath>
 
 #include "gcode/reader.h"
@@ -9,7 +9,7 @@ namespace korva3_gcode {
 
 namespace {
 
-constexpr double kMostRadius = 683565275.0; // a full turn must stay below 2^32 pulses
+constexpr double kMaxRadius = 683565275.0; // a full turn must stay below 2^32 pulses
 const char *kOffsets = "IJK"; // the arc's centre from its start, along X, Y, Z
 
 } // namespace
@@ -19,15 +19,13 @@ Move Reader::here(Op op) const
     Move m;
     m.op = op;
     m.line = line_;
-    m.to = st_.at;
+    m.end = st_.pos;
     m.exact_stop = st_.exact_stop;
     m.tolerance = st_.tolerance;
-    for (int a = 0; a < 3; a++)
-        m.ideal_to[a] = st_.pos[a] * set_.scale[a];
     return m;
 }
 
-void Reader::extend(const Point &mm)
+void Reader::extend(const MmPoint &mm)
 {
     for (int a = 0; a < 3; a++) {
         prog_.extent.low[a] = std::fmin(prog_.extent.low[a], mm[a]);
@@ -35,26 +33,23 @@ void Reader::extend(const Point &mm)
     }
 }
 
-bool Reader::line_move(const Point &target, const Pulses &to)
+// A line that moves no axis by a pulse is no move of the card: left out.
+bool Reader::line_move(const MmPoint &target)
 {
     extend(target);
-    int64_t d[3];
-    for (int a = 0; a < 3; a++)
-        d[a] = to[a] - st_.at[a];
-    if (d[0] == 0 && d[1] == 0 && d[2] == 0)
+    if (korva3_planner::to_pulses(target, set_.scale) ==
+        korva3_planner::to_pulses(st_.pos, set_.scale))
         return true;
     Move m = here(Op::Line);
-    m.to = to;
-    for (int a = 0; a < 3; a++)
-        m.ideal_to[a] = target[a] * set_.scale[a];
-    m.feed = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
+    m.end = target;
+    m.feed_mm_min = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
     m.rapid = st_.motion == kRapid;
     prog_.moves.push_back(m);
     return true;
 }
 
 // G2 or G3: the arc's plane and centre, checked, then its moves.
-bool Reader::arc_move(const LineWords &l, const Point &target, const Pulses &to)
+bool Reader::arc_move(const LineWords &l, const MmPoint &target)
 {
     Arc arc;
     arc.plane = arc_plane(st_.plane);
@@ -70,7 +65,7 @@ bool Reader::arc_move(const LineWords &l, const Point &target, const Pulses &to)
         return false;
     arc.sweep = arc_sweep(arc.start, arc.end, arc.centre, arc.ccw, arc.full);
     arc_extent(arc, target);
-    return add_arc(arc, target, to);
+    return add_arc(arc, target);
 }
 
 // An arc's centre lies in its plane (the axis across it may move: a helix).
@@ -106,7 +101,7 @@ bool Reader::centre_from_offsets(const LineWords &l, Arc &arc)
         if (!has(l, ou) || !has(l, ov))
             return refuse(word_text('G', st_.motion) + " under G90.1 needs both " + ou + " and " +
                           ov + " (the centre's coordinates)");
-        const Point off = offset();
+        const MmPoint off = offset();
         arc.centre = {value(ou) + off[arc.plane.u], value(ov) + off[arc.plane.v]};
         return true;
     }
@@ -131,11 +126,11 @@ bool Reader::arc_radius(Arc &arc)
 }
 
 // The arc's end point and every quarter-turn point it passes, for the extent.
-void Reader::arc_extent(const Arc &arc, const Point &target)
+void Reader::arc_extent(const Arc &arc, const MmPoint &target)
 {
     extend(target);
     for (const PlanePoint &q : quarter_points(arc.centre, arc.radius, arc.sweep)) {
-        Point p = target;
+        MmPoint p = target;
         p[arc.plane.u] = q.u;
         p[arc.plane.v] = q.v;
         extend(p);
@@ -144,24 +139,22 @@ void Reader::arc_extent(const Arc &arc, const Point &target)
 
 // The arc as one move: its centre, plane and turn as the program gives them, its end
 // (with the third axis's travel of a helix) exact; a whole turn is a Circle.
-bool Reader::add_arc(const Arc &arc, const Point &target, const Pulses &to)
+bool Reader::add_arc(const Arc &arc, const MmPoint &target)
 {
     const ArcPlane &p = arc.plane;
-    double most = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
-    if (most > kMostRadius)
+    double radius_pulses = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
+    if (radius_pulses > kMaxRadius)
         return refuse("an arc of radius " + number_text(arc.radius / unit()) + ": more than " +
-                      number_text(kMostRadius) + " pulses");
+                      number_text(kMaxRadius) + " pulses");
     Move m = here(arc.full ? Op::Circle : Op::Arc);
-    m.to = to;
+    m.end = target;
     m.u = p.u;
     m.v = p.v;
-    m.feed = st_.feed * unit();
-    m.centre = m.ideal_to; // the start: across the plane the centre is not used
-    m.centre[p.u] = arc.centre.u * set_.scale[p.u];
-    m.centre[p.v] = arc.centre.v * set_.scale[p.v];
+    m.feed_mm_min = st_.feed * unit();
+    m.centre = st_.pos; // the start: across the plane the centre is not used
+    m.centre[p.u] = arc.centre.u;
+    m.centre[p.v] = arc.centre.v;
     m.turn = arc.sweep.turn;
-    for (int a = 0; a < 3; a++)
-        m.ideal_to[a] = target[a] * set_.scale[a];
     prog_.moves.push_back(m);
     return true;
 }

@@ -1,21 +1,21 @@
 // gcode_input.cpp - the program named on `korva3 gcode`'s command line (a file or "-"),
 // read within its bound and checked whole before anything runs.
-#include "commands/gcode_input.h"
+#include "gcode/gcode_input.h"
 
 #include <cstddef>
 #include <fstream>
 #include <iostream>
 #include <vector>
 
-#include "commands/gcode_check.h"
+#include "gcode/gcode_check.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 namespace {
 
 // A program is read whole before anything runs, so its size is bounded: 64 MiB holds
 // a CAM program of a million lines and more.
-constexpr std::size_t kMostProgramBytes = 64u << 20;
+constexpr std::size_t kMaxProgramBytes = 64u << 20;
 
 bool read_bounded(std::istream &in, const std::string &name, std::string &text)
 {
@@ -23,9 +23,9 @@ bool read_bounded(std::istream &in, const std::string &name, std::string &text)
     while (in) {
         in.read(chunk, sizeof chunk);
         const std::size_t got = static_cast<std::size_t>(in.gcount());
-        if (text.size() + got > kMostProgramBytes) {
+        if (text.size() + got > kMaxProgramBytes) {
             std::cerr << "korva3: " << name << ": a program holds at most "
-                      << (kMostProgramBytes >> 20) << " MiB; this one is longer\n";
+                      << (kMaxProgramBytes >> 20) << " MiB; this one is longer\n";
             return false;
         }
         text.append(chunk, got);
@@ -69,4 +69,4 @@ bool read_named_program(const std::string &path, const korva3_gcode::Settings &s
     return true;
 }
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool

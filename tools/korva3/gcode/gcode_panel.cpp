@@ -1,5 +1,5 @@
 // gcode_panel.cpp - a G-code run on the panel: what it shows, what the operator asks.
-#include "commands/gcode_panel.h"
+#include "gcode/gcode_panel.h"
 
 #include <cmath>
 #include <thread>
@@ -17,9 +17,9 @@ using nlohmann::json;
 namespace kp = korva3_planner;
 
 constexpr std::chrono::milliseconds kPublishEvery{50}; // wall clock
-constexpr std::size_t kMostOutlinePoints = 20000;
+constexpr std::size_t kMaxOutlinePoints = 20000;
 constexpr int kListBefore = 3, kListAfter = 6; // lines around the current one
-constexpr std::size_t kMostListedChars = 100;  // of each listed line
+constexpr std::size_t kMaxListedChars = 100;  // of each listed line
 constexpr double kChordRadians = 0.08;         // an arc's chords on the preview
 
 double round_to(double v, double step) { return std::round(v / step) * step; }
@@ -30,7 +30,7 @@ std::vector<PlannedLine> planned_lines(const korva3_gcode::Program &program,
                                        const korva3_gcode::Settings &settings, double &total_ms)
 {
     std::vector<PlannedLine> out;
-    kp::Slicer slicer(korva3_gcode::path_moves(program, settings),
+    kp::Slicer slicer(korva3_gcode::path_moves(program),
                       korva3_gcode::planner_limits(settings));
     const double slice_ms = settings.slice_us / 1000.0;
     double t = 0, skipped = 0;
@@ -61,12 +61,11 @@ std::vector<PlannedLine> planned_lines(const korva3_gcode::Program &program,
 }
 
 std::vector<std::array<double, 3>> planned_outline(const korva3_gcode::Program &program,
-                                                   const korva3_gcode::Settings &settings,
-                                                   std::size_t most)
+                                                   std::size_t max_points)
 {
     std::vector<std::array<double, 3>> pts;
     kp::Vec3 at{};
-    for (const kp::PathMove &m : korva3_gcode::path_moves(program, settings)) {
+    for (const kp::PathMove &m : korva3_gcode::path_moves(program)) {
         if (m.kind == kp::Kind::Stop)
             continue;
         const double rapid = m.rapid ? 1 : 0;
@@ -88,8 +87,8 @@ std::vector<std::array<double, 3>> planned_outline(const korva3_gcode::Program &
         pts.push_back({m.end[0], m.end[1], rapid});
         at = m.end;
     }
-    if (pts.size() > most && most > 1) { // every k-th point, the last kept
-        const std::size_t k = (pts.size() + most - 2) / (most - 1);
+    if (pts.size() > max_points && max_points > 1) { // every k-th point, the last kept
+        const std::size_t k = (pts.size() + max_points - 2) / (max_points - 1);
         std::vector<std::array<double, 3>> thin;
         for (std::size_t i = 0; i < pts.size(); i += k)
             thin.push_back(pts[i]);
@@ -108,7 +107,7 @@ GcodePanel::GcodePanel(const korva3_gcode::Program &program,
         std::size_t end = text.find('\n', from);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(from, std::min(end - from, kMostListedChars));
+        std::string line = text.substr(from, std::min(end - from, kMaxListedChars));
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines_.push_back(std::move(line));
@@ -120,14 +119,14 @@ GcodePanel::GcodePanel(const korva3_gcode::Program &program,
     for (const korva3_gcode::Move &m : program.moves)
         if (!m.rapid && (m.op == korva3_gcode::Op::Line || m.op == korva3_gcode::Op::Arc ||
                          m.op == korva3_gcode::Op::Circle))
-            line_feed_[m.line] = m.feed;
+            line_feed_[m.line] = m.feed_mm_min;
 }
 
 void GcodePanel::describe(const std::array<int32_t, 3> &origin, std::function<int()> executing)
 {
     executing_ = std::move(executing);
     json path = json::array();
-    for (const auto &p : planned_outline(prog_, set_, kMostOutlinePoints))
+    for (const auto &p : planned_outline(prog_, kMaxOutlinePoints))
         path.push_back({round_to(p[0], 1e-3), round_to(p[1], 1e-3), static_cast<int>(p[2])});
     description_ = json{{"name", prog_.name},
                         {"kind", "gcode"},
@@ -159,7 +158,7 @@ void GcodePanel::sending(const kp::Slice &slice)
     }
     in_line_ms_ += set_.slice_us / 1000.0;
     rapid_ = slice.rapid;
-    feed_ = slice.feed;
+    feed_ = slice.feed_mm_s * korva3_gcode::kSecondsPerMinute;
     publish(false);
 }
 

@@ -1,6 +1,6 @@
 // gcode_check.cpp - the summary of `korva3 gcode --check`: what a program holds and where
 // it goes, for a person (text) or a program (--json).
-#include "commands/gcode_check.h"
+#include "gcode/gcode_check.h"
 
 #include <cmath>
 #include <cstdint>
@@ -8,9 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gcode/modal.h"
 #include "gcode/path_moves.h"
 
-namespace korva3_tool::commands {
+namespace korva3_tool {
 
 namespace {
 
@@ -22,57 +23,50 @@ struct Tally {
     double feed_mm = 0, rapid_mm = 0; // path length at feed and at rapid, mm
 };
 
-double mm_between(const Point &a, const Point &b, const Settings &s)
+double mm_between(const MmPoint &a, const MmPoint &b)
 {
-    double d[3];
-    for (int i = 0; i < 3; i++)
-        d[i] = (b[i] - a[i]) / s.scale[i];
-    return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const korva3_planner::Vec3 d{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    return std::sqrt(korva3_planner::dot(d, d));
 }
 
 // An arc's length: the turn on its radius in the plane, with the helix's rise across it.
-double arc_mm(const Point &from, const Move &m, const Settings &s)
+double arc_mm(const MmPoint &from, const Move &m)
 {
     const int w = 3 - m.u - m.v;
-    double du = (from[m.u] - m.centre[m.u]) / s.scale[m.u];
-    double dv = (from[m.v] - m.centre[m.v]) / s.scale[m.v];
+    double du = from[m.u] - m.centre[m.u];
+    double dv = from[m.v] - m.centre[m.v];
     double round = std::hypot(du, dv) * std::fabs(m.turn);
-    double rise = (m.ideal_to[w] - from[w]) / s.scale[w];
+    double rise = m.end[w] - from[w];
     return std::hypot(round, rise);
 }
 
-Tally tally(const Program &p, const Settings &s)
+Tally tally(const Program &p)
 {
     Tally t;
-    Point at{};
+    MmPoint at{};
     for (const Move &m : p.moves) {
         switch (m.op) {
         case Op::Line:
             t.lines++;
-            (m.rapid ? t.rapid_mm : t.feed_mm) += mm_between(at, m.ideal_to, s);
+            (m.rapid ? t.rapid_mm : t.feed_mm) += mm_between(at, m.end);
             break;
         case Op::Arc:
         case Op::Circle:
             (m.op == Op::Arc ? t.arcs : t.circles)++;
-            t.feed_mm += arc_mm(at, m, s);
+            t.feed_mm += arc_mm(at, m);
             break;
         case Op::Dwell: t.dwells++; break;
         case Op::Pause: t.pauses++; break;
         default: break;
         }
-        at = m.ideal_to;
+        at = m.end;
     }
     return t;
 }
 
 } // namespace
 
-std::string mm_text(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    return buf;
-}
+std::string mm_text(double v) { return korva3_gcode::number_text(v, 3); }
 
 std::string duration_text(double ms)
 {
@@ -92,7 +86,8 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
 {
     uint64_t slices = 0;
     double ms = planned_ms(p, s, &slices);
-    Tally t = tally(p, s);
+    Tally t = tally(p);
+    const PulsePoint end = korva3_planner::to_pulses(p.end, s.scale);
     out << p.name << ": " << p.lines << " lines, no errors; the card gets " << t.lines
         << " lines, " << t.arcs << " arcs, " << t.circles << " circles\n";
     const char *axes = "XYZ";
@@ -100,7 +95,7 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     for (int a = 0; a < 3; a++)
         out << "  " << axes[a] << " " << mm_text(p.extent.low[a]) << " .. "
             << mm_text(p.extent.high[a]);
-    out << "\nends at (pulses): X " << p.end[0] << "  Y " << p.end[1] << "  Z " << p.end[2]
+    out << "\nends at (pulses): X " << end[0] << "  Y " << end[1] << "  Z " << end[2]
         << "\nplanned time: " << duration_text(ms) << " (" << slices << " slices of "
         << s.slice_us << " us";
     if (p.dwell_ms > 0)
@@ -113,8 +108,8 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
     for (int tool : p.tools_used)
         out << " T" << tool;
     out << (p.tools_used.empty() ? " none\n" : "\n");
-    out << "ends at (mm from where the card starts): X " << mm_text(p.end[0] / s.scale[0])
-        << "  Y " << mm_text(p.end[1] / s.scale[1]) << "  Z " << mm_text(p.end[2] / s.scale[2])
+    out << "ends at (mm from where the card starts): X " << mm_text(end[0] / s.scale[0])
+        << "  Y " << mm_text(end[1] / s.scale[1]) << "  Z " << mm_text(end[2] / s.scale[2])
         << "\npath: " << mm_text(t.feed_mm) << " mm at feed, " << mm_text(t.rapid_mm)
         << " mm rapid; " << t.dwells << " dwells, " << t.pauses << " pauses\n";
     for (const Move &m : p.moves)
@@ -129,7 +124,8 @@ void report_check_json(const Program &p, const Settings &s, std::ostream &out)
     using nlohmann::json;
     uint64_t slices = 0;
     double ms = planned_ms(p, s, &slices);
-    Tally t = tally(p, s);
+    Tally t = tally(p);
+    const PulsePoint end = korva3_planner::to_pulses(p.end, s.scale);
     json j;
     j["file"] = p.name;
     j["accepted"] = true;
@@ -138,8 +134,8 @@ void report_check_json(const Program &p, const Settings &s, std::ostream &out)
                   {"dwells", t.dwells}, {"pauses", t.pauses}};
     j["path_mm"] = {{"feed", t.feed_mm}, {"rapid", t.rapid_mm}};
     j["extent_mm"] = {{"low", p.extent.low}, {"high", p.extent.high}};
-    j["end_pulses"] = p.end;
-    j["end_mm"] = {p.end[0] / s.scale[0], p.end[1] / s.scale[1], p.end[2] / s.scale[2]};
+    j["end_pulses"] = end;
+    j["end_mm"] = {end[0] / s.scale[0], end[1] / s.scale[1], end[2] / s.scale[2]};
     j["scale"] = s.scale; // pulses per mm: the resolution of every number above
     j["planned_ms"] = ms;
     j["slices"] = slices;
@@ -166,4 +162,4 @@ void report_refused_json(const std::string &name, const std::vector<std::string>
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
-} // namespace korva3_tool::commands
+} // namespace korva3_tool
