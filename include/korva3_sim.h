@@ -352,10 +352,12 @@ KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint32_t axis,
 #define KSIM_JOB_OVERRIDE 1u /* feed override, 1..1000 % */
 #define KSIM_JOB_HOLD 2u     /* feed hold and resume */
 #define KSIM_JOB_STOP 4u     /* a controlled stop that ends the program */
+#define KSIM_JOB_START 8u    /* cycle start: the program waits for it before it moves */
 
 /* Requests read by KSIM_PANEL_JOB_REQUESTS. */
 #define KSIM_REQUEST_HOLD 1u /* feed hold wanted (cleared by resume) */
 #define KSIM_REQUEST_STOP 2u /* stop wanted (until the next job) */
+#define KSIM_REQUEST_START 4u /* cycle start pressed (until the next job) */
 
 /* The job the page shows: `description` is a JSON object (at most 1 MiB): "name",
  * "kind" ("gcode" or "job"), "scale" (pulses per mm, X Y Z), "origin" (the card's

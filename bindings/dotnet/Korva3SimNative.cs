@@ -32,8 +32,8 @@ namespace Korva
         public const uint KSIM_PANEL_JOG = 1, KSIM_PANEL_HOME = 2;
         /// <summary>Controls a job takes (KSIM_PANEL_JOB) and the operator's requests
         /// (KSIM_PANEL_JOB_REQUESTS).</summary>
-        public const uint KSIM_JOB_OVERRIDE = 1, KSIM_JOB_HOLD = 2, KSIM_JOB_STOP = 4;
-        public const uint KSIM_REQUEST_HOLD = 1, KSIM_REQUEST_STOP = 2;
+        public const uint KSIM_JOB_OVERRIDE = 1, KSIM_JOB_HOLD = 2, KSIM_JOB_STOP = 4, KSIM_JOB_START = 8;
+        public const uint KSIM_REQUEST_HOLD = 1, KSIM_REQUEST_STOP = 2, KSIM_REQUEST_START = 4;
 
         /// <summary>KSIM_FRAME_SINK: every good command a card executes (13 bytes at frame).
         /// Runs inside the machine: it must not call any KSIM_ or KORVA3_ function. Keep the

@@ -19,7 +19,7 @@ bool JobBoard::describe(const char* description, std::uint32_t controls)
     std::lock_guard<std::mutex> lock(mutex_);
     override_.store(100, std::memory_order_relaxed);
     flags_.store(0, std::memory_order_relaxed);
-    controls_.store(description ? controls & (kJobOverride | kJobHold | kJobStop) : 0,
+    controls_.store(description ? controls & (kJobOverride | kJobHold | kJobStop | kJobStart) : 0,
                     std::memory_order_release);
     description_.assign(description ? description : "", n);
     state_.clear();
@@ -52,6 +52,7 @@ bool JobBoard::request(const std::string& what, std::uint32_t percent, std::stri
     const std::uint32_t offered = controls_.load(std::memory_order_acquire);
     const std::uint32_t needs = what == "override" ? kJobOverride
                                 : what == "hold" || what == "resume" ? kJobHold
+                                : what == "cycle_start" ? kJobStart
                                 : kJobStop;
     if ((offered & needs) == 0) {
         why = offered == 0 ? what + ": no running program takes the operator's controls"
@@ -68,6 +69,8 @@ bool JobBoard::request(const std::string& what, std::uint32_t percent, std::stri
         flags_.fetch_or(kRequestHold, std::memory_order_acq_rel);
     } else if (what == "resume") {
         flags_.fetch_and(~kRequestHold, std::memory_order_acq_rel);
+    } else if (what == "cycle_start") {
+        flags_.fetch_or(kRequestStart, std::memory_order_acq_rel);
     } else {
         flags_.fetch_or(kRequestStop, std::memory_order_acq_rel);
     }

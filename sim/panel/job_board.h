@@ -24,9 +24,9 @@ inline constexpr std::size_t kMaxJobDescription = 1u << 20;
 inline constexpr std::size_t kMaxJobState = 8192;
 
 // The controls a job takes (KSIM_JOB_* in korva3_sim.h).
-inline constexpr std::uint32_t kJobOverride = 1, kJobHold = 2, kJobStop = 4;
+inline constexpr std::uint32_t kJobOverride = 1, kJobHold = 2, kJobStop = 4, kJobStart = 8;
 // Request bits read by the program.
-inline constexpr std::uint32_t kRequestHold = 1, kRequestStop = 2;
+inline constexpr std::uint32_t kRequestHold = 1, kRequestStop = 2, kRequestStart = 4;
 
 class JobBoard {
 public:
@@ -41,7 +41,7 @@ public:
     std::uint32_t requests(std::uint32_t* percent) const;
 
     // ---- The panel's request threads -----------------------------------------------------------
-    // do=override (percent 1..1000), hold, resume, stop_program. False with the reason
+    // do=override (percent 1..1000), hold, resume, stop_program, cycle_start. False with the reason
     // when the job takes no such control (or there is no job); nothing recorded then.
     bool request(const std::string& what, std::uint32_t percent, std::string& why);
 

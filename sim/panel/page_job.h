@@ -40,6 +40,8 @@ function jobPart() {
       el("button", {id: "job-override-reset", title: "back to the programmed feed",
                     onclick: () => jobOverride(100)}, "100 %")),
     el("div", {class: "row"},
+      el("button", {id: "job-start", title: "start the program",
+                    onclick: () => send({do: "cycle_start"})}, "cycle start"),
       el("button", {id: "job-hold", title: "decelerate to rest on the path",
                     onclick: () => send({do: "hold"})}, "feed hold"),
       el("button", {id: "job-resume", title: "go on from where the path rests",
@@ -138,7 +140,7 @@ function jobRender(m) {
   document.getElementById("job-ops").hidden = job.plan.kind !== "gcode";
   document.getElementById("job-xy").parentElement.hidden = !job.plan.path;
   document.getElementById("job-programmed").hidden = job.plan.kind !== "gcode";
-  for (const [id, bit] of [["job-override", 1], ["job-override-reset", 1], ["job-hold", 2], ["job-resume", 2], ["job-stop", 4]])
+  for (const [id, bit] of [["job-override", 1], ["job-override-reset", 1], ["job-hold", 2], ["job-resume", 2], ["job-stop", 4], ["job-start", 8]])
     document.getElementById(id).disabled = !(controls & bit) || ended;
   if (now) {
     const list = document.getElementById("job-listing");

@@ -35,7 +35,8 @@ bool number(const httplib::Request& req, const char* name, std::uint32_t max, st
 
 bool is_job_command(const std::string& what)
 {
-    return what == "override" || what == "hold" || what == "resume" || what == "stop_program";
+    return what == "override" || what == "hold" || what == "resume" || what == "stop_program" ||
+           what == "cycle_start";
 }
 
 // The operator's requests for the running job: recorded for the program's thread, which
@@ -109,7 +110,7 @@ bool run_command(const httplib::Request& req, std::string& why)
         return true;
     } else {
         why = "do: input, limit_low, limit_high, home, fault, estop, release, jog, homing, "
-              "override, hold, resume or stop_program";
+              "override, hold, resume, stop_program or cycle_start";
         return false;
     }
     hub().post(c);

@@ -45,6 +45,13 @@ def start(korva3, part, *options):
     url = next_line(r"^panel: (http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{64})$").group(1)
     browser.call("Page.navigate", url=url)
     wait_for(lambda: browser.text("link") == "live", "the page's event stream")
+    # The program waits for the operator: nothing moves until cycle start is pressed.
+    wait_for(lambda: browser.text("job-state") == "waiting for cycle start", "the program waiting")
+    check(browser.js("document.getElementById('job-start').disabled") is False,
+          "cycle start can be pressed")
+    time.sleep(0.3)
+    check(position(browser) == [0, 0, 0], "nothing moved before cycle start")
+    browser.js("document.getElementById('job-start').click()")
     return tool, next_line, browser
 
 

@@ -69,6 +69,8 @@ TEST_F(PanelJobTest, RequestsAreRecordedOnlyForControlsTheJobTakes)
         {KSIM_JOB_HOLD, "do=hold", 204, 100, KSIM_REQUEST_HOLD}, // a new job: 100 %, no stop
         {KSIM_JOB_HOLD, "do=override&percent=50", 400, 100, KSIM_REQUEST_HOLD},
         {KSIM_JOB_HOLD, "do=stop_program", 400, 100, KSIM_REQUEST_HOLD},
+        {KSIM_JOB_HOLD, "do=cycle_start", 400, 100, KSIM_REQUEST_HOLD},
+        {KSIM_JOB_START, "do=cycle_start", 204, 100, KSIM_REQUEST_START},
     };
     uint32_t controls = ~0u;
     for (const auto& r : rows) {

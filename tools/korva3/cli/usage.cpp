@@ -12,7 +12,8 @@
 #define KORVA3_GCODE_PANEL_OPTIONS \
     "options: --plot, --quiet, --limit, --card, --slice-us, --queue, --panel[=PORT],\n" \
     "  --panel-keep as for run (the panel: the planned path, the listing, progress,\n" \
-    "  feed override, feed hold and resume, stop: exit code 4), and\n"
+    "  cycle start, feed override, feed hold and resume, stop: exit code 4), and\n" \
+    "  --start                 with --panel: start at once (else the panel's cycle start)\n"
 #else
 #define KORVA3_PANEL_VERB ""
 #define KORVA3_PANEL_OPTIONS ""

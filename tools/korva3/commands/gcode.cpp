@@ -9,6 +9,8 @@
 
 #include "cli/options.h"
 #include "cli/usage.h"
+#include "control/program_check.h"
+#include "control/session_state.h"
 #include "commands/commands.h"
 #include "gcode/gcode_check.h"
 #include "gcode/gcode_input.h"
@@ -28,7 +30,7 @@ using namespace korva3_gcode;
 int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
-    bool check = false, json = false;
+    bool check = false, json = false, start_at_once = false;
     ReadOptions read_options;
     Accepts accepts;
     auto flag = [](bool &to, bool value) {
@@ -41,6 +43,7 @@ int gcode(int argc, char **argv)
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
         {"--json", nullptr, flag(json, true)},
+        {"--start", nullptr, flag(start_at_once, true)},
         {"--skip-optional-stops", nullptr, flag(read_options.skip_optional_stops, true)},
         {"--read-deleted-lines", nullptr, flag(read_options.block_delete, false)},
         whole_number_option("--max-errors", 1, 1000000, read_options.max_errors),
@@ -65,41 +68,55 @@ int gcode(int argc, char **argv)
     else if (cl.setup.slice_us < 0 && machine::is_virtual())
         cl.setup.slice_us = settings.slice_us; // the virtual card runs the machine's period
 
-    Program program;
     if (json && !check)
         return usage_error("--json goes with --check", kGcodeUsage);
-    std::string text;
-    if (!read_named_program(cl.operand, settings, read_options, program, json, text))
+    if (start_at_once && !cl.panel)
+        return usage_error("--start goes with --panel (without it a program starts at once)",
+                           kGcodeUsage);
+    std::string file, name;
+    if (!program_file(cl.operand, file, name))
         return EXIT_USAGE;
+    auto checked = std::make_shared<korva3_control::ProgramCheck>(korva3_control::check_program(
+        file, name, settings, korva3_control::SessionState::fresh(settings).reader, read_options));
+    if (!checked->accepted) {
+        report_refused(*checked, json);
+        return EXIT_USAGE;
+    }
     if (check) {
         if (json)
-            report_check_json(program, settings, std::cout);
+            report_check_json(*checked, settings, std::cout);
         else
-            report_check(program, settings, std::cout);
+            report_check(*checked, settings, std::cout);
         return EXIT_OK;
     }
 
+    GcodeRun run;
+    run.path = file;
+    run.check = checked;
+    run.settings = settings;
+    run.read = read_options;
+    run.id_switch = cl.setup.cards.front().id_switch;
+    run.quiet = cl.output == Output::Quiet;
+    run.start_at_once = !cl.panel || start_at_once;
     DriveSetup setup;
-    setup.name = program.name;
+    setup.name = name;
     setup.plot_path = cl.plot_path;
     setup.csv_path = cl.csv_path;
     if (!cl.plot_path.empty())
-        setup.gcode = gcode_track(program, settings);
+        setup.gcode = run.track = gcode_track(*checked, settings);
     setup.machine = cl.setup;
     setup.session.limit_ms =
         cl.limit_ms ? cl.limit_ms
-                    : static_cast<uint32_t>(std::fmin(
-                          UINT32_MAX / 2,
-                          std::fmax(600000, 2 * planned_ms(program, settings) + 60000)));
+                    : static_cast<uint32_t>(std::fmin(UINT32_MAX / 2,
+                                                      std::fmax(600000, 2 * checked->planned_ms + 60000)));
     setup.session.settle_ms = setup.session.limit_ms; // the limit ends the wait
     setup.panel = cl.panel;
     setup.panel_port = cl.panel_port;
     setup.panel_keep = cl.panel_keep;
     std::unique_ptr<GcodePanel> panel;
     if (cl.panel)
-        panel = std::make_unique<GcodePanel>(program, settings, text);
-    GcodeWork work(settings, program, cl.setup.cards.front().id_switch,
-                   cl.output == Output::Quiet, panel.get());
+        panel = std::make_unique<GcodePanel>(checked, settings, file, !run.start_at_once);
+    GcodeWork work(run, panel.get());
     return drive(setup, work);
 }
 

@@ -1,11 +1,13 @@
-// gcode_input.cpp - the program named on `korva3 gcode`'s command line (a file or "-"),
-// read within its bound and checked whole before anything runs.
+// gcode_input.cpp - the program named on `korva3 gcode`'s command line (a file or "-").
 #include "gcode/gcode_input.h"
 
-#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "gcode/gcode_check.h"
 
@@ -13,60 +15,61 @@ namespace korva3_tool {
 
 namespace {
 
-// A program is read whole before anything runs, so its size is bounded: 64 MiB holds
-// a CAM program of a million lines and more.
-constexpr std::size_t kMaxProgramBytes = 64u << 20;
+std::string stdin_copy; // the temporary file standard input was copied into
 
-bool read_bounded(std::istream &in, const std::string &name, std::string &text)
+void remove_stdin_copy()
 {
-    char chunk[65536];
-    while (in) {
-        in.read(chunk, sizeof chunk);
-        const std::size_t got = static_cast<std::size_t>(in.gcount());
-        if (text.size() + got > kMaxProgramBytes) {
-            std::cerr << "korva3: " << name << ": a program holds at most "
-                      << (kMaxProgramBytes >> 20) << " MiB; this one is longer\n";
-            return false;
-        }
-        text.append(chunk, got);
-    }
-    if (in.bad()) {
-        std::cerr << "korva3: cannot read " << name << "\n";
-        return false;
-    }
-    return true;
+    if (!stdin_copy.empty())
+        std::remove(stdin_copy.c_str());
 }
 
 } // namespace
 
-bool read_named_program(const std::string &path, const korva3_gcode::Settings &settings,
-                        const korva3_gcode::ReadOptions &options, korva3_gcode::Program &program,
-                        bool json, std::string &text)
+bool program_file(const std::string &path, std::string &file, std::string &name)
 {
-    if (path == "-") {
-        if (!read_bounded(std::cin, "stdin", text))
-            return false;
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
+    if (path != "-") {
+        std::ifstream probe(path, std::ios::binary);
+        if (!probe) {
             std::cerr << "korva3: cannot read " << path << "\n";
             return false;
         }
-        if (!read_bounded(in, path, text))
-            return false;
+        file = name = path;
+        return true;
     }
-    std::vector<std::string> errors;
-    bool good =
-        korva3_gcode::read_program(path == "-" ? "stdin" : path, text, settings, program, errors, options);
-    if (json && !good)
-        report_refused_json(path == "-" ? "stdin" : path, errors, std::cout);
-    for (const std::string &e : errors)
-        std::cerr << e << "\n";
-    if (!good) {
-        std::cerr << "korva3: nothing was run\n";
+    name = "stdin";
+    char made[] = "/tmp/korva3-stdin-XXXXXX";
+#ifdef _WIN32
+    const char *tmp = std::getenv("TEMP");
+    file = std::string(tmp ? tmp : ".") + "\\korva3-stdin.ngc";
+#else
+    const int fd = mkstemp(made);
+    if (fd < 0) {
+        std::cerr << "korva3: no temporary file for standard input\n";
         return false;
     }
+    close(fd);
+    file = made;
+#endif
+    std::ofstream out(file, std::ios::binary);
+    if (std::cin.peek() != std::char_traits<char>::eof())
+        out << std::cin.rdbuf();
+    if (!out || std::cin.bad()) {
+        std::cerr << "korva3: cannot read stdin\n";
+        std::remove(file.c_str());
+        return false;
+    }
+    stdin_copy = file;
+    std::atexit(remove_stdin_copy);
     return true;
+}
+
+void report_refused(const korva3_control::ProgramCheck &check, bool json)
+{
+    if (json)
+        report_refused_json(check.name, check.errors, std::cout);
+    for (const std::string &e : check.errors)
+        std::cerr << e << "\n";
+    std::cerr << "korva3: nothing was run\n";
 }
 
 } // namespace korva3_tool

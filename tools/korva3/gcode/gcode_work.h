@@ -1,50 +1,54 @@
-// gcode_work.h - a read program as the run driver's work: card 0 registered, the
-// planned path streamed to it, the program's stops acted on with the card at rest
-// (dwells, outputs, pauses, messages), and the card's end held against the program's.
+// gcode_work.h - a checked program as the run driver's work: the machine controller
+// opens card 0, runs the program (at once, or at cycle start on the panel), and the
+// card's end is held against the program's.
 #ifndef KORVA3_TOOL_GCODE_WORK_H
 #define KORVA3_TOOL_GCODE_WORK_H
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
+#include "control/controller.h"
+#include "control/program_check.h"
 #include "gcode/gcode_panel.h"
-#include "gcode/program.h"
 #include "gcode/settings.h"
-#include "planner/stream.h"
+#include "record/gcode_track.h"
 #include "run/driver.h"
 
 namespace korva3_tool {
 
+struct GcodeRun {
+    std::string path;                                  // the program's file
+    std::shared_ptr<const korva3_control::ProgramCheck> check; // its check (accepted)
+    korva3_gcode::Settings settings;
+    korva3_gcode::ReadOptions read;
+    uint32_t id_switch = 0;  // card 0's ID switch
+    bool quiet = false;      // no line before the run
+    bool start_at_once = true; // false: the panel's cycle start starts it
+    std::shared_ptr<GcodeTrack> track; // the plot's record (null: no plot)
+};
+
 class GcodeWork : public Work {
 public:
-    // `id_switch`: card 0's ID; `quiet`: no line before the run; `panel`: null for none.
-    GcodeWork(const korva3_gcode::Settings &s, const korva3_gcode::Program &p,
-              uint32_t id_switch, bool quiet, GcodePanel *panel)
-        : set_(s), prog_(p), id_switch_(id_switch), quiet_(quiet), panel_(panel) {}
+    // `panel`: null for none.
+    GcodeWork(const GcodeRun &run, GcodePanel *panel) : run_(run), panel_(panel) {}
 
     int run(Session &session) override;
     int finish(Session &session, const Settled &settled, int code) override;
 
 private:
-    korva3_planner::StreamHooks hooks(Session &session);
-    void show_messages(int line);
-    bool act(const korva3_gcode::Move &m);
+    korva3_control::ControlHooks hooks(Session &session);
     static void settled_position(std::array<int32_t, 3> &xyz);
 
-    static constexpr uint32_t kHeldPollMs = 5; // between polls while the path is held
-
-    const korva3_gcode::Settings &set_;
-    const korva3_gcode::Program &prog_;
-    uint32_t id_switch_;
-    bool quiet_;
+    const GcodeRun &run_;
     GcodePanel *panel_; // null: no panel
-    int end_line_ = 0;  // where the path ended
+    korva3_control::Controller *controller_ = nullptr; // while run() runs
+    korva3_control::WorkReport report_;
+    bool opened_ = false;
+    bool limit_stop_ = false;        // the time limit stopped it
+    bool paused_stop_ = false;       // a pause on real cards got no Enter
     std::array<int32_t, 3> start_{}; // card 0's position before the run, pulses
-    uint64_t underruns_ = 0;
-    uint32_t motion_ms_ = 0; // from the first slice to the card at rest after the last
-    uint32_t outputs_ = 0;   // the card's output bits as the program last set them
-    size_t next_message_ = 0; // the first of prog_.messages not shown yet
 };
 
 } // namespace korva3_tool

@@ -10,8 +10,8 @@
 namespace korva3_tool::machine {
 
 // The controls a job takes (bits), and the operator's requests (bits).
-enum : uint32_t { kTakesOverride = 1, kTakesHold = 2, kTakesStop = 4 };
-enum : uint32_t { kWantsHold = 1, kWantsStop = 2 };
+enum : uint32_t { kTakesOverride = 1, kTakesHold = 2, kTakesStop = 4, kTakesStart = 8 };
+enum : uint32_t { kWantsHold = 1, kWantsStop = 2, kWantsStart = 4 };
 
 // The job's description (a JSON object) and the controls it takes; the requests start
 // again. False when the panel does not take it (too long, or no panel).

@@ -19,11 +19,22 @@ float dist(const GcodeTrack::Point &a, const GcodeTrack::Point &b)
 
 } // namespace
 
-GcodeTrack::GcodeTrack(const std::array<double, 3> &scale, std::map<int, GcodeLine> lines,
-                       double span_mm, size_t bins)
-    : scale_(scale), lines_(std::move(lines)), step_(std::max(span_mm, 1e-3) / 2000),
-      max_bins_(std::max<size_t>(bins, 2))
+GcodeTrack::GcodeTrack(const std::array<double, 3> &scale, double span_mm, size_t bins)
+    : scale_(scale), step_(std::max(span_mm, 1e-3) / 2000), max_bins_(std::max<size_t>(bins, 2))
 {
+}
+
+void GcodeTrack::line_sent(int line, const GcodeLine &info)
+{
+    auto [it, added] = lines_.insert_or_assign(line, info);
+    (void)it;
+    if (!added)
+        return;
+    line_order_.push_back(line);
+    if (line_order_.size() > kMaxLines) {
+        lines_.erase(line_order_.front());
+        line_order_.pop_front();
+    }
 }
 
 GcodeTrack::Point GcodeTrack::mm(const std::array<int32_t, 3> &at) const

@@ -3,15 +3,18 @@
 // speed (the mean of each bin, so the pulses's rounding does not blur it) against
 // time beside the programmed feed, in a bounded number of time bins.
 //
-// Fed by the run's watch with every slice the card executed and the program line it
-// belongs to; the line says whether the motion is a rapid and its feed.
+// Fed by the run with each line's rapid and feed as its slices go out, and by the run's
+// watch with every slice the card executed and the program line it belongs to. Only the
+// lines of the last kMaxLines slices sent are remembered: the card's queue never holds
+// more, so any program's run keeps the same bounded memory.
 #ifndef KORVA3_TOOL_GCODE_TRACK_H
 #define KORVA3_TOOL_GCODE_TRACK_H
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <deque>
+#include <unordered_map>
 #include <vector>
 
 namespace korva3_tool {
@@ -37,9 +40,13 @@ public:
         float feed = 0;              // highest programmed feed, mm/min
     };
 
+    static constexpr size_t kMaxLines = 1 << 16;
+
     // scale: pulses per mm; span: the program's largest extent, mm (sets the resolution).
-    GcodeTrack(const std::array<double, 3> &scale, std::map<int, GcodeLine> lines,
-               double span_mm, size_t bins = 900);
+    GcodeTrack(const std::array<double, 3> &scale, double span_mm, size_t bins = 900);
+
+    // A slice of `line` goes out: what the line moves at.
+    void line_sent(int line, const GcodeLine &info);
 
     // Where the card stood at t_us before its first slice.
     void start(uint64_t t_us, const std::array<int32_t, 3> &at);
@@ -63,7 +70,8 @@ private:
     Bin &bin_at(uint64_t t_us);
 
     std::array<double, 3> scale_;
-    std::map<int, GcodeLine> lines_;
+    std::unordered_map<int, GcodeLine> lines_;
+    std::deque<int> line_order_; // lines_'s keys, oldest first
     double step_;               // mm between kept points
     size_t max_bins_;           // speed bins kept; beyond them neighbours merge
     bool started_ = false;

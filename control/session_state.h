@@ -1,0 +1,28 @@
+// session_state.h - what a machine session keeps between programs and MDI lines: the
+// reader's modal state, work offsets, G92, tools and position, as LinuxCNC keeps them
+// between programs; and the views of it the front ends show.
+#ifndef KORVA3_CONTROL_SESSION_STATE_H
+#define KORVA3_CONTROL_SESSION_STATE_H
+
+#include <array>
+
+#include "control/machine_state.h"
+#include "gcode/reader.h"
+#include "gcode/settings.h"
+
+namespace korva3_control {
+
+struct SessionState {
+    korva3_gcode::State reader;   // the reader's state, kept from line to line
+
+    // A fresh session of the machine: offsets, tool table, G28/G30 from its settings.
+    static SessionState fresh(const korva3_gcode::Settings &settings);
+
+    // Work = machine - offset(): the work offset in force, G92's and the tool's length.
+    std::array<double, 3> offset_mm() const;
+    ModalView modal(const korva3_gcode::Settings &settings) const;
+};
+
+} // namespace korva3_control
+
+#endif
