@@ -13,14 +13,13 @@
 #include "machine/machine.h"
 #include "run/interrupt.h"
 #include "run/jog_station.h"
+#include "run/panel_operator.h"
+#include "machine/control_link.h"
+#include "control/controller.h"
 
 namespace korva3_tool::commands {
 
 namespace {
-
-// How often the loop looks at the panel's requests and the motion they started (virtual
-// time, held to the wall clock while the panel is on).
-constexpr uint32_t kLoopMs = 10;
 
 // Pulses per ms for mm/min at `scale` pulses per mm, within the card's 1..2040.
 uint32_t pulses_per_ms(double mm_per_min, double scale)
@@ -82,8 +81,37 @@ int panel(int argc, char **argv)
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;
     }
-    KORVA3_INITIAL();
-    for (std::size_t i = 0; i < cl.setup.cards.size(); i++) {
+    // Card 0 is the controller's; further cards are jogged and homed by the jog station.
+    ControlLink link;
+    korva3_control::ControlOptions o;
+    o.settings = settings;
+    o.id_switch = cl.setup.cards.front().id_switch;
+    PanelOperator operator_desk(settings, !machine_file.empty());
+    JogStation station(jog_settings(settings, !machine_file.empty()));
+    korva3_control::ControlHooks hooks;
+    korva3_control::Controller *controller = nullptr;
+    hooks.poll = [&] {
+        if (interrupt::exiting()) // Ctrl-C: the handler stops the cards and exits with 130
+            interrupt::wait_for_exit();
+        if (!controller)
+            return;
+        operator_desk.follow(*controller);
+        station.follow_all();
+        machine::PanelRequest request;
+        while (machine::take_panel_request(request)) {
+            if (request.index == 0)
+                operator_desk.take(*controller, request);
+            else
+                station.take(request);
+        }
+    };
+    korva3_control::Controller control(link, o, hooks);
+    if (!control.open(error)) {
+        std::cerr << "korva3: " << error << "\n";
+        return EXIT_JOB_FAILED;
+    }
+    interrupt::track_card(0);
+    for (std::size_t i = 1; i < cl.setup.cards.size(); i++) {
         const uint32_t card = static_cast<uint32_t>(i);
         if (KORVA3_REGISTRATION(card, cl.setup.cards[i].id_switch) != 1) {
             std::cerr << "korva3: card " << card << " (ID switch " << cl.setup.cards[i].id_switch
@@ -106,14 +134,9 @@ int panel(int argc, char **argv)
               << (machine::card_count() > 1 ? "s" : "") << ", positions in "
               << (machine_file.empty() ? "pulses" : "mm (" + machine_file + ")")
               << "; jog and home on the panel; Ctrl-C ends" << std::endl;
-
-    JogStation station(jog);
-    for (;;) {
-        if (interrupt::exiting()) // Ctrl-C: the handler stops the cards and exits with 130
-            interrupt::wait_for_exit();
-        station.poll();
-        machine::sleep_ms(kLoopMs);
-    }
+    controller = &control;
+    control.serve(); // until Ctrl-C or SIGTERM ends the process
+    return EXIT_OK;
 }
 
 } // namespace korva3_tool::commands

@@ -52,11 +52,16 @@ std::string JogStation::where(uint32_t card, uint32_t axis) const
     return std::string(1, kAxisName[axis]) + " at " + at;
 }
 
-void JogStation::poll()
+void JogStation::follow_all()
 {
     for (std::size_t i = 0; i < running_.size(); i++)
         if (active_[i])
             follow(static_cast<int>(i), running_[i]);
+}
+
+void JogStation::poll()
+{
+    follow_all();
     machine::PanelRequest request;
     while (machine::take_panel_request(request))
         take(request);

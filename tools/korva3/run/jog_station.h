@@ -31,6 +31,9 @@ public:
     // One turn of the tool's loop: follows the motion under way and takes the next
     // request. Call every few milliseconds from the thread that owns the cards.
     void poll();
+    // Its two halves, for a loop that hands some requests elsewhere.
+    void follow_all();
+    void take(const machine::PanelRequest &request);
 
 private:
     struct Running {
@@ -45,7 +48,6 @@ private:
         int idle_seen = 0;          // polls in a row that found the axis at rest
     };
 
-    void take(const machine::PanelRequest &request);
     void start_axis(int index, Running &run);
     void follow(int index, Running &run);
     std::string where(uint32_t card, uint32_t axis) const; // "X at 1.000 mm"
