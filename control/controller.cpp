@@ -168,8 +168,11 @@ void Controller::Impl::turn()
     estop_seen();
     check_done();
     RequestQueue::Pending p;
-    while (pending.kind == WorkKind::None && queue.take(p))
-        RequestQueue::answer(p, told(handle(p.request)));
+    while (pending.kind == WorkKind::None && queue.take(p)) {
+        const Reply r = told(handle(p.request));
+        publish(); // a front end that has its answer sees a snapshot at least as new
+        RequestQueue::answer(p, r);
+    }
     read_machine();
     publish();
 }

@@ -47,8 +47,8 @@ struct ControlOptions {
     double jog_feed_mm_min = 0;            // a jog's feed when a request gives none;
                                            // 0: half the slowest axis's highest speed
     uint32_t jog_deadline_ms = 500;        // a continuous jog stops unless renewed within
-    double clearance_mm = 5;               // run from a line: the safe move's Z height
-                                           // above the highest point the program reaches
+    double clearance_mm = 0;               // run from a line: the safe move crosses this
+                                           // far above the highest point the program reaches
     bool zero_where_card_starts = false;   // the machine's zero: where the card stands at
                                            // open() (a batch run), else where it counts 0
     uint32_t reply_timeout_ms = 10000;     // a front end waits at most this for an answer
@@ -79,6 +79,10 @@ struct WorkReport {
 // How often the owner's thread looks at its requests while no work runs.
 constexpr uint32_t kIdleTurnMs = 5;
 
+// A jog keeps at most this many ms of slices queued ahead of the card (a program keeps
+// the card's whole queue full): its stop, or its deadline, takes effect that soon.
+constexpr uint32_t kJogQueueMs = 20;
+
 class Controller {
 public:
     Controller(MachineLink &link, const ControlOptions &options, ControlHooks hooks = {});
@@ -87,6 +91,7 @@ public:
     Controller &operator=(const Controller &) = delete;
 
     // ---- the owner's thread (the one that drives the card) -----------------------
+    // open() and serve() on one thread, which owns the card from then on.
     // KORVA3_INITIAL and KORVA3_REGISTRATION of the card; the machine's position is the
     // card's from now on (its zero: where the card counts 0). False with the reason.
     bool open(std::string &error);

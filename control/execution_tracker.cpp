@@ -7,44 +7,52 @@ namespace korva3_control {
 
 void ExecutionTracker::reset(uint32_t now_ms)
 {
-    sent_ = executed_ = 0;
-    carry_us_ = 0;
-    last_ms_ = now_ms;
+    sent_ = begun_ = 0;
+    base_ms_ = now_ms;
+    began_us_ = -1e18;
+}
+
+bool ExecutionTracker::running(uint32_t now_ms) const
+{
+    const double now_us = 1000.0 * static_cast<uint32_t>(now_ms - base_ms_);
+    return begun_ > 0 && now_us - began_us_ < slice_us_;
 }
 
 void ExecutionTracker::sent(const SentSlice &s, uint32_t now_ms)
 {
-    if (executed_ == sent_) { // the card was idle: it starts this slice now
-        last_ms_ = now_ms;
-        carry_us_ = 0;
-        executed_ = sent_ + 1;
-    }
     ring_[sent_ % kRemembered] = s;
+    look(now_ms, false);
+    if (begun_ == sent_ && !running(now_ms)) { // the card stood: it begins this one now
+        begun_ = sent_ + 1;
+        began_us_ = 1000.0 * static_cast<uint32_t>(now_ms - base_ms_);
+    }
     sent_++;
 }
 
 void ExecutionTracker::look(uint32_t now_ms, bool idle)
 {
-    if (idle) {
-        executed_ = sent_;
-        carry_us_ = 0;
-        last_ms_ = now_ms;
+    const double now_us = 1000.0 * static_cast<uint32_t>(now_ms - base_ms_);
+    if (idle) { // the card stands with an empty queue: it has run every slice sent
+        begun_ = sent_;
+        began_us_ = std::min(began_us_, now_us - slice_us_);
         return;
     }
-    carry_us_ += 1000.0 * static_cast<uint32_t>(now_ms - last_ms_);
-    last_ms_ = now_ms;
-    const uint64_t whole = static_cast<uint64_t>(carry_us_ / slice_us_);
-    carry_us_ -= static_cast<double>(whole) * slice_us_;
-    executed_ = std::min(sent_, executed_ + whole);
-    if (executed_ == sent_)
-        carry_us_ = 0;
+    // Back to back while the queue holds any.
+    if (begun_ == 0 || begun_ >= sent_)
+        return;
+    const double periods = (now_us - began_us_) / slice_us_;
+    if (periods < 1)
+        return;
+    const uint64_t more = std::min<uint64_t>(sent_ - begun_, static_cast<uint64_t>(periods));
+    begun_ += more;
+    began_us_ += static_cast<double>(more) * slice_us_;
 }
 
 const SentSlice *ExecutionTracker::executing() const
 {
-    if (executed_ == 0)
+    if (begun_ == 0)
         return nullptr;
-    const uint64_t i = std::max(executed_, sent_ > kRemembered ? sent_ - kRemembered + 1 : 1) - 1;
+    const uint64_t i = std::max(begun_, sent_ > kRemembered ? sent_ - kRemembered + 1 : 1) - 1;
     return &ring_[i % kRemembered];
 }
 

@@ -35,14 +35,18 @@ public:
     // The slice the card runs now; null before the first.
     const SentSlice *executing() const;
     uint64_t sent_count() const { return sent_; }
+    // Slices sent that the card has not begun.
+    uint64_t queued() const { return sent_ - begun_; }
 
 private:
+    bool running(uint32_t now_ms) const; // the card still runs slice begun_
+
     std::vector<SentSlice> ring_ = std::vector<SentSlice>(kRemembered);
     uint32_t slice_us_;
     uint64_t sent_ = 0;       // slices sent
-    uint64_t executed_ = 0;   // slices the card has begun
-    double carry_us_ = 0;     // time since the last look not yet a whole slice
-    uint32_t last_ms_ = 0;
+    uint64_t begun_ = 0;      // slices the card has begun
+    double began_us_ = 0;     // when it began slice begun_, us of the card's clock
+    uint32_t base_ms_ = 0;    // the clock at reset(): times are kept from it
 };
 
 } // namespace korva3_control

@@ -9,6 +9,7 @@
 
 #include "control/controller_impl.h"
 #include "control/figures_text.h"
+#include "control/run_from_line.h"
 #include "gcode/path_moves.h"
 #include "korva3.h"
 #include "planner/card_status.h"
@@ -104,6 +105,10 @@ private:
         applied_override_ = c_.override_percent;
         k.stop = c_.stop_asked;
         k.hold = c_.hold_asked;
+        if (c_.activity == Activity::Jog) // a short queue: the jog stops when it is told to
+            while (c_.tracker.look(c_.link.clock_ms(), false),
+                   c_.tracker.queued() * c_.opt.settings.slice_us > kJogQueueMs * 1000u)
+                c_.link.sleep_ms(1);
         const bool at_rest = st.held && !kp::at_work(st.card_status);
         const State was = c_.state;
         c_.state = k.stop ? State::Stopping
@@ -301,11 +306,32 @@ void Controller::Impl::run_program(int from_line)
     activity = Activity::Program;
     say("running " + prog.name);
     publish();
+    if (from_line > 0) { // the lines before it move nothing; a safe move brings the machine there
+        RunFromLine from(from_line, session.reader.pos,
+                         (check ? check->extent.high[2] : session.reader.pos[2]) + opt.clearance_mm,
+                         opt.settings.rapid);
+        std::vector<kg::Move> moves;
+        for (const kg::Move &m : prog.moves) {
+            if (!from.reached() && (m.line < from_line || !from.begin_line(from_line))) {
+                from.skip(m);
+                continue;
+            }
+            if (moves.empty())
+                moves = from.approach(m);
+            moves.push_back(m);
+        }
+        prog.moves = std::move(moves);
+        std::vector<kg::Program::Message> later;
+        for (const kg::Program::Message &msg : prog.messages)
+            if (msg.line >= from_line)
+                later.push_back(msg);
+        prog.messages = std::move(later);
+        say("running " + prog.name + " from line " + std::to_string(from_line));
+    }
     WorkStream stream(*this, kg::MmPoint{});
     stream.notes_ = &prog.notes;
     stream.messages = prog.messages;
     std::vector<kp::PathMove> path = path_of(prog);
-    (void)from_line;
     const kp::StreamReport r = stream.run(path, prog.moves);
     ended(*this, r, stream.motion_ms(), prog.name + ": program complete");
 }

@@ -163,8 +163,11 @@ Reply Controller::Impl::handle_moving(const Request &r)
 void Controller::Impl::take_requests_moving()
 {
     RequestQueue::Pending p;
-    while (queue.take(p))
-        RequestQueue::answer(p, told(handle_moving(p.request)));
+    while (queue.take(p)) {
+        const Reply r = told(handle_moving(p.request));
+        publish(); // a front end that has its answer sees a snapshot at least as new
+        RequestQueue::answer(p, r);
+    }
 }
 
 Reply Controller::Impl::touch_off(int axis, double value)
