@@ -80,10 +80,10 @@ def test_the_links_of_the_readme_and_docs_reach_a_file_and_heading():
 
 def read_png(path):
     """(width, height, rows of (r, g, b)): the PNG reader of the tool's own tests."""
-    spec = importlib.util.spec_from_file_location(
+    module = importlib.util.spec_from_file_location(
         "cli_test", os.path.join(ROOT, "tests", "tool", "cli_test.py"))
-    cli_test = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(cli_test)
+    cli_test = importlib.util.module_from_spec(module)
+    module.loader.exec_module(cli_test)
     return cli_test.read_png(path)
 
 
