@@ -1,9 +1,10 @@
 // guarded_server.h - cpp-httplib's server as the panel runs it: on 127.0.0.1 only and
 // for this process alone (no port sharing), with the limits of limits.h. cpp-httplib
 // parses, routes and answers; what it gets to read is decided here. Its accepted
-// connections go to a HeadGate (no thread while a client sends its headers), then each
-// request with a whole head is served on a thread of its own, at most kMaxServing at once,
-// so an emergency stop never waits behind the pages' event streams or slow clients.
+// connections go to a HeadGate (no thread while a client sends its request), then each
+// whole request is served on a thread of its own, at most kMaxServing at once, and of
+// them at most kMaxServingUnmarked without the mark (the panel's token): an emergency
+// stop never waits behind the pages' event streams, slow clients, or clients without it.
 #ifndef KORVA_SIM_PANEL_GUARDED_SERVER_H
 #define KORVA_SIM_PANEL_GUARDED_SERVER_H
 
@@ -27,6 +28,9 @@ public:
     // Binds 127.0.0.1:port (0: a free one), refused while anyone else listens there.
     // Result: the port, or -1.
     int bind_loopback(std::uint32_t port);
+    // Requests whose request line holds `mark` (before start) may have the serving slots
+    // that others may not; it decides nothing else.
+    void keep_room_for(std::string mark) { mark_ = std::move(mark); }
     // Starts listening (after bind_loopback). False if the gate cannot start.
     bool start();
     // Stops listening, closes every connection and ends every thread; bounded (by the
@@ -38,6 +42,7 @@ private:
     using Clock = HeadGate::Clock;
     struct Serving {
         int fd;           // -1 once closed
+        bool marked;      // its request line holds mark_
         std::thread thread;
         bool done = false;
     };
@@ -45,10 +50,11 @@ private:
     // cpp-httplib hands each accepted connection here, on its listening thread.
     bool process_and_close_socket(socket_t sock) override;
     void warm_up();
-    // A connection whose head is whole (from the gate's thread).
-    void serve(int fd, std::string head, Clock::time_point opened);
+    // A connection whose request is whole (from the gate's thread).
+    void serve(int fd, std::string request);
 
     HeadGate gate_;
+    std::string mark_;
     std::thread listener_;
     std::mutex mutex_; // guards the two below
     std::list<Serving> serving_;
