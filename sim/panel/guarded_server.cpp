@@ -1,6 +1,8 @@
 // guarded_server.cpp - cpp-httplib's server behind the head gate, one thread a request.
 #include "guarded_server.h"
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -98,16 +100,16 @@ bool GuardedServer::process_and_close_socket(socket_t sock)
 
 void GuardedServer::serve(int fd, std::string request)
 {
-    const bool marked =
-        !mark_.empty() && request.substr(0, request.find("\r\n")).find(mark_) != std::string::npos;
+    const std::size_t room =
+        room_ ? std::min(room_(std::string_view(request).substr(0, request.find("\r\n"))),
+                         kMaxServing)
+              : kMaxServing;
     std::lock_guard<std::mutex> lock(mutex_);
-    std::size_t unmarked = 0;
     for (auto it = serving_.begin(); it != serving_.end();) { // the finished, joined
         if (it->done) {
             it->thread.join();
             it = serving_.erase(it);
         } else {
-            unmarked += it->marked ? 0 : 1;
             ++it;
         }
     }
@@ -115,11 +117,11 @@ void GuardedServer::serve(int fd, std::string request)
         close(fd);
         return;
     }
-    if (serving_.size() >= kMaxServing || (!marked && unmarked >= kMaxServingUnmarked)) {
+    if (serving_.size() >= room) {
         HeadGate::refuse(fd, "503 Service Unavailable");
         return;
     }
-    auto it = serving_.insert(serving_.end(), Serving{fd, marked, {}, false});
+    auto it = serving_.insert(serving_.end(), Serving{fd, {}, false});
     it->thread = start_quiet_thread([this, it, fd, request = std::move(request)]() mutable {
         {
             SocketStream stream(fd, std::move(request));

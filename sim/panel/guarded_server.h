@@ -2,9 +2,9 @@
 // for this process alone (no port sharing), with the limits of limits.h. cpp-httplib
 // parses, routes and answers; what it gets to read is decided here. Its accepted
 // connections go to a HeadGate (no thread while a client sends its request), then each
-// whole request is served on a thread of its own, at most kMaxServing at once, and of
-// them at most kMaxServingUnmarked without the mark (the panel's token): an emergency
-// stop never waits behind the pages' event streams, slow clients, or clients without it.
+// whole request is served on a thread of its own, at most kMaxServing at once, fewer for
+// requests that matter less (set_room): an emergency stop never waits behind the pages'
+// event streams, slow clients, or a flood of other requests.
 #ifndef KORVA_SIM_PANEL_GUARDED_SERVER_H
 #define KORVA_SIM_PANEL_GUARDED_SERVER_H
 
@@ -14,6 +14,7 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "head_gate.h"
@@ -28,9 +29,11 @@ public:
     // Binds 127.0.0.1:port (0: a free one), refused while anyone else listens there.
     // Result: the port, or -1.
     int bind_loopback(std::uint32_t port);
-    // Requests whose request line holds `mark` (before start) may have the serving slots
-    // that others may not; it decides nothing else.
-    void keep_room_for(std::string mark) { mark_ = std::move(mark); }
+    // Set before start(): room(request line) is how many requests may be served at once
+    // for this one to be served too, at most kMaxServing (the default for every request);
+    // beyond, 503. It decides nothing else.
+    using Room = std::function<std::size_t(std::string_view request_line)>;
+    void set_room(Room room) { room_ = std::move(room); }
     // Starts listening (after bind_loopback). False if the gate cannot start.
     bool start();
     // Stops listening, closes every connection and ends every thread; bounded (by the
@@ -42,7 +45,6 @@ private:
     using Clock = HeadGate::Clock;
     struct Serving {
         int fd;           // -1 once closed
-        bool marked;      // its request line holds mark_
         std::thread thread;
         bool done = false;
     };
@@ -54,7 +56,7 @@ private:
     void serve(int fd, std::string request);
 
     HeadGate gate_;
-    std::string mark_;
+    Room room_;
     std::thread listener_;
     std::mutex mutex_; // guards the two below
     std::list<Serving> serving_;

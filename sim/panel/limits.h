@@ -25,11 +25,13 @@ inline constexpr std::size_t kMaxWaiting = 128;
 // Content-Length a request has none (and is served at once).
 inline constexpr std::size_t kMaxBodyBytes = 1024;
 // Requests being served at once, each on a thread of its own (so no command ever waits
-// behind an event stream): beyond, 503. Of them, those without the token in their request
-// line: beyond, 503 (the rest is kept for the page's). Event streams (open pages): beyond,
-// 503.
+// behind an event stream): beyond, 503. The last of them are kept for what matters more:
+// a request without the token in its request line is served only while fewer than
+// kRoomWithoutToken are, one with it while fewer than kRoomWithToken, the emergency stop
+// up to kMaxServing. Event streams (open pages) among them: beyond, 503.
 inline constexpr std::size_t kMaxServing = 32;
-inline constexpr std::size_t kMaxServingUnmarked = 16;
+inline constexpr std::size_t kRoomWithToken = 24;
+inline constexpr std::size_t kRoomWithoutToken = 16;
 inline constexpr std::size_t kMaxStreams = 8;
 // A page that takes nothing from its event stream for this long loses the stream.
 inline constexpr std::chrono::milliseconds kWriteTimeout{3000};

@@ -114,7 +114,11 @@ bool run_card_command(const httplib::Request& req, std::int32_t card, std::strin
               "override, hold, resume or stop_program";
         return false;
     }
-    hub().post(c);
+    if (!hub().post(c)) {
+        why = "the machine takes no more commands now (" + std::to_string(kMaxPendingCommands) +
+              " wait for its next step)";
+        return false;
+    }
     return true;
 }
 

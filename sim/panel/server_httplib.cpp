@@ -62,6 +62,20 @@ bool same_secret(const std::string& a, const std::string& b)
     return diff == 0;
 }
 
+// Whether the request line's query has `param` ("name=value") as one of its parameters.
+bool has_param(std::string_view line, std::string_view param)
+{
+    const std::string_view target = line.substr(0, line.rfind(' '));
+    for (std::size_t at = target.find(param); at != std::string_view::npos;
+         at = target.find(param, at + 1)) {
+        const std::size_t end = at + param.size();
+        if (at > 0 && (target[at - 1] == '?' || target[at - 1] == '&') &&
+            (end == target.size() || target[end] == '&'))
+            return true;
+    }
+    return false;
+}
+
 json card_json(const CardSnapshot& c)
 {
     const ControllerView& v = c.view;
@@ -153,7 +167,14 @@ std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::strin
     origin_ = "http://" + host_;
     origin_named_ = "http://" + host_named_;
     routes();
-    http_.keep_room_for("token=" + token_);
+    // The emergency stop is served while anything is; the page's other requests while
+    // fewer than kRoomWithToken are; anyone else's while fewer than kRoomWithoutToken.
+    http_.set_room([mark = "token=" + token_](std::string_view line) {
+        if (!has_param(line, mark))
+            return kRoomWithoutToken;
+        const bool estop = line.rfind("POST /command?", 0) == 0 && has_param(line, "do=estop");
+        return estop ? kMaxServing : kRoomWithToken;
+    });
     if (!http_.start()) {
         error = "cannot start the panel's threads";
         return -1;
