@@ -160,8 +160,8 @@ bool HeadGate::settle(Waiting& w)
     return true;
 }
 
-// More than kMaxWaiting wait, every one of them read to what it has sent: those that sent
-// nothing go first (a flood of idle connections), then those with part of a head; the
+// More than kMaxWaiting wait, every one of them read just now: those that sent nothing go
+// first (a flood of idle connections), then those with part of a head; the
 // oldest first in each.
 void HeadGate::shed(std::vector<Waiting>& waiting)
 {
@@ -203,8 +203,11 @@ void HeadGate::run()
                 waiting.push_back(std::move(w));
         }
         added.clear();
-        if (waiting.size() > kMaxWaiting)
-            shed(waiting);
+        if (waiting.size() > kMaxWaiting) { // read what each has sent since, then shed
+            keep_if(waiting, [&](Waiting& w) { return !settle(w); });
+            if (waiting.size() > kMaxWaiting)
+                shed(waiting);
+        }
         // Past their deadline: 408 to those that sent something, and closed.
         auto next = now + kRequestDeadline;
         keep_if(waiting, [&](const Waiting& w) {

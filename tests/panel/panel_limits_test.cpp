@@ -1,7 +1,7 @@
 /*
  * panel_limits_test.cpp - what one client may cost the panel, over real loopback sockets:
- * heads, bodies and ranges are bounded and refused before they are read on; open pages
- * and slow clients never keep the emergency stop from getting through.
+ * heads, bodies and ranges are bounded and refused before they are read on; open pages,
+ * slow and silent clients never keep the emergency stop from getting through.
  */
 #include <gtest/gtest.h>
 
@@ -141,6 +141,26 @@ TEST_F(PanelLimits, EmergencyStopGetsThroughOpenPagesAndSlowClients)
     stop.send_text(head("POST", "/command?card=0&do=estop") + "Content-Length: 0\r\n\r\n");
     EXPECT_EQ(stop.status(), 204);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s); // wall clock is the point here
+}
+
+// Beyond 128 connections waiting for their request, those that sent nothing are let go
+// first, oldest first: one that sent part of its head stays, and so does the emergency
+// stop sent after 300 silent ones. (Wall clock: a closed connection reads its end at once.)
+TEST_F(PanelLimits, BeyondTheWaitingLimitTheSilentGoFirst)
+{
+    RawClient talking(panel_.port);
+    talking.send_text("GET / HTTP/1.1\r\nHo");
+    std::vector<std::unique_ptr<RawClient>> silent;
+    for (int i = 0; i < 300; ++i)
+        silent.push_back(std::make_unique<RawClient>(panel_.port, 2s));
+    RawClient stop(panel_.port, 2s);
+    stop.send_text(head("POST", "/command?card=0&do=estop") + "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(stop.status(), 204);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(silent.front()->status(), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "the oldest silent one is closed";
+    talking.send_text("st: " + panel_.host() + "\r\n\r\n");
+    EXPECT_EQ(talking.status(), 403); // served: it had no token
 }
 
 // A client that never finishes its headers is answered 408 and let go, by the deadline
