@@ -27,6 +27,7 @@ if(KORVA_PANEL)
                  ${PROJECT_SOURCE_DIR}/sim/panel/server_httplib.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/guarded_server.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/head_gate.cpp
+                 ${PROJECT_SOURCE_DIR}/sim/panel/request_head.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/socket_stream.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/requests.cpp
                  ${PROJECT_SOURCE_DIR}/sim/panel/operator_requests.cpp)

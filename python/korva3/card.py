@@ -10,7 +10,7 @@ from __future__ import annotations
 import warnings
 from typing import TYPE_CHECKING, Optional
 
-from . import checks
+from . import _interrupts, checks
 from .checks import AxisLike
 from .enums import Axis, JogDirection, Status
 from .errors import KorvaError, KorvaTimeout
@@ -100,17 +100,18 @@ class Card(Paths):
         timeout = checks.timeout(timeout)
         clock = self.korva.clock
         deadline = None if timeout is None else clock.now() + timeout
-        try:
-            for axis in axes_:
-                bit = _MOVING_BITS[axis]
-                clock.sleep(0.010)
-                self._until_clear(Status.BUSY, axis, deadline, timeout)
-                self._until_clear(bit, axis, deadline, timeout)
-                clock.sleep(0.005)
-                self._until_clear(bit, axis, deadline, timeout)
-        except KeyboardInterrupt as interrupt:
-            self.korva._stop_for(interrupt)
-            raise
+        with _interrupts.watched():
+            try:
+                for axis in axes_:
+                    bit = _MOVING_BITS[axis]
+                    clock.sleep(0.010)
+                    self._until_clear(Status.BUSY, axis, deadline, timeout)
+                    self._until_clear(bit, axis, deadline, timeout)
+                    clock.sleep(0.005)
+                    self._until_clear(bit, axis, deadline, timeout)
+            except KeyboardInterrupt as interrupt:  # no other lands until the stop is made
+                self.korva._stop_for(interrupt)
+                raise
 
     def _until_clear(self, bits: Status, axis: Axis, deadline: Optional[float],
                      timeout: Optional[float]) -> None:

@@ -11,7 +11,7 @@ import time
 import warnings
 from typing import Dict, Iterable, Optional
 
-from . import checks
+from . import _interrupts, checks
 from .card import Card
 from .errors import KorvaError
 
@@ -127,10 +127,12 @@ class Korva:
     # ---- leaving -------------------------------------------------------------------------
     def _stop_for(self, failure: BaseException) -> None:
         """Stops every card for ``failure``, once: not again when a context is left
-        by the same exception."""
+        by the same exception. No Ctrl-C cuts the stop short (_interrupts); one that cut
+        it before it began leaves it to be made when the context is left."""
         if failure is not self._stopped_for:
-            self._stopped_for = failure
-            self.stop()
+            with _interrupts.held():
+                self.stop()
+                self._stopped_for = failure
 
     def _leave(self, failure: object, cards: Iterable[Card]) -> None:
         if isinstance(failure, BaseException):

@@ -7,7 +7,7 @@ from __future__ import annotations
 import threading
 from typing import TYPE_CHECKING, Any, Callable, List, Optional
 
-from . import checks
+from . import _interrupts, checks
 from .enums import Direction, Plane
 from .errors import KorvaError, KorvaTimeout
 
@@ -18,6 +18,8 @@ if TYPE_CHECKING:
 PATH_LOOK = 0.05
 #: Seconds a blocking call is given to return after the emergency stop that ends it.
 STOP_GRACE = 5.0
+#: Seconds after which a blocking call still running is stopped again.
+STOP_AGAIN = 1.0
 
 
 class Paths:
@@ -33,7 +35,9 @@ class Paths:
 
     def _run_path(self, name: str, call: Callable[[], None], timeout: Optional[float]) -> None:
         """Runs a blocking library call in a worker thread; this thread looks every
-        PATH_LOOK s for its end, Ctrl-C, the time limit and another thread's stop."""
+        PATH_LOOK s for its end, Ctrl-C, the time limit and another thread's stop. A stop
+        it makes is made whole and the worker has ended before an exception leaves, however
+        many Ctrl-C arrive meanwhile (_interrupts)."""
         timeout = checks.timeout(timeout)
         korva, clock = self.korva, self.korva.clock
         korva._drop_stepwise(f"{name} ends a saved stepwise path")  # as the library does
@@ -41,7 +45,8 @@ class Paths:
 
         def run() -> None:
             try:
-                call()
+                if not self._stopped:  # a stop asked before the path began: none runs
+                    call()
             except BaseException as e:  # noqa: B902 - handed to the caller's thread
                 failure.append(e)
             finally:
@@ -50,31 +55,41 @@ class Paths:
         self._stopped, self._path_running, self._motion_sent = False, True, True
         worker = threading.Thread(target=run, name=f"korva3 card {self.number} {name}",
                                   daemon=True)
-        start = clock.view()
-        try:
-            worker.start()
-            while not done.wait(PATH_LOOK):
-                if timeout is not None and clock.view() - start > timeout:
-                    late = KorvaTimeout(f"card {self.number}: {name} still running after "
-                                        f"{timeout} s: every card stopped (emergency stop)")
-                    korva._stop_for(late)
-                    self._join(done, name)
-                    raise late
-        except KeyboardInterrupt as interrupt:
-            korva._stop_for(interrupt)
-            self._join(done, name)
-            raise
-        finally:
-            self._path_running = False
+        with _interrupts.watched() as watch:
+            try:
+                start = clock.view()
+                worker.start()
+                while not done.wait(PATH_LOOK):
+                    if timeout is not None and clock.view() - start > timeout:
+                        if watch is not None:
+                            watch.hold()
+                        late = KorvaTimeout(f"card {self.number}: {name} still running after "
+                                            f"{timeout} s: every card stopped (emergency stop)")
+                        korva._stop_for(late)
+                        self._join(worker, done, name)
+                        raise late
+            except KeyboardInterrupt as interrupt:  # no other lands until the block is left
+                korva._stop_for(interrupt)
+                self._join(worker, done, name)
+                raise
+            finally:
+                self._path_running = False
         if failure:
             raise failure[0]
         if self._stopped:
             raise KorvaError(f"card {self.number}: {name} ended by an emergency stop")
 
-    def _join(self, done: threading.Event, name: str) -> None:
-        if not done.wait(STOP_GRACE):
-            raise KorvaError(f"card {self.number}: {name} still blocks {STOP_GRACE} s after "
-                             f"the emergency stop")
+    def _join(self, worker: threading.Thread, done: threading.Event, name: str) -> None:
+        """Waits for the stopped path's worker to end, stopping the card again every
+        STOP_AGAIN s meanwhile (a path that began just after the first stop)."""
+        if worker.ident is None:  # never started
+            return
+        for _ in range(round(STOP_GRACE / STOP_AGAIN)):
+            if done.wait(STOP_AGAIN):
+                return
+            self._raw.KORVA3_EMG_STOP(self.number)
+        raise KorvaError(f"card {self.number}: {name} still blocks {STOP_GRACE} s after "
+                         f"the emergency stop")
 
     def line(self, du: int, dv: int, speed: int, plane: Plane = Plane.XY, *,
              timeout: Optional[float] = None) -> None:

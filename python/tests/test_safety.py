@@ -186,42 +186,77 @@ def test_another_threads_stop_ends_a_blocking_path():
 
 
 CTRL_C_CHILD = """
+import os
+import signal
 import sys
+import threading
+import time
 from korva3.sim import Machine
-try:
-    with Machine() as m:
-        m.set_pace(100)                      # virtual time at most as fast as the wall's
-        card = m.register(0)
-        if sys.argv[1] == "wait":
-            card.jog("x", 0, 25)             # runs until stopped
-        print("ready", flush=True)
+
+left = False
+
+
+def interrupt(signum, frame):                # Python's own, until the motion has been left
+    if not left:
+        raise KeyboardInterrupt
+
+
+signal.signal(signal.SIGINT, interrupt)
+with Machine() as m:
+    m.set_pace(100)                          # virtual time at most as fast as the wall's
+    card = m.register(0)
+    if sys.argv[1] == "wait":
+        card.jog("x", 0, 25)                 # runs until stopped
+    stop = m.korva.stop
+
+    def stop_pressed_again():                # Ctrl-C again just as the stop begins
+        os.kill(os.getpid(), signal.SIGINT)
+        stop()
+
+    m.korva.stop = stop_pressed_again
+    begun = m.raw.KSIM_CLOCK_VIEW_MS()
+
+    def say_inside():                        # the clock moves only while the card is driven
+        while m.raw.KSIM_CLOCK_VIEW_MS() < begun + 50:
+            time.sleep(0.001)
+        print("inside", flush=True)
+
+    threading.Thread(target=say_inside, daemon=True).start()
+    try:
         if sys.argv[1] == "wait":
             card.wait(timeout=None)
         else:
             card.line(200000, 0, 25)         # 8000 slices of 1 ms: 8 s
-    print("the motion ended")
-except KeyboardInterrupt:
-    print("interrupted", m.cards[0].resets, m.clock_ms, flush=True)
+        print("the motion ended")
+    except KeyboardInterrupt:
+        left = True
+        workers = [t for t in threading.enumerate() if t.name.startswith("korva3 card")]
+        print("interrupted", m.cards[0].resets, m.clock_ms, len(workers), flush=True)
 """
 
 
 @pytest.mark.parametrize("during", ["line", "wait"])
 def test_ctrl_c_ends_a_path_or_a_wait_at_once_with_an_emergency_stop(during):
+    """A burst of Ctrl-C while the card is driven, one of them just as the stop begins:
+    the first asks for the emergency stop, the others cannot cut it short, and the path's
+    worker has ended when KeyboardInterrupt reaches the program."""
     env = dict(os.environ, PYTHONPATH=PACKAGE)
     child = subprocess.Popen([sys.executable, "-c", CTRL_C_CHILD, during], env=env, text=True,
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
-        assert child.stdout.readline() == "ready\n"
+        assert child.stdout.readline() == "inside\n"
         sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
+        for _ in range(100):  # a held-down Ctrl-C
+            child.send_signal(signal.SIGINT)
         out, err = child.communicate(timeout=60)
         took = time.monotonic() - sent
     finally:
         child.kill()
     words = out.split()
-    assert words[0] == "interrupted", (out, err)
-    assert int(words[1]) == 1 and int(words[2]) < 4000
-    assert took < 3.0  # the line alone takes 8 s, the jog for ever
+    assert words[:1] == ["interrupted"], (out, err)
+    resets, clock_ms, workers = (int(w) for w in words[1:])
+    assert (resets, workers) == (1, 0), (out, err)
+    assert clock_ms < 4000 and took < 3.0, took  # the line alone takes 8 s, the jog for ever
 
 
 TRACE_CHILD = """

@@ -1,6 +1,8 @@
 // guarded_server.cpp - cpp-httplib's server behind the head gate, one thread a request.
 #include "guarded_server.h"
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,9 +34,7 @@ void exclusive(socket_t sock)
 } // namespace
 
 GuardedServer::GuardedServer()
-    : gate_([this](int fd, std::string head, Clock::time_point opened) {
-          serve(fd, std::move(head), opened);
-      })
+    : gate_([this](int fd, std::string request) { serve(fd, std::move(request)); })
 {
     new_task_queue = [] { return new HandOn; };
     set_socket_options(exclusive);
@@ -73,7 +73,7 @@ void GuardedServer::warm_up()
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
             return;
         {
-            SocketStream stream(pair[0], request, Clock::now() + kRequestDeadline);
+            SocketStream stream(pair[0], request);
             bool closed = false;
             shutdown(pair[0], SHUT_RD); // nothing more to read than the request
             process_request(stream, true, closed, [](httplib::Request&) {});
@@ -98,8 +98,12 @@ bool GuardedServer::process_and_close_socket(socket_t sock)
     return true;
 }
 
-void GuardedServer::serve(int fd, std::string head, Clock::time_point opened)
+void GuardedServer::serve(int fd, std::string request)
 {
+    const std::size_t room =
+        room_ ? std::min(room_(std::string_view(request).substr(0, request.find("\r\n"))),
+                         kMaxServing)
+              : kMaxServing;
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = serving_.begin(); it != serving_.end();) { // the finished, joined
         if (it->done) {
@@ -113,14 +117,14 @@ void GuardedServer::serve(int fd, std::string head, Clock::time_point opened)
         close(fd);
         return;
     }
-    if (serving_.size() >= kMaxServing) {
+    if (serving_.size() >= room) {
         HeadGate::refuse(fd, "503 Service Unavailable");
         return;
     }
     auto it = serving_.insert(serving_.end(), Serving{fd, {}, false});
-    it->thread = start_quiet_thread([this, it, fd, head = std::move(head), opened]() mutable {
+    it->thread = start_quiet_thread([this, it, fd, request = std::move(request)]() mutable {
         {
-            SocketStream stream(fd, std::move(head), opened + kRequestDeadline);
+            SocketStream stream(fd, std::move(request));
             bool closed = false;
             process_request(stream, /*close_connection=*/true, closed, [](httplib::Request&) {});
         }

@@ -1,4 +1,4 @@
-// head_gate.cpp - new connections wait here, all on one thread, until their head is
+// head_gate.cpp - new connections wait here, all on one thread, until their request is
 // whole.
 #include "head_gate.h"
 
@@ -11,9 +11,29 @@
 #include <unistd.h>
 
 #include "limits.h"
+#include "request_head.h"
 #include "quiet_thread.h"
 
 namespace korva::sim::panel {
+
+namespace {
+
+// Keeps the elements for which keep(element) is true, in their order.
+template <typename T, typename Keep>
+void keep_if(std::vector<T>& v, Keep keep)
+{
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (!keep(v[i]))
+            continue;
+        if (kept != i)
+            v[kept] = std::move(v[i]);
+        ++kept;
+    }
+    v.erase(v.begin() + static_cast<std::ptrdiff_t>(kept), v.end());
+}
+
+} // namespace
 
 HeadGate::HeadGate(Ready ready) : ready_(std::move(ready)) {}
 
@@ -76,71 +96,132 @@ void HeadGate::refuse(int fd, const char* status_line)
     close(fd);
 }
 
-// Reads what has arrived, without blocking, and judges the head.
+// Reads what has arrived, without blocking, and judges the head once it is whole.
 HeadGate::Verdict HeadGate::read_more(Waiting& w)
 {
     char buf[4096];
     for (;;) {
-        const std::size_t room = kMaxHeadBytes + 1 - w.head.size(); // one more: too large
-        const ssize_t n = recv(w.fd, buf, std::min(room, sizeof buf), MSG_DONTWAIT);
+        // Up to the end of the request once its head is known, else one byte past the
+        // largest head (so that a head too large is seen as such).
+        const std::size_t want = w.head_size != 0 ? w.head_size + w.body : kMaxHeadBytes + 1;
+        if (w.bytes.size() >= want)
+            return Verdict::Whole;
+        const ssize_t n = recv(w.fd, buf, std::min(want - w.bytes.size(), sizeof buf), MSG_DONTWAIT);
         if (n == 0)
             return Verdict::Gone;
         if (n < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? Verdict::Wait
                                                                               : Verdict::Gone;
-        const std::size_t from = w.head.size() < 3 ? 0 : w.head.size() - 3;
-        w.head.append(buf, static_cast<std::size_t>(n));
-        const auto end = w.head.find("\r\n\r\n", from);
-        const std::size_t head_size = end == std::string::npos ? w.head.size() : end + 4;
-        if (head_size > kMaxHeadBytes)
-            return Verdict::TooLarge;
+        const std::size_t from = w.bytes.size() < 3 ? 0 : w.bytes.size() - 3;
+        w.bytes.append(buf, static_cast<std::size_t>(n));
+        if (w.head_size != 0)
+            continue;
+        const auto end = w.bytes.find("\r\n\r\n", from);
+        const std::size_t head_size = end == std::string::npos ? w.bytes.size() : end + 4;
         // The request line and the header lines: the line ends before the blank line.
-        const std::size_t scan = end == std::string::npos ? w.head.size() : end + 2;
+        const std::size_t scan = end == std::string::npos ? w.bytes.size() : end + 2;
         std::size_t lines = 0;
-        for (auto at = w.head.find("\r\n"); at != std::string::npos && at < scan;
-             at = w.head.find("\r\n", at + 2))
+        for (auto at = w.bytes.find("\r\n"); at != std::string::npos && at < scan;
+             at = w.bytes.find("\r\n", at + 2))
             ++lines;
-        if (lines > kMaxHeaderLines + 1)
-            return Verdict::TooLarge;
-        if (end != std::string::npos)
-            return Verdict::Whole;
+        if (head_size > kMaxHeadBytes || lines > kMaxHeaderLines + 1) {
+            w.refusal = "431 Request Header Fields Too Large";
+            return Verdict::Refused;
+        }
+        if (end == std::string::npos)
+            continue;
+        const HeadVerdict verdict = judge_head(std::string_view(w.bytes).substr(0, head_size));
+        if (verdict.refusal != nullptr) {
+            w.refusal = verdict.refusal;
+            return Verdict::Refused;
+        }
+        w.head_size = head_size;
+        w.body = verdict.body;
+        if (w.bytes.size() > head_size + w.body) // more than the request: not read as one
+            w.bytes.resize(head_size + w.body);
     }
+}
+
+bool HeadGate::settle(Waiting& w)
+{
+    switch (read_more(w)) {
+    case Verdict::Wait:
+        return false;
+    case Verdict::Whole:
+        ready_(w.fd, std::move(w.bytes));
+        break;
+    case Verdict::Refused:
+        refuse(w.fd, w.refusal);
+        break;
+    case Verdict::Gone:
+        close(w.fd);
+        break;
+    }
+    return true;
+}
+
+// More than kMaxWaiting wait, every one of them read just now: those that sent nothing go
+// first (a flood of idle connections), then those with part of a head; the
+// oldest first in each.
+void HeadGate::shed(std::vector<Waiting>& waiting)
+{
+    const std::size_t excess = waiting.size() - kMaxWaiting;
+    const auto silent = static_cast<std::size_t>(std::count_if(
+        waiting.begin(), waiting.end(), [](const Waiting& w) { return w.bytes.empty(); }));
+    std::size_t drop_silent = std::min(excess, silent), drop_talking = excess - drop_silent;
+    keep_if(waiting, [&](const Waiting& w) {
+        std::size_t& drop = w.bytes.empty() ? drop_silent : drop_talking;
+        if (drop == 0)
+            return true;
+        --drop;
+        if (w.bytes.empty())
+            close(w.fd);
+        else
+            refuse(w.fd, "503 Service Unavailable");
+        return false;
+    });
 }
 
 void HeadGate::run()
 {
-    std::deque<Waiting> waiting; // oldest first
+    std::vector<Waiting> waiting; // oldest first
+    std::vector<int> added;
     std::vector<pollfd> polled;
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_)
                 break;
-            const auto now = Clock::now();
-            for (int fd : added_)
-                waiting.push_back(Waiting{fd, now, {}});
-            added_.clear();
+            added.swap(added_);
         }
-        while (waiting.size() > kMaxWaiting) { // a flood of idle connections: the oldest go
-            close(waiting.front().fd);
-            waiting.pop_front();
+        // A new connection is read at once: a request already sent goes on before any
+        // connection is let go for load.
+        const auto now = Clock::now();
+        for (int fd : added) {
+            Waiting w{fd, now, {}};
+            if (!settle(w))
+                waiting.push_back(std::move(w));
+        }
+        added.clear();
+        if (waiting.size() > kMaxWaiting) { // read what each has sent since, then shed
+            keep_if(waiting, [&](Waiting& w) { return !settle(w); });
+            if (waiting.size() > kMaxWaiting)
+                shed(waiting);
         }
         // Past their deadline: 408 to those that sent something, and closed.
-        const auto now = Clock::now();
         auto next = now + kRequestDeadline;
-        for (auto it = waiting.begin(); it != waiting.end();) {
-            const auto due = it->opened + kRequestDeadline;
-            if (due <= now) {
-                if (it->head.empty())
-                    close(it->fd);
-                else
-                    refuse(it->fd, "408 Request Timeout");
-                it = waiting.erase(it);
-            } else {
+        keep_if(waiting, [&](const Waiting& w) {
+            const auto due = w.opened + kRequestDeadline;
+            if (due > now) {
                 next = std::min(next, due);
-                ++it;
+                return true;
             }
-        }
+            if (w.bytes.empty())
+                close(w.fd);
+            else
+                refuse(w.fd, "408 Request Timeout");
+            return false;
+        });
         polled.assign(1, pollfd{wake_[0], POLLIN, 0});
         for (const Waiting& w : waiting)
             polled.push_back(pollfd{w.fd, POLLIN, 0});
@@ -153,26 +234,9 @@ void HeadGate::run()
             while (::read(wake_[0], drain, sizeof drain) > 0) {
             }
         }
-        // polled[i + 1] is waiting[i]: go backwards so that erasing keeps the pairing.
-        for (std::size_t i = waiting.size(); i-- > 0;) {
-            if (polled[i + 1].revents == 0)
-                continue;
-            Waiting& w = waiting[i];
-            switch (read_more(w)) {
-            case Verdict::Wait:
-                continue;
-            case Verdict::Whole:
-                ready_(w.fd, std::move(w.head), w.opened);
-                break;
-            case Verdict::TooLarge:
-                refuse(w.fd, "431 Request Header Fields Too Large");
-                break;
-            case Verdict::Gone:
-                close(w.fd);
-                break;
-            }
-            waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+        // polled[i + 1] is waiting[i], visited in order.
+        std::size_t i = 0;
+        keep_if(waiting, [&](Waiting& w) { return polled[++i].revents == 0 || !settle(w); });
     }
     for (const Waiting& w : waiting)
         close(w.fd);

@@ -2,6 +2,8 @@
 // machine; the machine's side never waits.
 #include "hub.h"
 
+#include <algorithm>
+
 #include "vm.h"
 
 namespace korva::sim::panel {
@@ -143,11 +145,19 @@ bool Hub::take(Snapshot& out)
     return true;
 }
 
-void Hub::post(const Command& command)
+bool Hub::post(const Command& command)
 {
     std::lock_guard<std::mutex> lock(command_mutex_);
+    if (commands_.size() >= kMaxPendingCommands) {
+        const bool reset_waits = std::any_of(commands_.begin(), commands_.end(), [&](const Command& c) {
+            return c.kind == Command::ResetController && c.card == command.card;
+        });
+        if (command.kind != Command::ResetController || reset_waits)
+            return command.kind == Command::ResetController; // that reset is coming
+    }
     commands_.push_back(command);
     commands_waiting_.store(true, std::memory_order_release);
+    return true;
 }
 
 void Hub::set_estop(std::int32_t index, bool pressed)

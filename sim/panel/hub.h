@@ -50,6 +50,9 @@ inline constexpr std::chrono::milliseconds kPublishEvery{30};
 inline constexpr std::chrono::milliseconds kSampleEvery{2};
 // Path points waiting for the server, per card, at most (later ones replace the last).
 inline constexpr std::size_t kMaxPendingPoints = 8192;
+// Commands waiting for the machine's next step, at most (a program that does not step the
+// machine takes none): beyond, refused; a controller's reset is taken once per card.
+inline constexpr std::size_t kMaxPendingCommands = 1024;
 
 class Hub {
 public:
@@ -60,7 +63,8 @@ public:
     // The latest snapshot, with the path points published since the last take (moved out).
     // False before the first publication.
     bool take(Snapshot& out);
-    void post(const Command& command);
+    // False when refused (kMaxPendingCommands wait).
+    bool post(const Command& command);
     // The emergency stop of card `index` (0..63) pressed or let go on the panel: noted at
     // once (estop_pressed) and latched in the card at the machine's next step.
     void set_estop(std::int32_t index, bool pressed);

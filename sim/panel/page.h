@@ -61,9 +61,52 @@ const COMMANDS = {0x01: "home", 0x02: "home (01)", 0x03: "move", 0x04: "constant
   0x31: "stop", 0x32: "system reset", 0x33: "decelerate", 0x40: "link test"};
 const cards = [];  // per card: {el, path: [[x,y]...], state}
 
-function send(params) {
+function send(params, options) {
   params.token = token;
-  return fetch("/command?" + new URLSearchParams(params), {method: "POST"});
+  return fetch("/command?" + new URLSearchParams(params), Object.assign({method: "POST"}, options));
+}
+// The emergency stop is pressed again until the machine's state shows it latched: a
+// press lost on the way (closed unanswered, refused, no answer within a second) is sent
+// again every 250 ms, one answered 204 again after a second without the latch in view.
+// Meanwhile the page says "not confirmed". Releasing ends it.
+const ESTOP_AGAIN_MS = 250, ESTOP_CONFIRM_MS = 1000;
+function pressEstop(i) {
+  const card = cards[i];
+  card.stopping = true;
+  card.stopDone = false;  // a press answered 204: the state after it confirms
+  showEstop(i);
+  if (card.pressing) return;
+  card.pressing = true;
+  card.presses = 0;
+  (async () => {
+    while (card.stopping) {
+      let ok = false;
+      card.presses = (card.presses || 0) + 1;
+      showEstop(i);
+      try {
+        ok = (await send({card: i, do: "estop"}, {signal: AbortSignal.timeout(ESTOP_CONFIRM_MS)})).ok;
+      } catch (e) { /* lost on the way: again */ }
+      if (ok) card.stopDone = true;
+      showEstop(i);
+      const until = Date.now() + (ok ? ESTOP_CONFIRM_MS : ESTOP_AGAIN_MS);
+      while (card.stopping && Date.now() < until) await new Promise((r) => setTimeout(r, 25));
+    }
+    card.pressing = false;
+  })();
+}
+function releaseEstop(i) {
+  cards[i].stopping = false;
+  showEstop(i);
+  send({card: i, do: "release"});
+}
+function showEstop(i) {
+  const card = cards[i], c = card.state || {}, q = (s) => `c${i}-${s}`;
+  if (c.estop && card.stopDone) card.stopping = false;
+  const pressing = card.stopping && !c.estop;
+  text(q("estop-state"), c.estop ? "PRESSED: no axis moves until released"
+       : pressing ? `PRESSED, not confirmed yet: pressing again (${card.presses || 0} sent)` : "released");
+  document.getElementById(q("estop-state")).className = c.estop || pressing ? "pressed" : "";
+  document.getElementById(q("release")).disabled = !c.estop && !pressing;
 }
 function el(tag, attrs, ...kids) {
   const e = document.createElement(tag);
@@ -189,11 +232,10 @@ function makeCard(i) {
   const operator = el("section", {class: "part operator", id: q("operator")},
     el("h3", {}, "Operator"),
     el("div", {class: "row", style: "display:flex;gap:1em;align-items:center"},
-      el("button", {class: "estop", id: q("estop"), onclick: () => send({card: i, do: "estop"})},
-         "EMERGENCY STOP"),
+      el("button", {class: "estop", id: q("estop"), onclick: () => pressEstop(i)}, "EMERGENCY STOP"),
       el("div", {}, el("div", {class: "row"}, el("span", {id: q("estop-state")}, "released")),
         el("button", {id: q("release"), title: "let the emergency stop go: the axes may move again",
-                      onclick: () => send({card: i, do: "release"})}, "release emergency stop")),
+                      onclick: () => releaseEstop(i)}, "release emergency stop")),
       makeJog(i)));
   const bench = el("section", {class: "part bench", id: q("bench")},
     el("h3", {}, "Simulated machine (test bench)"),
@@ -251,9 +293,7 @@ function render(m) {
       }
     }
     lamp(q("busy"), c.status & 1);
-    text(q("estop-state"), c.estop ? "PRESSED: no axis moves until released" : "released");
-    document.getElementById(q("estop-state")).className = c.estop ? "pressed" : "";
-    document.getElementById(q("release")).disabled = !c.estop;
+    showEstop(i);
     text(q("queue"), `${c.queued} / ${c.queue_size}`);
     document.getElementById(q("qbar")).style.width = (100 * c.queued / c.queue_size) + "%";
     text(q("frames"), String(c.frames) + (c.bad ? ` (${c.bad} bad)` : ""));

@@ -24,6 +24,12 @@ int bound_card_number(std::int32_t index)
     return lib_card_number(base);
 }
 
+// The number of cards in the machine (as bound_card_number, never through a KSIM_ call).
+std::size_t machine_cards()
+{
+    return with_machine([](Machine& vm) { return vm.cards().size(); });
+}
+
 bool number(const httplib::Request& req, const char* name, std::uint32_t max, std::uint32_t& out)
 {
     const std::string text = req.get_param_value(name);
@@ -54,16 +60,12 @@ bool run_job_command(const httplib::Request& req, std::string& why)
 
 } // namespace
 
-bool run_command(const httplib::Request& req, std::string& why)
+namespace {
+
+bool run_card_command(const httplib::Request& req, std::int32_t card, std::string& why)
 {
-    if (is_job_command(req.get_param_value("do")))
-        return run_job_command(req, why);
-    std::uint32_t card = 0, a = 0, on = 0;
-    if (!number(req, "card", 63, card)) {
-        why = "card: 0..63";
-        return false;
-    }
-    Command c{Command::Inputs, static_cast<std::int32_t>(card)};
+    std::uint32_t a = 0, on = 0;
+    Command c{Command::Inputs, card};
     const std::string what = req.get_param_value("do");
     if (is_operator_command(what))
         return run_operator_command(req, c.card, what, why);
@@ -113,8 +115,31 @@ bool run_command(const httplib::Request& req, std::string& why)
               "override, hold, resume, stop_program or cycle_start";
         return false;
     }
-    hub().post(c);
+    if (!hub().post(c)) {
+        why = "the machine takes no more commands now (" + std::to_string(kMaxPendingCommands) +
+              " wait for its next step)";
+        return false;
+    }
     return true;
+}
+
+} // namespace
+
+int run_command(const httplib::Request& req, std::string& why)
+{
+    if (is_job_command(req.get_param_value("do")))
+        return run_job_command(req, why) ? 204 : 400;
+    std::uint32_t card = 0;
+    if (!number(req, "card", 63, card)) {
+        why = "card: 0..63";
+        return 400;
+    }
+    if (const std::size_t cards = machine_cards(); card >= cards) {
+        why = "card " + std::to_string(card) + ": no such card (the machine has " +
+              std::to_string(cards) + (cards == 1 ? " card)" : " cards)");
+        return 404;
+    }
+    return run_card_command(req, static_cast<std::int32_t>(card), why) ? 204 : 400;
 }
 
 } // namespace korva::sim::panel

@@ -17,8 +17,9 @@ namespace korva::sim::panel {
 //   do=jog, do=homing                      the operator's (operator_requests.h)
 //   do=override&percent=1..1000            the running job's feed override (no card)
 //   do=hold | do=resume | do=stop_program  its feed hold, resume, controlled stop
-// False with the reason for anything else; nothing is done then.
-bool run_command(const httplib::Request& req, std::string& why);
+// The response's status: 204 when done; 400 with the reason for anything else, 404 for a
+// card the machine does not have; nothing is done then.
+int run_command(const httplib::Request& req, std::string& why);
 
 } // namespace korva::sim::panel
 

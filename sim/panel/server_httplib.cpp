@@ -1,7 +1,8 @@
 // server_httplib.cpp - the panel's web server (cpp-httplib): one page, its event stream
 // and its commands, on 127.0.0.1 only. Every request must carry the token of the printed
 // address and come from the panel's own origin. How much any client may cost it:
-// limits.h, enforced by the GuardedServer and the checks before routing.
+// limits.h, enforced by the GuardedServer (ranges, bodies and their kinds refused before
+// cpp-httplib parses them: request_head.h) and the checks before routing.
 //
 // A collector thread takes the machine's snapshots from the hub (at most every 30 ms),
 // keeps each card's XY path, and wakes the pages' event streams; a slow or absent page
@@ -61,6 +62,20 @@ bool same_secret(const std::string& a, const std::string& b)
     return diff == 0;
 }
 
+// Whether the request line's query has `param` ("name=value") as one of its parameters.
+bool has_param(std::string_view line, std::string_view param)
+{
+    const std::string_view target = line.substr(0, line.rfind(' '));
+    for (std::size_t at = target.find(param); at != std::string_view::npos;
+         at = target.find(param, at + 1)) {
+        const std::size_t end = at + param.size();
+        if (at > 0 && (target[at - 1] == '?' || target[at - 1] == '&') &&
+            (end == target.size() || target[end] == '&'))
+            return true;
+    }
+    return false;
+}
+
 json card_json(const CardSnapshot& c)
 {
     const ControllerView& v = c.view;
@@ -101,7 +116,6 @@ private:
     };
 
     bool allowed(const httplib::Request& req) const;
-    static int refused(const httplib::Request& req); // a status, or 0
     void routes();
     void collect();
     std::string next_event(Cursor& cursor); // with mutex_ held
@@ -136,23 +150,6 @@ bool PanelServer::allowed(const httplib::Request& req) const
     return same_secret(req.get_param_value("token"), token_);
 }
 
-// What the panel refuses before reading on: parts of a response (one request could ask
-// for its page thousands of times over), and bodies beyond kMaxBodyBytes (the page's
-// commands have none), their length unknown (chunked) included.
-int PanelServer::refused(const httplib::Request& req)
-{
-    if (req.has_header("Range"))
-        return 416;
-    if (req.has_header("Transfer-Encoding"))
-        return 411;
-    const std::string length = req.get_header_value("Content-Length");
-    if (!length.empty() &&
-        (length.size() > 9 || length.find_first_not_of("0123456789") != std::string::npos ||
-         std::stoul(length) > kMaxBodyBytes))
-        return 413;
-    return 0;
-}
-
 std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::string& error)
 {
     if (port > 65535) {
@@ -170,6 +167,14 @@ std::int32_t PanelServer::start(std::uint32_t port, std::string& url, std::strin
     origin_ = "http://" + host_;
     origin_named_ = "http://" + host_named_;
     routes();
+    // The emergency stop is served while anything is; the page's other requests while
+    // fewer than kRoomWithToken are; anyone else's while fewer than kRoomWithoutToken.
+    http_.set_room([mark = "token=" + token_](std::string_view line) {
+        if (!has_param(line, mark))
+            return kRoomWithoutToken;
+        const bool estop = line.rfind("POST /command?", 0) == 0 && has_param(line, "do=estop");
+        return estop ? kMaxServing : kRoomWithToken;
+    });
     if (!http_.start()) {
         error = "cannot start the panel's threads";
         return -1;
@@ -196,10 +201,6 @@ void PanelServer::routes()
     http_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         res.set_header("Cache-Control", "no-store");
         res.set_header("Referrer-Policy", "no-referrer");
-        if (const int status = refused(req)) { // no body: nothing a range could repeat
-            res.status = status;
-            return httplib::Server::HandlerResponse::Handled;
-        }
         if (allowed(req))
             return httplib::Server::HandlerResponse::Unhandled;
         res.status = 403;
@@ -251,12 +252,9 @@ void PanelServer::routes()
     });
     http_.Post("/command", [this](const httplib::Request& req, httplib::Response& res) {
         std::string why;
-        if (run_command(req, why)) {
-            res.status = 204;
-        } else {
-            res.status = 400;
+        res.status = run_command(req, why);
+        if (!why.empty())
             res.set_content(why + "\n", "text/plain");
-        }
     });
 }
 

@@ -1,4 +1,4 @@
-// socket_stream.cpp - a connection as cpp-httplib's Stream, with a deadline on reading.
+// socket_stream.cpp - a connection as cpp-httplib's Stream: the request given, then its end.
 #include "socket_stream.h"
 
 #include <arpa/inet.h>
@@ -29,10 +29,7 @@ void address_of(int fd, bool remote, std::string& ip, int& port)
 
 } // namespace
 
-SocketStream::SocketStream(int fd, std::string already, Clock::time_point read_deadline)
-    : fd_(fd), already_(std::move(already)), read_deadline_(read_deadline)
-{
-}
+SocketStream::SocketStream(int fd, std::string request) : fd_(fd), request_(std::move(request)) {}
 
 bool SocketStream::wait_for(short events, Clock::time_point until) const
 {
@@ -49,30 +46,20 @@ bool SocketStream::wait_for(short events, Clock::time_point until) const
     }
 }
 
-bool SocketStream::is_readable() const
-{
-    return taken_ < already_.size() || wait_for(POLLIN, read_deadline_);
-}
+bool SocketStream::is_readable() const { return true; } // a read never waits
 
 bool SocketStream::is_writable() const
 {
     return wait_for(POLLOUT, Clock::now() + kWriteTimeout);
 }
 
+// The request's bytes, then 0 (its end: a body read to the end is the body the gate read).
 ssize_t SocketStream::read(char* ptr, size_t size)
 {
-    if (taken_ < already_.size()) {
-        const std::size_t n = std::min(size, already_.size() - taken_);
-        std::memcpy(ptr, already_.data() + taken_, n);
-        taken_ += n;
-        return static_cast<ssize_t>(n);
-    }
-    while (wait_for(POLLIN, read_deadline_)) {
-        const ssize_t n = recv(fd_, ptr, size, MSG_DONTWAIT);
-        if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-            return n;
-    }
-    return -1; // past the request's deadline
+    const std::size_t n = std::min(size, request_.size() - taken_);
+    std::memcpy(ptr, request_.data() + taken_, n);
+    taken_ += n;
+    return static_cast<ssize_t>(n);
 }
 
 ssize_t SocketStream::write(const char* ptr, size_t size)

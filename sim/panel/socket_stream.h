@@ -1,6 +1,7 @@
-// socket_stream.h - one accepted connection as cpp-httplib's Stream: the bytes the head
-// gate already read come first, then the socket; every read ends at the request's
-// deadline and every write at the write time-out, so no client holds its thread longer.
+// socket_stream.h - one accepted connection as cpp-httplib's Stream: what is read is the
+// request the head gate read whole (line, headers and body), then the end of it, so no
+// client holds a thread by sending slowly or not at all; every write ends at the write
+// time-out.
 #ifndef KORVA_SIM_PANEL_SOCKET_STREAM_H
 #define KORVA_SIM_PANEL_SOCKET_STREAM_H
 
@@ -15,8 +16,8 @@ class SocketStream final : public httplib::Stream {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // `already` holds the bytes read from fd so far (the request's head, perhaps more).
-    SocketStream(int fd, std::string already, Clock::time_point read_deadline);
+    // `request`: every byte of the request (fd is never read).
+    SocketStream(int fd, std::string request);
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -30,9 +31,8 @@ private:
     bool wait_for(short events, Clock::time_point until) const;
 
     int fd_;
-    std::string already_;
-    std::size_t taken_ = 0; // of already_
-    Clock::time_point read_deadline_;
+    std::string request_;
+    std::size_t taken_ = 0; // of request_
 };
 
 } // namespace korva::sim::panel

@@ -52,16 +52,31 @@ class Browser:
         self.ws = websocket.create_connection(page["webSocketDebuggerUrl"], timeout=TIMEOUT,
                                               suppress_origin=True)
         self.next_id = 0
+        self.events = []  # Fetch.* events (requests held by Fetch.enable), oldest first
+
+    def _receive(self):
+        msg = json.loads(self.ws.recv())
+        if msg.get("method", "").startswith("Fetch."):
+            self.events.append(msg)
+        return msg
 
     def call(self, method, **params):
         self.next_id += 1
         self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
         while True:
-            msg = json.loads(self.ws.recv())
+            msg = self._receive()
             if msg.get("id") == self.next_id:
                 if "error" in msg:
                     raise RuntimeError(f"{method}: {msg['error']}")
                 return msg["result"]
+
+    def event(self, method):
+        """The next event `method` (of those kept: Fetch.*), waiting up to TIMEOUT."""
+        while not any(e["method"] == method for e in self.events):
+            self._receive()
+        found = next(e for e in self.events if e["method"] == method)
+        self.events.remove(found)
+        return found["params"]
 
     def js(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True,
@@ -253,7 +268,7 @@ def latch(program):
         browser = open_page(url)
         wait_for(lambda: int(browser.text("c0-fb0") or 0) > 400, "X moving under the program")
         browser.click("c0-estop")
-        wait_for(lambda: browser.text("c0-estop-state").startswith("PRESSED"),
+        wait_for(lambda: browser.text("c0-estop-state").startswith("PRESSED: no axis moves"),
                  "the page showing the emergency stop pressed")
         check(not browser.js("document.getElementById('c0-release').disabled"),
               "the release can be pressed")

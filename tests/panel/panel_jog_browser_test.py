@@ -7,7 +7,8 @@ page's mm by the step, the card's pulses by step * scale, the state the page is 
 homing runs the axis to its home switch, which becomes 0, also one held on the test
 bench, and every axis in turn; a jog stopped by a limit switch says so; the emergency
 stop ends a jog under way, and under it the jog buttons are off, the page says why, and a
-jog sent anyway is refused and moves nothing; Ctrl-C (SIGINT) ends the program at once,
+jog sent anyway is refused and moves nothing; an emergency stop whose first presses are
+lost on the way says "not confirmed" and is pressed again until the latch shows; Ctrl-C (SIGINT) ends the program at once,
 also mid-jog, with an emergency stop. Saves a screenshot.
 
 usage: panel_jog_browser_test.py KORVA3 MACHINE.toml SCREENSHOT.png
@@ -149,6 +150,29 @@ def main():
         wait_for(lambda: "homed Z, X, Y: home switch found" in b.text("c0-jognote"),
                  "every axis homed, Z first", 60)
         wait_for(lambda: state(base, token)["cards"][0]["act"] == [0, 0, 0], "X, Y and Z at 0")
+
+        # A press lost on the way (closed unanswered, twice) is pressed again until the
+        # page sees the latch; meanwhile it says so.
+        resets = state(base, token)["cards"][0]["resets"]
+        b.call("Fetch.enable", patterns=[{"urlPattern": "*do=estop*"}])
+        b.click("c0-estop")
+        for attempt in range(2):
+            held = b.event("Fetch.requestPaused")
+            check(b.text("c0-estop-state").endswith(f"not confirmed yet: pressing again "
+                                                    f"({attempt + 1} sent)"),
+                  f"press {attempt + 1} under way: {b.text('c0-estop-state')!r}")
+            b.call("Fetch.failRequest", requestId=held["requestId"], errorReason="ConnectionClosed")
+        b.call("Fetch.continueRequest", requestId=b.event("Fetch.requestPaused")["requestId"])
+        wait_for(lambda: b.text("c0-estop-state") == "PRESSED: no axis moves until released",
+                 "the latch seen on the page after the third press")
+        b.call("Fetch.disable")
+        check(state(base, token)["cards"][0]["estop"], "the card's emergency stop latched")
+        wait_for(lambda: state(base, token)["cards"][0]["resets"] > resets, "the card reset")
+        time.sleep(0.5)
+        check(state(base, token)["cards"][0]["resets"] == resets + 1,
+              "the card reset once, by the press that got through")
+        b.click("c0-release")
+        wait_for(ready, "jog ready again after the release")
 
         # Ctrl-C mid-jog: the program ends at once, stopping the card.
         b.click("c0-step3")

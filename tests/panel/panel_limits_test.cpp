@@ -1,7 +1,7 @@
 /*
  * panel_limits_test.cpp - what one client may cost the panel, over real loopback sockets:
- * heads, bodies and ranges are bounded and refused before they are read on; open pages
- * and slow clients never keep the emergency stop from getting through.
+ * heads, bodies and ranges are bounded and refused before they are read on; open pages,
+ * slow and silent clients never keep the emergency stop from getting through.
  */
 #include <gtest/gtest.h>
 
@@ -66,6 +66,12 @@ TEST_F(PanelLimits, OversizedRequestsAreRefusedBeforeTheyAreReadOn)
          head("POST", estop) + "Content-Length: 300000000\r\n\r\n", 413},
         {"a chunked body, not sent", head("POST", estop) + "Transfer-Encoding: chunked\r\n\r\n",
          411},
+        {"a multipart form, not sent",
+         head("POST", estop) + "Content-Type: multipart/form-data; boundary=" +
+             std::string(4000, 'b') + "\r\nContent-Length: 900\r\n\r\n",
+         415},
+        {"two lengths", head("POST", estop) + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n",
+         413},
         {"a 300 MB body without the token (refused before the token is looked at)",
          "POST /command HTTP/1.1\r\nHost: " + panel_.host() +
              "\r\nContent-Length: 300000000\r\n\r\n",
@@ -78,6 +84,37 @@ TEST_F(PanelLimits, OversizedRequestsAreRefusedBeforeTheyAreReadOn)
         client.send_text(c.request);
         EXPECT_EQ(client.status(), c.status);
         EXPECT_LT(client.rest().size(), 64u * 1024); // one page at most, never 2000
+    }
+}
+
+// A request's body is what its Content-Length says, read whole before it is served;
+// without one it has none (curl -X POST sends none) and is served at once, whatever
+// follows its head. Wall clock: the deadline (3 s) must not be waited for.
+TEST_F(PanelLimits, RequestBodiesAreWhatTheirLengthSays)
+{
+    const std::string estop = head("POST", "/command?card=0&do=estop");
+    struct Case {
+        const char* what;
+        std::string request;
+        int status;
+    } cases[] = {
+        {"no Content-Length, nothing after the head", estop + "\r\n", 204},
+        {"no Content-Length, bytes after the head", estop + "\r\nstray bytes", 204},
+        {"a body of its length", estop + "Content-Length: 5\r\n\r\nabcde", 204},
+        {"a body of its length, more after it", estop + "Content-Length: 2\r\n\r\nabcde", 204},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawClient release(panel_.port);
+        release.send_text(head("POST", "/command?card=0&do=release") + "Content-Length: 0\r\n\r\n");
+        ASSERT_EQ(release.status(), 204);
+        ASSERT_EQ(KSIM_PANEL_ESTOP(0), 0u);
+        const auto start = std::chrono::steady_clock::now();
+        RawClient client(panel_.port);
+        client.send_text(c.request);
+        EXPECT_EQ(client.status(), c.status);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+        EXPECT_EQ(KSIM_PANEL_ESTOP(0), 1u);
     }
 }
 
@@ -104,6 +141,26 @@ TEST_F(PanelLimits, EmergencyStopGetsThroughOpenPagesAndSlowClients)
     stop.send_text(head("POST", "/command?card=0&do=estop") + "Content-Length: 0\r\n\r\n");
     EXPECT_EQ(stop.status(), 204);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s); // wall clock is the point here
+}
+
+// Beyond 128 connections waiting for their request, those that sent nothing are let go
+// first, oldest first: one that sent part of its head stays, and so does the emergency
+// stop sent after 300 silent ones. (Wall clock: a closed connection reads its end at once.)
+TEST_F(PanelLimits, BeyondTheWaitingLimitTheSilentGoFirst)
+{
+    RawClient talking(panel_.port);
+    talking.send_text("GET / HTTP/1.1\r\nHo");
+    std::vector<std::unique_ptr<RawClient>> silent;
+    for (int i = 0; i < 300; ++i)
+        silent.push_back(std::make_unique<RawClient>(panel_.port, 2s));
+    RawClient stop(panel_.port, 2s);
+    stop.send_text(head("POST", "/command?card=0&do=estop") + "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(stop.status(), 204);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(silent.front()->status(), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "the oldest silent one is closed";
+    talking.send_text("st: " + panel_.host() + "\r\n\r\n");
+    EXPECT_EQ(talking.status(), 403); // served: it had no token
 }
 
 // A client that never finishes its headers is answered 408 and let go, by the deadline

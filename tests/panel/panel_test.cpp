@@ -193,6 +193,20 @@ TEST_F(PanelTest, BadCommandsAreRefused)
     EXPECT_EQ(KSIM_RESETS(0), 0u);
 }
 
+// A card the machine does not have (it has one): 404 with the reason, nothing done.
+TEST_F(PanelTest, CommandsForACardTheMachineDoesNotHaveAreRefused)
+{
+    for (const char* query : {"card=5&do=estop", "card=1&do=input&bit=0&on=1", "card=63&do=release"}) {
+        httplib::Client client("127.0.0.1", port_);
+        auto res = client.Post(("/command?token=" + token_ + "&" + query).c_str(), "", "text/plain");
+        ASSERT_TRUE(res) << query;
+        EXPECT_EQ(res->status, 404) << query;
+        EXPECT_NE(res->body.find("no such card (the machine has 1 card)"), std::string::npos)
+            << query << ": " << res->body;
+    }
+    EXPECT_EQ(KSIM_PANEL_ESTOP(5), 0u);
+}
+
 // Wall-clock behaviour is the feature here: generous bounds.
 TEST_F(PanelTest, PaceHoldsVirtualTimeToTheWallClock)
 {

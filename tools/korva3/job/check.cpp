@@ -1,4 +1,4 @@
-// job_check.cpp - warnings found by reading a job.
+// check.cpp - warnings found by reading a job.
 #include "job/check.h"
 
 #include <cmath>
