@@ -51,10 +51,17 @@ const char *function_at(const std::string &text, size_t i)
     return nullptr;
 }
 
+// The steps a reading has taken, against its bound.
+struct Steps {
+    int64_t &taken;
+    int64_t most;
+};
+
 class Parser {
 public:
-    Parser(const std::string &text, size_t &i, const Parameters &p, std::string &error)
-        : text_(text), i_(i), params_(p), error_(error) {}
+    Parser(const std::string &text, size_t &i, const Parameters &p, Steps steps,
+           std::string &error)
+        : text_(text), i_(i), params_(p), steps_(steps), error_(error) {}
 
     bool value(double &v);
     bool reference(ParamRef &ref);
@@ -75,10 +82,19 @@ private:
     {
         return std::isfinite(v) ? true : fail(what + ": the result is too large");
     }
+    bool step()
+    {
+        if (++steps_.taken <= steps_.most)
+            return true;
+        steps_.taken = steps_.most + 1; // stays past the bound, whatever comes
+        return fail("more than " + std::to_string(steps_.most) +
+                    " expression steps (--max-expression-steps N allows more)");
+    }
 
     const std::string &text_;
     size_t &i_;
     const Parameters &params_;
+    Steps steps_;
     std::string &error_;
     int depth_ = 0;
 };
@@ -107,7 +123,7 @@ bool Parser::value(double &v)
     const char c = text_[i_];
     if (c == '+' || c == '-') {
         i_++;
-        if (!value(v))
+        if (!step() || !value(v))
             return false;
         v = c == '-' ? -v : v;
         return true;
@@ -120,7 +136,7 @@ bool Parser::value(double &v)
     }
     if (const char *f = function_at(text_, i_)) {
         i_ += std::char_traits<char>::length(f);
-        return function(f, v);
+        return step() && function(f, v);
     }
     const size_t start = i_;
     if (c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
@@ -164,6 +180,8 @@ bool Parser::binary(int level, double &v)
 
 bool Parser::apply(const Operator &op, double a, double b, double &v)
 {
+    if (!step())
+        return false;
     const std::string o = op.text;
     if (o == "**") {
         if (a < 0 && b != std::floor(b))
@@ -269,6 +287,8 @@ bool Parser::reference(ParamRef &ref)
 {
     i_++; // '#'
     ref = ParamRef{};
+    if (!step())
+        return false;
     if (i_ < text_.size() && text_[i_] == '<') {
         const size_t close = text_.find('>', i_);
         if (close == std::string::npos)
@@ -305,13 +325,13 @@ bool Expressions::starts(const std::string &text, size_t i) const
 bool Expressions::read(const std::string &text, size_t &i, double &value,
                        std::string &error) const
 {
-    return Parser(text, i, params_, error).value(value);
+    return Parser(text, i, params_, Steps{steps_, max_steps_}, error).value(value);
 }
 
 bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
                              std::string &error) const
 {
-    Parser parser(text, i, params_, error);
+    Parser parser(text, i, params_, Steps{steps_, max_steps_}, error);
     ParamRef ref;
     if (!parser.reference(ref))
         return false;
@@ -321,6 +341,11 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
         return false;
     }
     i++;
+    if (params_.too_many(ref)) {
+        error = param_text(ref) + ": more than " + std::to_string(kMaxNames) +
+                " named parameters";
+        return false;
+    }
     a.number = ref.number;
     a.name = ref.name;
     if (parser.value(a.value))
