@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 
 #include "gcode/modal.h"
 #include "planner/geometry.h"
@@ -37,9 +39,13 @@ const Operator kOperators[] = {
 const char *const kFunctions[] = {"ABS", "ACOS", "ASIN", "ATAN", "COS", "EXISTS", "EXP",
                                   "FIX", "FUP", "LN", "ROUND", "SIN", "SQRT", "TAN"};
 
+// Whether `what` stands at text[i] (its first character tried first: the common miss).
 bool at(const std::string &text, size_t i, const char *what)
 {
-    return text.compare(i, std::char_traits<char>::length(what), what) == 0;
+    if (i >= text.size() || text[i] != what[0])
+        return false;
+    const size_t n = std::strlen(what);
+    return i + n <= text.size() && std::memcmp(text.data() + i, what, n) == 0;
 }
 
 // The function whose name and '[' stand at text[i], or nullptr.
@@ -78,9 +84,10 @@ private:
         error_ = what;
         return false;
     }
-    bool finite(double v, const std::string &what)
+    // `what` names the computation, made only for the message.
+    template <class What> bool finite(double v, const What &what)
     {
-        return std::isfinite(v) ? true : fail(what + ": the result is too large");
+        return std::isfinite(v) ? true : fail(what() + ": the result is too large");
     }
     bool step()
     {
@@ -182,7 +189,7 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
 {
     if (!step())
         return false;
-    const std::string o = op.text;
+    const std::string_view o = op.text;
     if (o == "**") {
         if (a < 0 && b != std::floor(b))
             return fail(number_text(a) + " ** " + number_text(b) +
@@ -194,7 +201,7 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
         v = a * b;
     } else if (o == "/" || o == "MOD") {
         if (b == 0)
-            return fail(number_text(a) + " " + o + " 0: division by zero");
+            return fail(number_text(a) + " " + op.text + " 0: division by zero");
         v = o == "/" ? a / b : std::fmod(a, b);
         if (o == "MOD" && v < 0)
             v += std::fabs(b);
@@ -217,12 +224,12 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
     } else { // XOR
         v = (a != 0) != (b != 0);
     }
-    return finite(v, number_text(a) + " " + o + " " + number_text(b));
+    return finite(v, [&] { return number_text(a) + " " + op.text + " " + number_text(b); });
 }
 
 bool Parser::function(const char *name, double &v)
 {
-    const std::string f = name;
+    const std::string_view f = name;
     if (f == "EXISTS") { // EXISTS[#ref]: the parameter is not read
         ParamRef ref;
         i_++;
@@ -249,13 +256,13 @@ bool Parser::function(const char *name, double &v)
         v = std::atan2(x, across) / kDegree;
         return true;
     }
-    const std::string call = f + "[" + number_text(x) + "]";
+    const auto call = [&] { return std::string(f) + "[" + number_text(x) + "]"; };
     if ((f == "ASIN" || f == "ACOS") && !(x >= -1 && x <= 1))
-        return fail(call + ": only of -1 .. 1");
+        return fail(call() + ": only of -1 .. 1");
     if (f == "SQRT" && x < 0)
-        return fail(call + ": the square root of a negative number");
+        return fail(call() + ": the square root of a negative number");
     if (f == "LN" && x <= 0)
-        return fail(call + ": the logarithm only of a number above 0");
+        return fail(call() + ": the logarithm only of a number above 0");
     if (f == "ABS")
         v = std::fabs(x);
     else if (f == "ACOS")

@@ -325,7 +325,7 @@ std::string o_text(const std::string &label, Keyword keyword)
 bool read_o_word_line(const std::string &line, OWordLine &o, std::string &bad)
 {
     bad.clear();
-    if (line.find_first_of("oO") == std::string::npos)
+    if (std::none_of(line.begin(), line.end(), [](char c) { return c == 'o' || c == 'O'; }))
         return false;
     std::string stripped, message;
     if (!strip_line(line, stripped, message, bad)) {

@@ -2,6 +2,8 @@
 // (stream.h) collected, from a fresh session.
 #include "gcode/program.h"
 
+#include <algorithm>
+
 #include "gcode/stream.h"
 
 namespace korva3_gcode {
@@ -35,8 +37,10 @@ bool read_program(const std::string &name, LineSource &source, const Settings &s
     Parameters parameters;
     Collect sink(program);
     ProgramSummary summary;
+    ReadOptions kept = options;
+    kept.max_moves = std::min(options.max_moves, kMaxKeptMoves);
     const bool good = read_stream(name, source, settings, state, parameters, sink, summary,
-                                  errors, options);
+                                  errors, kept);
     static_cast<ProgramSummary &>(program) = summary;
     if (!good)
         program.moves.clear();

@@ -64,19 +64,24 @@ struct ReadOptions {
     // keeps a check busy for long (about a minute each, measured on a 2 GHz core):
     long max_reads = 100000000;       // lines read again by loops and calls, all told (a
                                       // line of more than 256 bytes counts once per 256)
-    long max_expression_steps = 1000000000; // operators, functions and parameter reads
-    long max_moves = 1000000000;      // moves of the program
+    int64_t max_expression_steps = 500000000; // operators, functions and parameter reads
+    int64_t max_moves = 1000000000;   // moves of the program (read_program keeps at
+                                      // most kMaxKeptMoves)
     // A bound of memory: O-words that open, close or leave a block, indexed (32 bytes
     // each) before any line is followed.
-    long max_o_words = 1000000;
+    int64_t max_o_words = 1000000;
 };
+
+// The moves read_program holds at most: a bound of its memory (about 1.4 GB).
+constexpr int64_t kMaxKeptMoves = 10000000;
 
 // Reads a whole program. Returns true when every line is good; otherwise false, with
 // the messages in errors ("NAME:LINE: ..." per fault, at most max_errors of them, then
 // "NAME: ... and N more errors" and hints "NAME: ..." on the kind of file), and no
 // moves. A word that is refused does not end its line: the line's other words are
 // still read and checked, and its target still counts for the lines after it. The
-// program starts from initial_state(settings) and fresh parameters.
+// program starts from initial_state(settings) and fresh parameters. A program of more
+// than kMaxKeptMoves moves is refused: read it through a sink (stream.h).
 bool read_program(const std::string &name, const std::string &text, const Settings &settings,
                   Program &program, std::vector<std::string> &errors,
                   const ReadOptions &options = ReadOptions{});
