@@ -76,6 +76,7 @@ private:
 int Follower::run()
 {
     const bool matched =
+        source_.seek(0) &&
         match_o_words(source_, index_, static_cast<size_t>(opt_.max_o_words),
                       [this](int line, const std::string &what) { reader_.fail_at(line, what); });
     const int lines = static_cast<int>(index_.lines);
@@ -113,9 +114,9 @@ int Follower::run()
         if (read_o_word_line(text, o, bad)) {
             if (!bad.empty() ? changed() : !o_word(o, testing))
                 break;
-            continue;
+        } else {
+            reader_.line(line_, text);
         }
-        reader_.line(line_, text);
         if (!bounded(text.size()))
             break;
     }
@@ -130,8 +131,8 @@ bool Follower::go(uint64_t at, int line)
     return true;
 }
 
-// Loops can make a short file read long, compute long and move much: all are bounded
-// (the file's own lines, read once, always pass).
+// Loops can make a short file read long (O-word lines too), compute long and move
+// much: all are bounded (the file's own lines, read once, always pass).
 bool Follower::bounded(size_t bytes)
 {
     reads_ += read_units(bytes);

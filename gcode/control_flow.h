@@ -15,7 +15,7 @@
 //   o104 repeat [n] ... o104 endrepeat   n times (a whole number, 0 or more)
 //   o102 break, o102 continue            inside loop o102 (also from a loop inside it)
 //
-// First the whole source is read for its O-words (o_words.h): every one must match (an
+// First the whole source is read from its start for its O-words (o_words.h): every one must match (an
 // endsub without its sub, an if without its endif, a call of a sub the file does not
 // hold, a break outside its loop, a sub inside another's body ...), else each mismatch
 // is an error at its line and no line is followed. Then the lines are followed from

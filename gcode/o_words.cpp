@@ -84,7 +84,7 @@ bool read_o_word(const std::string &s, OWordLine &o, std::string &bad)
     }
     if (longest == 0)
         return false; // a program number, or other words: the Reader's
-    if (o.label.size() > kMaxLabelChars + 1) {
+    if (o.label.size() - (o.label[1] == '<' ? 3 : 1) > kMaxLabelChars) { // o, <, >
         o.label = o.label.substr(0, 17) + "...";
         bad = o_text(o.label, o.keyword) + ": a label has at most " +
               std::to_string(kMaxLabelChars) + " characters";

@@ -27,9 +27,9 @@ enum class Keyword : uint8_t { Sub, Endsub, Call, Return, If, Elseif, Else, Endi
                                Endwhile, Do, Repeat, Endrepeat, Break, Continue };
 
 // Bounds of the index, whatever the file: labels of at most kMaxLabelChars characters
-// after the "o" ("o<" and ">" included), at most kMaxLabels labels. The O-words indexed
-// are bounded by ReadOptions::max_o_words.
-constexpr size_t kMaxLabelChars = 102; // a name of 100, as parameters' names
+// (the number or the name, as parameters' names), at most kMaxLabels labels. The
+// O-words indexed are bounded by ReadOptions::max_o_words.
+constexpr size_t kMaxLabelChars = 100;
 constexpr size_t kMaxLabels = 100000;
 constexpr int kMaxLines = 2147483647; // lines of a file: they are numbered by int
 

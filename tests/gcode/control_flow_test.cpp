@@ -155,8 +155,15 @@ TEST(GcodeControlFlow, Bounds)
     ReadOptions reads, moves;
     reads.max_reads = 20;
     moves.max_moves = 30;
-    EXPECT_EQ(run("o1 repeat [12]\nS\n#1=2\no1 endrepeat", reads), "X12 Y0");
-    EXPECT_EQ(run("o1 repeat [13]\nS\n#1=2\no1 endrepeat", reads),
+    // (O-word lines count: the file's 3, then 1 + 2 x 11 reads are within 3 + 20.)
+    EXPECT_EQ(run("o1 repeat [11]\nS\no1 endrepeat", reads), "X11 Y0");
+    EXPECT_EQ(run("o1 repeat [12]\nS\no1 endrepeat", reads),
+              "t.ngc:2: more than 20 lines read again by loops and calls");
+    // A line counts once more for every 256 bytes: the file (3 lines, 640 bytes) is 5
+    // reads, the loop 1 + 6 x (3 + 1) within 5 + 20.
+    EXPECT_EQ(run("o1 repeat [6]\nS (" + std::string(600, 'x') + ")\no1 endrepeat", reads),
+              "X6 Y0");
+    EXPECT_EQ(run("o1 repeat [7]\nS (" + std::string(600, 'x') + ")\no1 endrepeat", reads),
               "t.ngc:2: more than 20 lines read again by loops and calls");
     EXPECT_EQ(run("o1 repeat [30]\nS\no1 endrepeat", moves), "X30 Y0");
     EXPECT_EQ(run("o1 repeat [31]\nS\no1 endrepeat", moves),
@@ -212,7 +219,10 @@ TEST(GcodeControlFlow, Errors)
         {"o1 do\nS", "t.ngc:1: o1 do without o1 while"},
         {"o1 repeat [2]\no1 endwhile", "t.ngc:2: o1 endwhile without o1 while (o1 repeat, line 1, is still open)"},
         {"o<x> call", "t.ngc:1: o<X> call: no o<X> sub in this file"},
-        {"o<" + std::string(101, 'x') + "> if [1]", "t.ngc:1: o<XXXXXXXXXXXXXXX... if: a label has at most 102 characters"},
+        {"o<" + std::string(100, 'x') + "> if [1]\no<" + std::string(100, 'x') + "> endif",
+         "X0 Y0"}, // the longest label
+        {"o<" + std::string(101, 'x') + "> if [1]",
+         "t.ngc:1: o<XXXXXXXXXXXXXXX... if: a label has at most 100 characters"},
         {"o1 break", "t.ngc:1: o1 break outside loop o1"},
         {"o1 sub\no1 sub\no1 endsub\no1 endsub", "t.ngc:2: o1 sub inside o1 sub (line 1): subroutines are defined one after another, at the top level"},
         {"o1 sub\no1 endsub\no1 sub\no1 endsub", "t.ngc:3: o1 sub: defined twice (first on line 1)"},

@@ -136,8 +136,8 @@ TEST(GcodeStreamMemory, RunningOutOfMemoryIsAnErrorOfItsLine)
     const std::string said = in_child([] {
         Program p;
         std::vector<std::string> errors;
-        const bool good = read_program("t.ngc", "G91\no1 repeat [5000000]\nG0 X0.01\no1 endrepeat\n",
-                                       Settings{}, p, errors);
+        const bool good = read_program(
+            "t.ngc", "G91\no1 repeat [5000000]\nG0 X0.01\no1 endrepeat\n", Settings{}, p, errors);
         return good ? std::string("read") : errors.front();
     });
     EXPECT_EQ(said, "t.ngc:3: out of memory reading line 3");
