@@ -5,6 +5,7 @@
 #include "gcode/control_flow.h"
 
 #include <cmath>
+#include <cstdint>
 #include <map>
 
 #include "gcode/modal.h"
@@ -18,7 +19,7 @@ namespace {
 // kBytesPerRead bytes: long lines are more work (256 bytes: LinuxCNC's longest line).
 constexpr size_t kBytesPerRead = 256;
 
-long read_units(size_t bytes) { return 1 + static_cast<long>(bytes / kBytesPerRead); }
+int64_t read_units(size_t bytes) { return 1 + static_cast<int64_t>(bytes / kBytesPerRead); }
 
 class Follower {
 public:
@@ -69,8 +70,8 @@ private:
     bool testing_ = false; // an if's test failed: the next branch is tested
     std::vector<Call> calls_{Call{0, 0, {}}}; // [0]: the main program
     long steps_ = 0; // loop iterations and calls so far
-    long reads_ = 0; // lines read so far (read_units)
-    long own_ = 0;   // the file's lines, read once (read_units)
+    int64_t reads_ = 0; // lines read so far (read_units)
+    int64_t own_ = 0;   // the file's lines, read once (read_units)
 };
 
 int Follower::run()
@@ -84,7 +85,7 @@ int Follower::run()
         reader_.fail_at(0, source_.error());
         return lines;
     }
-    own_ = static_cast<long>(index_.lines + index_.bytes / kBytesPerRead);
+    own_ = static_cast<int64_t>(index_.lines + index_.bytes / kBytesPerRead);
     if (!matched || !go(0, 1))
         return lines;
     std::string text, bad;

@@ -61,10 +61,12 @@ struct ReadOptions {
     long max_iterations = 1000000;    // O-word loop iterations and calls, all together
     int max_call_depth = 64;          // O-word calls nested in each other
     // Bounds of work that loops could otherwise make of a short file, so no program
-    // keeps a check busy for long (about a minute each, measured on a 2 GHz core):
-    long max_reads = 100000000;       // lines read again by loops and calls, all told (a
-                                      // line of more than 256 bytes counts once per 256)
-    int64_t max_expression_steps = 500000000; // operators, functions and parameter reads
+    // keeps a check busy for more than a few minutes (each takes about 1 minute to
+    // reach at the worst; measured on a shared 2.6 GHz Xeon core, docs/gcode.md):
+    long max_reads = 100000000;       // lines read again by loops and calls, O-word
+                                      // lines too (one more for every 256 bytes)
+    int64_t max_expression_steps = 500000000; // operators, signs, functions and
+                                              // parameters read or set
     int64_t max_moves = 1000000000;   // moves of the program (read_program keeps at
                                       // most kMaxKeptMoves)
     // A bound of memory: O-words that open, close or leave a block, indexed (32 bytes
