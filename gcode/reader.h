@@ -153,8 +153,10 @@ private:
     ProgramSummary &sum_;
     std::vector<std::string> &errors_;
     Values *values_ = nullptr;
-    std::set<int> message_lines_; // lines whose "(MSG, ...)" was shown: once each, but past
-    static constexpr size_t kMessagesRemembered = 10000; // these, again in a loop
+    // The lines whose "(MSG, ...)" was shown, so a loop shows it once; past
+    // kMessagesRemembered of them, a message in a loop is shown again.
+    static constexpr size_t kMessagesRemembered = 10000;
+    std::set<int> message_lines_;
     int line_ = 0;
     bool ended_ = false;
     bool refused_ = false;    // this line has a refused word: its other words are read,
