@@ -46,6 +46,8 @@ int gcode(int argc, char **argv)
         whole_number_option("--max-errors", 1, 1000000, read_options.max_errors),
         whole_number_option("--max-iterations", 1, 1000000000, read_options.max_iterations),
         whole_number_option("--max-call-depth", 1, 100000, read_options.max_call_depth),
+        whole_number_option("--max-expression-steps", 1, INT64_MAX,
+                            read_options.max_expression_steps),
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);
@@ -68,8 +70,9 @@ int gcode(int argc, char **argv)
     Program program;
     if (json && !check)
         return usage_error("--json goes with --check", kGcodeUsage);
-    std::string text;
-    if (!read_named_program(cl.operand, settings, read_options, program, json, text))
+    std::string listing; // the panel's
+    if (!read_named_program(cl.operand, settings, read_options, program, json,
+                            cl.panel ? &listing : nullptr))
         return EXIT_USAGE;
     if (check) {
         if (json)
@@ -97,7 +100,7 @@ int gcode(int argc, char **argv)
     setup.panel_keep = cl.panel_keep;
     std::unique_ptr<GcodePanel> panel;
     if (cl.panel)
-        panel = std::make_unique<GcodePanel>(program, settings, text);
+        panel = std::make_unique<GcodePanel>(program, settings, listing);
     GcodeWork work(settings, program, cl.setup.cards.front().id_switch,
                    cl.output == Output::Quiet, panel.get());
     return drive(setup, work);

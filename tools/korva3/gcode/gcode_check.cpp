@@ -114,7 +114,7 @@ void report_check(const Program &p, const Settings &s, std::ostream &out)
         << " mm rapid; " << t.dwells << " dwells, " << t.pauses << " pauses\n";
     for (const Move &m : p.moves)
         if (m.op == Op::Pause)
-            out << p.name << ":" << m.line << ": pause: " << p.notes[m.note] << "\n";
+            out << p.name << ":" << m.line << ": pause: " << m.note << "\n";
     for (const Program::Message &msg : p.messages)
         out << p.name << ":" << msg.line << ": message: " << msg.text << "\n";
 }
@@ -145,7 +145,7 @@ void report_check_json(const Program &p, const Settings &s, std::ostream &out)
     j["pauses"] = json::array();
     for (const Move &m : p.moves)
         if (m.op == Op::Pause)
-            j["pauses"].push_back({{"line", m.line}, {"note", p.notes[m.note]}});
+            j["pauses"].push_back({{"line", m.line}, {"note", m.note}});
     j["messages"] = json::array();
     for (const Program::Message &msg : p.messages)
         j["messages"].push_back({{"line", msg.line}, {"text", msg.text}});

@@ -9,12 +9,14 @@
 
 namespace korva3_tool {
 
-// Reads `path` ("-": standard input; at most 64 MiB) into `text` and the program into
-// `program`. False with the messages printed (nothing was run): errors on standard error,
-// and with `json` also on standard output as one object (the file's own faults only).
+// Reads the program in `path` ("-": standard input, through a temporary file; at most
+// 64 MiB either way) into `program`, line by line from the file. False with the
+// messages printed (nothing was run): errors on standard error, and with `json` also
+// on standard output as one object (the file's own faults only). `listing`, when
+// given, gets the program's text (for the panel).
 bool read_named_program(const std::string &path, const korva3_gcode::Settings &settings,
                         const korva3_gcode::ReadOptions &options, korva3_gcode::Program &program,
-                        bool json, std::string &text);
+                        bool json, std::string *listing);
 
 } // namespace korva3_tool
 

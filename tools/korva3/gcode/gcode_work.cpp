@@ -171,7 +171,7 @@ bool GcodeWork::act(const Move &m)
         return true;
     case Op::Pause: {
         std::cout << prog_.name << ":" << m.line << ": "
-                  << (m.note >= 0 ? prog_.notes[m.note] : std::string("M0")) << ", paused";
+                  << m.note << ", paused";
         if (machine::is_virtual()) {
             std::cout << "; going on (virtual card)\n";
             return true;
