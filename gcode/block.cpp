@@ -36,6 +36,7 @@ void message_of(const std::string &comment, std::string &message)
 bool strip_line(const std::string &line, std::string &out, std::string &message, std::string &error)
 {
     out.clear();
+    out.reserve(line.size());
     for (size_t i = 0; i < line.size(); i++) {
         char c = line[i];
         if (c == ';')
@@ -52,7 +53,7 @@ bool strip_line(const std::string &line, std::string &out, std::string &message,
         }
         if (c == ' ' || c == '\t' || c == '\r')
             continue;
-        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        out += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; // as toupper in "C"
     }
     return true;
 }

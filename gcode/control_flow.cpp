@@ -1,10 +1,11 @@
 // control_flow.cpp - following a program's lines by its O-words: a program counter
-// over the lines (read on one after another from the text, or set to an O-word's line
-// by a jump) and a stack of calls.
+// over the source (read on line by line, or set to an O-word's place by a jump) and a
+// stack of calls. Each O-word line is read again from the source where the program
+// reaches it: its values are never kept.
 #include "gcode/control_flow.h"
 
-#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 
 #include "gcode/modal.h"
@@ -14,286 +15,307 @@ namespace korva3_gcode {
 
 namespace {
 
-// A line to read: its index (its number - 1) and its first character in the text.
-struct Pos {
-    size_t line = 0;
-    size_t at = 0;
-};
+// A line read counts once for the bound of lines read again, and once more for every
+// kBytesPerRead bytes: long lines are more work (256 bytes: LinuxCNC's longest line).
+constexpr size_t kBytesPerRead = 256;
+
+int64_t read_units(size_t bytes) { return 1 + static_cast<int64_t>(bytes / kBytesPerRead); }
 
 class Follower {
 public:
-    Follower(const std::string &text, Reader &reader, Expressions &values,
-             const ReadOptions &options)
-        : text_(text), reader_(reader), values_(values), opt_(options) {}
+    Follower(LineSource &source, Reader &reader, Expressions &values, const ReadOptions &options,
+             MoveSink &sink, ProgramSummary &summary, int &line)
+        : source_(source), reader_(reader), values_(values), opt_(options), sink_(sink),
+          sum_(summary), line_(line) {}
 
-    size_t run();
+    int run();
 
 private:
     struct Call {
-        int from;                    // the call's O-word: the lines go on after it
+        int line;                    // the call's line: the lines go on after it
+        uint64_t next_at;            // the place of the line after it
         std::map<int, long> repeats; // open repeat loops: O-word -> runs left
     };
 
-    bool o_word(int k);
-    bool branch(int k);
-    bool call(int k);
-    bool leave(int k);
-    bool one_value(const OWord &o, double &v, bool needed);
-    bool count(const OWord &o);
-    bool bounded(int number);
-    // The O-word on line pc_, or -1.
-    int o_word_here() const;
-    void go_to(int k) { pc_ = {words()[k].index, words()[k].at}; }
-    void go_after(int k) { pc_ = {words()[k].index + 1, words()[k].next_at}; }
-    const std::vector<OWord> &words() const { return lines_.words; }
+    bool o_word(const OWordLine &o, bool testing);
+    bool branch(int k, const OWordLine &o);
+    bool call(const OWordLine &o);
+    bool leave(const OWordLine &o);
+    bool one_value(const OWordLine &o, double &v, bool needed);
+    bool count(const OWordLine &o);
+    bool bounded(size_t bytes);
+    // The lines go on from byte `at` of the source, line `line` of the file.
+    bool go(uint64_t at, int line);
+    bool go_to(int k) { return go(w(k).at, w(k).line); }
+    bool go_after(int k) { return go(w(k).next_at, w(k).line + 1); }
+    const OWord &w(int k) const { return index_.words[k]; }
 
-    bool fail(const OWord &o, const std::string &what)
+    bool fail(const std::string &what)
     {
-        reader_.fail_at(o.line, what);
+        reader_.fail_at(line_, what);
         return false;
     }
+    // An O-word that the first pass did not find where it stands now.
+    bool changed() { return fail("the file changed while it was read"); }
 
-    const std::string &text_;
+    LineSource &source_;
     Reader &reader_;
     Expressions &values_;
     const ReadOptions &opt_;
-    Lines lines_;
-    Pos pc_;
-    std::vector<Call> calls_{Call{-1, {}}}; // [0]: the main program
+    MoveSink &sink_;
+    ProgramSummary &sum_;
+    int &line_;          // the line being read
+    OWordIndex index_;
+    int next_line_ = 1;  // the line the source reads next
+    bool testing_ = false; // an if's test failed: the next branch is tested
+    std::vector<Call> calls_{Call{0, 0, {}}}; // [0]: the main program
     long steps_ = 0; // loop iterations and calls so far
-    long reads_ = 0; // lines read so far
+    int64_t reads_ = 0; // lines read so far (read_units)
+    int64_t own_ = 0;   // the file's lines, read once (read_units)
 };
 
-size_t Follower::run()
+int Follower::run()
 {
-    const bool matched = match_o_words(
-        text_, lines_, [this](int line, const std::string &what) { reader_.fail_at(line, what); });
-    if (!matched)
-        return lines_.count;
-    while (pc_.line < lines_.count && !reader_.ended()) {
-        const int k = o_word_here();
-        if (k >= 0) {
-            if (!o_word(k))
+    const bool matched =
+        source_.seek(0) &&
+        match_o_words(source_, index_, static_cast<size_t>(opt_.max_o_words),
+                      [this](int line, const std::string &what) { reader_.fail_at(line, what); });
+    const int lines = static_cast<int>(index_.lines);
+    if (!source_.error().empty()) {
+        reader_.fail_at(0, source_.error());
+        return lines;
+    }
+    own_ = static_cast<int64_t>(index_.lines + index_.bytes / kBytesPerRead);
+    if (!matched || !go(0, 1))
+        return lines;
+    std::string text, bad;
+    OWordLine o;
+    while (!reader_.ended()) {
+        line_ = next_line_;
+        const Got got = source_.next(text);
+        if (got == Got::End)
+            break;
+        if (got == Got::Failed || line_ > lines) {
+            fail(got == Got::Failed ? source_.error() : "the file changed while it was read");
+            break;
+        }
+        next_line_++;
+        if (!sink_.line(line_, sum_.lines_reached++)) {
+            reader_.stop();
+            break;
+        }
+        const bool testing = testing_;
+        testing_ = false;
+        if (got == Got::TooLong) {
+            fail("more than " + std::to_string(kMaxLineBytes) + " characters on one line");
+            if (!bounded(kMaxLineBytes))
                 break;
             continue;
         }
-        size_t end = text_.find('\n', pc_.at);
-        if (end == std::string::npos)
-            end = text_.size();
-        const int number = static_cast<int>(pc_.line + 1);
-        reader_.line(number, text_.substr(pc_.at, end - pc_.at));
-        pc_ = {pc_.line + 1, end + 1};
-        if (!bounded(number))
+        if (read_o_word_line(text, o, bad)) {
+            if (!bad.empty() ? changed() : !o_word(o, testing))
+                break;
+        } else {
+            reader_.line(line_, text);
+        }
+        if (!bounded(text.size()))
             break;
     }
-    return lines_.count;
+    return lines;
 }
 
-// Loops can make a short file read long and move much: both are bounded.
-bool Follower::bounded(int number)
+bool Follower::go(uint64_t at, int line)
 {
-    if (++reads_ > static_cast<long>(lines_.count) + opt_.max_reads) {
-        reader_.fail_at(number, "more than " + std::to_string(opt_.max_reads) +
-                                    " lines read again by loops and calls");
-        return false;
-    }
-    if (reader_.moves() > static_cast<size_t>(opt_.max_moves)) {
-        reader_.fail_at(number, "more than " + std::to_string(opt_.max_moves) +
-                                    " moves: a program this long is not checked");
-        return false;
-    }
+    if (!source_.seek(at))
+        return fail(source_.error());
+    next_line_ = line;
     return true;
 }
 
-int Follower::o_word_here() const
+// Loops can make a short file read long (O-word lines too), compute long and move
+// much: all are bounded (the file's own lines, read once, always pass).
+bool Follower::bounded(size_t bytes)
 {
-    auto it = std::lower_bound(words().begin(), words().end(), pc_.line,
-                               [](const OWord &o, size_t line) { return o.index < line; });
-    return it != words().end() && it->index == pc_.line ? static_cast<int>(it - words().begin())
-                                                        : -1;
+    reads_ += read_units(bytes);
+    if (reads_ > own_ + opt_.max_reads)
+        return fail("more than " + std::to_string(opt_.max_reads) +
+                    " lines read again by loops and calls");
+    if (values_.exhausted()) // the line has said so
+        return false;
+    if (reader_.moves() > static_cast<uint64_t>(opt_.max_moves))
+        return fail("more than " + std::to_string(opt_.max_moves) +
+                    " moves: a program this long is not checked");
+    return true;
 }
 
 // The value after the keyword, alone: true with `v` untouched when it may be missing
 // and is.
-bool Follower::one_value(const OWord &o, double &v, bool needed)
+bool Follower::one_value(const OWordLine &o, double &v, bool needed)
 {
+    const std::string name = o_text(o.label, o.keyword);
     if (o.rest.empty()) {
         if (needed)
-            return fail(o, o_text(o) + " needs a value: " + o_text(o) + " [...]");
+            return fail(name + " needs a value: " + name + " [...]");
         return true;
     }
     size_t i = 0;
     std::string error;
     if (!values_.read(o.rest, i, v, error))
-        return fail(o, o_text(o) + ": " + error);
+        return fail(name + ": " + error);
     if (i != o.rest.size())
-        return fail(o, o_text(o) + ": '" + o.rest.substr(i, 16) + "' after its value");
+        return fail(name + ": '" + o.rest.substr(i, 16) + "' after its value");
     return true;
 }
 
-bool Follower::count(const OWord &o)
+bool Follower::count(const OWordLine &o)
 {
     if (++steps_ <= opt_.max_iterations)
         return true;
-    return fail(o, o_text(o) + ": more than " + std::to_string(opt_.max_iterations) +
-                       " loop iterations and calls (--max-iterations N allows more)");
+    return fail(o_text(o.label, o.keyword) + ": more than " + std::to_string(opt_.max_iterations) +
+                " loop iterations and calls (--max-iterations N allows more)");
 }
 
-bool Follower::o_word(int k)
+// An O-word line reached: `testing` when an if's test before it failed.
+bool Follower::o_word(const OWordLine &o, bool testing)
 {
-    const std::vector<OWord> &w = words();
-    const OWord &o = w[k];
+    if (o.keyword == Keyword::Call)
+        return call(o);
+    const int k = index_.at_line(line_);
+    if (k < 0 || w(k).keyword != o.keyword || index_.label(w(k).label) != o.label)
+        return changed();
     double v = 0;
     switch (o.keyword) {
     case Keyword::Sub: // a definition where it stands: skipped
-        go_after(o.next);
-        return true;
-    case Keyword::Call:
-        return call(k);
+        return go_after(w(k).next);
     case Keyword::Endsub:
     case Keyword::Return:
-        return leave(k);
+        return leave(o);
     case Keyword::If:
-        return branch(k);
+        return branch(k, o);
     case Keyword::Elseif:
-    case Keyword::Else: { // the end of the branch taken: on past the endif
-        int end = o.next;
-        while (w[end].keyword != Keyword::Endif)
-            end = w[end].next;
-        go_after(end);
-        return true;
+    case Keyword::Else: {
+        if (testing) // the tests before failed: this branch's turn
+            return o.keyword == Keyword::Else || branch(k, o);
+        int end = w(k).next; // the end of the branch taken: on past the endif
+        while (w(end).keyword != Keyword::Endif)
+            end = w(end).next;
+        return go_after(end);
     }
     case Keyword::Endif:
-        go_after(k);
         return true;
     case Keyword::While:
         if (!one_value(o, v, true))
             return false;
-        if (o.closes_do) // the end of do ... while: back to the body's first line
-            go_after(v != 0 ? o.next : k);
-        else
-            go_after(v != 0 ? k : o.next);
+        if (w(k).closes_do ? v != 0 : v == 0) // back to do's body, or past the endwhile
+            if (!go_after(w(k).next))
+                return false;
         return v == 0 || count(o);
     case Keyword::Endwhile:
-        go_to(o.next);
-        return true;
+        return go_to(w(k).next);
     case Keyword::Do:
-        go_after(k);
         return count(o);
     case Keyword::Repeat: {
         if (!one_value(o, v, true))
             return false;
         const double runs = std::round(v);
         if (std::fabs(v - runs) > 0.0001 || runs < 0)
-            return fail(o, o_text(o) + " [" + number_text(v) +
-                               "]: the count is a whole number, 0 or more");
-        if (runs == 0) {
-            go_after(o.next);
-            return true;
-        }
+            return fail(o_text(o.label, o.keyword) + " [" + number_text(v) +
+                        "]: the count is a whole number, 0 or more");
+        if (runs == 0)
+            return go_after(w(k).next);
         // more runs than iterations allowed end at the bound all the same
         calls_.back().repeats[k] = static_cast<long>(std::fmin(runs, opt_.max_iterations + 1.0));
-        go_after(k);
         return count(o);
     }
     case Keyword::Endrepeat: {
-        auto left = calls_.back().repeats.find(o.next);
-        if (left != calls_.back().repeats.end() && --left->second > 0) {
-            go_after(o.next);
-            return count(o);
-        }
+        auto left = calls_.back().repeats.find(w(k).next);
+        if (left != calls_.back().repeats.end() && --left->second > 0)
+            return go_after(w(k).next) && count(o);
         if (left != calls_.back().repeats.end())
             calls_.back().repeats.erase(left);
-        go_after(k);
         return true;
     }
     case Keyword::Break:
-        calls_.back().repeats.erase(o.next);
-        go_after(w[o.next].next); // past the loop's end
-        return true;
+        calls_.back().repeats.erase(w(k).next);
+        return go_after(w(w(k).next).next); // past the loop's end
     case Keyword::Continue: // to the loop's test: its while, do's while, or endrepeat
-        go_to(w[o.next].keyword == Keyword::While ? o.next : w[o.next].next);
-        return true;
+        return go_to(w(w(k).next).keyword == Keyword::While ? w(k).next : w(w(k).next).next);
+    case Keyword::Call:
+        break;
     }
     return false;
 }
 
-// An if and its elseifs: the first branch whose condition holds, else the else.
-bool Follower::branch(int k)
+// An if or an elseif: into its branch when its condition holds, else to the next
+// branch, which is tested in turn (an else or the endif: taken).
+bool Follower::branch(int k, const OWordLine &o)
 {
-    const std::vector<OWord> &w = words();
-    for (int b = k;; b = w[b].next) {
-        if (w[b].keyword == Keyword::Else || w[b].keyword == Keyword::Endif) {
-            go_after(b);
-            return true;
-        }
-        double v = 0;
-        if (!one_value(w[b], v, true))
-            return false;
-        if (v != 0) {
-            go_after(b);
-            return true;
-        }
-    }
+    double v = 0;
+    if (!one_value(o, v, true))
+        return false;
+    if (v != 0)
+        return true;
+    testing_ = true;
+    return go_to(w(k).next);
 }
 
-bool Follower::call(int k)
+bool Follower::call(const OWordLine &o)
 {
-    const OWord &o = words()[k];
+    const std::string name = o_text(o.label, o.keyword);
     std::vector<double> args;
     for (size_t i = 0; i < o.rest.size();) {
         double v = 0;
         std::string error;
         if (o.rest[i] != '[') // blanks vanish: "1 2" would be 12
-            return fail(o, o_text(o) + ": each argument stands in brackets: " + o_text(o) +
-                               " [1] [2]");
+            return fail(name + ": each argument stands in brackets: " + name + " [1] [2]");
         if (!values_.read(o.rest, i, v, error))
-            return fail(o, o_text(o) + ": argument " + std::to_string(args.size() + 1) + ": " +
-                               error);
+            return fail(name + ": argument " + std::to_string(args.size() + 1) + ": " + error);
         args.push_back(v);
     }
     if (args.size() > static_cast<size_t>(kCallParameters))
-        return fail(o, o_text(o) + ": " + std::to_string(args.size()) + " arguments, at most " +
-                           std::to_string(kCallParameters));
+        return fail(name + ": " + std::to_string(args.size()) + " arguments, at most " +
+                    std::to_string(kCallParameters));
     if (calls_.size() > static_cast<size_t>(opt_.max_call_depth))
-        return fail(o, o_text(o) + ": calls nested more than " +
-                           std::to_string(opt_.max_call_depth) +
-                           " deep (--max-call-depth N allows more)");
+        return fail(name + ": calls nested more than " + std::to_string(opt_.max_call_depth) +
+                    " deep (--max-call-depth N allows more)");
     if (!count(o))
         return false;
-    calls_.push_back(Call{k, {}});
+    const long label = index_.find(o.label);
+    const int sub = label < 0 ? -1 : index_.sub(static_cast<uint32_t>(label));
+    if (sub < 0)
+        return changed();
+    calls_.push_back(Call{line_, source_.position(), {}});
     values_.parameters().set(ParamRef{0, "_VALUE"}, 0); // cleared: a return without a
     values_.parameters().set(ParamRef{0, "_VALUE_RETURNED"}, 0); // value leaves 0
     values_.parameters().call(args);
-    go_after(lines_.subs.at(o.label));
-    return true;
+    return go_after(sub);
 }
 
-bool Follower::leave(int k)
+bool Follower::leave(const OWordLine &o)
 {
-    const OWord &o = words()[k];
     double v = 0;
     const bool valued = !o.rest.empty();
     if (!one_value(o, v, false))
         return false;
     if (calls_.size() < 2) // only a call reaches a sub's body
-        return fail(o, o_text(o) + " outside a call");
+        return fail(o_text(o.label, o.keyword) + " outside a call");
     values_.parameters().back();
     if (valued) {
         values_.parameters().set(ParamRef{0, "_VALUE"}, v);
         values_.parameters().set(ParamRef{0, "_VALUE_RETURNED"}, 1);
     }
-    go_after(calls_.back().from);
+    const Call back = calls_.back();
     calls_.pop_back();
-    return true;
+    return go(back.next_at, back.line + 1);
 }
 
 } // namespace
 
-int follow_program(const std::string &text, Reader &reader, Expressions &values,
-                   const ReadOptions &options)
+int follow_program(LineSource &source, Reader &reader, Expressions &values,
+                   const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,
+                   int &line)
 {
-    return static_cast<int>(Follower(text, reader, values, options).run());
+    return Follower(source, reader, values, options, sink, summary, line).run();
 }
 
 } // namespace korva3_gcode

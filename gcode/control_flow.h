@@ -15,28 +15,33 @@
 //   o104 repeat [n] ... o104 endrepeat   n times (a whole number, 0 or more)
 //   o102 break, o102 continue            inside loop o102 (also from a loop inside it)
 //
-// First the whole file is read for its O-words: every one must match (an endsub
-// without its sub, an if without its endif, a call of a sub the file does not hold,
-// a break outside its loop, a sub inside another's body ...), else each mismatch is an
-// error at its line and no line is followed. Then the lines are followed with a
-// program counter. Loop iterations and calls together are bounded
-// (ReadOptions::max_iterations), as is how deep calls nest (max_call_depth), so no
-// program can keep the check from ending. An error in a condition or a count ends the
-// following there; an error in another line is reported and the lines go on.
+// First the whole source is read from its start for its O-words (o_words.h): every one must match (an
+// endsub without its sub, an if without its endif, a call of a sub the file does not
+// hold, a break outside its loop, a sub inside another's body ...), else each mismatch
+// is an error at its line and no line is followed. Then the lines are followed from
+// the source's start: read on one after another, and a jump goes to an O-word's place
+// in the source (a call comes back to the place after it). Loop iterations and calls
+// together are bounded (ReadOptions::max_iterations), as is how deep calls nest
+// (max_call_depth), the lines read again (max_reads), the expression steps and the
+// moves, so no program can keep the check from ending. An error in a condition or a
+// count ends the following there; an error in another line is reported and the lines
+// go on.
 #ifndef KORVA3_GCODE_CONTROL_FLOW_H
 #define KORVA3_GCODE_CONTROL_FLOW_H
 
-#include <string>
-
 #include "gcode/expression.h"
+#include "gcode/line_source.h"
 #include "gcode/reader.h"
 
 namespace korva3_gcode {
 
-// Reads `text` into `reader`, following its O-words, with `values` reading the lines'
-// parameters and expressions. Returns the number of lines in the text.
-int follow_program(const std::string &text, Reader &reader, Expressions &values,
-                   const ReadOptions &options);
+// Reads `source` into `reader`, following its O-words, with `values` reading the lines'
+// parameters and expressions; `sink` hears of each line before it is read, and
+// `line` holds the line being read (for an error that ends the reading from outside).
+// Returns the number of lines in the source.
+int follow_program(LineSource &source, Reader &reader, Expressions &values,
+                   const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,
+                   int &line);
 
 } // namespace korva3_gcode
 

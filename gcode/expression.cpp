@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 
 #include "gcode/modal.h"
 #include "planner/geometry.h"
@@ -37,9 +39,13 @@ const Operator kOperators[] = {
 const char *const kFunctions[] = {"ABS", "ACOS", "ASIN", "ATAN", "COS", "EXISTS", "EXP",
                                   "FIX", "FUP", "LN", "ROUND", "SIN", "SQRT", "TAN"};
 
+// Whether `what` stands at text[i] (its first character tried first: the common miss).
 bool at(const std::string &text, size_t i, const char *what)
 {
-    return text.compare(i, std::char_traits<char>::length(what), what) == 0;
+    if (i >= text.size() || text[i] != what[0])
+        return false;
+    const size_t n = std::strlen(what);
+    return i + n <= text.size() && std::memcmp(text.data() + i, what, n) == 0;
 }
 
 // The function whose name and '[' stand at text[i], or nullptr.
@@ -51,10 +57,17 @@ const char *function_at(const std::string &text, size_t i)
     return nullptr;
 }
 
+// The steps a reading has taken, against its bound.
+struct Steps {
+    int64_t &taken;
+    int64_t most;
+};
+
 class Parser {
 public:
-    Parser(const std::string &text, size_t &i, const Parameters &p, std::string &error)
-        : text_(text), i_(i), params_(p), error_(error) {}
+    Parser(const std::string &text, size_t &i, const Parameters &p, Steps steps,
+           std::string &error)
+        : text_(text), i_(i), params_(p), steps_(steps), error_(error) {}
 
     bool value(double &v);
     bool reference(ParamRef &ref);
@@ -71,14 +84,24 @@ private:
         error_ = what;
         return false;
     }
-    bool finite(double v, const std::string &what)
+    // `what` names the computation, made only for the message.
+    template <class What> bool finite(double v, const What &what)
     {
-        return std::isfinite(v) ? true : fail(what + ": the result is too large");
+        return std::isfinite(v) ? true : fail(what() + ": the result is too large");
+    }
+    bool step()
+    {
+        if (++steps_.taken <= steps_.most)
+            return true;
+        steps_.taken = steps_.most + 1; // stays past the bound, whatever comes
+        return fail("more than " + std::to_string(steps_.most) +
+                    " expression steps (--max-expression-steps N allows more)");
     }
 
     const std::string &text_;
     size_t &i_;
     const Parameters &params_;
+    Steps steps_;
     std::string &error_;
     int depth_ = 0;
 };
@@ -107,7 +130,7 @@ bool Parser::value(double &v)
     const char c = text_[i_];
     if (c == '+' || c == '-') {
         i_++;
-        if (!value(v))
+        if (!step() || !value(v))
             return false;
         v = c == '-' ? -v : v;
         return true;
@@ -120,7 +143,7 @@ bool Parser::value(double &v)
     }
     if (const char *f = function_at(text_, i_)) {
         i_ += std::char_traits<char>::length(f);
-        return function(f, v);
+        return step() && function(f, v);
     }
     const size_t start = i_;
     if (c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
@@ -164,7 +187,9 @@ bool Parser::binary(int level, double &v)
 
 bool Parser::apply(const Operator &op, double a, double b, double &v)
 {
-    const std::string o = op.text;
+    if (!step())
+        return false;
+    const std::string_view o = op.text;
     if (o == "**") {
         if (a < 0 && b != std::floor(b))
             return fail(number_text(a) + " ** " + number_text(b) +
@@ -176,7 +201,7 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
         v = a * b;
     } else if (o == "/" || o == "MOD") {
         if (b == 0)
-            return fail(number_text(a) + " " + o + " 0: division by zero");
+            return fail(number_text(a) + " " + op.text + " 0: division by zero");
         v = o == "/" ? a / b : std::fmod(a, b);
         if (o == "MOD" && v < 0)
             v += std::fabs(b);
@@ -199,12 +224,12 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
     } else { // XOR
         v = (a != 0) != (b != 0);
     }
-    return finite(v, number_text(a) + " " + o + " " + number_text(b));
+    return finite(v, [&] { return number_text(a) + " " + op.text + " " + number_text(b); });
 }
 
 bool Parser::function(const char *name, double &v)
 {
-    const std::string f = name;
+    const std::string_view f = name;
     if (f == "EXISTS") { // EXISTS[#ref]: the parameter is not read
         ParamRef ref;
         i_++;
@@ -231,13 +256,13 @@ bool Parser::function(const char *name, double &v)
         v = std::atan2(x, across) / kDegree;
         return true;
     }
-    const std::string call = f + "[" + number_text(x) + "]";
+    const auto call = [&] { return std::string(f) + "[" + number_text(x) + "]"; };
     if ((f == "ASIN" || f == "ACOS") && !(x >= -1 && x <= 1))
-        return fail(call + ": only of -1 .. 1");
+        return fail(call() + ": only of -1 .. 1");
     if (f == "SQRT" && x < 0)
-        return fail(call + ": the square root of a negative number");
+        return fail(call() + ": the square root of a negative number");
     if (f == "LN" && x <= 0)
-        return fail(call + ": the logarithm only of a number above 0");
+        return fail(call() + ": the logarithm only of a number above 0");
     if (f == "ABS")
         v = std::fabs(x);
     else if (f == "ACOS")
@@ -269,6 +294,8 @@ bool Parser::reference(ParamRef &ref)
 {
     i_++; // '#'
     ref = ParamRef{};
+    if (!step())
+        return false;
     if (i_ < text_.size() && text_[i_] == '<') {
         const size_t close = text_.find('>', i_);
         if (close == std::string::npos)
@@ -305,13 +332,13 @@ bool Expressions::starts(const std::string &text, size_t i) const
 bool Expressions::read(const std::string &text, size_t &i, double &value,
                        std::string &error) const
 {
-    return Parser(text, i, params_, error).value(value);
+    return Parser(text, i, params_, Steps{steps_, max_steps_}, error).value(value);
 }
 
 bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
                              std::string &error) const
 {
-    Parser parser(text, i, params_, error);
+    Parser parser(text, i, params_, Steps{steps_, max_steps_}, error);
     ParamRef ref;
     if (!parser.reference(ref))
         return false;
@@ -321,6 +348,11 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
         return false;
     }
     i++;
+    if (params_.too_many(ref)) {
+        error = param_text(ref) + ": more than " + std::to_string(kMaxNames) +
+                " named parameters";
+        return false;
+    }
     a.number = ref.number;
     a.name = ref.name;
     if (parser.value(a.value))

@@ -18,10 +18,17 @@
 // SQRT of a negative number, LN of 0 or less, ASIN or ACOS beyond -1..1, a negative
 // number to a power that is not whole, a result too large for a double, a number written
 // beyond 1e9 in size, brackets nested more than 64 deep, a parameter number not a whole
-// number in 1..5601, a name longer than 100 characters.
+// number in 1..5601, a name longer than 100 characters, a new named parameter past
+// kMaxNames, and more steps than a reading allows.
+//
+// The work is counted in steps: each operator (a sign too), function and parameter
+// read or set is one. A reading's steps are bounded (ReadOptions::max_expression_steps),
+// so no loop of long expressions can keep a check busy for hours; past the bound every
+// value is an error and exhausted() says so.
 #ifndef KORVA3_GCODE_EXPRESSION_H
 #define KORVA3_GCODE_EXPRESSION_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,7 +39,9 @@ namespace korva3_gcode {
 
 class Expressions : public Values {
 public:
-    explicit Expressions(Parameters &parameters) : params_(parameters) {}
+    // `max_steps`: the steps of all the values read through this object.
+    explicit Expressions(Parameters &parameters, int64_t max_steps = INT64_MAX)
+        : params_(parameters), max_steps_(max_steps) {}
 
     bool starts(const std::string &text, size_t i) const override;
     bool read(const std::string &text, size_t &i, double &value,
@@ -44,8 +53,13 @@ public:
 
     Parameters &parameters() { return params_; }
 
+    // The steps are spent: the reading ends.
+    bool exhausted() const { return steps_ > max_steps_; }
+
 private:
     Parameters &params_;
+    int64_t max_steps_;
+    mutable int64_t steps_ = 0;
     mutable std::vector<ParamRef> failed_; // assignments whose value had an error
 };
 

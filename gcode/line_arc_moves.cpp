@@ -25,11 +25,21 @@ Move Reader::here(Op op) const
     return m;
 }
 
+bool Reader::emit(const Move &m)
+{
+    if (sum_.stopped)
+        return false;
+    sum_.move_count++;
+    if (!sink_.move(m))
+        sum_.stopped = true;
+    return !sum_.stopped;
+}
+
 void Reader::extend(const MmPoint &mm)
 {
     for (int a = 0; a < 3; a++) {
-        prog_.extent.low[a] = std::fmin(prog_.extent.low[a], mm[a]);
-        prog_.extent.high[a] = std::fmax(prog_.extent.high[a], mm[a]);
+        sum_.extent.low[a] = std::fmin(sum_.extent.low[a], mm[a]);
+        sum_.extent.high[a] = std::fmax(sum_.extent.high[a], mm[a]);
     }
 }
 
@@ -44,7 +54,7 @@ bool Reader::line_move(const MmPoint &target)
     m.end = target;
     m.feed_mm_min = st_.motion == kRapid ? set_.rapid : st_.feed * unit();
     m.rapid = st_.motion == kRapid;
-    prog_.moves.push_back(m);
+    emit(m);
     return true;
 }
 
@@ -155,7 +165,7 @@ bool Reader::add_arc(const Arc &arc, const MmPoint &target)
     m.centre[p.u] = arc.centre.u;
     m.centre[p.v] = arc.centre.v;
     m.turn = arc.sweep.turn;
-    prog_.moves.push_back(m);
+    emit(m);
     return true;
 }
 

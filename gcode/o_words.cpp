@@ -46,7 +46,7 @@ const char *keyword_name(Keyword k)
 
 // The O-word at the start of a stripped line: false when the line holds none with a
 // keyword. `bad` gets a message for an O-word that can't be read.
-bool read_o_word(const std::string &s, OWord &o, std::string &bad)
+bool read_o_word(const std::string &s, OWordLine &o, std::string &bad)
 {
     size_t i = 0;
     if (i < s.size() && s[i] == '/')
@@ -84,8 +84,15 @@ bool read_o_word(const std::string &s, OWord &o, std::string &bad)
     }
     if (longest == 0)
         return false; // a program number, or other words: the Reader's
+    if (o.label.size() - (o.label[1] == '<' ? 3 : 1) > kMaxLabelChars) { // o, <, >
+        o.label = o.label.substr(0, 17) + "...";
+        bad = o_text(o.label, o.keyword) + ": a label has at most " +
+              std::to_string(kMaxLabelChars) + " characters";
+        return true;
+    }
     if (s[0] == '/') {
-        bad = "'/' (block delete) before " + o_text(o) + ": O-words are always read";
+        bad = "'/' (block delete) before " + o_text(o.label, o.keyword) +
+              ": O-words are always read";
         return true;
     }
     o.rest = s.substr(i + longest);
@@ -108,187 +115,289 @@ const char *closer(Keyword k)
 
 class Matcher {
 public:
-    Matcher(Lines &lines, const std::function<void(int, const std::string &)> &error)
-        : l_(lines), error_(error) {}
+    Matcher(OWordIndex &index, const std::function<void(int, const std::string &)> &error)
+        : x_(index), error_(error) {}
 
     void word(int k);
-    void finish();
+    void call(uint32_t label)
+    {
+        if (called_.size() <= label)
+            called_.resize(label + 1);
+        called_[label] = true;
+    }
+    // The labels called that no sub defines; the blocks left open are errors.
+    std::vector<uint32_t> finish();
     bool good() const { return good_; }
 
 private:
-    void fail(const OWord &o, const std::string &what)
+    struct Open {
+        int k;    // the block's opening O-word
+        int last; // an if's last branch so far
+    };
+
+    const OWord &w(int k) const { return x_.words[k]; }
+    std::string text(int k) const { return o_text(x_.label(w(k).label), w(k).keyword); }
+    void fail(int k, const std::string &what)
     {
         good_ = false;
-        error_(o.line, what);
+        error_(w(k).line, what);
     }
     // The open block at the top, if it is `k` with o's label; else an error.
     bool closes(int k, Keyword opener);
+    void close(int k)
+    {
+        x_.words[open_.back().k].next = k;
+        x_.words[k].next = open_.back().k;
+        open_.pop_back();
+    }
 
-    Lines &l_;
+    OWordIndex &x_;
     const std::function<void(int, const std::string &)> &error_;
-    std::vector<int> open_;        // blocks not closed yet, innermost last
-    std::map<int, int> last_;      // an if's last branch so far
-    std::vector<int> calls_;
+    std::vector<Open> open_;        // blocks not closed yet, innermost last
+    std::vector<bool> called_;      // by label: called
     bool good_ = true;
 };
 
 bool Matcher::closes(int k, Keyword opener)
 {
-    OWord &o = l_.words[k];
-    if (!open_.empty() && l_.words[open_.back()].keyword == opener &&
-        l_.words[open_.back()].label == o.label)
+    const OWord &o = w(k);
+    if (!open_.empty() && w(open_.back().k).keyword == opener &&
+        w(open_.back().k).label == o.label)
         return true;
-    std::string what = o_text(o) + " without " + o.label + " " + lower(keyword_name(opener));
-    if (!open_.empty()) {
-        const OWord &top = l_.words[open_.back()];
-        what += " (" + o_text(top) + ", line " + std::to_string(top.line) + ", is still open)";
-    }
-    fail(o, what);
+    const std::string &label = x_.label(o.label);
+    std::string what = text(k) + " without " + label + " " + lower(keyword_name(opener));
+    if (!open_.empty())
+        what += " (" + text(open_.back().k) + ", line " + std::to_string(w(open_.back().k).line) +
+                ", is still open)";
+    fail(k, what);
     return false;
 }
 
 void Matcher::word(int k)
 {
-    OWord &o = l_.words[k];
-    auto link = [this, k](int from) { l_.words[from].next = k; };
+    OWord &o = x_.words[k];
+    const std::string &label = x_.label(o.label);
     switch (o.keyword) {
     case Keyword::Sub:
         if (!open_.empty())
-            return fail(o, o_text(o) + " inside " + o_text(l_.words[open_.back()]) + " (line " +
-                               std::to_string(l_.words[open_.back()].line) +
+            return fail(k, text(k) + " inside " + text(open_.back().k) + " (line " +
+                               std::to_string(w(open_.back().k).line) +
                                "): subroutines are defined one after another, at the top level");
-        if (l_.subs.count(o.label))
-            return fail(o, o_text(o) + ": defined twice (first on line " +
-                               std::to_string(l_.words[l_.subs[o.label]].line) + ")");
-        l_.subs[o.label] = k;
-        open_.push_back(k);
+        if (x_.sub(o.label) >= 0)
+            return fail(k, text(k) + ": defined twice (first on line " +
+                               std::to_string(w(x_.sub(o.label)).line) + ")");
+        x_.set_sub(o.label, k);
+        open_.push_back({k, k});
         return;
     case Keyword::Endsub:
-        if (closes(k, Keyword::Sub)) {
-            link(open_.back());
-            o.next = open_.back();
-            open_.pop_back();
-        }
+        if (closes(k, Keyword::Sub))
+            close(k);
         return;
     case Keyword::Return: // labelled by its sub or by a block open in it (o2 if ... o2 return)
-        if (open_.empty() || l_.words[open_.front()].keyword != Keyword::Sub ||
+        if (open_.empty() || w(open_.front().k).keyword != Keyword::Sub ||
             std::none_of(open_.begin(), open_.end(),
-                         [&](int b) { return l_.words[b].label == o.label; }))
-            return fail(o, o_text(o) + " outside " + o.label + " sub");
-        o.next = open_.front();
+                         [&](const Open &b) { return w(b.k).label == o.label; }))
+            return fail(k, text(k) + " outside " + label + " sub");
+        o.next = open_.front().k;
         return;
-    case Keyword::Call:
-        calls_.push_back(k);
+    case Keyword::Call: // not indexed
         return;
     case Keyword::If:
     case Keyword::Do:
     case Keyword::Repeat:
-        open_.push_back(k);
-        last_[k] = k;
+        open_.push_back({k, k});
         return;
     case Keyword::While:
-        if (!open_.empty() && l_.words[open_.back()].keyword == Keyword::Do &&
-            l_.words[open_.back()].label == o.label) {
+        if (!open_.empty() && w(open_.back().k).keyword == Keyword::Do &&
+            w(open_.back().k).label == o.label) {
             o.closes_do = true;
-            link(open_.back());
-            o.next = open_.back();
-            open_.pop_back();
+            close(k);
             return;
         }
-        open_.push_back(k);
+        open_.push_back({k, k});
         return;
     case Keyword::Elseif:
     case Keyword::Else:
-    case Keyword::Endif:
+    case Keyword::Endif: {
         if (!closes(k, Keyword::If))
             return;
-        if (o.keyword != Keyword::Endif && l_.words[last_[open_.back()]].keyword == Keyword::Else)
-            return fail(o, o_text(o) + " after " + o.label + " else (line " +
-                               std::to_string(l_.words[last_[open_.back()]].line) + ")");
-        link(last_[open_.back()]);
-        last_[open_.back()] = k;
+        Open &top = open_.back();
+        if (o.keyword != Keyword::Endif && w(top.last).keyword == Keyword::Else)
+            return fail(k, text(k) + " after " + label + " else (line " +
+                               std::to_string(w(top.last).line) + ")");
+        x_.words[top.last].next = k;
+        top.last = k;
         if (o.keyword == Keyword::Endif) {
-            o.next = open_.back();
+            o.next = top.k;
             open_.pop_back();
         }
         return;
+    }
     case Keyword::Endwhile:
     case Keyword::Endrepeat:
-        if (closes(k, o.keyword == Keyword::Endwhile ? Keyword::While : Keyword::Repeat)) {
-            link(open_.back());
-            o.next = open_.back();
-            open_.pop_back();
-        }
+        if (closes(k, o.keyword == Keyword::Endwhile ? Keyword::While : Keyword::Repeat))
+            close(k);
         return;
     case Keyword::Break:
     case Keyword::Continue:
         for (auto it = open_.rbegin(); it != open_.rend(); ++it)
-            if (is_loop(l_.words[*it].keyword) && l_.words[*it].label == o.label) {
-                o.next = *it;
+            if (is_loop(w(it->k).keyword) && w(it->k).label == o.label) {
+                o.next = it->k;
                 return;
             }
-        return fail(o, o_text(o) + " outside loop " + o.label);
+        return fail(k, text(k) + " outside loop " + label);
     }
 }
 
-void Matcher::finish()
+std::vector<uint32_t> Matcher::finish()
 {
-    for (int k : open_)
-        fail(l_.words[k], o_text(l_.words[k]) + " without " + l_.words[k].label + " " +
-                              closer(l_.words[k].keyword));
-    for (int k : calls_)
-        if (!l_.subs.count(l_.words[k].label))
-            fail(l_.words[k], o_text(l_.words[k]) + ": no " + l_.words[k].label +
-                                  " sub in this file");
+    for (const Open &b : open_)
+        fail(b.k, text(b.k) + " without " + x_.label(w(b.k).label) + " " +
+                      closer(w(b.k).keyword));
+    std::vector<uint32_t> missing;
+    for (uint32_t label = 0; label < called_.size(); label++)
+        if (called_[label] && x_.sub(label) < 0)
+            missing.push_back(label);
+    return missing;
+}
+
+// Each call of a label in `missing` is an error at its line (a second pass, only for
+// a file that has such calls).
+void calls_without_subs(LineSource &source, const OWordIndex &index,
+                        const std::vector<uint32_t> &missing,
+                        const std::function<void(int, const std::string &)> &error)
+{
+    if (!source.seek(0))
+        return;
+    std::string line, bad;
+    OWordLine o;
+    int number = 0;
+    for (Got got; (got = source.next(line)) != Got::End && got != Got::Failed;) {
+        number++;
+        if (got != Got::Line || !read_o_word_line(line, o, bad) || !bad.empty() ||
+            o.keyword != Keyword::Call)
+            continue;
+        const long id = index.find(o.label);
+        if (id >= 0 && std::find(missing.begin(), missing.end(), id) != missing.end())
+            error(number, o_text(o.label, o.keyword) + ": no " + o.label + " sub in this file");
+    }
 }
 
 } // namespace
 
-std::string o_text(const OWord &o)
+long OWordIndex::find(std::string_view label) const
 {
-    return o.label + " " + lower(keyword_name(o.keyword));
+    const auto it = ids_.find(label);
+    return it == ids_.end() ? -1 : static_cast<long>(it->second);
 }
 
-bool match_o_words(const std::string &text, Lines &lines,
+long OWordIndex::add(const std::string &label)
+{
+    const long id = find(label);
+    if (id >= 0)
+        return id;
+    if (labels_.size() >= kMaxLabels)
+        return -1;
+    labels_.push_back(label);
+    ids_.emplace(labels_.back(), static_cast<uint32_t>(labels_.size() - 1));
+    return static_cast<long>(labels_.size() - 1);
+}
+
+void OWordIndex::set_sub(uint32_t id, int k)
+{
+    if (subs_.size() <= id)
+        subs_.resize(id + 1, -1);
+    subs_[id] = k;
+}
+
+int OWordIndex::at_line(int line) const
+{
+    auto it = std::lower_bound(words.begin(), words.end(), line,
+                               [](const OWord &o, int l) { return o.line < l; });
+    return it != words.end() && it->line == line ? static_cast<int>(it - words.begin()) : -1;
+}
+
+std::string o_text(const std::string &label, Keyword keyword)
+{
+    return label + " " + lower(keyword_name(keyword));
+}
+
+bool read_o_word_line(const std::string &line, OWordLine &o, std::string &bad)
+{
+    bad.clear();
+    if (std::none_of(line.begin(), line.end(), [](char c) { return c == 'o' || c == 'O'; }))
+        return false;
+    std::string stripped, message;
+    if (!strip_line(line, stripped, message, bad)) {
+        bad.clear();
+        return false; // the Reader reports an unclosed comment
+    }
+    if (!read_o_word(stripped, o, bad))
+        return false;
+    const bool takes_values = o.keyword == Keyword::Call || o.keyword == Keyword::Return ||
+                              o.keyword == Keyword::Endsub || o.keyword == Keyword::If ||
+                              o.keyword == Keyword::Elseif || o.keyword == Keyword::While ||
+                              o.keyword == Keyword::Repeat;
+    if (bad.empty() && !takes_values && !o.rest.empty())
+        bad = o_text(o.label, o.keyword) + ": nothing may follow it ('" + o.rest.substr(0, 16) +
+              "')";
+    return true;
+}
+
+bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
                    const std::function<void(int, const std::string &)> &error)
 {
-    Matcher m(lines, error);
+    Matcher m(index, error);
     bool unread = false; // an O-word that can't be followed
-    for (size_t at = 0; at < text.size(); lines.count++) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        const size_t from = at;
-        at = end + 1;
-        const auto first = text.begin() + static_cast<std::ptrdiff_t>(from);
-        const auto last = text.begin() + static_cast<std::ptrdiff_t>(end);
-        if (std::find_if(first, last, [](char c) { return c == 'o' || c == 'O'; }) == last)
+    bool full = false;   // past a bound: nothing more is indexed or matched
+    std::string line, bad;
+    OWordLine o;
+    for (;;) {
+        const uint64_t at = source.position();
+        const Got got = source.next(line);
+        if (got == Got::End || got == Got::Failed)
+            break; // the follower reports a file that can't be read
+        if (index.lines >= static_cast<uint64_t>(kMaxLines)) {
+            error(kMaxLines, "more than " + std::to_string(kMaxLines) + " lines in one file");
+            return false;
+        }
+        const int number = static_cast<int>(++index.lines);
+        if (got != Got::Line || full || !read_o_word_line(line, o, bad))
             continue;
-        const std::string line = text.substr(from, end - from);
-        std::string stripped, message, bad;
-        OWord o;
-        if (!strip_line(line, stripped, message, bad) || !read_o_word(stripped, o, bad))
-            continue; // the Reader reports an unclosed comment
-        o.index = lines.count;
-        o.line = static_cast<int>(lines.count + 1);
-        o.at = from;
-        o.next_at = std::min(at, text.size());
-        const bool takes_values = o.keyword == Keyword::Call || o.keyword == Keyword::Return ||
-                                  o.keyword == Keyword::Endsub || o.keyword == Keyword::If ||
-                                  o.keyword == Keyword::Elseif || o.keyword == Keyword::While ||
-                                  o.keyword == Keyword::Repeat;
-        if (bad.empty() && !takes_values && !o.rest.empty())
-            bad = o_text(o) + ": nothing may follow it ('" + o.rest.substr(0, 16) + "')";
         if (!bad.empty()) {
-            error(o.line, bad);
+            error(number, bad);
             unread = true;
             continue;
         }
-        lines.words.push_back(o);
-        m.word(static_cast<int>(lines.words.size()) - 1);
+        const long label = index.add(o.label);
+        if (label < 0 || (o.keyword != Keyword::Call && index.words.size() >= max_words)) {
+            error(number, label < 0 ? "more than " + std::to_string(kMaxLabels) + " O-word labels"
+                                    : "more than " + std::to_string(max_words) +
+                                          " O-words that open, close or leave a block (sub, "
+                                          "if, while, do, repeat ...)");
+            full = true;
+            continue;
+        }
+        if (o.keyword == Keyword::Call) {
+            m.call(static_cast<uint32_t>(label));
+            continue;
+        }
+        OWord w;
+        w.at = at;
+        w.next_at = source.position();
+        w.line = number;
+        w.label = static_cast<uint32_t>(label);
+        w.keyword = o.keyword;
+        index.words.push_back(w);
+        m.word(static_cast<int>(index.words.size()) - 1);
     }
-    m.finish();
-    return m.good() && !unread;
+    index.bytes = source.position();
+    if (full)
+        return false;
+    const std::vector<uint32_t> missing = m.finish();
+    if (!missing.empty())
+        calls_without_subs(source, index, missing, error);
+    return m.good() && !unread && missing.empty();
 }
 
 } // namespace korva3_gcode

@@ -1,49 +1,95 @@
-// o_words.h - a program's O-word lines found and matched to each other, before any
-// line is followed (control_flow.cpp follows them).
+// o_words.h - a program's O-words found and matched to each other in a first pass over
+// its lines, before any line is followed (control_flow.cpp follows them).
+//
+// The index is compact and bounded: only the O-words that open, close or leave a block
+// (sub, endsub, return, if, elseif, else, endif, while, endwhile, do, repeat,
+// endrepeat, break, continue), each with its place in the file (byte and line), its
+// label (every label kept once) and the O-word it is matched to. Calls are not
+// indexed: the labels called are kept once each and checked against the subs after
+// the pass. The values after the keywords are not kept: the follower reads them from
+// the line when it reaches it.
 #ifndef KORVA3_GCODE_O_WORDS_H
 #define KORVA3_GCODE_O_WORDS_H
 
+#include <cstdint>
+#include <deque>
 #include <functional>
-#include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "gcode/line_source.h"
 
 namespace korva3_gcode {
 
-enum class Keyword { Sub, Endsub, Call, Return, If, Elseif, Else, Endif, While, Endwhile,
-                     Do, Repeat, Endrepeat, Break, Continue };
+enum class Keyword : uint8_t { Sub, Endsub, Call, Return, If, Elseif, Else, Endif, While,
+                               Endwhile, Do, Repeat, Endrepeat, Break, Continue };
 
-struct OWord {
+// Bounds of the index, whatever the file: labels of at most kMaxLabelChars characters
+// (the number or the name, as parameters' names), at most kMaxLabels labels. The
+// O-words indexed are bounded by ReadOptions::max_o_words.
+constexpr size_t kMaxLabelChars = 100;
+constexpr size_t kMaxLabels = 100000;
+constexpr int kMaxLines = 2147483647; // lines of a file: they are numbered by int
+
+// An O-word line as written, read from the line where it stands.
+struct OWordLine {
     Keyword keyword = Keyword::Sub;
     std::string label; // as a person reads it: "o100", "o<BOLTS>"
     std::string rest;  // the line after the keyword (upper case, no blanks): values
-    int line = 0;      // line of the file, from 1
-    size_t index = 0;  // line - 1
-    size_t at = 0;     // the line's first character in the text
-    size_t next_at = 0; // the next line's (the text's size after the last)
-    // Matched (indices into the O-words):
-    int next = -1;  // If, Elseif, Else: the next branch or the endif; Sub: its endsub;
-                    // While, Repeat: its end; Do: its closing while; the ends: their start;
-                    // Return, Break, Continue: the sub or loop they leave
+};
+
+// One indexed O-word: 32 bytes.
+struct OWord {
+    uint64_t at = 0;      // the line's first byte in the file
+    uint64_t next_at = 0; // the next line's first byte
+    int line = 0;         // line of the file, from 1
+    int next = -1;        // matched (an index into the O-words): If, Elseif, Else: the
+                          // next branch or the endif; Sub: its endsub; While, Repeat: its
+                          // end; Do: its closing while; the ends: their start; Return,
+                          // Break, Continue: the sub or loop they leave
+    uint32_t label = 0;   // OWordIndex::label(label)
+    Keyword keyword = Keyword::Sub;
     bool closes_do = false; // a While that ends a Do loop
 };
 
-// Only the O-word lines are kept (a program of millions of lines needs no more): the
-// lines between them are read on from one to the next.
-struct Lines {
-    size_t count = 0;                // lines in the text
-    std::vector<OWord> words;        // in the order of their lines
-    std::map<std::string, int> subs; // label -> its Sub's O-word
+class OWordIndex {
+public:
+    uint64_t lines = 0; // lines in the file
+    uint64_t bytes = 0; // bytes in the file
+    std::vector<OWord> words; // in the order of their lines
+
+    const std::string &label(uint32_t id) const { return labels_[id]; }
+    // The label's id, or -1 when no O-word of the file has it.
+    long find(std::string_view label) const;
+    // The label's id, added when new; -1 past kMaxLabels.
+    long add(const std::string &label);
+    // The Sub defining the label `id`, or -1.
+    int sub(uint32_t id) const { return id < subs_.size() ? subs_[id] : -1; }
+    void set_sub(uint32_t id, int k);
+    // The indexed O-word on `line`, or -1.
+    int at_line(int line) const;
+
+private:
+    std::deque<std::string> labels_; // stable: ids_ views them
+    std::unordered_map<std::string_view, uint32_t> ids_;
+    std::vector<int> subs_; // label id -> its Sub, -1
 };
 
-// Counts `text`'s lines and finds the O-words among them (a line whose first word,
-// after any N, is O with a keyword; an O-word alone is a program number, read by the
-// Reader). Each mismatch is passed to `error` (line, message). False when any was.
-bool match_o_words(const std::string &text, Lines &lines,
+// Reads `source` from its start for its O-words (a line whose first word, after any N,
+// is O with a keyword; an O-word alone is a program number, read by the Reader),
+// indexes at most `max_words` of them, and matches them. Each mismatch is passed to
+// `error` (line, message). False when any was; the source is then anywhere.
+bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
                    const std::function<void(int, const std::string &)> &error);
 
+// The O-word with a keyword at the start of `line` (as read from the file): false when
+// it holds none. `bad` gets a message for an O-word that can't be followed.
+bool read_o_word_line(const std::string &line, OWordLine &o, std::string &bad);
+
 // "o100 endif", as errors name an O-word.
-std::string o_text(const OWord &o);
+std::string o_text(const std::string &label, Keyword keyword);
 
 } // namespace korva3_gcode
 

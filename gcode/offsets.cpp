@@ -32,8 +32,10 @@ MmPoint Reader::offset() const
 void Reader::select_coords(int code)
 {
     st_.coord = coord_index(code);
-    prog_.coords_used.insert(kCoordNames[st_.coord]);
+    coords_in_force();
 }
+
+void Reader::coords_in_force() { sum_.coords_used.insert(kCoordNames[st_.coord]); }
 
 // G10 L2 P X Y Z: work offset P (1 = G54 .. 9 = G59.3; 0 = the one in force) gets these
 // values, mm from the machine's zero; L20: the values that make the point where the
@@ -58,8 +60,7 @@ bool Reader::set_coords(const LineWords &l)
         if (!has(l, kAxes[a]))
             continue;
         double v = l.values.at(kAxes[a]) * unit();
-        double others = (st_.g92_on ? st_.g92[a] : 0) + (a == 2 ? st_.tool_length : 0);
-        st_.coords[n][a] = kind == 2 ? v : st_.pos[a] - others - v;
+        st_.coords[n][a] = kind == 2 ? v : offset_for(st_, a, v);
     }
     return true;
 }

@@ -59,15 +59,30 @@ bool Parameters::get(const ParamRef &ref, double &value, std::string &error) con
 
 void Parameters::set(const ParamRef &ref, double value)
 {
-    if (ref.number)
+    if (ref.number) {
         *numbered(ref.number) = value;
-    else
-        names(ref.name)[ref.name] = value;
+        return;
+    }
+    auto done = names(ref.name).insert_or_assign(ref.name, value);
+    names_ += done.second;
 }
 
 void Parameters::not_set(const ParamRef &ref, int line)
 {
-    not_set_.emplace(param_text(ref), line);
+    if (not_set_.size() < kMaxNames)
+        not_set_.emplace(param_text(ref), line);
+}
+
+bool Parameters::too_many(const ParamRef &ref) const
+{
+    return !ref.number && names_ >= kMaxNames && !exists(ref);
+}
+
+void Parameters::begin()
+{
+    while (frames_.size() > 1)
+        back();
+    not_set_.clear();
 }
 
 void Parameters::call(const std::vector<double> &arguments)
@@ -79,8 +94,10 @@ void Parameters::call(const std::vector<double> &arguments)
 
 void Parameters::back()
 {
-    if (frames_.size() > 1)
+    if (frames_.size() > 1) {
+        names_ -= frames_.back().names.size();
         frames_.pop_back();
+    }
 }
 
 } // namespace korva3_gcode

@@ -51,8 +51,11 @@ void Reader::line(int number, const std::string &text)
         return;
     }
     begun_ = begun_ || !block.words.empty();
-    if (!block.message.empty() && message_lines_.insert(line_).second) // once, also in a loop
-        prog_.messages.push_back({line_, block.message});
+    if (!block.message.empty() && !message_lines_.count(line_)) { // once, also in a loop
+        if (message_lines_.size() < kMessagesRemembered)
+            message_lines_.insert(line_);
+        sink_.message(line_, block.message);
+    }
     std::vector<std::string> why;
     bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
     for (const Word &w : block.words)
@@ -88,11 +91,11 @@ void Reader::summary()
 
 void Reader::finish()
 {
-    if (!ended_)
+    if (!ended())
         stop(kEnd); // the file's end ends the program as M2 does
-    prog_.end = st_.pos;
-    if (prog_.coords_used.empty())
-        prog_.coords_used.insert("G54");
+    sum_.end = st_.pos;
+    if (sum_.coords_used.empty())
+        coords_in_force(); // the one in force throughout
 }
 
 void Reader::carry_out(const LineWords &l)
@@ -108,7 +111,7 @@ void Reader::carry_out(const LineWords &l)
     }
     if (has(l, 'S') && l.values.at('S') < 0)
         return fail("S must not be negative");
-    if (!tools(l))
+    if (!tools(l) || sum_.stopped)
         return;
     outputs(l);
     bool dwell = c[NonModal] && *c[NonModal] == kDwell;
@@ -129,6 +132,8 @@ void Reader::carry_out(const LineWords &l)
             return fail("G4 needs P, the dwell in seconds (0 or more)");
         add_dwell(l.values.at('P'));
     }
+    if (sum_.stopped)
+        return;
     if (c[Plane])
         st_.plane = *c[Plane];
     if (c[ArcDistance])
@@ -199,7 +204,7 @@ void Reader::outputs(const LineWords &l)
     if (bits != st_.outputs) {
         Move m = here(Op::Outputs);
         m.outputs = st_.outputs = bits;
-        prog_.moves.push_back(m);
+        emit(m);
     }
 }
 
@@ -209,8 +214,8 @@ void Reader::add_dwell(double seconds)
         return fail("G4 P" + number_text(seconds) + ": at most a day (86400 s)");
     Move m = here(Op::Dwell);
     m.ms = static_cast<uint32_t>(std::lround(seconds * 1000));
-    prog_.dwell_ms += m.ms;
-    prog_.moves.push_back(m);
+    sum_.dwell_ms += m.ms;
+    emit(m);
 }
 
 // G61, G61.1: every move ends at rest; G64: corners blended within P (program units),
@@ -233,9 +238,8 @@ bool Reader::path_control(const LineWords &l)
 void Reader::pause(const std::string &note)
 {
     Move m = here(Op::Pause);
-    m.note = static_cast<int>(prog_.notes.size());
-    prog_.notes.push_back(note);
-    prog_.moves.push_back(m);
+    m.note = note;
+    emit(m);
 }
 
 void Reader::stop(int stop_code)
@@ -255,7 +259,8 @@ void Reader::stop(int stop_code)
     for (int o : {t.spindle, t.mist, t.flood})
         if (o >= 0)
             m.outputs &= ~(1u << o);
-    prog_.moves.push_back(m);
+    st_.outputs = m.outputs; // the session's machine stands with them off
+    emit(m);
     ended_ = true;
 }
 
@@ -301,7 +306,7 @@ bool Reader::go(const LineWords &l, const MmPoint &target, int motion)
     st_.motion = in_force;
     if (ok)
         st_.pos = target;
-    return ok;
+    return ok && !sum_.stopped;
 }
 
 } // namespace korva3_gcode

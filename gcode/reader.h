@@ -1,10 +1,9 @@
-// reader.h - the reader of a G-code program, inside the module: the modal state that
-// a program builds line by line (reader.cpp), and the line and arc moves its paths
-// become (line_arc_moves.cpp), all in machine millimetres.
+// reader.h - the reader of a G-code program, inside the module: each line carried out
+// on the session's state (reader.cpp), and the line and arc moves its paths become
+// (line_arc_moves.cpp), all in machine millimetres, handed to a sink as they come.
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
-#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -12,7 +11,9 @@
 
 #include "gcode/arc_geometry.h"
 #include "gcode/modal.h"
+#include "gcode/move_sink.h"
 #include "gcode/program.h"
+#include "gcode/state.h"
 
 namespace korva3_gcode {
 
@@ -25,29 +26,6 @@ inline bool is_cycle(int motion)
            motion == kPeck || motion == kBore || motion == kBoreDwell;
 }
 
-struct State {
-    int motion = kMotionOff; // GCode of the motion mode in force
-    int plane = kPlaneXY;    // GCode of the arcs' plane
-    bool inches = false;     // G20
-    bool relative = false;   // G91
-    double feed = 0;         // program units per minute
-    bool exact_stop = false; // G61, G61.1: the machine stands at the end of every move
-    double tolerance = -1;   // G64 P, mm; < 0: the machine's path tolerance (G64 alone)
-    MmPoint pos{};           // machine position, mm (from where the card stood at the start)
-    std::array<MmPoint, 9> coords{}; // work offsets G54 .. G59.3, mm from the machine's zero
-    int coord = 0;           // the work offset in force: 0 = G54 .. 8 = G59.3
-    MmPoint g92{};           // G92's offset, mm (kept while suspended by G92.2)
-    bool g92_on = true;      // G92's offset in force (G92.2 suspends, G92.3 restores)
-    double tool_length = 0;  // G43, G43.1: mm added to Z
-    std::map<int, double> tool_lengths; // the tool table, mm (machine file, G10 L1/L10/L11)
-    MmPoint g28{}, g30{};    // G28 and G30's positions, mm from the machine's zero
-    int tool = 0;            // the tool in use (M6), 0 = none
-    int selected = -1;       // the tool T selected last, -1 = none yet
-    uint32_t outputs = 0;    // the card's output bits as set by the program
-    bool retract_r = false;  // G99: cycles retract to R; G98 (at the start): to where Z was
-    std::map<char, double> cycle_words; // Z R Q P of the cycle in force, as written
-};
-
 // An arc being read: millimetres in its plane (see arc_geometry.h).
 struct Arc {
     ArcPlane plane;
@@ -58,19 +36,18 @@ struct Arc {
     Sweep sweep{};
 };
 
-// Reads a program's lines, in order, into `program`; a bad line adds its message
-// ("NAME:LINE: ...") to `errors`; ended() once M2 or M30 has ended the program.
+// Reads a program's lines, in the order given, on `state`: each move goes to `sink`, a
+// bad line adds its message ("NAME:LINE: ...") to `errors`; ended() once M2 or M30 has
+// ended the program or the sink has stopped the reading.
 class Reader {
 public:
     Reader(const std::string &name, const Settings &settings, const ReadOptions &options,
-           Program &program, std::vector<std::string> &errors)
-        : name_(name), set_(settings), opt_(options), prog_(program), errors_(errors)
+           State &state, MoveSink &sink, ProgramSummary &summary,
+           std::vector<std::string> &errors)
+        : name_(name), set_(settings), opt_(options), st_(state), sink_(sink), sum_(summary),
+          errors_(errors)
     {
-        for (int i = 0; i < 9; i++)
-            st_.coords[i] = set_.work_offsets[i];
-        st_.tool_lengths = set_.tool_lengths;
-        st_.g28 = set_.g28;
-        st_.g30 = set_.g30;
+        sum_.extent.low = sum_.extent.high = st_.pos; // the path starts there
     }
 
     void line(int number, const std::string &text);
@@ -85,20 +62,25 @@ public:
         fail(what);
     }
 
-    bool ended() const { return ended_ || closed_; }
+    bool ended() const { return ended_ || closed_ || sum_.stopped; }
 
-    size_t moves() const { return prog_.moves.size(); }
+    // The sink has stopped the reading.
+    void stop() { sum_.stopped = true; }
 
+    uint64_t moves() const { return sum_.move_count; }
+
+    // The end of a program: an End move unless M2 or M30 made one.
     void finish();
 
     // Errors past max_errors, counted only; hints on the kind of file.
     void summary();
 
 private:
-    // A line read again by a loop or a call names the same error once.
+    // A line read again by a loop or a call names the same error once. An error of no
+    // line (line 0: the file can't be read) names the file alone.
     void fail(const std::string &what)
     {
-        std::string error = name_ + ":" + std::to_string(line_) + ": " + what;
+        std::string error = name_ + ":" + (line_ ? std::to_string(line_) + ":" : "") + " " + what;
         if (errors_seen_.count(error))
             return;
         if (errors_seen_.size() < kErrorsRemembered)
@@ -130,6 +112,7 @@ private:
     // Coordinate systems (offsets.cpp): machine = program + offset().
     MmPoint offset() const;
     void select_coords(int code);
+    void coords_in_force(); // listed in the summary's coords_used
     bool set_coords(const LineWords &l);
     void set_g92(const LineWords &l);
     bool go_home(const LineWords &l, const MmPoint &position);
@@ -150,6 +133,8 @@ private:
 
     // Lines and arcs (line_arc_moves.cpp).
     Move here(Op op) const;
+    // The move to the sink; false once the sink has stopped the reading.
+    bool emit(const Move &m);
     void extend(const MmPoint &mm);
     bool line_move(const MmPoint &target);
     bool arc_move(const LineWords &l, const MmPoint &target);
@@ -163,11 +148,15 @@ private:
     const std::string &name_;
     const Settings &set_;
     const ReadOptions &opt_;
-    Program &prog_;
+    State &st_;
+    MoveSink &sink_;
+    ProgramSummary &sum_;
     std::vector<std::string> &errors_;
     Values *values_ = nullptr;
-    std::set<int> message_lines_; // lines whose "(MSG, ...)" is listed
-    State st_;
+    // The lines whose "(MSG, ...)" was shown, so a loop shows it once; past
+    // kMessagesRemembered of them, a message in a loop is shown again.
+    static constexpr size_t kMessagesRemembered = 10000;
+    std::set<int> message_lines_;
     int line_ = 0;
     bool ended_ = false;
     bool refused_ = false;    // this line has a refused word: its other words are read,

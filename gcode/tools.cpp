@@ -42,7 +42,7 @@ bool Reader::tools(const LineWords &l)
     if (st_.selected < 0)
         return refuse("M6 with no tool selected (T first: T3 M6)");
     st_.tool = st_.selected;
-    prog_.tools_used.insert(st_.tool);
+    sum_.tools_used.insert(st_.tool);
     pause("M6: tool " + std::to_string(st_.tool));
     return true;
 }

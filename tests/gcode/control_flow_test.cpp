@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "gcode/line_source.h"
+#include "gcode/parameters.h"
 #include "gcode/program.h"
 
 using namespace korva3_gcode;
@@ -153,12 +155,48 @@ TEST(GcodeControlFlow, Bounds)
     ReadOptions reads, moves;
     reads.max_reads = 20;
     moves.max_moves = 30;
-    EXPECT_EQ(run("o1 repeat [12]\nS\n#1=2\no1 endrepeat", reads), "X12 Y0");
-    EXPECT_EQ(run("o1 repeat [13]\nS\n#1=2\no1 endrepeat", reads),
+    // (O-word lines count: the file's 3, then 1 + 2 x 11 reads are within 3 + 20.)
+    EXPECT_EQ(run("o1 repeat [11]\nS\no1 endrepeat", reads), "X11 Y0");
+    EXPECT_EQ(run("o1 repeat [12]\nS\no1 endrepeat", reads),
+              "t.ngc:2: more than 20 lines read again by loops and calls");
+    // A line counts once more for every 256 bytes: the file (3 lines, 640 bytes) is 5
+    // reads, the loop 1 + 6 x (3 + 1) within 5 + 20.
+    EXPECT_EQ(run("o1 repeat [6]\nS (" + std::string(600, 'x') + ")\no1 endrepeat", reads),
+              "X6 Y0");
+    EXPECT_EQ(run("o1 repeat [7]\nS (" + std::string(600, 'x') + ")\no1 endrepeat", reads),
               "t.ngc:2: more than 20 lines read again by loops and calls");
     EXPECT_EQ(run("o1 repeat [30]\nS\no1 endrepeat", moves), "X30 Y0");
     EXPECT_EQ(run("o1 repeat [31]\nS\no1 endrepeat", moves),
               "t.ngc:2: more than 30 moves: a program this long is not checked");
+    // Work, not lines: the steps of expressions (a loop of long ones would take hours).
+    ReadOptions steps;
+    steps.max_expression_steps = 1000000;
+    std::string sum = "[1";
+    for (int i = 0; i < 1000; i++)
+        sum += "+1";
+    EXPECT_EQ(run("o1 while [1]\n#1=" + sum + "]\no1 endwhile", steps),
+              "t.ngc:2: #1: more than 1000000 expression steps (--max-expression-steps N "
+              "allows more)");
+    EXPECT_EQ(run("#1=0\no1 while [#1+#1+#1+#1+#1+#1 LT 10000000]\n#1=[#1+1]\no1 endwhile", steps),
+              "t.ngc:2: o1 while: more than 1000000 expression steps (--max-expression-steps N "
+              "allows more)");
+    // The O-words indexed before anything is read.
+    ReadOptions ten;
+    ten.max_o_words = 10;
+    std::string blocks;
+    for (int i = 0; i < 5; i++)
+        blocks += "o1 if [1]\no1 endif\n";
+    EXPECT_EQ(run(blocks + "S", ten), "X1 Y0");
+    EXPECT_EQ(run(blocks + "o2 do\no2 while [0]", ten),
+              "t.ngc:11: more than 10 O-words that open, close or leave a block (sub, if, "
+              "while, do, repeat ...)");
+    // Named parameters, and the characters of a line.
+    std::string names;
+    for (size_t i = 0; i <= kMaxNames; i++)
+        names += "#<_n" + std::to_string(i) + ">=1\n";
+    EXPECT_EQ(run(names), "t.ngc:100001: #<_N100000>: more than 100000 named parameters");
+    EXPECT_EQ(run("S\n(" + std::string(kMaxLineBytes, 'x') + ")\nS"),
+              "t.ngc:2: more than 1048576 characters on one line");
     ReadOptions thousand;
     thousand.max_iterations = 1000;
     // Each call counts: two calls a level, 40 levels deep, would be 2^41 calls.
@@ -171,7 +209,7 @@ TEST(GcodeControlFlow, Bounds)
 TEST(GcodeControlFlow, Errors)
 {
     const struct {
-        const char *text;
+        std::string text;
         const char *error;
     } cases[] = {
         {"S\no1 endsub", "t.ngc:2: o1 endsub without o1 sub"},
@@ -181,6 +219,10 @@ TEST(GcodeControlFlow, Errors)
         {"o1 do\nS", "t.ngc:1: o1 do without o1 while"},
         {"o1 repeat [2]\no1 endwhile", "t.ngc:2: o1 endwhile without o1 while (o1 repeat, line 1, is still open)"},
         {"o<x> call", "t.ngc:1: o<X> call: no o<X> sub in this file"},
+        {"o<" + std::string(100, 'x') + "> if [1]\no<" + std::string(100, 'x') + "> endif",
+         "X0 Y0"}, // the longest label
+        {"o<" + std::string(101, 'x') + "> if [1]",
+         "t.ngc:1: o<XXXXXXXXXXXXXXX... if: a label has at most 100 characters"},
         {"o1 break", "t.ngc:1: o1 break outside loop o1"},
         {"o1 sub\no1 sub\no1 endsub\no1 endsub", "t.ngc:2: o1 sub inside o1 sub (line 1): subroutines are defined one after another, at the top level"},
         {"o1 sub\no1 endsub\no1 sub\no1 endsub", "t.ngc:3: o1 sub: defined twice (first on line 1)"},
@@ -207,4 +249,10 @@ TEST(GcodeControlFlow, Errors)
     };
     for (const auto &c : cases)
         EXPECT_EQ(run(c.text), c.error) << c.text;
+    // Every call of a sub the file does not hold is named, each at its line.
+    Program p;
+    std::vector<std::string> errors;
+    EXPECT_FALSE(read_program("t.ngc", "o<x> call\nG0 X1\no<x> call\n", Settings{}, p, errors));
+    EXPECT_EQ(errors, (std::vector<std::string>{"t.ngc:1: o<X> call: no o<X> sub in this file",
+                                                "t.ngc:3: o<X> call: no o<X> sub in this file"}));
 }

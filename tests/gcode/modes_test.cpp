@@ -120,7 +120,7 @@ TEST(GcodeModes, PausesAndTheirTexts)
         std::vector<std::string> notes;
         for (const Move &m : r.p.moves)
             if (m.op == Op::Pause)
-                notes.push_back(r.p.notes[m.note]);
+                notes.push_back(m.note);
         EXPECT_EQ(notes, c.notes) << c.text;
     }
 }

@@ -117,7 +117,7 @@ TEST(GcodeTools, ChangesPauseAndAreListed)
     std::vector<std::string> seen; // pauses' texts and lines' targets, in order
     for (const Move &m : p.moves)
         if (m.op == Op::Pause)
-            seen.push_back(p.notes[m.note]);
+            seen.push_back(m.note);
         else if (m.op == Op::Line)
             seen.push_back("line to X" +
                            std::to_string(korva3_planner::to_pulses(m.end, machine().scale)[0]));

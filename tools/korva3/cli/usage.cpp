@@ -64,6 +64,8 @@ const char *const kGcodeUsage =
     "  --read-deleted-lines    read lines that start with / (block delete off)\n"
     "  --max-iterations N      O-word loop iterations and calls, all told (default 1000000)\n"
     "  --max-call-depth N      O-word calls nested in each other (default 64)\n"
+    "  --max-expression-steps N  operators, functions and parameter reads, all told\n"
+    "                          (default 500000000)\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
     "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
 

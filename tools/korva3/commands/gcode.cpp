@@ -49,6 +49,8 @@ int gcode(int argc, char **argv)
         whole_number_option("--max-errors", 1, 1000000, read_options.max_errors),
         whole_number_option("--max-iterations", 1, 1000000000, read_options.max_iterations),
         whole_number_option("--max-call-depth", 1, 100000, read_options.max_call_depth),
+        whole_number_option("--max-expression-steps", 1, INT64_MAX,
+                            read_options.max_expression_steps),
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);
