@@ -33,6 +33,8 @@ struct PathMove {
     MmPoint centre{};       // Arc: mm; its component across the plane is not used
     double turn = 0;        // Arc: radians, positive = counter-clockwise in (u, v)
     uint32_t action = 0;    // Stop: the caller's number for what happens there
+    uint64_t step = 0;      // the caller's tag (the reader's sequence number of the move's
+                            // line), carried to every slice made on this move
 };
 
 } // namespace korva3_planner
