@@ -24,18 +24,19 @@ Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits) : Slice
 void Slicer::push(const PathMove &move)
 {
     window_.push(move);
-    starved_ = false;
+    if (ahead() >= want_)
+        filling_ = false;
 }
 
 void Slicer::finish()
 {
     window_.finish();
-    starved_ = false;
+    filling_ = false;
 }
 
 bool Slicer::wants_more() const
 {
-    return !window_.finished() && !c_.done && (starved_ || ahead() < want_);
+    return filling_ && !window_.finished() && !c_.done;
 }
 
 // Puts the path on its first segment once that segment's plan can be made.
@@ -82,7 +83,7 @@ bool Slicer::may_plan(size_t k, size_t ahead_at_call)
 
 Next Slicer::need_more(size_t ahead_at_call)
 {
-    starved_ = true;
+    filling_ = true;
     want_ = std::min(kMaxWindowSegments, std::max(want_, 2 * ahead_at_call + kFirstHorizonSegments));
     return Next::NeedMore;
 }
@@ -101,13 +102,22 @@ double Slicer::exit_limit(size_t k, double entry, double length)
     return std::max(down, std::min(next, up));
 }
 
+// The window is filled again once half the horizon is run.
+void Slicer::ran_on()
+{
+    if (ahead() < want_ / 2)
+        filling_ = true;
+}
+
 // A new profile for the rest of the current segment, from `entry` where the path is.
 void Slicer::plan_here(double entry)
 {
     const Segment &s = window_.segment(c_.k);
     double left = std::max(0.0, s.length - c_.s_base);
     c_.tau = 0;
-    if (holding_)
+    if (s.has_action)
+        c_.trap = Trapezoid{}; // the machine stands at a Stop: no motion, speed 0
+    else if (holding_)
         c_.trap = make_braking(left, entry, s.accel);
     else
         c_.trap = make_trapezoid(left, entry, exit_limit(c_.k, entry, left),
@@ -176,6 +186,7 @@ Next Slicer::next(Slice &slice, uint32_t &action)
                     return wait();
                 action = s.action;
                 enter(c_.k + 1, 0);
+                ran_on();
             } else if (window_.finished()) {
                 action = s.action;
                 c_.done = true;
@@ -240,6 +251,7 @@ Next Slicer::next(Slice &slice, uint32_t &action)
     slice.rapid = m.rapid;
     slice.speed_mm_s = speed;
     slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_percent() / 100.0;
+    ran_on();
     return Next::Slice;
 }
 

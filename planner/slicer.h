@@ -15,14 +15,14 @@
 // exactly where the path ends and no pulse is lost or added.
 //
 // The window. The slicer asks for moves until it holds horizon_segments() ahead of the
-// path: 16 at first; whenever the next segment's plan still depends on the window's
-// end, twice what it held then (so each pass over the window is paid for by as many
-// segments the path then runs through without one). Long moves need a few segments;
-// short ones as many as the braking distance from their speed holds (0.02 mm segments
-// at 2000 mm/min and 500 mm/s^2: about 60). At most kMaxWindowSegments are held ahead:
-// where braking needs more than that (segments of a fraction of a pulse at full
-// speed), the slicer goes on with the plan that comes to rest at the window's end -
-// slower, never wrong - and asks again for moves once half the window is run.
+// path, and again once fewer than half of them are (so each pass over the window is
+// paid for by as many new segments). The horizon is 16 segments at first; whenever the
+// next segment's plan still depends on the window's end, twice what the window held
+// then. Long moves need a few segments; short ones as many as the braking distance
+// from their speed covers (0.05 mm segments at 1200 mm/min and 500 mm/s^2: 8). At
+// most kMaxWindowSegments are held ahead: where braking needs more than that (steps of
+// a fraction of a pulse at full speed), the slicer goes on with the plan that comes to
+// rest at the window's end - slower, never wrong - until half the window is run.
 //
 // Live controls: the feed override (1..1000 %, of the programmed feed: never of the
 // speed already overridden) plans the window again and the rest of the current segment
@@ -74,8 +74,9 @@ public:
 
     void push(const PathMove &move);
     void finish(); // no more moves
-    // Whether the slicer wants more moves: finish() not called, and fewer than
-    // horizon_segments() ahead of the path (or the last next() answered NeedMore).
+    // Whether the slicer wants more moves: finish() not called, and the window is being
+    // filled up to horizon_segments() ahead of the path (again once fewer than half of
+    // them are, or next() answered NeedMore).
     bool wants_more() const;
 
     Next next(Slice &slice, uint32_t &action);
@@ -111,6 +112,7 @@ private:
     bool can_plan(size_t k);
     bool may_plan(size_t k, size_t ahead_at_call);
     Next need_more(size_t ahead_at_call);
+    void ran_on();
     double exit_limit(size_t k, double entry, double length);
     void plan_here(double entry);
     void replan_here();
@@ -124,7 +126,7 @@ private:
     bool started_ = false;      // the path is on segment c_.k
     bool replan_ = false;       // the profile is to be planned again from where the path is
     bool holding_ = false, stopping_ = false;
-    bool starved_ = false;      // next() answered NeedMore; nothing pushed since
+    bool filling_ = true;       // moves wanted until want_ segments are ahead
     bool capped_ = false;       // going on with the plan to rest at the window's end
     size_t want_ = kFirstHorizonSegments; // segments wanted ahead of the path
 };
