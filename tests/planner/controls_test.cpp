@@ -48,7 +48,7 @@ TEST(PlannerControls, OverrideAppliesToTheProgrammedFeedOnce)
     for (const OverrideCase &c : kOverrides) {
         Limits l;
         std::vector<PathMove> moves{line_to(100, 0, 0, 1500)};
-        Executed e = execute(moves, l, override_at_1000(c.settings));
+        Executed e = execute(moves, l, override_at(1000, c.settings));
         expect_within_limits(e, l);
         EXPECT_EQ(e.at.back(), end_pulses(moves.back(), l));
         EXPECT_NEAR(window_speed(e, l, 2000, 200), 1500 * c.factor, 1500 * c.factor * 0.01);
@@ -61,7 +61,7 @@ TEST(PlannerControls, StopEndsAtRest)
 {
     Limits l;
     std::vector<PathMove> moves{line_to(100, 0, 0, 3000)};
-    Executed e = execute(moves, l, stop_at_1000());
+    Executed e = execute(moves, l, stop_at(1000));
     EXPECT_EQ(e.holds, 0u);
     expect_within_limits(e, l);
     EXPECT_LT(e.at.back()[0], end_pulses(moves.back(), l)[0]);

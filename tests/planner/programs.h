@@ -169,20 +169,20 @@ struct OverrideCase {
 inline const OverrideCase kOverrides[] = {
     {{50}, 0.5}, {{50, 50}, 0.5}, {{200, 50}, 0.5}, {{50, 100}, 1.0}, {{150}, 1.5},
 };
-inline LiveControls override_at_1000(const std::vector<uint32_t> &settings)
+inline LiveControls override_at(size_t slice, const std::vector<uint32_t> &settings)
 {
-    return [settings](Slicer &s, size_t k) {
-        if (k == 1000)
+    return [slice, settings](Slicer &s, size_t k) {
+        if (k == slice)
             for (uint32_t p : settings)
                 s.set_override(p);
     };
 }
 
 // Stop at slice 1000 of a 100 mm line at 3000 mm/min.
-inline LiveControls stop_at_1000()
+inline LiveControls stop_at(size_t slice)
 {
-    return [](Slicer &s, size_t k) {
-        if (k == 1000)
+    return [slice](Slicer &s, size_t k) {
+        if (k == slice)
             s.stop();
     };
 }
@@ -219,8 +219,8 @@ inline std::vector<Program> every_program()
     for (const OverrideCase &c : kOverrides)
         all.push_back({"override " + std::to_string(c.settings.front()) + " .. " +
                            std::to_string(c.settings.back()),
-                       {line_to(100, 0, 0, 1500)}, Limits{}, override_at_1000(c.settings)});
-    all.push_back({"stop", {line_to(100, 0, 0, 3000)}, Limits{}, stop_at_1000()});
+                       {line_to(100, 0, 0, 1500)}, Limits{}, override_at(1000, c.settings)});
+    all.push_back({"stop", {line_to(100, 0, 0, 3000)}, Limits{}, stop_at(1000)});
     return all;
 }
 

@@ -78,6 +78,23 @@ TEST(PlannerStream, MoveByMoveMakesTheWholeProgramsSlices)
     std::vector<Case> cases;
     for (Program &p : every_program())
         cases.push_back({std::move(p), false});
+    // Controls that need more of the window than the path had: a 10 mm line into 400
+    // segments of 0.05 mm, the feed raised five times on the line; the exit speed of
+    // the line is known only once more moves come.
+    std::vector<PathMove> into_short{line_to(10, 0, 0, 1200)};
+    for (int i = 1; i <= 400; i++)
+        into_short.push_back(line_to(10 + 0.05 * i, 0, 0, 1200));
+    cases.push_back({{"into short segments, the override raised", into_short, Limits{},
+                      override_at(200, {500})},
+                     false});
+    cases.push_back({{"into short segments, resumed faster", into_short, Limits{},
+                      [](Slicer &s, size_t k) {
+                          if (k == 200)
+                              s.hold();
+                          if (k >= 200)
+                              s.set_override(500); // resumed at once when held
+                      }},
+                     false});
     cases.push_back({tiny_steps(), true});
     for (const Case &c : cases) {
         const Program &p = c.program;
