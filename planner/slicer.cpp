@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace korva3_planner {
 
@@ -11,7 +10,10 @@ namespace {
 constexpr double kTimeEps = 1e-12; // s: a segment this close to its end is at its end
 }
 
-Slicer::Slicer(const Limits &limits) : limits_(limits), window_(limits) {}
+Slicer::Slicer(const Limits &limits)
+    : limits_(limits), period_s_(slice_s(limits)), window_(limits)
+{
+}
 
 Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits) : Slicer(limits)
 {
@@ -81,6 +83,15 @@ bool Slicer::may_plan(size_t k, size_t ahead_at_call)
     return false;
 }
 
+// What comes after the path's segment: the next one, if it may be planned now; the
+// program's end; or more moves first.
+Slicer::After Slicer::what_follows(size_t ahead_at_call)
+{
+    if (window_.has(c_.k + 1))
+        return may_plan(c_.k + 1, ahead_at_call) ? After::Enter : After::Wait;
+    return window_.finished() ? After::End : After::Wait;
+}
+
 Next Slicer::need_more(size_t ahead_at_call)
 {
     filling_ = true;
@@ -112,7 +123,7 @@ void Slicer::ran_on()
 // A new profile for the rest of the current segment, from `entry` where the path is.
 void Slicer::plan_here(double entry)
 {
-    const Segment &s = window_.segment(c_.k);
+    const Segment &s = *c_.seg;
     double left = std::max(0.0, s.length - c_.s_base);
     c_.tau = 0;
     if (s.has_action)
@@ -136,6 +147,7 @@ void Slicer::replan_here()
 void Slicer::enter(size_t k, double entry)
 {
     c_.k = k;
+    c_.seg = &window_.segment(k);
     c_.s_base = 0;
     plan_here(entry);
 }
@@ -150,7 +162,19 @@ double Slicer::path_now(double &speed) const
 
 Next Slicer::next(Slice &slice, uint32_t &action)
 {
-    if (!start())
+    // Most slices end inside the profile the path is on.
+    if (started_ && !replan_ && !c_.done && !c_.held && !c_.seg->has_action &&
+        period_s_ < c_.trap.duration() - c_.tau - kTimeEps) {
+        c_.tau += period_s_;
+        return sample(slice, false);
+    }
+    return next_across(slice, action);
+}
+
+// A slice across the ends of profiles: into the next segments, to an action, to rest.
+Next Slicer::next_across(Slice &slice, uint32_t &action)
+{
+    if (!started_ && !start())
         return need_more(ahead());
     if (c_.k > 0)
         window_.drop_before(c_.k - 1); // the one before: an action's slice names its line
@@ -161,37 +185,31 @@ Next Slicer::next(Slice &slice, uint32_t &action)
         replan_ = false;
         replan_here();
     }
-    const double period = slice_s(limits_);
-    double left = period; // s of this slice not yet given to the path
-    bool at_end = false;  // the slice ends at the end of segment c_.k
-    std::optional<Cursor> before; // the path before this call, once it leaves a segment
-    auto wait = [&] {     // nothing made: back to where the call found the path
-        if (before)
-            c_ = *before;
-        return need_more(ahead_at_call);
-    };
+    const Cursor before = c_; // nothing made: back to where the call found the path
+    double left = period_s_;  // s of this slice not yet given to the path
+    bool at_end = false;      // the slice ends at the end of segment c_.k
     for (;;) {
         if (c_.done || c_.held) {
-            if (left < period)
+            if (left < period_s_)
                 break; // the slice that got here goes first
             return c_.done ? Next::Done : Next::Held;
         }
-        const Segment &s = window_.segment(c_.k);
+        const Segment &s = *c_.seg;
         if (s.has_action) {
             at_end = true;
-            if (left < period)
+            if (left < period_s_)
                 break;
-            if (window_.has(c_.k + 1)) {
-                if (!may_plan(c_.k + 1, ahead_at_call))
-                    return wait();
-                action = s.action;
-                enter(c_.k + 1, 0);
-                ran_on();
-            } else if (window_.finished()) {
-                action = s.action;
+            const After after = what_follows(ahead_at_call);
+            if (after == After::Wait) {
+                c_ = before;
+                return need_more(ahead_at_call);
+            }
+            action = s.action;
+            if (after == After::End) {
                 c_.done = true;
             } else {
-                return wait();
+                enter(c_.k + 1, 0);
+                ran_on();
             }
             return Next::Action;
         }
@@ -202,8 +220,6 @@ Next Slicer::next(Slice &slice, uint32_t &action)
             at_end = false;
             break;
         }
-        if (!before)
-            before = c_;
         left -= std::max(rest, 0.0);
         c_.tau = c_.trap.duration();
         if (c_.rests_mid) { // a hold came to rest inside the segment
@@ -221,20 +237,26 @@ Next Slicer::next(Slice &slice, uint32_t &action)
             c_.done = true;
             continue;
         }
-        if (!window_.has(c_.k + 1)) {
-            if (!window_.finished())
-                return wait();
+        const After after = what_follows(ahead_at_call);
+        if (after == After::Wait) {
+            c_ = before;
+            return need_more(ahead_at_call);
+        }
+        if (after == After::End) {
             c_.done = true;
             continue;
         }
-        if (!may_plan(c_.k + 1, ahead_at_call))
-            return wait();
         enter(c_.k + 1, s.stop_after ? 0 : c_.trap.exit);
         at_end = false; // at the start of the next: the same point
     }
-    // Where the path is at the slice's end, rounded; a move's exact end as the program
-    // rounds it.
-    const Segment &s = window_.segment(c_.k);
+    return sample(slice, at_end);
+}
+
+// The slice to where the path is now, rounded; a move's exact end as the program rounds
+// it (`at_end`: the path is at the end of its segment).
+Next Slicer::sample(Slice &slice, bool at_end)
+{
+    const Segment &s = *c_.seg;
     double speed;
     double along = path_now(speed);
     const PulsePoint target = at_end && s.exact_end
@@ -258,15 +280,14 @@ Next Slicer::next(Slice &slice, uint32_t &action)
 double Slicer::skip()
 {
     if (!started_ || replan_ || c_.done || c_.held || holding_ ||
-        window_.segment(c_.k).has_action)
+        c_.seg->has_action)
         return 0;
-    const double period = slice_s(limits_);
-    const double n = std::floor((c_.trap.duration() - c_.tau) / period) - 1;
+    const double n = std::floor((c_.trap.duration() - c_.tau) / period_s_) - 1;
     if (!(n >= 2))
         return 0;
-    c_.tau += n * period;
+    c_.tau += n * period_s_;
     double speed;
-    at_ = to_pulses(window_.segment(c_.k).point(path_now(speed)), limits_.scale);
+    at_ = to_pulses(c_.seg->point(path_now(speed)), limits_.scale);
     return n;
 }
 

@@ -100,6 +100,7 @@ public:
 private:
     struct Cursor {             // where the path is: what next() moves on
         size_t k = 0;           // segment the path is on
+        const Segment *seg = nullptr; // that segment, in the window
         Trapezoid trap;         // its profile from s_base
         double s_base = 0;      // mm into the segment where trap starts
         double tau = 0;         // s into trap
@@ -107,10 +108,14 @@ private:
         bool held = false, done = false;
     };
 
+    Next next_across(Slice &slice, uint32_t &action);
+    Next sample(Slice &slice, bool at_end);
     bool start();
     size_t ahead() const { return window_.end() - c_.k; }
     bool can_plan(size_t k);
     bool may_plan(size_t k, size_t ahead_at_call);
+    enum class After { Enter, End, Wait };
+    After what_follows(size_t ahead_at_call);
     Next need_more(size_t ahead_at_call);
     void ran_on();
     double exit_limit(size_t k, double entry, double length);
@@ -120,6 +125,7 @@ private:
     double path_now(double &speed) const;
 
     Limits limits_;
+    double period_s_;           // the slice period, s
     Window window_;
     Cursor c_;
     PulsePoint at_{};           // pulses sent

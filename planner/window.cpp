@@ -11,6 +11,7 @@ void Window::push(const PathMove &move)
     builder_.push(move, made_);
     for (const Segment &s : made_)
         held_.push_back({s});
+    end_ += made_.size();
     pass_due_ = pass_due_ || !made_.empty();
     made_.clear();
 }
@@ -22,6 +23,7 @@ void Window::finish()
     builder_.finish(made_);
     for (const Segment &s : made_)
         held_.push_back({s});
+    end_ += made_.size();
     made_.clear();
     finished_ = true;
     pass_due_ = true;
@@ -74,7 +76,7 @@ void Window::pass()
     double after = 0;    // highest entry speed of the segment after the one at hand
     bool fixed = finished_; // the one at hand no longer depends on the window's end
     size_t top_fixed = 0; // one past the highest fixed segment found
-    for (size_t k = end(); k-- > base_ + 1;) {
+    for (size_t k = end_; k-- > base_ + 1;) {
         Held &h = held_[k - base_];
         const Segment &s = h.segment;
         double exit = s.stop_after ? 0 : after;

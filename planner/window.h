@@ -42,9 +42,10 @@ public:
 
     // Segments are numbered from 0 at the program's start; the window holds those from
     // begin() to end() (one past the last made).
+    // A segment stays where it is in memory until dropped.
     size_t begin() const { return base_; }
-    size_t end() const { return base_ + held_.size(); }
-    bool has(size_t k) const { return k >= base_ && k < end(); }
+    size_t end() const { return end_; }
+    bool has(size_t k) const { return k >= base_ && k < end_; }
     const Segment &segment(size_t k) const { return held_[k - base_].segment; }
 
     void set_override(uint32_t percent); // plans the whole window again
@@ -73,6 +74,7 @@ private:
     std::vector<Segment> made_; // the segments a move completes, before they join held_
     std::deque<Held> held_;
     size_t base_ = 0;           // number of held_.front()
+    size_t end_ = 0;            // base_ + held_.size()
     bool finished_ = false;
     uint32_t override_ = 100;   // % of the programmed feed
     size_t frontier_ = 0;       // max_entry of every segment before it is fixed
