@@ -113,13 +113,6 @@ double Slicer::exit_limit(size_t k, double entry, double length)
     return std::max(down, std::min(next, up));
 }
 
-// The window is filled again once half the horizon is run.
-void Slicer::ran_on()
-{
-    if (ahead() < want_ / 2)
-        filling_ = true;
-}
-
 // A new profile for the rest of the current segment, from `entry` where the path is.
 void Slicer::plan_here(double entry)
 {
@@ -150,6 +143,8 @@ void Slicer::enter(size_t k, double entry)
     c_.seg = &window_.segment(k);
     c_.s_base = 0;
     plan_here(entry);
+    if (ahead() < want_ / 2)
+        filling_ = true; // filled again once half the horizon is run
 }
 
 // mm into the current segment, and the speed there.
@@ -209,7 +204,6 @@ Next Slicer::next_across(Slice &slice, uint32_t &action)
                 c_.done = true;
             } else {
                 enter(c_.k + 1, 0);
-                ran_on();
             }
             return Next::Action;
         }
@@ -273,7 +267,6 @@ Next Slicer::sample(Slice &slice, bool at_end)
     slice.rapid = m.rapid;
     slice.speed_mm_s = speed;
     slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_percent() / 100.0;
-    ran_on();
     return Next::Slice;
 }
 

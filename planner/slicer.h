@@ -117,7 +117,6 @@ private:
     enum class After { Enter, End, Wait };
     After what_follows(size_t ahead_at_call);
     Next need_more(size_t ahead_at_call);
-    void ran_on();
     double exit_limit(size_t k, double entry, double length);
     void plan_here(double entry);
     void replan_here();
