@@ -272,8 +272,9 @@ Next Slicer::sample(Slice &slice, bool at_end)
 
 double Slicer::skip()
 {
-    if (!started_ || replan_ || c_.done || c_.held || holding_ ||
-        c_.seg->has_action)
+    // The path started first, as next() starts it: the periods counted are the same
+    // whether the moves came before the first call or after.
+    if (!start() || replan_ || c_.done || c_.held || holding_ || c_.seg->has_action)
         return 0;
     const double n = std::floor((c_.trap.duration() - c_.tau) / period_s_) - 1;
     if (!(n >= 2))

@@ -83,7 +83,8 @@ public:
 
     // For an estimate without the slices: moves the path on by the whole periods that fit
     // in the current profile short of its end (less one), as that many next() calls
-    // would, and returns how many. Long moves are counted in one step this way.
+    // would, and returns how many. Long moves are counted in one step this way. 0 while
+    // a plan waits for moves.
     double skip();
 
     void set_override(uint32_t percent); // 1..1000
