@@ -1,7 +1,8 @@
 // path.h - what the planner is given: the program's moves in machine millimetres, in
-// order, each from where the one before it ended (the first from 0, 0, 0), and the
-// points where the machine must stand still. Speeds are mm/s; the planner rounds each
-// move's end to pulses itself (to_pulses with the limits' scale).
+// order (all at once, or one at a time as they are read), each from where the one
+// before it ended (the first from 0, 0, 0), and the points where the machine must stand
+// still. Speeds are mm/s; the planner rounds each move's end to pulses itself
+// (to_pulses with the limits' scale).
 #ifndef KORVA3_PLANNER_PATH_H
 #define KORVA3_PLANNER_PATH_H
 

@@ -8,6 +8,8 @@ namespace korva3_planner {
 
 void Window::push(const PathMove &move)
 {
+    if (finished_)
+        return;
     builder_.push(move, made_);
     for (const Segment &s : made_)
         held_.push_back({s});

@@ -33,10 +33,15 @@
 namespace korva3_planner {
 
 class Window {
+    struct Held {
+        Segment segment;
+        double max_entry_mm_s = -1; // -1: not planned yet
+    };
+
 public:
     explicit Window(const Limits &limits) : builder_(limits) {}
 
-    void push(const PathMove &move);
+    void push(const PathMove &move); // (none after finish())
     void finish(); // no more moves: the last one's segments, ending at rest
     bool finished() const { return finished_; }
 
@@ -60,14 +65,10 @@ public:
 
     void drop_before(size_t k); // segments before k are no longer needed
 
-    // Memory the window takes per segment held, bytes.
-    static constexpr size_t kBytesPerSegment = sizeof(Segment) + sizeof(double);
+    // Memory the window takes per segment held, bytes (and the allocator's few).
+    static constexpr size_t kBytesPerSegment = sizeof(Held);
 
 private:
-    struct Held {
-        Segment segment;
-        double max_entry_mm_s = -1; // -1: not planned yet
-    };
     void pass();
 
     SegmentBuilder builder_;
