@@ -268,7 +268,8 @@ Host host(const std::vector<kp::PathMove> &moves, const kp::Limits &l, bool fed)
             n += next == kp::Next::Slice;
             h.most_held = std::max(h.most_held, slicer->window_segments());
         }
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        auto took = std::chrono::steady_clock::now() - t0;
+        best = std::min(best, std::chrono::duration<double>(took).count());
         h.slices = n;
     }
     h.us_per_slice = best / h.slices * 1e6;
@@ -302,11 +303,13 @@ int main()
         kp::Limits l = planner_limits(s);
         Host whole = host(moves, l, false), fed = host(moves, l, true);
         OnCard card = on_card(moves, l);
-        std::printf("%-26s %9.3f %9.3f %9.3f %8llu %9.3f %9.3f %8.3f %7zu %9llu %4llu/%-4llu %9.4f\n",
+        std::printf("%-26s %9.3f %9.3f %9.3f %8llu %9.3f %9.3f %8.3f %7zu %9llu %4llu/%-4llu "
+                    "%9.4f\n",
                     c.name, whole.slices * kp::slice_s(l), lower_bound_s(moves), card.s,
                     (unsigned long long)whole.slices, whole.us_per_slice, fed.us_per_slice,
-                    fed.slices * kp::slice_s(l), fed.most_held, (unsigned long long)card.underruns,
-                    (unsigned long long)card.v_viol, (unsigned long long)card.a_viol, card.farthest);
+                    fed.slices * kp::slice_s(l), fed.most_held,
+                    (unsigned long long)card.underruns, (unsigned long long)card.v_viol,
+                    (unsigned long long)card.a_viol, card.farthest);
     }
     std::printf("window: at most %zu segments ahead, %zu bytes each: %.1f MB\n",
                 kp::kMaxWindowSegments, kp::Window::kBytesPerSegment,

@@ -95,7 +95,8 @@ Slicer::After Slicer::what_follows(size_t ahead_at_call)
 Next Slicer::need_more(size_t ahead_at_call)
 {
     filling_ = true;
-    want_ = std::min(kMaxWindowSegments, std::max(want_, 2 * ahead_at_call + kFirstHorizonSegments));
+    want_ = std::min(kMaxWindowSegments,
+                     std::max(want_, 2 * ahead_at_call + kFirstHorizonSegments));
     return Next::NeedMore;
 }
 

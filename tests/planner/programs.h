@@ -212,7 +212,8 @@ inline std::vector<Program> every_program()
         all.push_back({c.name, polyline_moves(c.points, c.feed), sharp_limits(), {}});
     for (const ArcCase &c : kArcs)
         all.push_back({c.name, arc_moves(c), Limits{}, {}});
-    all.push_back({"random segments with stops", random_segments_with_stops(), odd_scale_limits(), {}});
+    all.push_back({"random segments with stops", random_segments_with_stops(),
+                   odd_scale_limits(), {}});
     for (double feed : kHoldFeeds)
         all.push_back({"hold F" + std::to_string(feed), hold_moves(feed), Limits{},
                        hold_at(hold_slice(feed, Limits{}))});
