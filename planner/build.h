@@ -1,6 +1,7 @@
 // build.h - the program's moves as the planner's segments: lines, arcs, the blends that
 // round the corners between lines within the path tolerance, and the highest speed at
-// each junction.
+// each junction. Moves come one at a time; a move's segments are made once the move
+// after it shows how the corner between them is blended (or once there are no more).
 //
 // Junctions. Between two lines the corner is replaced by the arc tangent to both that
 // stays within the tolerance of the corner (G64 P, else the machine's): its distance
@@ -20,9 +21,34 @@
 
 namespace korva3_planner {
 
-// The segments of `moves`, each with its limits (cap, accel) and junction speed. Every
-// Stop becomes a segment of length 0 with its action; the segment before a Stop, under
-// G61, and the last one end at rest (stop_after).
+// Every Stop becomes a segment of length 0 with its action; the segment before a Stop,
+// under G61, and the last one end at rest (stop_after).
+class SegmentBuilder {
+public:
+    explicit SegmentBuilder(const Limits &limits) : limits_(limits) {}
+
+    // Takes the next move; appends to `out` the segments of the move before it, which
+    // this one completes (none for a move that moves no axis).
+    void push(const PathMove &move, std::vector<Segment> &out);
+    // No more moves: appends the last move's segments, ending at rest.
+    void finish(std::vector<Segment> &out);
+
+private:
+    void emit(const Segment *next, std::vector<Segment> &out);
+    void add(const Segment &s, std::vector<Segment> &out);
+
+    Limits limits_;
+    MmPoint at_{};            // mm: where the last move ends
+    PulsePoint at_pulses_{};  // `at_` rounded: where the card stands at a Stop
+    bool holding_ = false;    // raw_ is a move whose segments are not made yet
+    Segment raw_;             // that move, unblended
+    double tolerance_ = 0;    // mm its corner with the next may leave the path
+    double trim_start_ = 0;   // mm of raw_'s start taken by the blend before it
+    bool made_any_ = false;   // a segment was made: last_ is the one before the next
+    Segment last_;
+};
+
+// The segments of a whole program (a SegmentBuilder given every move, then finished).
 std::vector<Segment> build_segments(const std::vector<PathMove> &moves, const Limits &limits);
 
 } // namespace korva3_planner

@@ -1,7 +1,8 @@
 // path.h - what the planner is given: the program's moves in machine millimetres, in
-// order, each from where the one before it ended (the first from 0, 0, 0), and the
-// points where the machine must stand still. Speeds are mm/s; the planner rounds each
-// move's end to pulses itself (to_pulses with the limits' scale).
+// order (all at once, or one at a time as they are read), each from where the one
+// before it ended (the first from 0, 0, 0), and the points where the machine must stand
+// still. Speeds are mm/s; the planner rounds each move's end to pulses itself
+// (to_pulses with the limits' scale).
 #ifndef KORVA3_PLANNER_PATH_H
 #define KORVA3_PLANNER_PATH_H
 
@@ -33,6 +34,8 @@ struct PathMove {
     MmPoint centre{};       // Arc: mm; its component across the plane is not used
     double turn = 0;        // Arc: radians, positive = counter-clockwise in (u, v)
     uint32_t action = 0;    // Stop: the caller's number for what happens there
+    uint64_t step = 0;      // the caller's tag (the reader's sequence number of the move's
+                            // line), carried to every slice made on this move
 };
 
 } // namespace korva3_planner

@@ -33,6 +33,7 @@ struct Segment {
     double junction = 0;    // highest speed at its start (0 after a stop; huge when tangent)
 
     int line = 0;           // program line
+    uint64_t step = 0;      // the move's tag (PathMove::step)
     bool exact_end = false; // ends where a program move ends: end_pulses is exact
     PulsePoint end_pulses{}; // that end rounded to pulses (to_pulses), where the card ends
     bool stop_after = false; // the machine stands at its end

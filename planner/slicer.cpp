@@ -1,10 +1,8 @@
-// slicer.cpp - passes, profiles and sampling of the planned path.
+// slicer.cpp - profiles and sampling of the planned path, as its moves come.
 #include "planner/slicer.h"
 
 #include <algorithm>
 #include <cmath>
-
-#include "planner/build.h"
 
 namespace korva3_planner {
 
@@ -12,138 +10,248 @@ namespace {
 constexpr double kTimeEps = 1e-12; // s: a segment this close to its end is at its end
 }
 
-Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits)
-    : limits_(limits), segs_(build_segments(moves, limits)), max_entry_(segs_.size(), 0)
+Slicer::Slicer(const Limits &limits)
+    : limits_(limits), period_s_(slice_s(limits)), window_(limits)
 {
-    if (segs_.empty()) {
-        done_ = true;
-        return;
+}
+
+Slicer::Slicer(const std::vector<PathMove> &moves, const Limits &limits) : Slicer(limits)
+{
+    for (const PathMove &m : moves)
+        window_.push(m);
+    finish();
+    start(); // the path stands on its first segment before the first slice
+}
+
+void Slicer::push(const PathMove &move)
+{
+    window_.push(move);
+    if (ahead() >= want_)
+        filling_ = false;
+}
+
+void Slicer::finish()
+{
+    window_.finish();
+    filling_ = false;
+}
+
+bool Slicer::wants_more() const
+{
+    return filling_ && !window_.finished() && !c_.done;
+}
+
+// Puts the path on its first segment once that segment's plan can be made.
+bool Slicer::start()
+{
+    if (started_)
+        return true;
+    if (window_.end() == 0) {
+        if (!window_.finished())
+            return false;
+        started_ = c_.done = true; // no motion at all
+        return true;
     }
+    if (!may_plan(0, ahead()))
+        return false;
+    started_ = true;
     enter(0, 0);
+    return true;
 }
 
-double Slicer::nominal(size_t k) const
+// Whether segment k's profile is what the whole program gives: its exit speed no longer
+// depends on the window's end (or a hold brakes whatever comes).
+bool Slicer::can_plan(size_t k)
 {
-    const Segment &s = segs_[k];
-    double feed = s.rapid ? s.feed : s.feed * override_ / 100.0;
-    return std::min(s.cap, feed);
+    return holding_ || window_.segment(k).stop_after || window_.fixed(k + 1);
 }
 
-// The highest entry speed of every segment from `from` to the section's end.
-void Slicer::backward_pass(size_t from)
+// Whether segment k may be planned now: exactly, or with the plan to rest at the
+// window's end when the window is full (`ahead_at_call`: segments ahead when next()
+// was called).
+bool Slicer::may_plan(size_t k, size_t ahead_at_call)
 {
-    size_t end = from;
-    while (end < segs_.size() && !segs_[end].stop_after)
-        end++;
-    double after = 0; // highest entry speed of the segment after the one at hand
-    for (size_t k = std::min(end, segs_.size() - 1) + 1; k-- > from;) {
-        const Segment &s = segs_[k];
-        double exit = s.stop_after ? 0 : after;
-        double max_entry = std::min({s.junction, nominal(k),
-                                std::sqrt(exit * exit + 2 * s.accel * s.length)});
-        if (k > 0 && !segs_[k - 1].stop_after)
-            max_entry = std::min(max_entry, nominal(k - 1));
-        max_entry_[k] = max_entry;
-        after = max_entry;
+    if (can_plan(k)) {
+        capped_ = false;
+        return true;
     }
+    if (ahead_at_call >= kMaxWindowSegments ||
+        (capped_ && ahead_at_call >= kMaxWindowSegments / 2)) {
+        capped_ = true;
+        return true;
+    }
+    return false;
+}
+
+// What comes after the path's segment: the next one, if it may be planned now; the
+// program's end; or more moves first.
+Slicer::After Slicer::what_follows(size_t ahead_at_call)
+{
+    if (window_.has(c_.k + 1))
+        return may_plan(c_.k + 1, ahead_at_call) ? After::Enter : After::Wait;
+    return window_.finished() ? After::End : After::Wait;
+}
+
+Next Slicer::need_more(size_t ahead_at_call)
+{
+    filling_ = true;
+    want_ = std::min(kMaxWindowSegments,
+                     std::max(want_, 2 * ahead_at_call + kFirstHorizonSegments));
+    return Next::NeedMore;
 }
 
 // The exit speed of segment k entered at `entry` with `length` mm left: the highest the
 // next segment takes, as far as acceleration reaches, and at least what braking from
 // the entry leaves (an entry above the plan after the override was lowered).
-double Slicer::exit_limit(size_t k, double entry, double length) const
+double Slicer::exit_limit(size_t k, double entry, double length)
 {
-    const Segment &s = segs_[k];
+    const Segment &s = window_.segment(k);
     if (s.stop_after)
         return 0;
     double up = std::sqrt(entry * entry + 2 * s.accel * length);
     double down = std::sqrt(std::max(0.0, entry * entry - 2 * s.accel * length));
-    return std::max(down, std::min(max_entry_[k + 1], up));
+    double next = window_.has(k + 1) ? window_.max_entry(k + 1) : 0; // past it: at rest
+    return std::max(down, std::min(next, up));
 }
 
 // A new profile for the rest of the current segment, from `entry` where the path is.
 void Slicer::plan_here(double entry)
 {
-    const Segment &s = segs_[k_];
-    double left = std::max(0.0, s.length - s_base_);
-    tau_ = 0;
-    if (holding_)
-        trap_ = make_braking(left, entry, s.accel);
+    const Segment &s = *c_.seg;
+    double left = std::max(0.0, s.length - c_.s_base);
+    c_.tau = 0;
+    if (s.has_action)
+        c_.trap = Trapezoid{}; // the machine stands at a Stop: no motion, speed 0
+    else if (holding_)
+        c_.trap = make_braking(left, entry, s.accel);
     else
-        trap_ = make_trapezoid(left, entry, exit_limit(k_, entry, left), nominal(k_), s.accel);
-    rests_mid_ = holding_ && trap_.length < left - 1e-12;
+        c_.trap = make_trapezoid(left, entry, exit_limit(c_.k, entry, left),
+                                 window_.nominal(c_.k), s.accel);
+    c_.rests_mid = holding_ && c_.trap.length < left - 1e-12;
+}
+
+// The profile planned again from where the path is and its speed there.
+void Slicer::replan_here()
+{
+    double speed;
+    c_.s_base = path_now(speed);
+    plan_here(speed);
 }
 
 void Slicer::enter(size_t k, double entry)
 {
-    k_ = k;
-    s_base_ = 0;
-    if (k == 0 || segs_[k - 1].stop_after)
-        backward_pass(k);
+    c_.k = k;
+    c_.seg = &window_.segment(k);
+    c_.s_base = 0;
     plan_here(entry);
+    if (ahead() < want_ / 2)
+        filling_ = true; // filled again once half the horizon is run
 }
 
 // mm into the current segment, and the speed there.
 double Slicer::path_now(double &speed) const
 {
     double s;
-    trap_.at(tau_, s, speed);
-    return s_base_ + s;
+    c_.trap.at(c_.tau, s, speed);
+    return c_.s_base + s;
 }
 
 Next Slicer::next(Slice &slice, uint32_t &action)
 {
-    const double period = slice_s(limits_);
-    double left = period; // s of this slice not yet given to the path
-    bool at_end = false;  // the slice ends at the end of segment k_
+    // Most slices end inside the profile the path is on.
+    if (started_ && !replan_ && !c_.done && !c_.held && !c_.seg->has_action &&
+        period_s_ < c_.trap.duration() - c_.tau - kTimeEps) {
+        c_.tau += period_s_;
+        return sample(slice, false);
+    }
+    return next_across(slice, action);
+}
+
+// A slice across the ends of profiles: into the next segments, to an action, to rest.
+Next Slicer::next_across(Slice &slice, uint32_t &action)
+{
+    if (!started_ && !start())
+        return need_more(ahead());
+    if (c_.k > 0)
+        window_.drop_before(c_.k - 1); // the one before: an action's slice names its line
+    const size_t ahead_at_call = ahead();
+    if (replan_) {
+        if (!may_plan(c_.k, ahead_at_call))
+            return need_more(ahead_at_call);
+        replan_ = false;
+        replan_here();
+    }
+    const Cursor before = c_; // nothing made: back to where the call found the path
+    double left = period_s_;  // s of this slice not yet given to the path
+    bool at_end = false;      // the slice ends at the end of segment c_.k
     for (;;) {
-        if (done_ || held_) {
-            if (left < period)
+        if (c_.done || c_.held) {
+            if (left < period_s_)
                 break; // the slice that got here goes first
-            return done_ ? Next::Done : Next::Held;
+            return c_.done ? Next::Done : Next::Held;
         }
-        const Segment &s = segs_[k_];
+        const Segment &s = *c_.seg;
         if (s.has_action) {
             at_end = true;
-            if (left < period)
+            if (left < period_s_)
                 break;
+            const After after = what_follows(ahead_at_call);
+            if (after == After::Wait) {
+                c_ = before;
+                return need_more(ahead_at_call);
+            }
             action = s.action;
-            if (k_ + 1 < segs_.size())
-                enter(k_ + 1, 0);
-            else
-                done_ = true;
+            if (after == After::End) {
+                c_.done = true;
+            } else {
+                enter(c_.k + 1, 0);
+            }
             return Next::Action;
         }
-        double rest = trap_.duration() - tau_;
+        double rest = c_.trap.duration() - c_.tau;
         if (left < rest - kTimeEps) {
-            tau_ += left;
+            c_.tau += left;
             left = 0;
             at_end = false;
             break;
         }
         left -= std::max(rest, 0.0);
-        tau_ = trap_.duration();
-        if (rests_mid_) { // a hold came to rest inside the segment
-            s_base_ += trap_.length;
-            trap_ = Trapezoid{};
-            tau_ = 0;
-            rests_mid_ = false;
-            held_ = true;
-            done_ = stopping_;
+        c_.tau = c_.trap.duration();
+        if (c_.rests_mid) { // a hold came to rest inside the segment
+            c_.s_base += c_.trap.length;
+            c_.trap = Trapezoid{};
+            c_.tau = 0;
+            c_.rests_mid = false;
+            c_.held = true;
+            c_.done = stopping_;
             at_end = false;
             continue;
         }
         at_end = true;
-        if (k_ + 1 >= segs_.size() || (stopping_ && trap_.exit <= 0)) {
-            done_ = true;
+        if (stopping_ && c_.trap.exit <= 0) {
+            c_.done = true;
             continue;
         }
-        enter(k_ + 1, s.stop_after ? 0 : trap_.exit);
+        const After after = what_follows(ahead_at_call);
+        if (after == After::Wait) {
+            c_ = before;
+            return need_more(ahead_at_call);
+        }
+        if (after == After::End) {
+            c_.done = true;
+            continue;
+        }
+        enter(c_.k + 1, s.stop_after ? 0 : c_.trap.exit);
         at_end = false; // at the start of the next: the same point
     }
-    // Where the path is at the slice's end, rounded; a move's exact end as the program
-    // rounds it.
-    const Segment &s = segs_[k_];
+    return sample(slice, at_end);
+}
+
+// The slice to where the path is now, rounded; a move's exact end as the program rounds
+// it (`at_end`: the path is at the end of its segment).
+Next Slicer::sample(Slice &slice, bool at_end)
+{
+    const Segment &s = *c_.seg;
     double speed;
     double along = path_now(speed);
     const PulsePoint target = at_end && s.exact_end
@@ -153,71 +261,77 @@ Next Slicer::next(Slice &slice, uint32_t &action)
         slice.pulses[a] = static_cast<int32_t>(target[a] - at_[a]);
         at_[a] = target[a];
     }
-    const Segment &m = s.has_action && k_ > 0 ? segs_[k_ - 1] : s; // the motion's segment
+    // The motion's segment: at a Stop, the one before it.
+    const Segment &m = s.has_action && c_.k > 0 ? window_.segment(c_.k - 1) : s;
     slice.line = m.line;
+    slice.step = m.step;
     slice.rapid = m.rapid;
     slice.speed_mm_s = speed;
-    slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_ / 100.0;
+    slice.feed_mm_s = m.rapid ? m.feed : m.feed * override_percent() / 100.0;
     return Next::Slice;
 }
 
 double Slicer::skip()
 {
-    if (done_ || held_ || holding_ || segs_[k_].has_action)
+    // The path started first, as next() starts it: the periods counted are the same
+    // whether the moves came before the first call or after.
+    if (!start() || replan_ || c_.done || c_.held || holding_ || c_.seg->has_action)
         return 0;
-    const double period = slice_s(limits_);
-    const double n = std::floor((trap_.duration() - tau_) / period) - 1;
+    const double n = std::floor((c_.trap.duration() - c_.tau) / period_s_) - 1;
     if (!(n >= 2))
         return 0;
-    tau_ += n * period;
+    c_.tau += n * period_s_;
     double speed;
-    at_ = to_pulses(segs_[k_].point(path_now(speed)), limits_.scale);
+    at_ = to_pulses(c_.seg->point(path_now(speed)), limits_.scale);
     return n;
 }
 
 void Slicer::set_override(uint32_t percent)
 {
     percent = std::min(1000u, std::max(1u, percent));
-    if (percent == override_ || done_)
+    if (percent == override_percent() || c_.done)
         return;
-    override_ = percent;
-    double speed, along = path_now(speed);
-    if (k_ + 1 < segs_.size())
-        backward_pass(k_ + 1);
-    s_base_ = along;
-    if (!held_)
-        plan_here(speed);
+    window_.set_override(percent);
+    if (!started_ || c_.held)
+        return; // planned when the path starts, or resumes
+    if (can_plan(c_.k))
+        replan_here();
+    else
+        replan_ = true; // once the window shows the exit speed
 }
 
 void Slicer::hold()
 {
-    if (holding_ || done_)
+    if (holding_ || c_.done)
         return;
     holding_ = true;
-    double speed;
-    s_base_ = path_now(speed);
-    plan_here(speed);
+    replan_ = false; // braking needs nothing ahead
+    if (started_)
+        replan_here();
 }
 
 void Slicer::resume()
 {
-    if (!holding_ || stopping_ || done_)
+    if (!holding_ || stopping_ || c_.done)
         return;
     holding_ = false;
-    double speed;
-    s_base_ = path_now(speed);
-    held_ = false;
-    plan_here(speed);
+    if (!started_)
+        return;
+    c_.held = false;
+    if (can_plan(c_.k))
+        replan_here();
+    else
+        replan_ = true;
 }
 
 void Slicer::stop()
 {
-    if (done_)
+    if (c_.done)
         return;
     stopping_ = true;
     hold();
-    if (held_)
-        done_ = true;
+    if (c_.held)
+        c_.done = true;
 }
 
 } // namespace korva3_planner

@@ -6,6 +6,10 @@
 // still going has run dry (an underrun, counted). Every `poll_every` slices the caller
 // sees the status and answers with the live controls. At a Stop the sender waits until
 // the card stands, then lets the caller do its action.
+//
+// A caller that reads its program as it runs pushes moves into the slicer and pumps a
+// Streamer in turns: pump() sends until the slicer needs more moves (or the run ends);
+// the card runs on meanwhile from its queue.
 #ifndef KORVA3_PLANNER_STREAM_H
 #define KORVA3_PLANNER_STREAM_H
 
@@ -40,12 +44,38 @@ struct StreamHooks {
 enum class StreamEnd { Done, Stopped, Emergency, ActionRefused };
 
 struct StreamReport {
-    StreamEnd end = StreamEnd::Done;
+    StreamEnd end = StreamEnd::Done; // once the run has ended
     uint64_t slices = 0;
     uint64_t underruns = 0; // slices the card found its queue empty mid-path
-    int line = 0;           // program line where it ended
+    int line = 0;           // program line of the last slice sent
+    uint64_t step = 0;      // and its move's tag (PathMove::step)
 };
 
+class Streamer {
+public:
+    Streamer(Slicer &slicer, uint32_t card, const StreamHooks &hooks);
+
+    // Sends slices and does actions until the slicer needs more moves (true: push them,
+    // or finish(), and pump again) or the run ends (false: report().end says how).
+    bool pump();
+    bool ended() const { return ended_; }
+    const StreamReport &report() const { return report_; }
+
+private:
+    bool end(StreamEnd how);
+
+    Slicer &slicer_;
+    uint32_t card_;
+    StreamHooks hooks_;
+    StreamReport report_;
+    Status status_;
+    Controls applied_;
+    bool moving_ = false;    // slices are queued or running: an idle card has run dry
+    uint32_t until_poll_ = 0;
+    bool ended_ = false;
+};
+
+// The whole run of a slicer given all its moves (finished here if it was not).
 StreamReport stream_to_card(Slicer &slicer, uint32_t card, const StreamHooks &hooks);
 
 } // namespace korva3_planner

@@ -1,7 +1,7 @@
 // controls_test.cpp - live controls on the planned path: feed hold (to rest within the
 // limits and without overshoot, then on to the exact end), the override (of the
 // programmed feed, never of a speed already overridden), stop.
-#include "executed.h"
+#include "programs.h"
 
 using namespace planner_test;
 
@@ -19,27 +19,23 @@ double window_speed(const Executed &e, const Limits &l, size_t at, size_t n)
 // the limits; resume goes on and the card still ends exactly at the end.
 TEST(PlannerControls, HoldStopsWithinBrakingDistanceAndResumes)
 {
-    const double feeds[] = {600, 3000, 6000};
-    for (double feed : feeds) {
+    for (double feed : kHoldFeeds) {
         SCOPED_TRACE(feed);
         Limits l;
-        std::vector<PathMove> moves{line_to(50, 0, 0, feed, 1), line_to(50, 50, 0, feed, 2)};
-        size_t hold_at = size_t(12.5 / (feed / 60) / slice_s(l)); // a quarter of the first line
-        Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
-            if (k == hold_at)
-                s.hold();
-        });
+        std::vector<PathMove> moves = hold_moves(feed);
+        size_t hold_k = hold_slice(feed, l); // a quarter of the first line
+        Executed e = execute(moves, l, hold_at(hold_k));
         EXPECT_EQ(e.holds, 1u);
         expect_within_limits(e, l);
         EXPECT_EQ(e.at.back(), end_pulses(moves.back(), l));
         // Where it came to rest: the slice after the hold that ends at speed 0.
-        size_t rest = hold_at;
+        size_t rest = hold_k;
         while (rest < e.slices.size() && e.slices[rest].speed_mm_s > 0)
             rest++;
         rest++; // e.at[k + 1] is where slice k ends
-        double v = e.slices[hold_at - 1].speed_mm_s; // when the hold came
+        double v = e.slices[hold_k - 1].speed_mm_s; // when the hold came
         double braking_mm = v * v / (2 * l.max_accel_mm_s2[0]) + v * slice_s(l);
-        double went = double(e.at[rest][0] - e.at[hold_at][0]) / l.scale[0];
+        double went = double(e.at[rest][0] - e.at[hold_k][0]) / l.scale[0];
         EXPECT_LE(went, braking_mm + 1 / l.scale[0]);
         EXPECT_GE(went, v * v / (2 * l.max_accel_mm_s2[0]) - v * slice_s(l));
     }
@@ -49,24 +45,10 @@ TEST(PlannerControls, HoldStopsWithinBrakingDistanceAndResumes)
 // 100 % brings the feed back.
 TEST(PlannerControls, OverrideAppliesToTheProgrammedFeedOnce)
 {
-    const struct {
-        std::vector<uint32_t> settings; // set one after the other at slice 1000
-        double factor;                  // of the feed, after them
-    } cases[] = {
-        {{50}, 0.5},
-        {{50, 50}, 0.5},
-        {{200, 50}, 0.5},
-        {{50, 100}, 1.0},
-        {{150}, 1.5},
-    };
-    for (const auto &c : cases) {
+    for (const OverrideCase &c : kOverrides) {
         Limits l;
         std::vector<PathMove> moves{line_to(100, 0, 0, 1500)};
-        Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
-            if (k == 1000)
-                for (uint32_t p : c.settings)
-                    s.set_override(p);
-        });
+        Executed e = execute(moves, l, override_at(1000, c.settings));
         expect_within_limits(e, l);
         EXPECT_EQ(e.at.back(), end_pulses(moves.back(), l));
         EXPECT_NEAR(window_speed(e, l, 2000, 200), 1500 * c.factor, 1500 * c.factor * 0.01);
@@ -79,10 +61,7 @@ TEST(PlannerControls, StopEndsAtRest)
 {
     Limits l;
     std::vector<PathMove> moves{line_to(100, 0, 0, 3000)};
-    Executed e = execute(moves, l, [&](Slicer &s, size_t k) {
-        if (k == 1000)
-            s.stop();
-    });
+    Executed e = execute(moves, l, stop_at(1000));
     EXPECT_EQ(e.holds, 0u);
     expect_within_limits(e, l);
     EXPECT_LT(e.at.back()[0], end_pulses(moves.back(), l)[0]);

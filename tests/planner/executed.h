@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -22,7 +23,30 @@ struct Executed {
     size_t holds = 0;
 };
 
-// Runs `moves`; `each` sees the slicer before every slice (live controls).
+// What next() answered, recorded (a hold resumed at once); false at the end.
+inline bool record(Executed &e, Slicer &slicer, Next n, const Slice &s, uint32_t action)
+{
+    if (n == Next::Done)
+        return false;
+    if (n == Next::Action)
+        e.actions.push_back(action);
+    if (n == Next::Held) {
+        e.holds++;
+        slicer.resume();
+    }
+    if (n != Next::Slice)
+        return true;
+    PulsePoint p = e.at.back();
+    for (int a = 0; a < 3; a++)
+        p[a] += s.pulses[a];
+    e.at.push_back(p);
+    e.slices.push_back(s);
+    return true;
+}
+
+constexpr size_t kMostSteps = 50000000; // a run that goes on longer is a fault
+
+// Runs `moves` given at once; `each` sees the slicer before every slice (live controls).
 inline Executed execute(const std::vector<PathMove> &moves, const Limits &l,
                         std::function<void(Slicer &, size_t)> each = {})
 {
@@ -30,25 +54,50 @@ inline Executed execute(const std::vector<PathMove> &moves, const Limits &l,
     Slicer slicer(moves, l);
     Slice s;
     uint32_t action;
-    for (size_t guard = 0; guard < 50000000; guard++) {
+    for (size_t guard = 0; guard < kMostSteps; guard++) {
         if (each)
             each(slicer, e.slices.size());
         Next n = slicer.next(s, action);
-        if (n == Next::Done)
+        if (!record(e, slicer, n, s, action))
             break;
-        if (n == Next::Action)
-            e.actions.push_back(action);
-        if (n == Next::Held) {
-            e.holds++;
-            slicer.resume();
+    }
+    return e;
+}
+
+// Runs `moves` as a caller that reads them as it goes: pushed one at a time while the
+// slicer wants more, the last followed by finish(); `each` as in execute(), once before
+// every slice whatever pushes it takes. `most_held`: the most segments the slicer held.
+inline Executed execute_streamed(const std::vector<PathMove> &moves, const Limits &l,
+                                 std::function<void(Slicer &, size_t)> each = {},
+                                 size_t *most_held = nullptr)
+{
+    Executed e;
+    Slicer slicer(l);
+    size_t pushed = 0;
+    auto feed = [&] {
+        while (slicer.wants_more() && pushed < moves.size())
+            slicer.push(moves[pushed++]);
+        if (pushed == moves.size())
+            slicer.finish();
+    };
+    Slice s;
+    uint32_t action;
+    for (size_t guard = 0; guard < kMostSteps; guard++) {
+        feed();
+        if (each)
+            each(slicer, e.slices.size());
+        Next n;
+        while ((n = slicer.next(s, action)) == Next::NeedMore) {
+            if (!slicer.wants_more()) {
+                ADD_FAILURE() << "NeedMore, but no more wanted, after " << pushed << " moves";
+                return e;
+            }
+            feed();
         }
-        if (n != Next::Slice)
-            continue;
-        PulsePoint p = e.at.back();
-        for (int a = 0; a < 3; a++)
-            p[a] += s.pulses[a];
-        e.at.push_back(p);
-        e.slices.push_back(s);
+        if (most_held)
+            *most_held = std::max(*most_held, slicer.window_segments());
+        if (!record(e, slicer, n, s, action))
+            break;
     }
     return e;
 }

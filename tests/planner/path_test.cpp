@@ -2,7 +2,7 @@
 // corners and arcs, exact feeds, short segments at their feed, look-ahead junctions.
 #include <algorithm>
 
-#include "executed.h"
+#include "programs.h"
 
 using namespace planner_test;
 
@@ -35,9 +35,7 @@ double off_polyline(const PulsePoint &p, const std::vector<Vec3> &points, const 
 // exact end, every point within the tolerance (and half a pulse of rounding).
 Executed run_polyline(const std::vector<Vec3> &points, double feed, const Limits &l)
 {
-    std::vector<PathMove> moves;
-    for (size_t i = 1; i < points.size(); i++)
-        moves.push_back(line_to(points[i][0], points[i][1], points[i][2], feed, int(i)));
+    std::vector<PathMove> moves = polyline_moves(points, feed);
     Executed e = execute(moves, l);
     expect_within_limits(e, l);
     for (int a = 0; a < 3; a++)
@@ -63,16 +61,7 @@ double top_speed(const Executed &e, const Limits &l)
 // speed held is the feed, and the time is the length over it plus the ramps.
 TEST(PlannerFeed, LongLineRunsAtItsFeed)
 {
-    const struct {
-        double feed;        // mm/min
-        double length;      // mm
-    } cases[] = {
-        {25, 2},      // a PCB plunge: 0.42 pulses per slice
-        {3, 0.5},     // 0.05 pulses per slice
-        {1200, 100},
-        {6000, 300},  // the axis's limit
-    };
-    for (const auto &c : cases) {
+    for (const LongLine &c : kLongLines) {
         SCOPED_TRACE(c.feed);
         Limits l;
         Executed e = run_polyline({{0, 0, 0}, {c.length, 0, 0}}, c.feed, l);
@@ -92,27 +81,11 @@ TEST(PlannerFeed, LongLineRunsAtItsFeed)
 // of its length over its feed.
 TEST(PlannerLookAhead, ShortSegmentsRunAtTheirFeed)
 {
-    const struct {
-        const char *name;
-        double step;    // mm per segment
-        double bend;    // radians each segment turns
-        double feed;    // mm/min
-    } cases[] = {
-        {"collinear 0.05 mm", 0.05, 0, 1200},
-        {"gentle curve 0.1 mm", 0.1, 0.002, 1500},
-        {"wave 0.2 mm", 0.2, 0.004, 3000},
-    };
-    for (const auto &c : cases) {
+    for (const Curve &c : kCurves) {
         SCOPED_TRACE(c.name);
         Limits l;
-        std::vector<Vec3> points{{0, 0, 0}};
-        double angle = 0, length = 0;
-        for (int i = 0; i < 2000; i++) {
-            angle += c.bend;
-            Vec3 p = points.back();
-            points.push_back({p[0] + c.step * std::cos(angle), p[1] + c.step * std::sin(angle), 0});
-            length += c.step;
-        }
+        std::vector<Vec3> points = curve_points(c);
+        double length = c.step * (points.size() - 1);
         Executed e = run_polyline(points, c.feed, l);
         double ideal_s = length / (c.feed / 60);
         EXPECT_LE(e.slices.size() * slice_s(l), ideal_s * 1.04);
@@ -123,12 +96,11 @@ TEST(PlannerLookAhead, ShortSegmentsRunAtTheirFeed)
 // its blend's radius allows (half the acceleration for the turn), not less, not more.
 TEST(PlannerLookAhead, CornerSpeedComesFromTheTolerance)
 {
-    const double tolerances[] = {0.01, 0.05, 0.2};
-    for (double tol : tolerances) {
+    for (double tol : kCornerTolerances) {
         SCOPED_TRACE(tol);
         Limits l;
         l.tolerance = tol;
-        Executed e = run_polyline({{0, 0, 0}, {20, 0, 0}, {20, 20, 0}}, 3000, l);
+        Executed e = run_polyline(kCorner, 3000, l);
         // The blend: reach = tol cos45 / (1 - sin45), radius = reach.
         double r = tol * std::cos(kPi / 4) / (1 - std::sin(kPi / 4));
         double expected = std::sqrt(l.max_accel_mm_s2[0] / 2 * r) * 60; // mm/min
@@ -142,21 +114,9 @@ TEST(PlannerLookAhead, CornerSpeedComesFromTheTolerance)
 // Corners of every kind, sharp or reversing, in 2 and 3 axes: no axis breaks a limit.
 TEST(PlannerLimits, SharpCornersStayWithinTheLimits)
 {
-    const struct {
-        const char *name;
-        std::vector<Vec3> points;
-        double feed;
-    } cases[] = {
-        {"zigzag", {{0, 0, 0}, {5, 1, 0}, {0, 2, 0}, {5, 3, 0}, {0, 4, 0}}, 6000},
-        {"reversal", {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}}, 6000},
-        {"3d corner", {{0, 0, 0}, {5, 5, 5}, {10, 0, 0}, {10, 0, -3}}, 4000},
-        {"tiny steps", {{0, 0, 0}, {0.001, 0, 0}, {0.001, 0.001, 0}, {0, 0.001, 0}}, 6000},
-    };
-    for (const auto &c : cases) {
+    for (const Polyline &c : kSharpCorners) {
         SCOPED_TRACE(c.name);
-        Limits l;
-        l.max_accel_mm_s2 = {300, 200, 100};
-        run_polyline(c.points, c.feed, l);
+        run_polyline(c.points, c.feed, sharp_limits());
     }
 }
 
@@ -164,26 +124,10 @@ TEST(PlannerLimits, SharpCornersStayWithinTheLimits)
 // angle from a line, all within the limits and ending exactly.
 TEST(PlannerArcs, ArcsAndHelicesFollowTheCircle)
 {
-    const struct {
-        const char *name;
-        double x, y, z, cx, cy, turn, feed;
-        bool from_side; // entered from a line along Y (not tangent)
-    } cases[] = {
-        {"quarter", 10, 10, 0, 0, 10, kPi / 2, 3000, false},
-        {"full circle", 0, 0, 0, 0, 5, 2 * kPi, 2000, false},
-        {"helix", 0, 0, -6, 0, 4, -6 * kPi, 1500, false},
-        {"small radius fast", 0, 1, 0, 0, 0.5, kPi, 6000, false},
-        {"entered from the side", 10, 10, 0, 0, 10, kPi / 2, 3000, true},
-    };
-    for (const auto &c : cases) {
+    for (const ArcCase &c : kArcs) {
         SCOPED_TRACE(c.name);
         Limits l;
-        std::vector<PathMove> moves;
-        moves.push_back(arc_to(c.x, c.y, c.z, c.cx, c.cy, c.turn, c.feed));
-        if (c.from_side) { // a line along -Y first, then the arc turning up from it
-            moves.insert(moves.begin(), line_to(0, -5, 0, c.feed));
-            moves.insert(moves.begin() + 1, line_to(0, 0, 0, c.feed));
-        }
+        std::vector<PathMove> moves = arc_moves(c);
         Executed e = execute(moves, l);
         expect_within_limits(e, l);
         for (int a = 0; a < 3; a++)
@@ -210,27 +154,8 @@ TEST(PlannerArcs, ArcsAndHelicesFollowTheCircle)
 // their exact points.
 TEST(PlannerPulses, NoPulseLostOverManySegments)
 {
-    Limits l;
-    l.scale = {400.3, 123.7, 800};
-    std::vector<PathMove> moves;
-    uint32_t state = 12345;
-    auto rnd = [&state] {
-        state = state * 1103515245u + 12345u;
-        return double(state >> 8) / double(1u << 24) - 0.5;
-    };
-    double x = 0, y = 0, z = 0;
-    for (int i = 0; i < 3000; i++) {
-        x += rnd() * 0.7;
-        y += rnd() * 0.7;
-        z += rnd() * 0.1;
-        moves.push_back(line_to(x, y, z, 2000 + 3000 * (rnd() + 0.5), i + 1));
-        if (i % 1000 == 999) {
-            PathMove stop;
-            stop.kind = Kind::Stop;
-            stop.action = uint32_t(i);
-            moves.push_back(stop);
-        }
-    }
+    Limits l = odd_scale_limits();
+    std::vector<PathMove> moves = random_segments_with_stops();
     Executed e = execute(moves, l);
     expect_within_limits(e, l);
     for (int a = 0; a < 3; a++)
