@@ -14,9 +14,10 @@
 
 #include "control/outline.h"
 #include "control/progress_table.h"
+#include "gcode/parameters.h"
 #include "gcode/program.h"
-#include "gcode/reader.h"
 #include "gcode/settings.h"
+#include "gcode/state.h"
 
 namespace korva3_control {
 
@@ -28,6 +29,8 @@ struct LineNote {
 struct ProgramCheck {
     std::string path;                  // the file as given
     std::string name;                  // as messages name it
+    uint64_t file_bytes = 0;           // the file as checked: a run refuses a changed one
+    int64_t file_time = 0;             // its modification time, s
     bool accepted = false;             // no errors: it may run
     std::vector<std::string> errors;   // "NAME:LINE: ..." as the reader lists them
     int lines = 0;                     // lines in the file
@@ -51,12 +54,12 @@ struct ProgramCheck {
     Outline outline;                   // the path, for a picture
 };
 
-// Reads and plans the program in `path` (or "-" read before: the caller gives a file)
-// from the session's state `start` (its position, offsets, modal state), without
-// moving anything. `name`: how messages name the file.
+// Reads and plans the program in `path` from the session's state `start` and
+// `parameters` (its position, offsets, modal state; copies: the session is left as it
+// is), in bounded memory, without moving anything. `name`: how messages name the file.
 ProgramCheck check_program(const std::string &path, const std::string &name,
-                           const korva3_gcode::Settings &settings,
-                           const korva3_gcode::State &start,
+                           const korva3_gcode::Settings &settings, korva3_gcode::State start,
+                           korva3_gcode::Parameters parameters,
                            const korva3_gcode::ReadOptions &options);
 
 } // namespace korva3_control

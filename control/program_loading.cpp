@@ -30,9 +30,10 @@ Reply Controller::Impl::start_load(const std::string &path)
     checking.store(true);
     stopped_line = 0;
     const korva3_gcode::State start = session.reader;
-    auto work = [this, path, start] {
+    const korva3_gcode::Parameters parameters = session.parameters;
+    auto work = [this, path, start, parameters] {
         auto result = std::make_shared<ProgramCheck>(
-            check_program(path, base_name(path), opt.settings, start, opt.read));
+            check_program(path, path, opt.settings, start, parameters, opt.read));
         std::lock_guard<std::mutex> lock(checked_mutex);
         checked = std::move(result);
     };

@@ -10,11 +10,7 @@ namespace kg = korva3_gcode;
 SessionState SessionState::fresh(const kg::Settings &settings)
 {
     SessionState s;
-    for (int i = 0; i < 9; i++)
-        s.reader.coords[i] = settings.work_offsets[i];
-    s.reader.tool_lengths = settings.tool_lengths;
-    s.reader.g28 = settings.g28;
-    s.reader.g30 = settings.g30;
+    s.reader = kg::initial_state(settings);
     return s;
 }
 

@@ -7,13 +7,15 @@
 #include <array>
 
 #include "control/machine_state.h"
-#include "gcode/reader.h"
+#include "gcode/parameters.h"
 #include "gcode/settings.h"
+#include "gcode/state.h"
 
 namespace korva3_control {
 
 struct SessionState {
-    korva3_gcode::State reader;   // the reader's state, kept from line to line
+    korva3_gcode::State reader;           // the reader's state, kept from line to line
+    korva3_gcode::Parameters parameters;  // #1 .. #5600 and named ones, kept alike
 
     // A fresh session of the machine: offsets, tool table, G28/G30 from its settings.
     static SessionState fresh(const korva3_gcode::Settings &settings);

@@ -10,33 +10,36 @@ namespace korva3_gcode {
 
 namespace kp = korva3_planner;
 
+kp::PathMove path_move(const Move &m, uint32_t action)
+{
+    kp::PathMove p;
+    p.line = m.line;
+    if (m.op != Op::Line && m.op != Op::Arc && m.op != Op::Circle) {
+        p.kind = kp::Kind::Stop;
+        p.action = action;
+        return p;
+    }
+    p.end = m.end;
+    p.feed_mm_s = m.feed_mm_min / kSecondsPerMinute;
+    p.rapid = m.rapid;
+    p.exact_stop = m.exact_stop;
+    p.tolerance = m.tolerance;
+    if (m.op != Op::Line) {
+        p.kind = kp::Kind::Arc;
+        p.u = m.u;
+        p.v = m.v;
+        p.centre = m.centre;
+        p.turn = m.turn;
+    }
+    return p;
+}
+
 std::vector<kp::PathMove> path_moves(const Program &program)
 {
     std::vector<kp::PathMove> out;
-    for (size_t i = 0; i < program.moves.size(); i++) {
-        const Move &m = program.moves[i];
-        kp::PathMove p;
-        p.line = m.line;
-        if (m.op != Op::Line && m.op != Op::Arc && m.op != Op::Circle) {
-            p.kind = kp::Kind::Stop;
-            p.action = static_cast<uint32_t>(i);
-            out.push_back(p);
-            continue;
-        }
-        p.end = m.end;
-        p.feed_mm_s = m.feed_mm_min / kSecondsPerMinute;
-        p.rapid = m.rapid;
-        p.exact_stop = m.exact_stop;
-        p.tolerance = m.tolerance;
-        if (m.op != Op::Line) {
-            p.kind = kp::Kind::Arc;
-            p.u = m.u;
-            p.v = m.v;
-            p.centre = m.centre;
-            p.turn = m.turn;
-        }
-        out.push_back(p);
-    }
+    out.reserve(program.moves.size());
+    for (size_t i = 0; i < program.moves.size(); i++)
+        out.push_back(path_move(program.moves[i], static_cast<uint32_t>(i)));
     return out;
 }
 

@@ -18,6 +18,10 @@ constexpr double kSecondsPerMinute = 60;
 
 std::vector<korva3_planner::PathMove> path_moves(const Program &program);
 
+// One move as the planner takes it: a line or an arc, or a Stop with `action` (the
+// caller's number for it) for every other.
+korva3_planner::PathMove path_move(const Move &move, uint32_t action);
+
 // The planner's limits from the machine settings.
 korva3_planner::Limits planner_limits(const Settings &settings);
 

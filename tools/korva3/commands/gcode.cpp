@@ -78,8 +78,9 @@ int gcode(int argc, char **argv)
     std::string file, name;
     if (!program_file(cl.operand, file, name))
         return EXIT_USAGE;
+    const korva3_control::SessionState fresh = korva3_control::SessionState::fresh(settings);
     auto checked = std::make_shared<korva3_control::ProgramCheck>(korva3_control::check_program(
-        file, name, settings, korva3_control::SessionState::fresh(settings).reader, read_options));
+        file, name, settings, fresh.reader, fresh.parameters, read_options));
     if (!checked->accepted) {
         report_refused(*checked, json);
         return EXIT_USAGE;
