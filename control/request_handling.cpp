@@ -179,8 +179,7 @@ Reply Controller::Impl::touch_off(int axis, double value)
     read_machine();
     // As G10 L20 P0 does: the offset in force becomes such that the position reads value.
     korva3_gcode::State &st = session.reader;
-    const double others = (st.g92_on ? st.g92[axis] : 0) + (axis == 2 ? st.tool_length : 0);
-    st.coords[st.coord][axis] = st.pos[axis] - value - others;
+    st.coords[st.coord][axis] = korva3_gcode::offset_for(st, axis, value);
     static const char *const kCoords[] = {"G54", "G55", "G56", "G57", "G58",
                                           "G59", "G59.1", "G59.2", "G59.3"};
     say(std::string("touch-off: ") + kAxisName[axis] + " reads " +

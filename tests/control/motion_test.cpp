@@ -146,3 +146,48 @@ TEST_F(ControlTest, RunFromALineEndsWhereTheWholeProgramEnds)
 }
 
 } // namespace korva3_control
+
+namespace korva3_control {
+
+// MDI lines read with the session's modal state, and a touch-off that sets the work
+// offset in force: "G91" stays in force for the next lines; after touching X off at 10,
+// "G90 G0 X0" goes to where X reads 0; a line with an error moves nothing and leaves
+// the modes as they were.
+TEST_F(ControlTest, MdiLinesKeepTheSessionsModesAndATouchOffMovesWorkZero)
+{
+    const std::vector<std::pair<Request, double>> steps = {
+        // request, X of the card afterwards (mm)
+        {{Ask::Mdi, "G21 G91 G0 X1"}, 1},
+        {{Ask::Mdi, "G0 X1"}, 2},
+        {{Ask::Mdi, "G0 X1 Q"}, 2}, // refused: Q has no number
+        {{Ask::TouchOff, "", 0, 10}, 2},
+        {{Ask::Mdi, "G90 G0 X0"}, -8},
+        {{Ask::Mdi, "G0 X2.5"}, -5.5},
+    };
+    std::size_t next = 0;
+    bool waiting = false;
+    ControlHooks hooks;
+    hooks.poll = [&] {
+        const Snapshot s = controller->snapshot();
+        if (waiting && s.activity == Activity::None && s.state == State::Idle) {
+            waiting = false;
+            EXPECT_NEAR(KSIM_POSITION(0, 1) / options.settings.scale[0], steps[next].second, 1e-9)
+                << steps[next].first.text;
+            if (next == 1)
+                EXPECT_EQ(s.modal.distance, "G91") << "G91 stays in force";
+            if (next == 3)
+                EXPECT_NEAR(s.work_mm[0], 10, 1e-9) << "X reads 10 after the touch-off";
+            next++;
+        }
+        if (!waiting && next < steps.size()) {
+            controller->post(steps[next].first);
+            waiting = true;
+        }
+    };
+    Controller &c = open(hooks);
+    c.serve([&] { return next == steps.size(); });
+    EXPECT_EQ(next, steps.size());
+    EXPECT_EQ(c.snapshot().modal.distance, "G90");
+}
+
+} // namespace korva3_control

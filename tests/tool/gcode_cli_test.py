@@ -4,6 +4,7 @@ plot as librsvg and Chromium draw it. Usage: gcode_cli_test.py PATH/TO/korva3"""
 import math
 import os
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -140,6 +141,47 @@ class GcodePlot(unittest.TestCase):
                 self.assertGreater(colour_pixels(png, box("xz"), RAPID), 30)  # side views
                 self.assertGreater(colour_pixels(png, speed, FEED), 300)  # the feed line
                 self.assertGreater(colour_pixels(png, speed, CUT), 300)   # the path speed
+
+
+def surfacing(path, lines):
+    """A 3D finishing raster of `lines` short G1 moves, as CAM writes them."""
+    with open(path, "w") as f:
+        f.write("G21 G90 G0 Z5\nG0 X0 Y0\nG1 Z0 F600\n")
+        for n in range(lines):
+            row, i = divmod(n, 500)
+            x = (i if row % 2 == 0 else 499 - i) * 0.2
+            f.write("G1 X%.3f Y%.1f Z%.4f F1500\n" % (x, row * 0.2, math.sin(x / 7) * math.cos(row / 45) - 1))
+        f.write("G0 Z5\nM2\n")
+
+
+class GcodeMemory(unittest.TestCase):
+    """Programs of any length in bounded memory: a long program checked and run under an
+    address-space limit that reading it whole would pass many times over."""
+
+    LIMIT = 384 << 20  # the code and its threads' stacks, and a window of moves
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="korva3-gcode-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def run_limited(self, *args):
+        limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (self.LIMIT, self.LIMIT))
+        return subprocess.run([KORVA3, "gcode", *args], capture_output=True, text=True,
+                              preexec_fn=limit, timeout=600)
+
+    def test_a_long_program_is_checked_and_run_within_a_memory_limit(self):
+        for lines, args in ((1000000, ["--check"]), (200000, ["--quiet"])):
+            with self.subTest(lines=lines, args=args):
+                program = os.path.join(self.dir, "surface.ngc")
+                surfacing(program, lines)  # 1,000,000 lines: 34 MB, 1.3 GB read whole
+                p = self.run_limited(program, *args)
+                self.assertEqual(p.returncode, 0, p.stderr[-2000:])
+                if args == ["--check"]:
+                    self.assertIn(f"{lines + 5} lines, no errors", p.stdout)
+                else:
+                    self.assertRegex(p.stdout, r"card 0: X \d+  Y \d+  Z 5000 ")
 
 
 if __name__ == "__main__":
