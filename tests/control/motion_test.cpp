@@ -135,10 +135,11 @@ TEST_F(ControlTest, RunFromALineEndsWhereTheWholeProgramEnds)
         ASSERT_TRUE(c.load(program(text)).ok);
         serve_until_done(c, started);
         EXPECT_EQ(c.last_work().end, WorkReport::End::Done) << c.snapshot().error;
-        if (!from)
+        if (!from) {
             whole = card_position();
-        else
+        } else {
             EXPECT_EQ(card_position(), whole);
+        }
         EXPECT_TRUE(spindle_on_cut) << "M3 before the line takes effect";
         controller.reset();
     }
@@ -173,10 +174,12 @@ TEST_F(ControlTest, MdiLinesKeepTheSessionsModesAndATouchOffMovesWorkZero)
             waiting = false;
             EXPECT_NEAR(KSIM_POSITION(0, 1) / options.settings.scale[0], steps[next].second, 1e-9)
                 << steps[next].first.text;
-            if (next == 1)
+            if (next == 1) {
                 EXPECT_EQ(s.modal.distance, "G91") << "G91 stays in force";
-            if (next == 3)
+            }
+            if (next == 3) {
                 EXPECT_NEAR(s.work_mm[0], 10, 1e-9) << "X reads 10 after the touch-off";
+            }
             next++;
         }
         if (!waiting && next < steps.size()) {
