@@ -37,11 +37,11 @@ bool program_file(const std::string &path, std::string &file, std::string &name)
         return true;
     }
     name = "stdin";
-    char made[] = "/tmp/korva3-stdin-XXXXXX";
 #ifdef _WIN32
     const char *tmp = std::getenv("TEMP");
     file = std::string(tmp ? tmp : ".") + "\\korva3-stdin.ngc";
 #else
+    char made[] = "/tmp/korva3-stdin-XXXXXX";
     const int fd = mkstemp(made);
     if (fd < 0) {
         std::cerr << "korva3: no temporary file for standard input\n";
