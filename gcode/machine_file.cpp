@@ -8,6 +8,7 @@
 #include <toml.hpp>
 
 #include "common/toml_file.h"
+#include "gcode/modal.h"
 #include "gcode/settings.h"
 
 namespace korva3_gcode {
@@ -35,6 +36,16 @@ struct Reader {
         return true;
     }
 
+    // A number within its range: refused with its line and the range.
+    bool number(const toml::value &v, const std::string &key, const SettingRange &range, double &out)
+    {
+        if (!number(v, key, out))
+            return false;
+        if (!in_range(out, range))
+            return fail(v, range_text(key, range) + ", not " + number_text(out));
+        return true;
+    }
+
     bool whole(const toml::value &v, const std::string &key, int64_t lo, int64_t hi, int64_t &out)
     {
         if (!v.is_integer() || v.as_integer() < lo || v.as_integer() > hi)
@@ -50,23 +61,22 @@ struct Reader {
             int axis = key == "x" ? 0 : key == "y" ? 1 : key == "z" ? 2 : -1;
             if (axis < 0)
                 return fail(v, "scale: unknown axis '" + key + "' (x, y, z)");
-            if (!number(v, "scale." + key, s.scale[axis]))
+            if (!number(v, "scale." + key, kScaleRange, s.scale[axis]))
                 return false;
         }
         return true;
     }
 
-    // [max_velocity] or [max_accel]: x, y, z above 0.
-    bool per_axis(const toml::value &table, const std::string &name, std::array<double, 3> &out)
+    // [max_velocity] or [max_accel]: x, y, z within `range`.
+    bool per_axis(const toml::value &table, const std::string &name, const SettingRange &range,
+                  std::array<double, 3> &out)
     {
         for (const auto &[key, v] : table.as_table()) {
             int axis = key == "x" ? 0 : key == "y" ? 1 : key == "z" ? 2 : -1;
             if (axis < 0)
                 return fail(v, name + ": unknown axis '" + key + "' (x, y, z)");
-            if (!number(v, name + "." + key, out[axis]))
+            if (!number(v, name + "." + key, range, out[axis]))
                 return false;
-            if (!(out[axis] > 0))
-                return fail(v, name + "." + key + " must be above 0");
         }
         return true;
     }
@@ -144,16 +154,14 @@ struct Reader {
                 if (!scale(v, s))
                     return false;
             } else if (key == "max_velocity" && v.is_table()) {
-                if (!per_axis(v, key, s.max_velocity))
+                if (!per_axis(v, key, kVelocityRange, s.max_velocity))
                     return false;
             } else if (key == "max_accel" && v.is_table()) {
-                if (!per_axis(v, key, s.max_accel))
+                if (!per_axis(v, key, kAccelRange, s.max_accel))
                     return false;
             } else if (key == "path_tolerance") {
-                if (!number(v, key, s.path_tolerance))
+                if (!number(v, key, kToleranceRange, s.path_tolerance))
                     return false;
-                if (!(s.path_tolerance > 0))
-                    return fail(v, "path_tolerance must be above 0 mm");
             } else if (key == "offsets" && v.is_table()) {
                 if (!offsets(v, s))
                     return false;
@@ -174,10 +182,10 @@ struct Reader {
                 (key == "accel" ? s.accel : key == "start_speed" ? s.start_speed : s.card_var) =
                     static_cast<uint32_t>(n);
             } else if (key == "rapid") {
-                if (!number(v, key, s.rapid))
+                if (!number(v, key, kVelocityRange, s.rapid))
                     return false;
             } else if (key == "arc_tolerance") {
-                if (!number(v, key, s.arc_tolerance))
+                if (!number(v, key, kToleranceRange, s.arc_tolerance))
                     return false;
             } else {
                 return fail(v, "unknown key '" + key + "'");

@@ -301,6 +301,10 @@ bool Reader::go(const LineWords &l, const MmPoint &target, int motion)
     bool ok = st_.motion == kRapid || st_.feed > 0;
     if (!ok)
         fail(word_text('G', st_.motion) + " with no feed rate (F)");
+    else if (st_.motion != kRapid && st_.feed * unit() < kMinFeedMmMin)
+        ok = refuse("F" + number_text(st_.feed) + (st_.inches ? " in/min" : " mm/min") +
+                    ": below the lowest feed, " + number_text(kMinFeedMmMin) +
+                    " mm/min (a move would never end)");
     else
         ok = is_arc(st_.motion) ? arc_move(l, target) : line_move(target);
     st_.motion = in_force;

@@ -1,19 +1,29 @@
 // settings.cpp - the scale option and the ranges of the machine settings.
 #include "gcode/settings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
+#include "gcode/modal.h"
+
 namespace korva3_gcode {
+
+std::string range_text(const std::string &key, const SettingRange &r)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%.15g..%.15g ", r.low, r.high);
+    return key + ": " + text + r.unit;
+}
 
 bool parse_scale(const std::string &text, Settings &settings, std::string &error)
 {
-    error = "--scale: X=..,Y=..,Z=.. (pulses per mm, any of the three) or one number, not '" +
-            text + "'";
+    error = "--scale: X=..,Y=..,Z=.. (" + range_text("pulses per mm", kScaleRange).substr(15) +
+            ", any of the three) or one number, not '" + text + "'";
     auto number = [](const std::string &s, double &v) {
         char *end = nullptr;
         v = std::strtod(s.c_str(), &end);
-        return !s.empty() && *end == '\0' && v > 0 && v <= 1e6;
+        return !s.empty() && *end == '\0' && in_range(v, kScaleRange);
     };
     double all;
     if (number(text, all)) {
@@ -42,21 +52,32 @@ bool parse_scale(const std::string &text, Settings &settings, std::string &error
 
 bool check_settings(const Settings &s, std::string &error)
 {
-    for (int a = 0; a < 3; a++)
-        if (!(s.scale[a] > 0 && s.scale[a] <= 1e6)) {
-            error = std::string("scale of ") + "XYZ"[a] + ": above 0 and at most 1000000 pulses per mm";
-            return false;
-        }
+    const char *axes[] = {"x", "y", "z"};
+    for (int a = 0; a < 3; a++) {
+        const struct {
+            double v;
+            std::string key;
+            const SettingRange &range;
+        } per_axis[] = {{s.scale[a], std::string("scale.") + axes[a], kScaleRange},
+                        {s.max_velocity[a], std::string("max_velocity.") + axes[a], kVelocityRange},
+                        {s.max_accel[a], std::string("max_accel.") + axes[a], kAccelRange}};
+        for (const auto &c : per_axis)
+            if (!in_range(c.v, c.range)) {
+                error = range_text(c.key, c.range);
+                return false;
+            }
+    }
     const struct {
         bool ok;
-        const char *what;
+        std::string what;
     } checks[] = {
         {s.slice_us >= 1 && s.slice_us <= 1000000, "slice_us: 1..1000000 microseconds"},
-        {s.rapid > 0, "rapid: above 0 mm/min"},
+        {in_range(s.rapid, kVelocityRange), range_text("rapid", kVelocityRange)},
+        {in_range(s.path_tolerance, kToleranceRange), range_text("path_tolerance", kToleranceRange)},
+        {in_range(s.arc_tolerance, kToleranceRange), range_text("arc_tolerance", kToleranceRange)},
         {s.accel >= 1 && s.accel <= 250, "accel: 1..250"},
         {s.start_speed >= 1 && s.start_speed <= 500, "start_speed: 1..500"},
         {s.card_var >= 1 && s.card_var <= 254, "card_var: 1..254"},
-        {s.arc_tolerance > 0, "arc_tolerance: above 0 mm"},
         {s.outputs.spindle >= -1 && s.outputs.spindle <= 6, "outputs.spindle: -1..6"},
         {s.outputs.mist >= -1 && s.outputs.mist <= 6, "outputs.mist: -1..6"},
         {s.outputs.flood >= -1 && s.outputs.flood <= 6, "outputs.flood: -1..6"},

@@ -74,6 +74,26 @@ struct Settings {
 // unknown key, or a value out of range.
 bool read_machine_file(const std::string &path, Settings &settings, std::string &error);
 
+// The ranges a machine's settings are read within (a machine file's value outside one is
+// refused with its line and the range): beyond them no motion could end in a finite
+// time, or the planner's arithmetic would leave the numbers (infinity, 1e-300).
+struct SettingRange {
+    double low, high;   // both included
+    const char *unit;
+};
+constexpr SettingRange kScaleRange{0.001, 1e6, "pulses per mm"};
+constexpr SettingRange kVelocityRange{0.001, 1e6, "mm/min"};   // max_velocity, rapid
+constexpr SettingRange kAccelRange{0.001, 1e7, "mm/s^2"};      // max_accel
+constexpr SettingRange kToleranceRange{1e-6, 100, "mm"};       // path_tolerance, arc_tolerance
+// The lowest feed a program may move at (F, after G20's inches): a micrometre a minute.
+// Slower, a move of a few mm would take years; a lower F is an error of its line.
+constexpr double kMinFeedMmMin = 0.001;
+
+// True when `v` lies in `r` (never for NaN or infinity).
+inline bool in_range(double v, const SettingRange &r) { return v >= r.low && v <= r.high; }
+// "max_velocity.x: 0.001..1000000 mm/min".
+std::string range_text(const std::string &key, const SettingRange &r);
+
 // Applies "X=800,Y=800,Z=400" (any of the three, or one number for all) to the scale.
 // False with a message on anything else, or a scale not above 0.
 bool parse_scale(const std::string &text, Settings &settings, std::string &error);

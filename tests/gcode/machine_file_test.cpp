@@ -51,3 +51,33 @@ TEST(GcodeMachineFile, FilesTheParserCannotSurviveAreRefusedWithTheirLine)
     EXPECT_FALSE(read_machine_file(::testing::TempDir(), s, error));
     EXPECT_EQ(error, ::testing::TempDir() + ": not a regular file (a folder)");
 }
+
+// Settings no motion could be planned with (nothing would end, or the arithmetic would
+// leave the numbers) are refused with their line and the range.
+TEST(GcodeMachineFile, AbsurdSettingsAreRefusedWithTheirLineAndRange)
+{
+    const struct {
+        const char *text;
+        int line;
+        const char *what;
+    } cases[] = {
+        {"[scale]\nx = 1e-300\n", 2, "scale.x: 0.001..1000000 pulses per mm, not 1e-300"},
+        {"[max_velocity]\ny = 1e-300\n", 2, "max_velocity.y: 0.001..1000000 mm/min, not 1e-300"},
+        {"[max_accel]\nz = inf\n", 2, "max_accel.z: 0.001..10000000 mm/s^2, not inf"},
+        {"[max_accel]\nz = nan\n", 2, "max_accel.z: 0.001..10000000 mm/s^2, not nan"},
+        {"rapid = 0\n", 1, "rapid: 0.001..1000000 mm/min, not 0"},
+        {"path_tolerance = inf\n", 1, "path_tolerance: 1e-06..100 mm, not inf"},
+        {"arc_tolerance = -1\n", 1, "arc_tolerance: 1e-06..100 mm, not -1"},
+        {"slice_us = 0\n", 1, "slice_us must be a whole number 1..1000000"},
+    };
+    const std::string path = ::testing::TempDir() + "absurd_machine.toml";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(path, std::ios::binary) << c.text;
+        Settings s;
+        std::string error;
+        EXPECT_FALSE(read_machine_file(path, s, error));
+        EXPECT_EQ(error, path + ":" + std::to_string(c.line) + ": " + c.what);
+    }
+    std::remove(path.c_str());
+}
