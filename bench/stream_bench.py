@@ -447,10 +447,12 @@ def measure(cmd, timeout_s, env=None, cwd=None, stdout_path=None):
     stdout_chunks, stderr_chunks = [], []
 
     def drain(stream, sink):
+        kept = 0
         for block in iter(lambda: stream.read(65536), b""):
             sink.append(block)
-            if sum(len(b) for b in sink) > (8 << 20):  # keep the last 8 MB at most
-                del sink[0]
+            kept += len(block)
+            while kept > (8 << 20):  # keep the last 8 MB at most
+                kept -= len(sink.pop(0))
 
     threads = [threading.Thread(target=drain, args=(proc.stderr, stderr_chunks))]
     if out is subprocess.PIPE:
@@ -458,31 +460,40 @@ def measure(cmd, timeout_s, env=None, cwd=None, stdout_path=None):
     for t in threads:
         t.daemon = True
         t.start()
-    rusage = None
-    deadline = t0 + timeout_s
-    status = None
-    while True:
-        pid, status, rusage = os.wait4(proc.pid, os.WNOHANG)
-        if pid == proc.pid:
-            break
-        now = time.perf_counter()
-        if now >= deadline and not m.timeout:
+    lock = threading.Lock()
+    reaped = False
+
+    def stop(hard):
+        # SIGTERM to the command itself (under GNU time: time's child, so that time still
+        # reports the peak), then SIGKILL to the whole session.
+        with lock:
+            if reaped:
+                return
+            if hard:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                return
             m.timeout = True
-            victims = _children(proc.pid) if use_time else [proc.pid]
-            for v in victims or [proc.pid]:
+            for v in (_children(proc.pid) if use_time else []) or [proc.pid]:
                 try:
                     os.kill(v, signal.SIGTERM)
                 except ProcessLookupError:
                     pass
-            deadline = now + 10.0
-        elif now >= deadline and m.timeout:
-            try:
-                os.killpg(proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            deadline = now + 3600.0
-        time.sleep(0.005 if now - t0 < 1.0 else 0.05)
-    m.wall_s = time.perf_counter() - t0
+
+    timers = [threading.Timer(timeout_s, stop, (False,)),
+              threading.Timer(timeout_s + 10.0, stop, (True,))]
+    for t in timers:
+        t.daemon = True
+        t.start()
+    _, status, rusage = os.wait4(proc.pid, 0)  # the wall time ends when the command does
+    wall = time.perf_counter() - t0
+    with lock:
+        reaped = True
+    for t in timers:
+        t.cancel()
+    m.wall_s = wall
     proc.returncode = os.waitstatus_to_exitcode(status)
     for t in threads:
         t.join(5.0)
