@@ -590,13 +590,13 @@ def cell_mb(r):
 def row_cells(p):
     chk, run, ref = p.get("check"), p.get("run"), p.get("rs274")
     ok = chk is not None and chk["rc"] == 0 and not chk["timeout"]
-    lps = "%.0f" % (p["lines"] / chk["wall_s"]) if ok and chk["wall_s"] > 0 else "-"
+    lps = "{:,.0f}".format(p["lines"] / chk["wall_s"]) if ok and chk["wall_s"] > 0 else "-"
     ratio = "-"
     if ok and ref is not None and ref["rc"] == 0 and not ref["timeout"]:
         ratio = "%.2f" % (ref["wall_s"] / chk["wall_s"])
     machine = xreal = "-"
     if run is not None and run.get("machine_ms") is not None:
-        machine = "%.0f" % (run["machine_ms"] / 1000.0)
+        machine = "{:,.0f}".format(run["machine_ms"] / 1000.0)
         if run["rc"] == 0 and run["wall_s"] > 0:
             xreal = "%.0f" % (run["machine_ms"] / 1000.0 / run["wall_s"])
     return [p["kind"], "{:,}".format(p["lines"]), "%.1f" % (p["bytes"] / 1e6),
@@ -667,8 +667,9 @@ def main(argv=None):
     ap = argparse.ArgumentParser(
         description="korva3 gcode (--check and a run on the virtual card) on programs of "
                     "10^4 .. 10^7 lines, beside LinuxCNC's rs274 where installed.")
-    ap.add_argument("--korva3", default="./build/tools/korva3/korva3",
-                    help="the korva3 binary (default: %(default)s)")
+    ap.add_argument("--korva3", default=None,
+                    help="the korva3 binary (default: ./build/tools/korva3/korva3, else the "
+                         "one in this checkout's build/)")
     ap.add_argument("--rs274", default=None,
                     help="LinuxCNC's rs274 (default: found on PATH; 'none' skips it)")
     ap.add_argument("--sizes", default="1e4,1e5,1e6",
@@ -713,7 +714,10 @@ def main(argv=None):
     for k in kinds:
         if k not in KINDS:
             ap.error("--kinds: %s is none of %s" % (k, ", ".join(KINDS)))
-    korva3 = os.path.abspath(a.korva3)
+    korva3 = a.korva3 or "./build/tools/korva3/korva3"
+    if a.korva3 is None and not os.path.exists(korva3):
+        korva3 = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", korva3)
+    korva3 = os.path.abspath(korva3)
     if not os.access(korva3, os.X_OK):
         ap.error("--korva3: %s is not an executable (build it: cmake --build build "
                  "--target korva3)" % korva3)
