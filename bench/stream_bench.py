@@ -665,8 +665,8 @@ def system_load():
 
 def main(argv=None):
     ap = argparse.ArgumentParser(
-        description="korva3 gcode (--check and a run on the virtual card) on programs of "
-                    "10^4 .. 10^7 lines, beside LinuxCNC's rs274 where installed.")
+        epilog="korva3 gcode (--check and a run on the virtual card) on programs of "
+               "10^4 .. 10^7 lines, beside LinuxCNC's rs274 where installed.")
     ap.add_argument("--korva3", default=None,
                     help="the korva3 binary (default: ./build/tools/korva3/korva3, else the "
                          "one in this checkout's build/)")
