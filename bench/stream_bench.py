@@ -1,0 +1,819 @@
+#!/usr/bin/env python3
+"""stream_bench.py - `korva3 gcode` on programs of 10^4 .. 10^7 lines.
+
+Generates G-code programs of four kinds as CAM posts write them (3D surfacing,
+engraving, drilling with canned cycles, subroutines and loops), each exactly N lines
+long, from a seed; then for each program measures
+
+  korva3 gcode FILE --check          wall time, peak memory (max RSS), lines per second
+  korva3 gcode FILE --quiet          the run on the virtual card: wall time, peak memory,
+                                     the program's machine time and times real time
+  rs274 -g FILE                      LinuxCNC's standalone interpreter, where installed,
+                                     beside --check
+
+and prints one table (also written as JSON with --json). Each command runs in a
+process of its own, under /usr/bin/time -f %M where it is installed (else the
+child's own rusage from wait4), with a timeout that is reported as such.
+
+    bench/stream_bench.py --smoke                      # 10^3 lines, all kinds: seconds
+    bench/stream_bench.py                              # 10^4 .. 10^6 lines: many minutes
+    bench/stream_bench.py --sizes 1e7 --run-sizes none --json after.json
+    bench/stream_bench.py --korva3 /path/to/korva3 --kinds surfacing,drilling
+
+Python 3, standard library only.
+"""
+
+import argparse
+import itertools
+import json
+import math
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+KINDS = ("surfacing", "engraving", "drilling", "subroutines")
+
+# The machine the runs use: 1000 pulses per mm, 6000 mm/min and 500 mm/s^2 per axis,
+# corners blended within 0.01 mm.
+MACHINE_TOML = """\
+# stream_bench.py's machine: 1000 pulses per mm, 6000 mm/min, 500 mm/s^2 per axis
+rapid = 6000          # mm/min, for G0
+path_tolerance = 0.01 # mm
+
+[scale]
+x = 1000
+y = 1000
+z = 1000
+
+[max_velocity]        # mm/min
+x = 6000
+y = 6000
+z = 6000
+
+[max_accel]           # mm/s^2
+x = 500
+y = 500
+z = 500
+
+[outputs]
+spindle = 0
+mist = -1
+flood = 1
+"""
+
+# The longest a run may take on the virtual clock (korva3's --limit maximum, ms).
+RUN_LIMIT_MS = 2147483647
+
+# The subroutine kind makes about 1.7 loop iterations and calls a line: more than
+# korva3's default bound (10^6) from about 6 x 10^5 lines on.
+MAX_ITERATIONS = 1000000000
+
+
+# ---------------------------------------------------------------------------------------
+# Programs
+# ---------------------------------------------------------------------------------------
+
+def f3(v):
+    """A coordinate with 3 decimals, as posts write it (no "-0.000")."""
+    s = "%.3f" % v
+    return "0.000" if s == "-0.000" else s
+
+
+def f4(v):
+    s = "%.4f" % v
+    return "0.0000" if s == "-0.0000" else s
+
+
+def surfacing(rng):
+    """A raster over a smooth relief: G1 X Y Z moves of 0.05 .. 0.5 mm, rows alternately
+    along X and along Y from pass to pass, an occasional feed change."""
+    width, depth = 120.0, 90.0
+    stepover = 0.25
+
+    def relief(x, y, level):
+        return (-1.6 + level
+                + 0.9 * math.sin(x / 11.0) * math.cos(y / 17.0)
+                + 0.35 * math.sin((x + 2.0 * y) / 6.5)
+                + 0.15 * math.cos(x / 3.1 - y / 4.3))
+
+    head = ["(3D surfacing: raster finish over a relief, 6 mm ball end mill)",
+            "G21 G90 G94 G17 G40 G49 G80",
+            "G64 P0.01",
+            "S16000 M3",
+            "G0 Z5.000",
+            "G0 X0.000 Y0.000",
+            "G1 Z%s F400" % f4(relief(0.0, 0.0, 0.0)),
+            "F1800"]
+    yield head
+    feeds = (1500, 1800, 2000, 2400)
+    pass_no = 0
+    while True:
+        along_x = pass_no % 2 == 0
+        level = -0.05 * (pass_no % 4)
+        yield ["(pass %d: rows along %s)" % (pass_no + 1, "X" if along_x else "Y")]
+        span, cross = (width, depth) if along_x else (depth, width)
+        row = 0
+        v = 0.0
+        while v <= cross:
+            forward = row % 2 == 0
+            u = 0.0
+            while True:
+                step = rng.uniform(0.05, 0.5)
+                u = min(span, u + step)
+                p = u if forward else span - u
+                x, y = (p, v) if along_x else (v, p)
+                line = "G1 X%s Y%s Z%s" % (f3(x), f3(y), f4(relief(x, y, level)))
+                if rng.random() < 0.004:
+                    line += " F%d" % rng.choice(feeds)
+                yield [line]
+                if u >= span:
+                    break
+            row += 1
+            v += stepover
+            if v <= cross:  # step over to the next row, at its end
+                x, y = (p, v) if along_x else (v, p)
+                yield ["G1 X%s Y%s Z%s" % (f3(x), f3(y), f4(relief(x, y, level)))]
+        # back to the corner for the next pass, above the work
+        yield ["G0 Z5.000", "G0 X0.000 Y0.000",
+               "G1 Z%s F400" % f4(relief(0.0, 0.0, -0.05 * ((pass_no + 1) % 4))),
+               "F1800"]
+        pass_no += 1
+
+
+# A stroke font in a cell 4 wide and 6 high. A glyph is strokes; a stroke starts with
+# ("M", x, y), then ("L", x, y) lines and ("A", x, y, cx, cy, cw) arcs about (cx, cy),
+# clockwise when cw; every arc's end lies on its circle.
+_S30 = (2.0 + 1.5 * math.cos(math.radians(30)), 4.5 + 1.5 * math.sin(math.radians(30)))
+_S210 = (2.0 + 1.5 * math.cos(math.radians(210)), 1.5 + 1.5 * math.sin(math.radians(210)))
+_C60 = (2.0 + 2.0 * math.cos(math.radians(60)), 3.0 + 2.0 * math.sin(math.radians(60)))
+_C300 = (2.0 + 2.0 * math.cos(math.radians(300)), 3.0 + 2.0 * math.sin(math.radians(300)))
+FONT = {
+    "A": [[("M", 0, 0), ("L", 2, 6), ("L", 4, 0)], [("M", 2 / 3, 2), ("L", 10 / 3, 2)]],
+    "B": [[("M", 0, 0), ("L", 0, 6), ("L", 2.5, 6), ("A", 2.5, 3, 2.5, 4.5, True),
+           ("A", 2.5, 0, 2.5, 1.5, True), ("L", 0, 0)]],
+    "C": [[("M", _C60[0], _C60[1]), ("A", _C300[0], _C300[1], 2, 3, False)]],
+    "D": [[("M", 0, 0), ("L", 0, 6), ("L", 1, 6), ("A", 1, 0, 1, 3, True), ("L", 0, 0)]],
+    "E": [[("M", 4, 6), ("L", 0, 6), ("L", 0, 0), ("L", 4, 0)], [("M", 0, 3), ("L", 3, 3)]],
+    "F": [[("M", 4, 6), ("L", 0, 6), ("L", 0, 0)], [("M", 0, 3), ("L", 3, 3)]],
+    "G": [[("M", _C60[0], _C60[1]), ("A", _C300[0], _C300[1], 2, 3, False),
+           ("L", _C300[0], 3), ("L", 2, 3)]],
+    "H": [[("M", 0, 0), ("L", 0, 6)], [("M", 4, 0), ("L", 4, 6)], [("M", 0, 3), ("L", 4, 3)]],
+    "I": [[("M", 2, 0), ("L", 2, 6)]],
+    "J": [[("M", 4, 6), ("L", 4, 2), ("A", 0, 2, 2, 2, True)]],
+    "K": [[("M", 0, 0), ("L", 0, 6)], [("M", 4, 6), ("L", 0, 2)], [("M", 1.4, 3.4), ("L", 4, 0)]],
+    "L": [[("M", 0, 6), ("L", 0, 0), ("L", 4, 0)]],
+    "M": [[("M", 0, 0), ("L", 0, 6), ("L", 2, 3), ("L", 4, 6), ("L", 4, 0)]],
+    "N": [[("M", 0, 0), ("L", 0, 6), ("L", 4, 0), ("L", 4, 6)]],
+    "O": [[("M", 0, 3), ("A", 0, 3, 2, 3, True)]],
+    "P": [[("M", 0, 0), ("L", 0, 6), ("L", 2.5, 6), ("A", 2.5, 3, 2.5, 4.5, True),
+           ("L", 0, 3)]],
+    "R": [[("M", 0, 0), ("L", 0, 6), ("L", 2.5, 6), ("A", 2.5, 3, 2.5, 4.5, True),
+           ("L", 0, 3)], [("M", 2, 3), ("L", 4, 0)]],
+    "S": [[("M", _S30[0], _S30[1]), ("A", 2, 3, 2, 4.5, False),
+           ("A", _S210[0], _S210[1], 2, 1.5, True)]],
+    "T": [[("M", 0, 6), ("L", 4, 6)], [("M", 2, 6), ("L", 2, 0)]],
+    "U": [[("M", 0, 6), ("L", 0, 2), ("A", 4, 2, 2, 2, False), ("L", 4, 6)]],
+    "V": [[("M", 0, 6), ("L", 2, 0), ("L", 4, 6)]],
+    "W": [[("M", 0, 6), ("L", 1, 0), ("L", 2, 4), ("L", 3, 0), ("L", 4, 6)]],
+    "X": [[("M", 0, 0), ("L", 4, 6)], [("M", 0, 6), ("L", 4, 0)]],
+    "Y": [[("M", 0, 6), ("L", 2, 3), ("L", 4, 6)], [("M", 2, 3), ("L", 2, 0)]],
+    "Z": [[("M", 0, 6), ("L", 4, 6), ("L", 0, 0), ("L", 4, 0)]],
+}
+LETTERS = sorted(FONT)
+
+
+def engraving(rng):
+    """Words in a stroke font: each stroke a rapid to its start at the safe Z, a plunge,
+    G1 lines and G2/G3 arcs (I J from the start), a rapid up; lines of text of 3 .. 6 mm
+    across a 250 x 180 mm plate, plate after plate."""
+    safe, cut = 1.0, -0.15
+    head = ["(engraving: text in a stroke font, 60 degree V bit)",
+            "G21 G90 G94 G17 G40 G49 G80",
+            "S18000 M3",
+            "G0 Z5.000",
+            "G0 Z%s" % f3(safe)]
+    yield head
+    plate = 0
+    while True:
+        plate += 1
+        yield ["(plate %d)" % plate]
+        ox, oy = 5.0 + (plate % 3) * 0.5, 5.0 + (plate % 2) * 0.5
+        y = 180.0
+        while True:
+            h = rng.choice((3.0, 4.0, 5.0, 6.0))
+            y -= 1.7 * h
+            if y < 0:
+                break
+            s = h / 6.0
+            x = 0.0
+            while True:
+                word = "".join(rng.choice(LETTERS) for _ in range(rng.randint(3, 8)))
+                if x + len(word) * 5 * s > 250.0:
+                    break
+                for ch in word:
+                    out = []
+                    for stroke in FONT[ch]:
+                        sx, sy = stroke[0][1], stroke[0][2]
+                        out.append("G0 X%s Y%s" % (f3(ox + x + sx * s), f3(oy + y + sy * s)))
+                        out.append("G1 Z%s F250" % f3(cut))
+                        first = True
+                        px, py = sx, sy
+                        for seg in stroke[1:]:
+                            ex, ey = ox + x + seg[1] * s, oy + y + seg[2] * s
+                            if seg[0] == "L":
+                                words = "G1 X%s Y%s" % (f3(ex), f3(ey))
+                            else:
+                                i, j = (seg[3] - px) * s, (seg[4] - py) * s
+                                words = "%s X%s Y%s I%s J%s" % (
+                                    "G2" if seg[5] else "G3", f3(ex), f3(ey), f4(i), f4(j))
+                            if first:
+                                words += " F900"
+                                first = False
+                            out.append(words)
+                            px, py = seg[1], seg[2]
+                        out.append("G0 Z%s" % f3(safe))
+                    yield out
+                    x += 5 * s
+                x += 3 * s
+
+
+def drilling(rng):
+    """Blocks of holes on a 2.54 mm grid, each block a canned cycle held modal, one X Y a
+    line: G81 spot and through holes (G99, R0.5) or G83 pecked deeper holes (G98, Q);
+    G80 and a rapid up after each block."""
+    head = ["(drilling: blocks of holes on a 2.54 mm grid, 1 mm carbide drill)",
+            "G21 G90 G94 G17 G40 G49 G80",
+            "S24000 M3",
+            "M8",
+            "G0 Z5.000"]
+    yield head
+    pitch = 2.54
+    block = 0
+    while True:
+        block += 1
+        cols, rows = rng.randint(6, 20), rng.randint(4, 12)
+        bx = (block % 8) * 25.0 + 3.0
+        by = ((block // 8) % 6) * 32.0 + 3.0
+        kind = rng.random()
+        if kind < 0.65:
+            cycle = "G99 G81"
+            params = "Z-1.700 R0.300 F1200"
+            out = ["(block %d: %d x %d holes, G81 through)" % (block, cols, rows)]
+        elif kind < 0.85:
+            cycle = "G98 G81"
+            params = "Z-0.300 R0.500 F800"
+            out = ["(block %d: %d x %d holes, G81 spot)" % (block, cols, rows)]
+        else:
+            cycle = "G98 G83"
+            params = "Z-3.000 R0.500 Q%s F600" % f3(rng.choice((1.0, 1.5)))
+            out = ["(block %d: %d x %d holes, G83 pecked)" % (block, cols, rows)]
+        yield out + ["G0 Z2.000"]
+        first = True
+        for r in range(rows):
+            for c in range(cols):
+                cc = c if r % 2 == 0 else cols - 1 - c
+                xy = "X%s Y%s" % (f3(bx + cc * pitch), f3(by + r * pitch))
+                if first:
+                    yield ["%s %s %s" % (cycle, xy, params)]
+                    first = False
+                else:
+                    yield [xy]
+        yield ["G80", "G0 Z5.000"]  # up, clear of clamps, to the next block
+
+
+def subroutines(rng):
+    """o100 sub cuts a contour round a small boss (#1 X, #2 Y, #3 depth); the main
+    program calls it one line a call, and in repeat loops (o200, o201, ...: a label once
+    in the file; two nested for a grid), named parameters stepping the position."""
+    head = ["(loops and subroutines: contour passes round 2 x 1.5 mm bosses)",
+            "G21 G90 G94 G17 G40 G49 G80",
+            "o100 sub",
+            "  (contour round the boss at X#1 Y#2, depth #3)",
+            "  G0 X[#1 - 0.5] Y[#2 - 0.5]",
+            "  G1 Z#3 F600",
+            "  G1 X[#1 + 2.5] F2400",
+            "  G1 Y[#2 + 2.0]",
+            "  G1 X[#1 - 0.5]",
+            "  G1 Y[#2 - 0.5]",
+            "  G0 Z0.500",
+            "o100 endsub",
+            "S12000 M3",
+            "G0 Z5.000",
+            "G0 Z0.500"]
+    yield head
+    x, y = 0.0, 0.0
+    labels = itertools.count(200)  # LinuxCNC wants each loop's label once in a file
+
+    def advance(dx):
+        nonlocal x, y
+        x += dx
+        if x > 180.0:
+            x = 0.0
+            y += 4.0
+            if y > 120.0:
+                y = 0.0
+
+    while True:
+        r = rng.random()
+        depth = f3(-rng.choice((0.2, 0.3, 0.4)))
+        if r < 0.5:
+            yield ["o100 call [%s] [%s] [%s]" % (f3(x), f3(y), depth)]
+            advance(4.0)
+        elif r < 0.8:
+            n = rng.randint(3, 6)
+            label = next(labels)
+            yield ["#<x> = %s" % f3(x),
+                   "o%d repeat [%d]" % (label, n),
+                   "  o100 call [#<x>] [%s] [%s]" % (f3(y), depth),
+                   "  #<x> = [#<x> + 4.000]",
+                   "o%d endrepeat" % label]
+            advance(4.0 * n)
+        else:
+            nx, ny = rng.randint(2, 4), rng.randint(2, 3)
+            outer, inner = next(labels), next(labels)
+            yield ["#<y> = %s" % f3(y),
+                   "o%d repeat [%d]" % (outer, ny),
+                   "  #<x> = %s" % f3(x),
+                   "  o%d repeat [%d]" % (inner, nx),
+                   "    o100 call [#<x>] [#<y>] [%s]" % depth,
+                   "    #<x> = [#<x> + 4.000]",
+                   "  o%d endrepeat" % inner,
+                   "  #<y> = [#<y> + 4.000]",
+                   "o%d endrepeat" % outer]
+            advance(4.0 * nx)
+            y += 4.0 * (ny - 1)
+            if y > 120.0:
+                y = 0.0
+
+
+GENERATORS = {"surfacing": surfacing, "engraving": engraving,
+              "drilling": drilling, "subroutines": subroutines}
+FOOTERS = {"surfacing": ["G0 Z5.000", "M5", "M30"],
+           "engraving": ["G0 Z5.000", "M5", "M30"],
+           "drilling": ["G80", "G0 Z5.000", "M9", "M5", "M30"],
+           "subroutines": ["G0 Z5.000", "M5", "M30"]}
+
+
+def write_program(kind, lines, seed, path):
+    """Writes a program of exactly `lines` lines: "%", a title, the kind's lines, its end
+    (M30), "%". A block of lines that would not fit before the end is left out and its
+    place filled with comment lines (at most a block's length). Returns bytes written."""
+    rng = random.Random("%s:%d:%d" % (kind, seed, lines))
+    footer = FOOTERS[kind] + ["%"]
+    title = ["%", "(stream_bench %s, %d lines, seed %d)" % (kind, lines, seed)]
+    room = lines - len(title) - len(footer)
+    gen = GENERATORS[kind](rng)
+    head = next(gen)
+    room -= len(head)
+    if room < 0:
+        raise ValueError("%s: %d lines is too short (at least %d)"
+                         % (kind, lines, lines - room))
+    size = 0
+    with open(path, "w", encoding="ascii", newline="\n") as f:
+        buf = title + head
+        for chunk in gen:
+            if len(chunk) > room:
+                break
+            buf.extend(chunk)
+            room -= len(chunk)
+            if len(buf) >= 65536:
+                text = "\n".join(buf) + "\n"
+                f.write(text)
+                size += len(text)
+                buf = []
+        buf.extend(["(end of the work)"] * room)
+        buf.extend(footer)
+        text = "\n".join(buf) + "\n"
+        f.write(text)
+        size += len(text)
+    return size
+
+
+def count_lines(path):
+    with open(path, "rb") as f:
+        return sum(block.count(b"\n") for block in iter(lambda: f.read(1 << 20), b""))
+
+
+# ---------------------------------------------------------------------------------------
+# Measuring
+# ---------------------------------------------------------------------------------------
+
+GNU_TIME = "/usr/bin/time"
+
+
+class Measure:
+    """One command's wall time, peak memory, exit code, output (or where it went)."""
+
+    def __init__(self):
+        self.wall_s = None
+        self.peak_mb = None
+        self.rc = None
+        self.timeout = False
+        self.stdout = ""
+        self.stderr = ""
+
+
+def _children(pid):
+    try:
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+            return [int(p) for p in f.read().split()]
+    except OSError:
+        return []
+
+
+def measure(cmd, timeout_s, env=None, cwd=None, stdout_path=None):
+    """Runs cmd in a session of its own and waits for it at most timeout_s. Peak memory:
+    GNU time's %M (the command's own max RSS) where /usr/bin/time exists, else the
+    child's rusage from wait4 (which on Linux may count the parent's RSS at fork time).
+    On a timeout the command gets SIGTERM (korva3 stops the card and exits), then
+    SIGKILL 10 s later; GNU time still reports the peak it reached."""
+    m = Measure()
+    use_time = os.access(GNU_TIME, os.X_OK)
+    fd, time_file = tempfile.mkstemp(prefix="stream_bench_time_")
+    os.close(fd)
+    full = ([GNU_TIME, "-f", "%M", "-o", time_file, "--"] if use_time else []) + list(cmd)
+    out = open(stdout_path, "wb") if stdout_path else subprocess.PIPE
+    t0 = time.perf_counter()
+    proc = subprocess.Popen(full, stdin=subprocess.DEVNULL, stdout=out,
+                            stderr=subprocess.PIPE, env=env, cwd=cwd,
+                            start_new_session=True)
+    stdout_chunks, stderr_chunks = [], []
+
+    def drain(stream, sink):
+        kept = 0
+        for block in iter(lambda: stream.read(65536), b""):
+            sink.append(block)
+            kept += len(block)
+            while kept > (8 << 20):  # keep the last 8 MB at most
+                kept -= len(sink.pop(0))
+
+    threads = [threading.Thread(target=drain, args=(proc.stderr, stderr_chunks))]
+    if out is subprocess.PIPE:
+        threads.append(threading.Thread(target=drain, args=(proc.stdout, stdout_chunks)))
+    for t in threads:
+        t.daemon = True
+        t.start()
+    lock = threading.Lock()
+    reaped = False
+
+    def stop(hard):
+        # SIGTERM to the command itself (under GNU time: time's child, so that time still
+        # reports the peak), then SIGKILL to the whole session.
+        with lock:
+            if reaped:
+                return
+            if hard:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                return
+            m.timeout = True
+            for v in (_children(proc.pid) if use_time else []) or [proc.pid]:
+                try:
+                    os.kill(v, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+
+    timers = [threading.Timer(timeout_s, stop, (False,)),
+              threading.Timer(timeout_s + 10.0, stop, (True,))]
+    for t in timers:
+        t.daemon = True
+        t.start()
+    _, status, rusage = os.wait4(proc.pid, 0)  # the wall time ends when the command does
+    wall = time.perf_counter() - t0
+    with lock:
+        reaped = True
+    for t in timers:
+        t.cancel()
+    m.wall_s = wall
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    for t in threads:
+        t.join(5.0)
+    if stdout_path:
+        out.close()
+    m.rc = proc.returncode
+    m.stdout = b"".join(stdout_chunks).decode("utf-8", "replace")
+    m.stderr = b"".join(stderr_chunks).decode("utf-8", "replace")
+    kb = None
+    if use_time:
+        try:
+            with open(time_file) as f:
+                nums = [ln.strip() for ln in f if ln.strip().isdigit()]
+            kb = int(nums[-1]) if nums else None
+        except OSError:
+            pass
+    elif rusage is not None:
+        kb = rusage.ru_maxrss
+    os.unlink(time_file)
+    m.peak_mb = kb / 1024.0 if kb is not None else None
+    return m
+
+
+def first_line(text):
+    for ln in text.splitlines():
+        if ln.strip() and not ln.startswith("Command exited") and \
+                not ln.startswith("Command terminated"):
+            return ln.strip()
+    return ""
+
+
+RE_PLANNED = re.compile(r"planned time: .*?; (\d+) ms\)")
+RE_RUN = re.compile(r"\((\d+) ms, the program (\d+) ms")
+
+
+def korva3_gcode(korva3, path, machine, kind, run, timeout_s):
+    """`korva3 gcode FILE --check`, or with run the program on the virtual card
+    (--quiet, the longest --limit there is)."""
+    cmd = [korva3, "gcode", path, "--machine", machine]
+    cmd += ["--quiet", "--limit", str(RUN_LIMIT_MS)] if run else ["--check"]
+    if kind == "subroutines":
+        cmd += ["--max-iterations", str(MAX_ITERATIONS)]
+    m = measure(cmd, timeout_s)
+    r = {"cmd": cmd, "wall_s": m.wall_s, "peak_mb": m.peak_mb, "rc": m.rc,
+         "timeout": m.timeout}
+    if run:
+        hit = RE_RUN.search(m.stdout)
+        r["card_ms"] = int(hit.group(1)) if hit else None
+        r["machine_ms"] = int(hit.group(2)) if hit else None
+    else:
+        hit = RE_PLANNED.search(m.stdout)
+        r["planned_ms"] = int(hit.group(1)) if hit else None
+    if m.rc != 0 and not m.timeout:
+        r["error"] = first_line(m.stderr) or first_line(m.stdout)
+    return r
+
+
+def rs274_run(rs274, path, home, timeout_s):
+    """LinuxCNC's standalone interpreter in batch mode (-g), canonical calls to
+    /dev/null. It writes $HOME/.tool.mmap, hence a HOME of its own."""
+    env = dict(os.environ, HOME=home)
+    cmd = [rs274, "-g", path]
+    m = measure(cmd, timeout_s, env=env, cwd=home, stdout_path=os.devnull)
+    r = {"cmd": cmd, "wall_s": m.wall_s, "peak_mb": m.peak_mb, "rc": m.rc,
+         "timeout": m.timeout}
+    # rs274 prints "executing" on standard error, then an error's text and its line.
+    errs = [ln for ln in m.stderr.splitlines() if ln.strip() and ln.strip() != "executing"
+            and not ln.startswith("Command exited")]
+    if m.rc != 0 and not m.timeout:
+        r["error"] = " | ".join(errs[:2])
+    return r
+
+
+# ---------------------------------------------------------------------------------------
+# The table
+# ---------------------------------------------------------------------------------------
+
+def cell_time(r):
+    if r is None:
+        return "-"
+    if r.get("timeout"):
+        return "timeout"
+    if r.get("rc"):
+        return "rc %d" % r["rc"]
+    return "%.2f" % r["wall_s"]
+
+
+def cell_mb(r):
+    if r is None or r.get("peak_mb") is None:
+        return "-"
+    return "%.1f" % r["peak_mb"]
+
+
+def row_cells(p):
+    chk, run, ref = p.get("check"), p.get("run"), p.get("rs274")
+    ok = chk is not None and chk["rc"] == 0 and not chk["timeout"]
+    lps = "{:,.0f}".format(p["lines"] / chk["wall_s"]) if ok and chk["wall_s"] > 0 else "-"
+    ratio = "-"
+    if ok and ref is not None and ref["rc"] == 0 and not ref["timeout"]:
+        ratio = "%.2f" % (ref["wall_s"] / chk["wall_s"])
+    machine = xreal = "-"
+    if run is not None and run.get("machine_ms") is not None:
+        machine = "{:,.0f}".format(run["machine_ms"] / 1000.0)
+        if run["rc"] == 0 and run["wall_s"] > 0:
+            xreal = "%.0f" % (run["machine_ms"] / 1000.0 / run["wall_s"])
+    return [p["kind"], "{:,}".format(p["lines"]), "%.1f" % (p["bytes"] / 1e6),
+            cell_time(chk), cell_mb(chk), lps,
+            cell_time(ref), cell_mb(ref), ratio,
+            cell_time(run), cell_mb(run), machine, xreal]
+
+
+HEADERS = ["kind", "lines", "file MB", "check s", "check MB", "lines/s",
+           "rs274 s", "rs274 MB", "rs274/check", "run s", "run MB", "machine s", "x real time"]
+
+
+def table(programs, markdown=False):
+    rows = [row_cells(p) for p in programs]
+    if markdown:
+        out = ["| " + " | ".join(HEADERS) + " |",
+               "|" + "---|" * len(HEADERS)]
+        out += ["| " + " | ".join(r) + " |" for r in rows]
+        return "\n".join(out)
+    widths = [max(len(h), *(len(r[i]) for r in rows)) if rows else len(h)
+              for i, h in enumerate(HEADERS)]
+    fmt = lambda cells: "  ".join(c.rjust(w) if i else c.ljust(w)  # noqa: E731
+                                  for i, (c, w) in enumerate(zip(cells, widths)))
+    return "\n".join([fmt(HEADERS)] + [fmt(r) for r in rows])
+
+
+def notes(programs):
+    """The errors and timeouts behind the table's cells, one line each."""
+    out = []
+    for p in programs:
+        for what in ("check", "rs274", "run"):
+            r = p.get(what)
+            if r is None:
+                continue
+            if r.get("timeout"):
+                out.append("%s %d %s: timed out after %.0f s" % (p["kind"], p["lines"], what,
+                                                                  r["wall_s"]))
+            elif r.get("rc"):
+                out.append("%s %d %s: exit %d: %s" % (p["kind"], p["lines"], what, r["rc"],
+                                                      r.get("error", "")))
+    return out
+
+
+# ---------------------------------------------------------------------------------------
+
+def parse_sizes(text):
+    if text.strip().lower() in ("", "none"):
+        return []
+    out = []
+    for part in text.split(","):
+        part = part.strip().lower()
+        if part.startswith("10^"):
+            out.append(10 ** int(part[3:]))
+        else:
+            out.append(int(float(part)))
+    return out
+
+
+def system_load():
+    try:
+        with open("/proc/loadavg") as f:
+            return " ".join(f.read().split()[:3])
+    except OSError:
+        return "?"
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(
+        epilog="korva3 gcode (--check and a run on the virtual card) on programs of "
+               "10^4 .. 10^7 lines, beside LinuxCNC's rs274 where installed.")
+    ap.add_argument("--korva3", default=None,
+                    help="the korva3 binary (default: ./build/tools/korva3/korva3, else the "
+                         "one in this checkout's build/)")
+    ap.add_argument("--rs274", default=None,
+                    help="LinuxCNC's rs274 (default: found on PATH; 'none' skips it)")
+    ap.add_argument("--sizes", default="1e4,1e5,1e6",
+                    help="program sizes in lines, e.g. 1e4,1e5,1e6,1e7 (default: %(default)s)")
+    ap.add_argument("--run-sizes", default="1e4,1e5,1e6",
+                    help="the sizes also run on the virtual card ('none': no runs; "
+                         "default: %(default)s)")
+    ap.add_argument("--kinds", default=",".join(KINDS),
+                    help="program kinds (default: %(default)s)")
+    ap.add_argument("--seed", type=int, default=1, help="generator seed (default: 1)")
+    ap.add_argument("--timeout", type=float, default=3600.0,
+                    help="seconds per command before it is stopped and reported as a "
+                         "timeout (default: %(default)s)")
+    ap.add_argument("--scratch", default=None,
+                    help="folder for the programs, the machine file and rs274's HOME "
+                         "(default: a temporary folder, removed unless --keep)")
+    ap.add_argument("--keep", action="store_true", help="keep the generated programs")
+    ap.add_argument("--json", default=None, help="write the figures to this JSON file")
+    ap.add_argument("--markdown", action="store_true", help="print the table as Markdown")
+    ap.add_argument("--table-from", metavar="JSON", default=None,
+                    help="run nothing: print the table of a run saved with --json")
+    ap.add_argument("--smoke", action="store_true",
+                    help="a quick self-check: 10^3 lines, every kind, checked, run and "
+                         "read by rs274; every one must be accepted")
+    a = ap.parse_args(argv)
+
+    if a.table_from:
+        with open(a.table_from) as f:
+            doc = json.load(f)
+        print(table(doc["programs"], a.markdown))
+        for ln in notes(doc["programs"]):
+            print(ln)
+        print("korva3: %s; load average %s at the start, %s at the end"
+              % (doc["korva3"], doc.get("load_start", "?"), doc.get("load_end", "?")))
+        return 0
+
+    if a.smoke:
+        sizes = run_sizes = [1000]
+    else:
+        sizes, run_sizes = parse_sizes(a.sizes), parse_sizes(a.run_sizes)
+    kinds = [k.strip() for k in a.kinds.split(",") if k.strip()]
+    for k in kinds:
+        if k not in KINDS:
+            ap.error("--kinds: %s is none of %s" % (k, ", ".join(KINDS)))
+    korva3 = a.korva3 or "./build/tools/korva3/korva3"
+    if a.korva3 is None and not os.path.exists(korva3):
+        korva3 = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", korva3)
+    korva3 = os.path.abspath(korva3)
+    if not os.access(korva3, os.X_OK):
+        ap.error("--korva3: %s is not an executable (build it: cmake --build build "
+                 "--target korva3)" % korva3)
+    rs274 = None
+    if a.rs274 != "none":
+        rs274 = a.rs274 or shutil.which("rs274")
+        if rs274 and not os.access(rs274, os.X_OK):
+            rs274 = None
+    if rs274 is None and a.rs274 != "none":
+        print("rs274 (LinuxCNC's interpreter, Debian's linuxcnc-uspace) is not installed: "
+              "its columns stay empty")
+
+    scratch_made = a.scratch is None
+    scratch = os.path.abspath(a.scratch or tempfile.mkdtemp(prefix="stream_bench_"))
+    os.makedirs(scratch, exist_ok=True)
+    home = os.path.join(scratch, "home")
+    os.makedirs(home, exist_ok=True)
+    machine = os.path.join(scratch, "machine.toml")
+    with open(machine, "w") as f:
+        f.write(MACHINE_TOML)
+
+    print("korva3: %s" % korva3)
+    print("rs274:  %s" % (rs274 or "-"))
+    print("peak memory from: %s" % ("/usr/bin/time -f %M" if os.access(GNU_TIME, os.X_OK)
+                                    else "wait4's rusage (may include the parent's RSS)"))
+    print("scratch: %s; load average at the start: %s; %d cores"
+          % (scratch, system_load(), os.cpu_count() or 0))
+    sys.stdout.flush()
+
+    programs = []
+    started = time.time()
+    load_start = system_load()
+    try:
+        for n in sizes:
+            for kind in kinds:
+                path = os.path.join(scratch, "%s_%d.ngc" % (kind, n))
+                t0 = time.perf_counter()
+                size = write_program(kind, n, a.seed, path)
+                gen_s = time.perf_counter() - t0
+                p = {"kind": kind, "lines": n, "bytes": size, "file": path,
+                     "generate_s": gen_s, "load_before": system_load()}
+                if count_lines(path) != n:
+                    raise SystemExit("%s: %d lines written, not %d"
+                                     % (path, count_lines(path), n))
+                print("%s %d lines: %.1f MB written in %.1f s" % (kind, n, size / 1e6, gen_s),
+                      flush=True)
+                p["check"] = korva3_gcode(korva3, path, machine, kind, False, a.timeout)
+                print("  check: %s s, %s MB" % (cell_time(p["check"]), cell_mb(p["check"])),
+                      flush=True)
+                if rs274:
+                    p["rs274"] = rs274_run(rs274, path, home, a.timeout)
+                    print("  rs274: %s s, %s MB" % (cell_time(p["rs274"]),
+                                                   cell_mb(p["rs274"])), flush=True)
+                if n in run_sizes:
+                    p["run"] = korva3_gcode(korva3, path, machine, kind, True, a.timeout)
+                    print("  run:   %s s, %s MB" % (cell_time(p["run"]), cell_mb(p["run"])),
+                          flush=True)
+                p["load_after"] = system_load()
+                programs.append(p)
+                if not a.keep:
+                    os.unlink(path)
+    finally:
+        if not a.keep and scratch_made:
+            shutil.rmtree(scratch, ignore_errors=True)
+
+    print()
+    print(table(programs, a.markdown))
+    for ln in notes(programs):
+        print(ln)
+    print("load average at the end: %s; %.0f s in all" % (system_load(), time.time() - started))
+
+    if a.json:
+        doc = {"korva3": korva3, "rs274": rs274, "seed": a.seed, "timeout_s": a.timeout,
+               "machine_toml": MACHINE_TOML, "cores": os.cpu_count(),
+               "started": time.strftime("%Y-%m-%dT%H:%M:%S", time.localtime(started)),
+               "load_start": load_start, "load_end": system_load(),
+               "columns": HEADERS, "table": [row_cells(p) for p in programs],
+               "programs": programs}
+        with open(a.json, "w") as f:
+            json.dump(doc, f, indent=1)
+            f.write("\n")
+
+    if a.smoke:
+        bad = []
+        for p in programs:
+            for what in ("check", "run", "rs274"):
+                r = p.get(what)
+                if r is not None and (r["rc"] != 0 or r["timeout"]):
+                    bad.append("%s %s" % (p["kind"], what))
+        if bad:
+            print("smoke: FAILED: %s" % ", ".join(bad))
+            return 1
+        print("smoke: every program accepted by korva3 --check, run on the virtual card%s"
+              % (" and read by rs274" if rs274 else ""))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
