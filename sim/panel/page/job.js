@@ -1,33 +1,3 @@
-// page_job.h - the page's part for the running job (KSIM_PANEL_JOB): the program's
-// listing around its current line, progress and time left, the programmed against the
-// actual path feed, the queue and the link; the planned path drawn before it runs with
-// the executed path over it; and the operator's controls of the job: feed override,
-// feed hold and resume, stop. Put into the page at its "<!--JOB-->" mark.
-#ifndef KORVA_SIM_PANEL_PAGE_JOB_H
-#define KORVA_SIM_PANEL_PAGE_JOB_H
-
-#include <string>
-
-namespace korva::sim::panel {
-
-inline constexpr const char* kJobPart = R"PAGE(<style>
-#job{background:#2b3138;border-radius:8px;margin:1em 1em 0;padding:.8em 1em;display:grid;
- grid-template-columns:minmax(420px,1fr) 440px;gap:.4em 1.2em}
-#job h2{grid-column:1/3;font-size:15px;margin:0}
-#job .label:not(.gap){min-width:7.5em}
-#job-listing{font:13px monospace;background:#15181b;border-radius:6px;padding:.3em 0;margin:.3em 0;
- white-space:pre;overflow:hidden}
-#job-listing div{padding:0 .6em}#job-listing .n{color:#6b7682;display:inline-block;width:4.5em}
-#job-listing .now{background:#4aa3ff;color:#111}#job-listing .now .n{color:#111}
-.progress{display:inline-block;width:200px;height:10px;background:#444;vertical-align:middle}
-.progress div{height:100%;background:#6fdc8c;width:0}
-#job-state.held,#job-state.stopping{color:#ffd54a;font-weight:bold}#job-state.ended{color:#9aa5b1}
-#job-ops .row{display:flex;gap:.6em;align-items:center;flex-wrap:wrap}
-#job-ops input[type=range]{width:220px}
-#job-ops button{padding:5px 12px;font-size:13px}
-.legend{font-size:12px;color:#9aa5b1}.legend b{display:inline-block;width:18px;height:3px;vertical-align:middle}
-</style>
-<script>
 "use strict";
 const job = {plan: null, generation: -1, sent: 0, card: 0, feed: null, planImage: null};
 function jobPart() {
@@ -179,19 +149,3 @@ function jobRender(m) {
 }
 jobPart();
 events.onmessage = (e) => { const m = JSON.parse(e.data); render(m); jobRender(m); };
-</script>
-)PAGE";
-
-// The page with the job's part in it.
-inline std::string page_with_job(const char* page)
-{
-    std::string text = page;
-    const auto at = text.find("<!--JOB-->");
-    if (at != std::string::npos)
-        text.replace(at, 10, kJobPart);
-    return text;
-}
-
-} // namespace korva::sim::panel
-
-#endif
