@@ -51,11 +51,24 @@ function showEstop(i) {
   const card = cards[i], c = card.state || {}, q = (s) => `c${i}-${s}`;
   if (c.estop && card.stopDone) card.stopping = false;
   const pressing = card.stopping && !c.estop;
-  text(q("estop-state"), c.estop ? "PRESSED: no axis moves until released"
-       : pressing ? `PRESSED, not confirmed yet: pressing again (${card.presses || 0} sent)` : "released");
-  document.getElementById(q("estop-state")).className = c.estop || pressing ? "pressed" : "";
+  const words = c.estop ? "PRESSED: no axis moves until released"
+       : pressing ? `PRESSED, not confirmed yet: pressing again (${card.presses || 0} sent)` : "released";
+  const ids = i === 0 ? [q("estop-state"), "top-estop-state"] : [q("estop-state")];
+  for (const id of ids) {
+    text(id, words);
+    document.getElementById(id).className = c.estop || pressing ? "pressed" : "";
+  }
   document.getElementById(q("release")).disabled = !c.estop && !pressing;
+  if (i === 0) document.getElementById("top-release").disabled = !c.estop && !pressing;
 }
+// The top bar's emergency stop is card 0's, always in view; before the machine's first
+// state it is sent as it is (pressed again once the card is known).
+function topEstop() {
+  if (cards[0]) pressEstop(0);
+  else send({card: 0, do: "estop"});
+}
+document.getElementById("top-estop").onclick = topEstop;
+document.getElementById("top-release").onclick = () => cards[0] && releaseEstop(0);
 function el(tag, attrs, ...kids) {
   const e = document.createElement(tag);
   for (const k in attrs || {}) k === "onclick" ? e.onclick = attrs[k] : e.setAttribute(k, attrs[k]);

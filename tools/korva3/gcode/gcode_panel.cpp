@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr std::chrono::milliseconds kPublishEvery{50}; // wall clock
 constexpr int kListBefore = 3, kListAfter = 6;         // lines around the current one
 constexpr std::size_t kAnswersKept = 6;                // the page finds its own among them
-constexpr std::size_t kMaxTextBytes = 160;             // of a message or an answer
+constexpr std::size_t kMaxTextBytes = 400;             // of a message or an answer
 constexpr std::size_t kMaxPrograms = 200;              // listed from the program folder
 
 double round_to(double v, double step) { return std::round(v / step) * step; }
@@ -128,6 +128,21 @@ void GcodePanel::loaded(std::shared_ptr<const kc::ProgramCheck> check)
     describe(origin_);
 }
 
+std::string GcodePanel::run_from_text(int n)
+{
+    if (!check_ || !listing_)
+        return "refused: no program loaded";
+    if (n < 1 || n > check_->lines)
+        return "refused: the program has lines 1 to " + std::to_string(check_->lines);
+    const auto lines = listing_->lines(n, n);
+    const std::string text = lines.empty() ? "" : lines.front().second;
+    return "line " + std::to_string(n) + ": " + text + " | lines 1 to " + std::to_string(n - 1) +
+           " are read, nothing moves (modal state, offsets, tool, outputs); then up to the"
+           " safe height, across to where line " + std::to_string(n) +
+           " starts, spindle and coolant as the program has them there, down at its feed;"
+           " then on to the end. Press \"run from here\" to start it.";
+}
+
 void GcodePanel::answer(long id, bool ok, const std::string &text)
 {
     if (id <= 0)
@@ -151,6 +166,10 @@ void GcodePanel::take_lines(kc::Controller &controller, const kc::Snapshot &s)
         std::string why;
         if (!read_panel_line(text, set_, line, why)) {
             answer(line.id, false, "refused: " + why);
+            continue;
+        }
+        if (line.show) {
+            answer(line.id, check_ != nullptr, run_from_text(line.request.line));
             continue;
         }
         if (line.request.ask == kc::Ask::Load) {

@@ -51,6 +51,7 @@ private:
     void publish(const korva3_control::Snapshot &s, bool now);
     void take_lines(korva3_control::Controller &controller, const korva3_control::Snapshot &s);
     void answer(long id, bool ok, const std::string &text);
+    std::string run_from_text(int line); // what running from `line` does, in words
     void loaded(std::shared_ptr<const korva3_control::ProgramCheck> check);
 
     std::shared_ptr<const korva3_control::ProgramCheck> check_;

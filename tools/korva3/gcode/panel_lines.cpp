@@ -81,8 +81,9 @@ bool read_panel_line(const std::string &line, const korva3_gcode::Settings &sett
         r.axis = axis_of(a);
         if (r.axis < 0 || !number_of(b, r.number) || std::fabs(r.number) > 100000)
             why = "touch-off: X, Y or Z and the value it should read (mm)";
-    } else if (verb == "from") {
+    } else if (verb == "from" || verb == "show") {
         r.ask = kc::Ask::RunFrom;
+        out.show = verb == "show";
         if (!number_of(a, value) || value < 1 || value > 1e9 || value != std::floor(value))
             why = "run from: a line number from 1";
         r.line = static_cast<int>(value);

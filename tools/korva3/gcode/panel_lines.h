@@ -7,6 +7,7 @@
 //   renew | cancel      a continuous jog goes on for another deadline | brakes to rest
 //   home AXIS | all     homing of one axis, or of every one (Z, X, Y)
 //   touch AXIS VALUE    the work offset in force set so that AXIS reads VALUE (mm)
+//   show N              what running from line N does (nothing moves)
 //   from N              run the loaded program from line N
 //   open NAME           load NAME from the machine's program folder
 //   reset               leave the emergency stop once it is released
@@ -26,6 +27,7 @@ struct PanelLine {
     std::string verb;                  // "mdi", "jog", ...
     korva3_control::Request request;   // what goes to the controller
     std::string name;                  // open: the program's file name
+    bool show = false;                 // show N: an answer only, no request
 };
 
 // False with the reason (a line the page would never send, or a value out of range).
