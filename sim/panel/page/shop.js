@@ -36,7 +36,6 @@ function shopAnswers(now) {
     if (!where) continue;
     delete shop.pending[id];
     showAnswer(where, ok, words || (ok ? "done" : "refused"));
-    if (where === "shop-from-answer" && ok && shop.from) shop.from = 0;
   }
 }
 // Whether a control of the program can act now (the rest are off).
