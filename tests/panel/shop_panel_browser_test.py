@@ -5,7 +5,8 @@ operator does, what the page shows held against what the virtual card did.
 Idle machine (`korva3 panel --machine jog_machine.toml --programs DIR`): the emergency
 stop and the state stay in view at 1366x768 and 1920x1080, scrolled or not; no program
 box before a program is opened; a jog held on an arrow key moves X and stops within the
-controller's deadline once let go, the tab hidden or the network dropped; arrow keys in
+controller's deadline once let go, the tab hidden, the network dropped or the page
+closed; arrow keys in
 the MDI line do not jog; a step jog moves exactly one step; an MDI line moves the card
 there, a bad one is refused where it was typed; touch-off sets the work position; Esc
 presses the emergency stop; a program opened from the folder is run from a line after
@@ -16,19 +17,23 @@ spindle and coolant outputs off on the card. Screenshots of each under the given
 usage: shop_panel_browser_test.py KORVA3 TESTS_DIR SHOTS_DIR
 """
 import base64
+import json
 import os
+import re
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from panel_browser_test import Browser, check, close, line_reader, wait_for  # noqa: E402
 
 SCALE = [800, 1000, 400]  # jog_machine.toml, pulses per mm
 DEADLINE_S = 0.5          # the controller's jog deadline
+PANEL = {"url": ""}       # the panel's address, token and all
 KEYS = {"ArrowRight": 39, "ArrowLeft": 37, "ArrowUp": 38, "ArrowDown": 40, "PageUp": 33,
         "PageDown": 34, "Escape": 27, " ": 32, "Enter": 13}
 
@@ -42,6 +47,7 @@ def start(korva3, *args, size=(1366, 768)):
                             text=True, bufsize=1)
     next_line = line_reader(tool.stdout)
     url = next_line(r"^panel: (http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{64})$").group(1)
+    PANEL["url"] = url
     browser.call("Page.navigate", url=url)
     wait_for(lambda: browser.text("link") == "live", "the page's event stream")
     return browser, tool, next_line
@@ -57,9 +63,11 @@ def key(browser, name, down=True):
                  code="Space" if name == " " else name, windowsVirtualKeyCode=KEYS[name])
 
 
-def act(browser):
-    return browser.js("JSON.stringify(cards[0].state.act)") and \
-        [int(v) for v in browser.js("cards[0].state.act.join(',')").split(",")]
+def act(_browser=None):
+    """Card 0's actual position (pulses) from the panel's state: the card's, not the page's."""
+    origin, token = re.match(r"(http://[^/]+)/\?token=(\w+)", PANEL["url"]).groups()
+    with urllib.request.urlopen(f"{origin}/state?token={token}", timeout=5) as r:
+        return json.loads(r.read())["cards"][0]["act"]
 
 
 def at_rest(browser, axis, within_s):
@@ -201,6 +209,10 @@ def idle_machine(korva3, tests, shots):
         shot(browser, shots, "panel-run-from.png")
         browser.click("job-stop")
         wait_for(lambda: browser.text("top-state") == "stopped", "stopped")
+        # Last, a held jog whose page is closed under it.
+        browser.click("jog-step4")
+        held_jog(browser, "ArrowLeft", 0, lambda: browser.js(
+            "window.stop(); setTimeout(() => location.replace('about:blank'), 0), true"), "X- held, page closed")
     finally:
         close(browser, tool)
         shutil.rmtree(programs, ignore_errors=True)
