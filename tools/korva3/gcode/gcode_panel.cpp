@@ -272,6 +272,8 @@ void GcodePanel::publish(const kc::Snapshot &s, bool now)
         at_line_ = s.line;
         at_done_ = s.progress;
         at_left_ms_ = s.left_s * 1000;
+        at_feed_ = s.programmed_mm_min;
+        at_rapid_ = s.rapid;
     }
     const bool program_now = s.activity == kc::Activity::Program;
     const int line = program_now ? s.line : at_line_;
@@ -282,13 +284,14 @@ void GcodePanel::publish(const kc::Snapshot &s, bool now)
                            : program_ran_    ? at_left_ms_
                                              : total_ms;
     const kc::ModalView &m = s.modal;
+    const double programmed = program_now || !program_ran_ ? s.programmed_mm_min : at_feed_;
+    const bool rapid = program_now || !program_ran_ ? s.rapid : at_rapid_;
     json state{{"line", line},
                {"done", done},
                {"left_ms", std::llround(left_ms)},
-               {"programmed", std::round(s.programmed_mm_min)},
-               {"feed", std::round(s.rapid ? s.programmed_mm_min
-                                           : s.programmed_mm_min * s.override_percent / 100.0)},
-               {"rapid", s.rapid},
+               {"programmed", std::round(programmed)},
+               {"feed", std::round(rapid ? programmed : programmed * s.override_percent / 100.0)},
+               {"rapid", rapid},
                {"override", s.override_percent},
                {"state", over ? "ended" : page_state(s, takes_start_ && check_ && !program_ran_)},
                {"work", mm3(s.work_mm)},

@@ -74,6 +74,8 @@ private:
     int at_line_ = 0;             // the program's line the card executed last,
     double at_done_ = 0;          // the progress there (0..1)
     double at_left_ms_ = 0;       // and the time left (ms, at 100 %)
+    double at_feed_ = 0;          // that line's programmed feed (mm/min)
+    bool at_rapid_ = false;
     long asked_id_ = 0;           // a line sent to the controller, answered next turn
     std::string asked_verb_;
     std::deque<std::array<std::string, 3>> answers_; // id, "1"/"0", text: the last few
