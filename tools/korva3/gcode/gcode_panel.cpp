@@ -156,7 +156,8 @@ void GcodePanel::answer(long id, bool ok, const std::string &text)
 void GcodePanel::take_lines(kc::Controller &controller, const kc::Snapshot &s)
 {
     if (asked_id_ >= 0 && !asked_verb_.empty()) { // last turn's line: taken by now
-        answer(asked_id_, s.error.empty(), s.error.empty() ? s.message : s.error);
+        answer(asked_id_, s.error.empty(),
+               s.error.empty() ? asked_verb_ + ": " + s.message : s.error);
         asked_verb_.clear();
     }
     std::string text;
@@ -188,7 +189,7 @@ void GcodePanel::take_lines(kc::Controller &controller, const kc::Snapshot &s)
         }
         if (line.id > 0) {
             asked_id_ = line.id;
-            asked_verb_ = line.verb;
+            asked_verb_ = text.substr(text.find(' ') + 1); // the line without its number
             break;
         }
     }

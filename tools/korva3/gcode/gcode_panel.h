@@ -77,7 +77,7 @@ private:
     double at_feed_ = 0;          // that line's programmed feed (mm/min)
     bool at_rapid_ = false;
     long asked_id_ = 0;           // a line sent to the controller, answered next turn
-    std::string asked_verb_;
+    std::string asked_verb_;      // its words, for the answer
     std::deque<std::array<std::string, 3>> answers_; // id, "1"/"0", text: the last few
     std::chrono::steady_clock::time_point next_publish_{};
 };
