@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """How a G-code run on the panel ends when the operator ends it, seen from the card.
 
-For each way (a table): runs `korva3 gcode spindle_part.ngc --panel --panel-keep --start`,
+For each way (a table): runs `korva3 gcode spindle_part.ngc --panel [--panel-keep] --start`,
 waits until the card's spindle and flood outputs are on and the card executes a cut
 line, then presses the page's "stop program" or its emergency stop over HTTP as the page
 does. Checks on the virtual card's own state (the panel's /state): spindle (output 0)
 and flood (output 2) off, the axes at rest; the tool's exit code and message; the kept
 page showing how it ended, with the line the card stood at and the progress short of
-100 %. Ctrl-C then closes the kept page with the run's exit code.
+100 %. Ctrl-C then closes the kept page with the run's exit code; not kept, the tool ends
+with it by itself.
 
 usage: gcode_panel_outputs_test.py KORVA3 PART.ngc
 """
@@ -23,11 +24,13 @@ TIMEOUT = 30
 SPINDLE, FLOOD = 1 << 0, 1 << 2
 FIRST_CUT, LAST_CUT = 6, 25 # the program's lines G1 X1 .. G1 X20
 
-# (what the operator presses, exit code, words of the tool's message, the page's end)
+# (what the operator presses, --panel-keep, exit code, words of the tool's message, the
+# page's end)
 WAYS = [
-    ("stop_program", 4, "stopped by the operator (panel)", r"stopped by the operator at line (\d+), exit code 4"),
-    ("estop", 3, "stopped by the emergency stop (panel)",
+    ("stop_program", True, 4, "stopped by the operator (panel)", r"stopped by the operator at line (\d+), exit code 4"),
+    ("estop", True, 3, "stopped by the emergency stop (panel)",
      r"emergency stop at line (\d+), spindle and coolant off, exit code 3"),
+    ("estop", False, 3, "stopped by the emergency stop (panel)", None),
 ]
 
 failures = []
@@ -66,8 +69,8 @@ class Panel:
             return r.status
 
 
-def run(korva3, part, way, code, message, end):
-    tool = subprocess.Popen([korva3, "gcode", part, "--panel", "--panel-keep", "--start"],
+def run(korva3, part, way, keep, code, message, end):
+    tool = subprocess.Popen([korva3, "gcode", part, "--panel", "--start"] + (["--panel-keep"] if keep else []),
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
     try:
         url = wait_for(lambda: re.match(r"^panel: (\S+)$", tool.stdout.readline()), "the address").group(1)
@@ -77,6 +80,10 @@ def run(korva3, part, way, code, message, end):
         wait_for(lambda: card()["outputs"] & (SPINDLE | FLOOD) == SPINDLE | FLOOD and
                  FIRST_CUT + 2 <= now().get("line", 0) <= LAST_CUT - 8, "spindle and flood on, a cut running")
         check(panel.press(way) in (200, 204), f"{way}: pressed")
+        if not keep:  # the tool ends by itself, at once
+            check(tool.wait(TIMEOUT) == code, f"{way}, not kept: exit code {code} (got {tool.returncode})")
+            check(message in tool.stderr.read(), f"{way}, not kept: the tool says {message!r}")
+            return
         wait_for(lambda: now().get("state") == "ended", f"{way}: the page shows the end")
         # The card's part of the state is the machine's view, up to a few of its
         # publishing periods older than the program's part.
@@ -105,8 +112,8 @@ def run(korva3, part, way, code, message, end):
 
 def main():
     korva3, part = sys.argv[1:3]
-    for way, code, message, end in WAYS:
-        run(korva3, part, way, code, message, end)
+    for way, keep, code, message, end in WAYS:
+        run(korva3, part, way, keep, code, message, end)
     print("FAILED: " + "; ".join(failures) if failures else "all passed")
     return 1 if failures else 0
 
