@@ -195,8 +195,16 @@ function shopRender(m) {
   if (box.hidden) return;
   shop.now = now;
   shopAnswers(now);
-  const f = (v) => (v === undefined ? "-" : v.toFixed(3));
-  ["X", "Y", "Z"].forEach((a, k) => { text("dro-w" + a, f(now.work[k])); text("dro-m" + a, f(now.machine[k])); });
+  // Live from the card's actual position (the page's update rate) with the controller's
+  // offset between machine and work (which changes only at rest).
+  const f = (v) => (v === undefined ? "-" : (Math.round(v * 1000) / 1000 + 0).toFixed(3)), c0 = cards[job.card] && cards[job.card].state;
+  const o = plan.origin || [0, 0, 0], sc = plan.scale || [0, 0, 0];
+  const live = c0 && sc.every((v) => v > 0);
+  ["X", "Y", "Z"].forEach((a, k) => {
+    const machine = live ? (c0.act[k] - o[k]) / sc[k] : now.machine[k];
+    text("dro-w" + a, f(machine - (now.machine[k] - now.work[k])));
+    text("dro-m" + a, f(machine));
+  });
   text("dro-units", `(${now.units}${now.homed ? ", homed" : ", not homed"})`);
   text("dro-modal", `${now.modal}  F${now.f}  T${now.tool}  ${now.spindle ? "M3" : "M5"} ${now.coolant || "M9"}`);
   const estop = now.estop || (cards[0] && cards[0].state && cards[0].state.estop);
