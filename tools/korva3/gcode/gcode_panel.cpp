@@ -181,7 +181,8 @@ void GcodePanel::take_lines(kc::Controller &controller, const kc::Snapshot &s)
             path_ = (fs::path(programs_dir_) / line.name).string();
             line.request.text = path_;
         }
-        if (line.request.ask == kc::Ask::TouchOff || line.request.ask == kc::Ask::Mdi)
+        if (line.request.ask == kc::Ask::TouchOff || line.request.ask == kc::Ask::Mdi ||
+            line.request.ask == kc::Ask::Home) // homing: a new machine zero
             offsets_touched_ = true;
         if (!controller.post(line.request)) {
             answer(line.id, false, "refused: the controller is busy");

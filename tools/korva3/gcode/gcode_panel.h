@@ -43,8 +43,8 @@ public:
     // it was unless the program ran to its end (`complete`); `line`: the program's line
     // it ended at (0: as last seen).
     void ended(const std::string &how, bool complete, int line = 0);
-    // The operator set a work offset (touch-off, an MDI line): the program's end is no
-    // longer where its check says.
+    // The operator set a work offset (touch-off, an MDI line) or homed (a new machine
+    // zero): the program's end is no longer where its check says.
     bool offsets_touched() const { return offsets_touched_; }
 
 private:
