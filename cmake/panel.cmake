@@ -4,11 +4,22 @@
 # Windows builds (and builds without it) get the panel's other half: KSIM_PANEL_START
 # answers -1 there; the pace works everywhere.
 
+# The page: sim/panel/page/ (HTML, CSS, JS) put together into one C++ source at build time.
+file(GLOB KORVA_PANEL_PAGE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/sim/panel/page/*)
+set(KORVA_PANEL_PAGE_CPP ${CMAKE_BINARY_DIR}/generated/panel_page.cpp)
+add_custom_command(OUTPUT ${KORVA_PANEL_PAGE_CPP}
+  COMMAND ${CMAKE_COMMAND} -DPAGE_DIR=${PROJECT_SOURCE_DIR}/sim/panel/page
+          -DOUT=${KORVA_PANEL_PAGE_CPP} -P ${PROJECT_SOURCE_DIR}/cmake/embed_page.cmake
+  DEPENDS ${KORVA_PANEL_PAGE_FILES} ${PROJECT_SOURCE_DIR}/cmake/embed_page.cmake
+  COMMENT "the panel's page into ${KORVA_PANEL_PAGE_CPP}" VERBATIM)
+
 set(KORVA_PANEL_COMMON_SOURCES
+  ${KORVA_PANEL_PAGE_CPP}
   ${PROJECT_SOURCE_DIR}/sim/panel/hub.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/control.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/operator_desk.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/job_board.cpp
+  ${PROJECT_SOURCE_DIR}/sim/panel/command_box.cpp
   ${PROJECT_SOURCE_DIR}/sim/panel/ksim_panel_api.cpp)
 
 set(KORVA_PANEL OFF)

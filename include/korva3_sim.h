@@ -353,6 +353,7 @@ KORVA3_API void KORVA3_CALL KSIM_PANEL_SET_SCALE(int32_t index, uint32_t axis,
 #define KSIM_JOB_HOLD 2u     /* feed hold and resume */
 #define KSIM_JOB_STOP 4u     /* a controlled stop that ends the program */
 #define KSIM_JOB_START 8u    /* cycle start: the program waits for it before it moves */
+#define KSIM_JOB_COMMANDS 16u /* the operator's lines (KSIM_PANEL_TAKE_COMMAND) */
 
 /* Requests read by KSIM_PANEL_JOB_REQUESTS. */
 #define KSIM_REQUEST_HOLD 1u /* feed hold wanted (cleared by resume) */
@@ -377,6 +378,13 @@ KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_STATE(const char *state);
 /* The operator's requests for the job: KSIM_REQUEST_* bits; the feed override in
  * *override_percent (1..1000; NULL: not asked). Any thread; never waits. */
 KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t *override_percent);
+
+/* The operator's next line for a job that takes KSIM_JOB_COMMANDS (the page's
+ * `do=line&text=...`: MDI, jogs, touch-off, ...; the program gives them their meaning and
+ * says how each went in its state). Copied with its NUL into text, which must hold at
+ * least 257 bytes. Result: its length, 0 when none waits (or text is too small). At most
+ * 16 wait, each 1..256 printable bytes. Any thread; never waits for the panel. */
+KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_TAKE_COMMAND(char *text, uint32_t size);
 
 /* Holds virtual time to at most percent % of the wall clock (100 = real time, so a person
  * can watch); 0 (the default) lets it run as fast as the host can. The program's port

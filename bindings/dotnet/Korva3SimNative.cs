@@ -32,7 +32,7 @@ namespace Korva
         public const uint KSIM_PANEL_JOG = 1, KSIM_PANEL_HOME = 2;
         /// <summary>Controls a job takes (KSIM_PANEL_JOB) and the operator's requests
         /// (KSIM_PANEL_JOB_REQUESTS).</summary>
-        public const uint KSIM_JOB_OVERRIDE = 1, KSIM_JOB_HOLD = 2, KSIM_JOB_STOP = 4, KSIM_JOB_START = 8;
+        public const uint KSIM_JOB_OVERRIDE = 1, KSIM_JOB_HOLD = 2, KSIM_JOB_STOP = 4, KSIM_JOB_START = 8, KSIM_JOB_COMMANDS = 16;
         public const uint KSIM_REQUEST_HOLD = 1, KSIM_REQUEST_STOP = 2, KSIM_REQUEST_START = 4;
 
         /// <summary>KSIM_FRAME_SINK: every good command a card executes (13 bytes at frame).
@@ -176,6 +176,8 @@ namespace Korva
         public static extern uint KSIM_PANEL_JOB_STATE(string state);
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint KSIM_PANEL_JOB_REQUESTS([Out] uint[] overridePercent);
+        [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
+        public static extern uint KSIM_PANEL_TAKE_COMMAND(StringBuilder text, uint size);
 
         /// <summary>A machine with one card of the supported kind at bus 0, device 1 with this
         /// ID switch; its index (0).</summary>

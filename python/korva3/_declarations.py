@@ -152,6 +152,7 @@ KSIM_FUNCTIONS: Dict[str, Declaration] = {
     "KSIM_PANEL_JOB": (u32, [c_char_p, u32]),
     "KSIM_PANEL_JOB_STATE": (u32, [c_char_p]),
     "KSIM_PANEL_JOB_REQUESTS": (u32, [_u32p]),
+    "KSIM_PANEL_TAKE_COMMAND": (u32, [c_char_p, u32]),
     "KSIM_SET_SINKS": (None, [KSIM_FRAME_SINK, KSIM_MOTION_SINK, c_void_p]),
     "KSIM_OFFER_ON_LINK_TEST": (None, [i32, POINTER(c_uint8), u32]),
 }

@@ -1,5 +1,6 @@
 // job_board.cpp - the running job's description, state and the operator's requests.
 #include "job_board.h"
+#include "command_box.h"
 
 #include <cstring>
 
@@ -19,12 +20,14 @@ bool JobBoard::describe(const char* description, std::uint32_t controls)
     std::lock_guard<std::mutex> lock(mutex_);
     override_.store(100, std::memory_order_relaxed);
     flags_.store(0, std::memory_order_relaxed);
-    controls_.store(description ? controls & (kJobOverride | kJobHold | kJobStop | kJobStart) : 0,
+    controls_.store(description ? controls & (kJobOverride | kJobHold | kJobStop | kJobStart | kJobCommands)
+                                : 0,
                     std::memory_order_release);
     description_.assign(description ? description : "", n);
     state_.clear();
     state_new_ = true;
     ++generation_;
+    command_box().offer(description != nullptr && (controls & kJobCommands) != 0);
     return true;
 }
 

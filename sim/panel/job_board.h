@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxJobDescription = 1u << 20;
 inline constexpr std::size_t kMaxJobState = 8192;
 
 // The controls a job takes (KSIM_JOB_* in korva3_sim.h).
-inline constexpr std::uint32_t kJobOverride = 1, kJobHold = 2, kJobStop = 4, kJobStart = 8;
+inline constexpr std::uint32_t kJobOverride = 1, kJobHold = 2, kJobStop = 4, kJobStart = 8,
+                               kJobCommands = 16;
 // Request bits read by the program.
 inline constexpr std::uint32_t kRequestHold = 1, kRequestStop = 2, kRequestStart = 4;
 

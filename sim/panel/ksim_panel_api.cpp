@@ -5,6 +5,7 @@
 #include "hub.h"
 #include "operator_desk.h"
 #include "job_board.h"
+#include "command_box.h"
 #include "panel.h"
 
 namespace panel = korva::sim::panel;
@@ -88,4 +89,13 @@ extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_STATE(const char* stat
 extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_JOB_REQUESTS(uint32_t* override_percent)
 {
     return panel::job_board().requests(override_percent);
+}
+
+extern "C" KORVA3_API uint32_t KORVA3_CALL KSIM_PANEL_TAKE_COMMAND(char* text, uint32_t size)
+{
+    std::string line;
+    if (text == nullptr || size <= panel::kMaxCommandBytes || !panel::command_box().take(line))
+        return 0;
+    std::memcpy(text, line.c_str(), line.size() + 1);
+    return static_cast<uint32_t>(line.size());
 }

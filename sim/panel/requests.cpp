@@ -4,6 +4,7 @@
 #include "backend/lib_view.h"
 #include "hub.h"
 #include "job_board.h"
+#include "command_box.h"
 #include "korva3.h"
 #include "operator_requests.h"
 #include "vm.h"
@@ -42,7 +43,7 @@ bool number(const httplib::Request& req, const char* name, std::uint32_t max, st
 bool is_job_command(const std::string& what)
 {
     return what == "override" || what == "hold" || what == "resume" || what == "stop_program" ||
-           what == "cycle_start";
+           what == "cycle_start" || what == "line";
 }
 
 // The operator's requests for the running job: recorded for the program's thread, which
@@ -51,6 +52,10 @@ bool run_job_command(const httplib::Request& req, std::string& why)
 {
     const std::string what = req.get_param_value("do");
     std::uint32_t percent = 0;
+    if (what == "line") { // MDI, jogs held down, touch-off ...: for the program to read
+        why = command_box().put(req.get_param_value("text"));
+        return why.empty();
+    }
     if (what == "override" && !number(req, "percent", 1000, percent)) {
         why = "override: percent 1..1000";
         return false;
@@ -112,7 +117,7 @@ bool run_card_command(const httplib::Request& req, std::int32_t card, std::strin
         return true;
     } else {
         why = "do: input, limit_low, limit_high, home, fault, estop, release, jog, homing, "
-              "override, hold, resume, stop_program or cycle_start";
+              "override, hold, resume, stop_program, cycle_start or line";
         return false;
     }
     if (!hub().post(c)) {

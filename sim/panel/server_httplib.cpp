@@ -22,7 +22,6 @@
 #include "limits.h"
 #include "operator_requests.h"
 #include "page.h"
-#include "page_job.h"
 #include "quiet_thread.h"
 #include "requests.h"
 #include "server.h"
@@ -213,7 +212,7 @@ void PanelServer::routes()
                        "default-src 'none'; script-src 'unsafe-inline'; style-src "
                        "'unsafe-inline'; connect-src 'self'; img-src 'self'");
         res.set_header("X-Frame-Options", "DENY");
-        static const std::string page = page_with_job(kPage);
+        static const std::string page = page_text();
         res.set_content(page, "text/html; charset=utf-8");
     });
     http_.Get("/state", [this](const httplib::Request&, httplib::Response& res) {

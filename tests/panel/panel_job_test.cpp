@@ -126,3 +126,42 @@ TEST_F(PanelJobTest, PublishedJobReachesThePage)
 }
 
 } // namespace
+
+// The operator's lines: taken only for a job that offers them, bounded in length, in
+// bytes and in number waiting, given to the program in order and only with the token.
+TEST_F(PanelJobTest, OperatorLinesAreBoundedAndTakenInOrder)
+{
+    char line[300];
+    ASSERT_EQ(KSIM_PANEL_JOB("{\"name\":\"t\"}", kAll), 1u);
+    EXPECT_EQ(command("do=line&text=1%20mdi%20G0%20X1"), 400); // the job takes no lines
+    ASSERT_EQ(KSIM_PANEL_JOB("{\"name\":\"t\"}", kAll | KSIM_JOB_COMMANDS), 1u);
+    const struct {
+        std::string text; // URL-encoded
+        int status;
+    } rows[] = {
+        {"1%20mdi%20G0%20X1", 204},
+        {"", 400},                          // empty
+        {std::string(257, 'a'), 400},       // beyond 256 bytes
+        {std::string(256, 'a'), 204},
+        {"2%20mdi%0AG0", 400},              // a control character
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text.substr(0, 40));
+        EXPECT_EQ(command("do=line&text=" + r.text), r.status);
+    }
+    httplib::Client client("127.0.0.1", port_);
+    auto res = client.Post("/command?do=line&text=3%20reset", "", "text/plain");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 403); // no token: refused before anything reads it
+    EXPECT_EQ(KSIM_PANEL_TAKE_COMMAND(line, 200), 0u) << "a buffer below 257 bytes takes none";
+    ASSERT_EQ(KSIM_PANEL_TAKE_COMMAND(line, sizeof line), 11u);
+    EXPECT_STREQ(line, "1 mdi G0 X1");
+    ASSERT_EQ(KSIM_PANEL_TAKE_COMMAND(line, sizeof line), 256u);
+    EXPECT_EQ(KSIM_PANEL_TAKE_COMMAND(line, sizeof line), 0u);
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(command("do=line&text=0%20renew"), 204);
+    EXPECT_EQ(command("do=line&text=0%20renew"), 400); // 16 wait: the 17th refused
+    ASSERT_EQ(KSIM_PANEL_JOB("{\"name\":\"t\"}", kAll), 1u); // a new job: the lines dropped
+    EXPECT_EQ(KSIM_PANEL_TAKE_COMMAND(line, sizeof line), 0u);
+    KSIM_PANEL_JOB(nullptr, 0);
+}

@@ -75,6 +75,8 @@ const char *const kPanelUsage =
     "  --machine FILE.toml   show mm with the file's scale (pulses per mm; as korva3 gcode\n"
     "                        reads it); jog at its max_velocity. Without it: pulses\n"
     "  --panel=PORT          the panel's port (default: a free one); the address is printed\n"
+    "  --programs DIR        the machine's program folder: its G-code files (.ngc .nc\n"
+    "                        .gcode .tap) are listed on the page to open and run\n"
     "  --card, --slice-us, --queue as for run\n"
     "Ctrl-C or SIGTERM stops every card (emergency stop) and exits with 130.\n";
 

@@ -116,6 +116,9 @@ int gcode(int argc, char **argv)
     setup.panel = cl.panel;
     setup.panel_port = cl.panel_port;
     setup.panel_keep = cl.panel_keep;
+    // The controller takes the panel's emergency stop (spindle and coolant off), the run
+    // ends with exit code 3 and, with --panel-keep, the page stays showing it.
+    setup.panel_estop_exits = false;
     std::unique_ptr<GcodePanel> panel;
     if (cl.panel)
         panel = std::make_unique<GcodePanel>(checked, settings, file, !run.start_at_once);

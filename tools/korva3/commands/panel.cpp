@@ -16,6 +16,7 @@
 #include "run/panel_operator.h"
 #include "machine/control_link.h"
 #include "control/controller.h"
+#include "gcode/gcode_panel.h"
 
 namespace korva3_tool::commands {
 
@@ -47,11 +48,15 @@ JogSettings jog_settings(const korva3_gcode::Settings &s, bool in_mm)
 
 int panel(int argc, char **argv)
 {
-    std::string machine_file;
+    std::string machine_file, programs;
     Accepts accepts;
     accepts.shared = kMachine | kPanel;
     accepts.own = {{"--machine", "a value", [&](const char *v) {
                         machine_file = v;
+                        return "";
+                    }},
+                   {"--programs", "a folder", [&](const char *v) {
+                        programs = v;
                         return "";
                     }}};
     CommandLine cl;
@@ -90,12 +95,16 @@ int panel(int argc, char **argv)
     JogStation station(jog_settings(settings, !machine_file.empty()));
     korva3_control::ControlHooks hooks;
     korva3_control::Controller *controller = nullptr;
+    // The controller's own controls on the page: DRO, MDI, jogs held down, touch-off, a
+    // program from the folder, cycle start, hold, stop, run from a line.
+    GcodePanel shop(nullptr, settings, "", true, programs);
     hooks.poll = [&] {
         if (interrupt::exiting()) // Ctrl-C: the handler stops the cards and exits with 130
             interrupt::wait_for_exit();
         if (!controller)
             return;
         operator_desk.follow(*controller);
+        shop.follow(*controller);
         station.follow_all();
         machine::PanelRequest request;
         while (machine::take_panel_request(request)) {
@@ -129,6 +138,7 @@ int panel(int argc, char **argv)
     for (int i = 0; i < machine::card_count(); i++)
         machine::set_panel_scale(i, jog.scale);
     machine::offer_jog(true);
+    shop.describe({0, 0, 0});
     std::cout << "panel: " << url << "\n"
               << "korva3: " << machine::card_count() << " idle virtual card"
               << (machine::card_count() > 1 ? "s" : "") << ", positions in "

@@ -58,12 +58,15 @@ int GcodeWork::run(Session &session)
     const std::string &name = c.name;
     if (limit_stop_ || controller.snapshot().state == kc::State::EStop) {
         const bool limit = limit_stop_;
+        panel_estop_ = !limit && machine::panel_estop();
         std::cerr << name << ":" << report_.line << ": "
-                  << (limit ? "stopped at the time limit" : "stopped by the emergency stop");
+                  << (limit ? "stopped at the time limit"
+                      : panel_estop_ ? "stopped by the emergency stop (panel)"
+                                     : "stopped by the emergency stop");
         if (limit)
             std::cerr << " (" << session.options().limit_ms << " ms)";
         std::cerr << "\n";
-        return EXIT_JOB_FAILED;
+        return panel_estop_ ? EXIT_EMERGENCY : EXIT_JOB_FAILED;
     }
     switch (report_.end) {
     case kc::WorkReport::End::Done:
@@ -103,7 +106,8 @@ int GcodeWork::finish(Session &session, const Settled &settled, int code)
               << " ms, the program " << report_.motion_ms << " ms; queue ran dry "
               << report_.underruns << " times)\n";
     const korva3_planner::PulsePoint end = korva3_planner::to_pulses(c.end, s.scale);
-    if (code == EXIT_OK)
+    // A work offset the operator set (touch-off, MDI) moves the program's end.
+    if (code == EXIT_OK && !(panel_ && panel_->offsets_touched()))
         for (int a = 0; a < 3; a++)
             if (at[a] - start_[a] != end[a]) {
                 std::cerr << c.name << ": the card ended " << (at[a] - start_[a])
@@ -115,8 +119,11 @@ int GcodeWork::finish(Session &session, const Settled &settled, int code)
         panel_->ended(code == EXIT_OK        ? "program complete, exit code 0"
                       : code == EXIT_STOPPED ? "stopped by the operator at line " +
                                                    std::to_string(report_.line) + ", exit code 4"
-                                             : "failed, exit code " + std::to_string(code),
-                      code == EXIT_OK);
+                      : code == EXIT_EMERGENCY ? "emergency stop at line " +
+                                                     std::to_string(report_.line) +
+                                                     ", spindle and coolant off, exit code 3"
+                                               : "failed, exit code " + std::to_string(code),
+                      code == EXIT_OK, report_.line);
     return code;
 }
 

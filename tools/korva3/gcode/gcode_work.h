@@ -48,6 +48,7 @@ private:
     bool opened_ = false;
     bool limit_stop_ = false;        // the time limit stopped it
     bool paused_stop_ = false;       // a pause on real cards got no Enter
+    bool panel_estop_ = false;       // the panel's emergency stop ended it
     std::array<int32_t, 3> start_{}; // card 0's position before the run, pulses
 };
 

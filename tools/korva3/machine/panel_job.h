@@ -10,7 +10,9 @@
 namespace korva3_tool::machine {
 
 // The controls a job takes (bits), and the operator's requests (bits).
-enum : uint32_t { kTakesOverride = 1, kTakesHold = 2, kTakesStop = 4, kTakesStart = 8 };
+enum : uint32_t {
+    kTakesOverride = 1, kTakesHold = 2, kTakesStop = 4, kTakesStart = 8, kTakesLines = 16
+};
 enum : uint32_t { kWantsHold = 1, kWantsStop = 2, kWantsStart = 4 };
 
 // The job's description (a JSON object) and the controls it takes; the requests start
@@ -20,6 +22,9 @@ bool panel_describe_job(const std::string &description, uint32_t controls);
 bool panel_publish_job(const std::string &state);
 // kWants* bits; the feed override (1..1000 %) in `percent`.
 uint32_t panel_job_requests(uint32_t &percent);
+// The operator's next line ("mdi G0 X10", "jog X +", ...) for a job that takes
+// kTakesLines; false when none waits.
+bool panel_take_line(std::string &line);
 
 } // namespace korva3_tool::machine
 

@@ -10,5 +10,6 @@ uint32_t panel_job_requests(uint32_t &percent)
     percent = 100;
     return 0;
 }
+bool panel_take_line(std::string &) { return false; }
 
 } // namespace korva3_tool::machine

@@ -19,4 +19,14 @@ uint32_t panel_job_requests(uint32_t &percent)
     return KSIM_PANEL_JOB_REQUESTS(&percent);
 }
 
+bool panel_take_line(std::string &line)
+{
+    char text[300];
+    const uint32_t n = KSIM_PANEL_TAKE_COMMAND(text, sizeof text);
+    if (n == 0)
+        return false;
+    line.assign(text, n);
+    return true;
+}
+
 } // namespace korva3_tool::machine

@@ -59,8 +59,10 @@ int drive(const DriveSetup &setup, Work &work)
             std::cerr << "korva3: " << error << "\n";
             return EXIT_USAGE;
         }
-        // Its emergency stop ends the job at once, as Ctrl-C does (EXIT_EMERGENCY).
-        interrupt::watch_panel_estop(&machine::panel_estop);
+        // Its emergency stop ends the job at once, as Ctrl-C does (EXIT_EMERGENCY),
+        // unless the work takes it itself.
+        if (setup.panel_estop_exits)
+            interrupt::watch_panel_estop(&machine::panel_estop);
         std::cout << "panel: " << url << std::endl;
         std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }

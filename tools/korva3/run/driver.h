@@ -31,6 +31,9 @@ struct DriveSetup {
     bool panel = false;               // the virtual machine's front panel
     uint32_t panel_port = 0;          // 0: a free port
     bool panel_keep = false;          // the page stays after the end until Ctrl-C
+    // The panel's emergency stop ends the tool at once (exit code 3), as Ctrl-C does;
+    // false: the work takes it (through its controller) and ends as after any end.
+    bool panel_estop_exits = true;
     MachineSetup machine;
     SessionOptions session;           // its csv is the driver's
     std::shared_ptr<GcodeTrack> gcode; // a G-code run: recorded for its own plot

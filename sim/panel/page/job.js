@@ -1,33 +1,3 @@
-// page_job.h - the page's part for the running job (KSIM_PANEL_JOB): the program's
-// listing around its current line, progress and time left, the programmed against the
-// actual path feed, the queue and the link; the planned path drawn before it runs with
-// the executed path over it; and the operator's controls of the job: feed override,
-// feed hold and resume, stop. Put into the page at its "<!--JOB-->" mark.
-#ifndef KORVA_SIM_PANEL_PAGE_JOB_H
-#define KORVA_SIM_PANEL_PAGE_JOB_H
-
-#include <string>
-
-namespace korva::sim::panel {
-
-inline constexpr const char* kJobPart = R"PAGE(<style>
-#job{background:#2b3138;border-radius:8px;margin:1em 1em 0;padding:.8em 1em;display:grid;
- grid-template-columns:minmax(420px,1fr) 440px;gap:.4em 1.2em}
-#job h2{grid-column:1/3;font-size:15px;margin:0}
-#job .label:not(.gap){min-width:7.5em}
-#job-listing{font:13px monospace;background:#15181b;border-radius:6px;padding:.3em 0;margin:.3em 0;
- white-space:pre;overflow:hidden}
-#job-listing div{padding:0 .6em}#job-listing .n{color:#6b7682;display:inline-block;width:4.5em}
-#job-listing .now{background:#4aa3ff;color:#111}#job-listing .now .n{color:#111}
-.progress{display:inline-block;width:200px;height:10px;background:#444;vertical-align:middle}
-.progress div{height:100%;background:#6fdc8c;width:0}
-#job-state.held,#job-state.stopping{color:#ffd54a;font-weight:bold}#job-state.ended{color:#9aa5b1}
-#job-ops .row{display:flex;gap:.6em;align-items:center;flex-wrap:wrap}
-#job-ops input[type=range]{width:220px}
-#job-ops button{padding:5px 12px;font-size:13px}
-.legend{font-size:12px;color:#9aa5b1}.legend b{display:inline-block;width:18px;height:3px;vertical-align:middle}
-</style>
-<script>
 "use strict";
 const job = {plan: null, generation: -1, sent: 0, card: 0, feed: null, planImage: null};
 function jobPart() {
@@ -47,21 +17,30 @@ function jobPart() {
       el("button", {id: "job-resume", title: "go on from where the path rests",
                     onclick: () => send({do: "resume"})}, "resume"),
       el("button", {id: "job-stop", title: "decelerate to rest on the path and end the program (not the emergency stop)",
-                    onclick: () => send({do: "stop_program"})}, "stop program")));
-  const left = el("div", {},
+                    onclick: () => send({do: "stop_program"})}, "stop program")),
+    el("div", {class: "answer", id: "job-ops-answer"}));
+  const left = el("div", {id: "job-left"},
     el("div", {id: "job-listing"}),
     el("div", {class: "row"}, el("span", {class: "label"}, "state"), el("span", {id: "job-state"}, "-")),
-    el("div", {class: "row"}, el("span", {class: "label"}, "progress"),
+    el("div", {class: "row", id: "job-progress-row"}, el("span", {class: "label"}, "progress"),
       el("span", {class: "progress"}, el("div", {id: "job-bar"})), " ", el("span", {id: "job-progress"}, "-")),
     el("div", {class: "row", id: "job-programmed"}, el("span", {class: "label"}, "programmed"), el("span", {id: "job-feed"}, "-")),
     el("div", {class: "row"}, el("span", {class: "label"}, "path feed"), el("span", {id: "job-path-feed"}, "-")),
     el("div", {class: "row"}, el("span", {class: "label"}, "queue"), el("span", {id: "job-queue"}, "-"),
       el("span", {class: "label gap"}, "link"), el("span", {id: "job-link"}, "-")),
     operator);
-  const right = el("div", {}, el("canvas", {id: "job-xy", width: 440, height: 330}),
+  const right = el("div", {id: "job-views"}, el("canvas", {id: "job-xy", width: 440, height: 300,
+                                                   title: "top view (XY), framed to the program"}),
+    el("canvas", {id: "job-xz", width: 440, height: 110, title: "side view (XZ): the program's heights"}),
     el("div", {class: "legend"}, el("b", {style: "background:#6b7682"}), " planned  ",
       el("b", {style: "background:#4aa3ff"}), " executed  ", el("span", {id: "job-extent"})));
   const box = el("section", {id: "job", hidden: ""}, el("h2", {id: "job-title"}), left, right);
+  for (const b of operator.querySelectorAll("button")) {  // a refusal shows where it was pressed
+    const click = b.onclick;
+    b.onclick = () => Promise.resolve(click()).then((r) => answerOf("job-ops-answer", r)).catch(() => {
+      showAnswer("job-ops-answer", false, "not sent: the machine does not answer");
+    });
+  }
   document.querySelector("main").before(box);
   const slider = document.getElementById("job-override");
   slider.oninput = () => text("job-override-value", slider.value + " %");
@@ -70,7 +49,7 @@ function jobPart() {
 function jobOverride(p) {
   document.getElementById("job-override").value = p;
   text("job-override-value", p + " %");
-  send({do: "override", percent: p});
+  send({do: "override", percent: p}).then((r) => answerOf("job-ops-answer", r));
 }
 function clockText(ms) {
   const s = Math.max(0, Math.round(ms / 1000));
@@ -134,14 +113,17 @@ function jobRender(m) {
   job.card = job.plan.card || 0;
   const title = document.getElementById("job-title");
   if (title.title !== job.plan.name) title.title = job.plan.name;  // the whole path; shown: the file's name
-  text("job-title", `${job.plan.kind === "gcode" ? "program" : "job"} ${String(job.plan.name).split(/[\\/]/).pop()}` +
+  text("job-title", `${job.plan.kind === "gcode" ? "program" : job.plan.kind === "machine" ? "machine:" : "job"} ${String(job.plan.name).split(/[\\/]/).pop()}` +
        (job.plan.planned_ms ? `: planned ${clockText(job.plan.planned_ms)}` : ""));
   const controls = info.controls || 0, ended = !now || now.state === "ended";
-  document.getElementById("job-ops").hidden = job.plan.kind !== "gcode";
-  document.getElementById("job-xy").parentElement.hidden = !job.plan.path;
-  document.getElementById("job-programmed").hidden = job.plan.kind !== "gcode";
+  const program = !!job.plan.path, shop = job.plan.kind !== "job";
+  document.getElementById("job-ops").hidden = !shop;
+  document.getElementById("job-views").hidden = !program;
+  document.getElementById("job-programmed").hidden = !program || !shop;
+  for (const id of ["job-listing", "job-progress-row"]) document.getElementById(id).hidden = !program;
+  document.getElementById("job-start").hidden = job.plan.kind !== "gcode";
   for (const [id, bit] of [["job-override", 1], ["job-override-reset", 1], ["job-hold", 2], ["job-resume", 2], ["job-stop", 4], ["job-start", 8]])
-    document.getElementById(id).disabled = !(controls & bit) || ended;
+    document.getElementById(id).disabled = !(controls & bit) || ended || !jobControlFits(id, now);
   if (now) {
     const list = document.getElementById("job-listing");
     const key = JSON.stringify([now.line, now.listing]);
@@ -178,20 +160,3 @@ function jobRender(m) {
   jobDraw();
 }
 jobPart();
-events.onmessage = (e) => { const m = JSON.parse(e.data); render(m); jobRender(m); };
-</script>
-)PAGE";
-
-// The page with the job's part in it.
-inline std::string page_with_job(const char* page)
-{
-    std::string text = page;
-    const auto at = text.find("<!--JOB-->");
-    if (at != std::string::npos)
-        text.replace(at, 10, kJobPart);
-    return text;
-}
-
-} // namespace korva::sim::panel
-
-#endif

@@ -1,0 +1,31 @@
+# embed_page.cmake - the panel's page from its files into a C++ source, at build time:
+#   cmake -DPAGE_DIR=sim/panel/page -DOUT=panel_page.cpp -P embed_page.cmake
+# index.html names each style and script file where it goes ("/*@panel.css*/"); the
+# page is served as one file (nothing fetched from elsewhere). The text goes into raw
+# string literals of at most 8,000 bytes each (compilers limit one literal's length).
+cmake_minimum_required(VERSION 3.16)
+file(READ "${PAGE_DIR}/index.html" page)
+string(REGEX MATCHALL "/\\*@[a-z_]+\\.(css|js)\\*/" marks "${page}")
+foreach(mark IN LISTS marks)
+  string(REGEX REPLACE "^/\\*@(.*)\\*/$" "\\1" name "${mark}")
+  file(READ "${PAGE_DIR}/${name}" text)
+  string(REPLACE "${mark}" "${text}" page "${page}")
+endforeach()
+string(FIND "${page}" ")KORVAPAGE\"" clash)
+if(NOT clash EQUAL -1)
+  message(FATAL_ERROR "the panel's page holds the literal's end mark")
+endif()
+string(LENGTH "${page}" size)
+set(out "// Generated from sim/panel/page/ by cmake/embed_page.cmake: edit those files.\n")
+string(APPEND out "#include <string>\n\nnamespace korva::sim::panel {\n\nstd::string page_text()\n{\n")
+string(APPEND out "    std::string page;\n    page.reserve(${size});\n")
+set(at 0)
+while(at LESS size)
+  string(SUBSTRING "${page}" ${at} 8000 part)
+  string(APPEND out "    page += R\"KORVAPAGE(${part})KORVAPAGE\";\n")
+  math(EXPR at "${at} + 8000")
+endwhile()
+string(APPEND out "    return page;\n}\n\n} // namespace korva::sim::panel\n")
+file(WRITE "${OUT}.tmp" "${out}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")
