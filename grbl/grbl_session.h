@@ -86,6 +86,9 @@ private:
     std::string parser_state() const;
     std::string parameters() const;
     bool at_rest() const; // Idle or Alarm, as grbl's settings commands need
+    // Waits while the controller only waits for more streamed lines (nothing moves): a
+    // grbl board is Idle once its planner is empty.
+    korva3_control::Snapshot settled() const;
     bool current(uint64_t generation) const { return generation == generation_.load(); }
 
     korva3_control::Controller &controller_;

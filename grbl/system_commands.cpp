@@ -46,11 +46,26 @@ std::string plain(const std::string &text)
     return out;
 }
 
+// Streamed lines that move nothing keep the controller's work open this long at most.
+constexpr int kSettleMs = 300;
+
 } // namespace
+
+kc::Snapshot GrblSession::settled() const
+{
+    kc::Snapshot s = controller_.snapshot();
+    for (int waited = 0; waited < kSettleMs && s.state == kc::State::Running &&
+                         s.activity == kc::Activity::Mdi && s.speed_mm_min == 0;
+         waited += 5) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        s = controller_.snapshot();
+    }
+    return s;
+}
 
 bool GrblSession::at_rest() const
 {
-    const kc::State s = controller_.snapshot().state;
+    const kc::State s = settled().state;
     return s == kc::State::Idle || s == kc::State::Stopped || s == kc::State::EStop;
 }
 
@@ -64,14 +79,14 @@ std::string GrblSession::system(const std::string &text, uint64_t generation)
     if (u == "$G")
         return parser_state() + "ok\r\n";
     if (u == "$$") {
-        const kc::State s = controller_.snapshot().state;
+        const kc::State s = settled().state;
         if (s == kc::State::Running || s == kc::State::Holding || s == kc::State::Held)
             return error(kNotIdle);
         return settings_.report() + "ok\r\n";
     }
     if (u == "$C") {
-        if (controller_.snapshot().state != kc::State::Idle &&
-            controller_.snapshot().state != kc::State::Stopped)
+        const kc::State s = settled().state;
+        if (s != kc::State::Idle && s != kc::State::Stopped)
             return error(kNotIdle);
         if (check_) { // leaving check mode resets, as grbl does
             check_ = false;
@@ -149,7 +164,7 @@ std::string GrblSession::system(const std::string &text, uint64_t generation)
 
 std::string GrblSession::jog(const std::string &words, uint64_t generation)
 {
-    const kc::Snapshot s = controller_.snapshot();
+    const kc::Snapshot s = settled();
     const bool jogging = s.activity == kc::Activity::Jog;
     if (alarm_ || sleep_ || s.state == kc::State::EStop)
         return error(kSystemGcLock);

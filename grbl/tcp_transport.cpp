@@ -87,6 +87,17 @@ void TcpTransport::run(GrblSession &session)
         pollfd p[2] = {{listener_, POLLIN, 0}, {client, POLLIN, 0}};
         if (::poll(p, client >= 0 ? 2 : 1, kPollMs) <= 0)
             continue;
+        // The sender's bytes (or its end) first: a sender that reconnects is let in.
+        if (client >= 0 && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n > 0) {
+                session.received(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+                session.disconnect(); // the machine stops
+                ::close(client);
+                client = -1;
+            }
+        }
         if (p[0].revents & POLLIN) {
             const int c = ::accept(listener_, nullptr, nullptr);
             if (c >= 0 && client >= 0) { // one sender at a time
@@ -97,16 +108,6 @@ void TcpTransport::run(GrblSession &session)
                 const int yes = 1;
                 ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
                 session.connect([client](const std::string &text) { write_all(client, text); });
-            }
-        }
-        if (client >= 0 && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n > 0) {
-                session.received(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-                session.disconnect(); // the machine stops
-                ::close(client);
-                client = -1;
             }
         }
     }

@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""korva3 serve --grbl as a grbl 1.1 sender sees it over TCP: a program streamed by
+character counting ends where korva3 gcode ends it, '?' answers quickly while it
+streams, a line in error is answered and not run, feed hold and resume, a jog and its
+cancel, soft reset, a sender that goes. Usage: grbl_protocol_test.py PATH/TO/korva3"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from grbl_client import WELCOME, Sender, Server  # noqa: E402
+
+KORVA3 = None
+PROGRAM = """G21 G90 G17 G94
+G0 X2 Y2
+G1 Z-0.5 F600
+G1 X30 F3000
+G2 X40 Y12 I0 J10
+G1 Y30
+G3 X30 Y40 I-10 J0
+G1 X2
+G91 G1 Y-10
+G1 X5 Y-5
+G90 G0 Z3
+G0 X10.123 Y7.456
+"""
+
+
+class GrblProtocol(unittest.TestCase):
+    def setUp(self):
+        self.server = Server(KORVA3)
+        self.s = Sender(self.server.port)
+        self.assertEqual(self.s.answer(), WELCOME)
+
+    def tearDown(self):
+        self.s.close()
+        self.assertEqual(self.server.stop(), 130)  # SIGTERM: an emergency stop, 130
+
+    def test_streamed_program_ends_where_korva3_gcode_ends_it(self):
+        latencies = []
+
+        def ask():  # '?' while streaming: the answer within 50 ms
+            t = time.monotonic()
+            self.s.sock.sendall(b"?")
+            arrived, _ = self.s.reports.get(timeout=5)
+            latencies.append(arrived - t)
+
+        lines = [l for l in PROGRAM.splitlines() if l]
+        answers = self.s.stream(lines, during=ask)
+        self.assertEqual(answers, ["ok"] * len(lines))
+        while len(latencies) < 50:
+            ask()
+            time.sleep(0.01)
+        _, f = self.s.wait_state({"Idle"})
+        self.assertLess(max(latencies), 0.05, "'?' answered late")
+        tmp = tempfile.mkdtemp(prefix="korva3-grbl-")
+        try:
+            ngc = os.path.join(tmp, "p.ngc")
+            with open(ngc, "w") as out:
+                out.write(PROGRAM)
+            text = subprocess.run([KORVA3, "gcode", ngc, "--quiet"], check=True,
+                                  capture_output=True, text=True).stdout
+        finally:
+            shutil.rmtree(tmp)
+        pulses = [int(v) for v in re.search(r"card 0: X (-?\d+)  Y (-?\d+)  Z (-?\d+)", text).groups()]
+        self.assertEqual([round(v * 1000) for v in f["MPos"]], pulses)
+
+    def test_line_in_error_answered_and_not_run(self):
+        for line, code in [("G1 X5", "error:22"), ("G1 X5 G0 Y1", "error:21"),
+                           ("X" + "1" * 90, "error:11"), ("$Q", "error:3"),
+                           ("$J=X1", "error:22"), ("$J=G1 X1 F100", "error:16")]:
+            self.assertEqual(self.s.line(line)[-1], code, line)
+        self.assertEqual(self.s.line("G4 P0.01"), ["ok"])  # and the next line runs
+        _, f = self.s.wait_state({"Idle"})
+        self.assertEqual(f["MPos"], [0, 0, 0])
+
+    def test_hold_and_resume(self):
+        self.s.line("G1 X60 F3000")
+        self.s.wait_state({"Run"})
+        self.s.realtime(ord("!"))
+        self.s.wait_state({"Hold:0"}, 5)
+        x = self.s.status()[1]["MPos"][0]
+        time.sleep(0.2)
+        self.assertEqual(self.s.status()[1]["MPos"][0], x)
+        self.assertLess(x, 60)
+        self.s.realtime(ord("~"))
+        self.assertEqual(self.s.wait_state({"Idle"})[1]["MPos"], [60, 0, 0])
+
+    def test_jog_then_cancel_keeps_the_modal_state(self):
+        self.s.line("G91 G20")
+        self.assertEqual(self.s.line("$J=G21 G91 X100 F3000"), ["ok"])
+        self.s.wait_state({"Jog"})
+        time.sleep(0.3)
+        self.s.realtime(0x85)
+        _, f = self.s.wait_state({"Idle"}, 2)
+        self.assertTrue(5 < f["MPos"][0] < 100, f)
+        self.assertIn("G91 G94", self.s.line("$G")[0].replace("G20 ", ""))
+        self.assertIn(" G20 ", self.s.line("$G")[0])
+
+    def test_soft_reset_while_moving_alarms_and_keeps_the_position(self):
+        self.s.line("G1 X80 F3000")
+        self.s.wait_state({"Run"})
+        self.s.realtime(0x18)
+        self.assertEqual(self.s.until(r"^Grbl ")[-2:], ["ALARM:3", WELCOME])
+        self.assertEqual(self.s.line("G0 X0")[-1], "error:9")
+        state, f = self.s.status()
+        self.assertEqual(state, "Alarm")
+        self.assertEqual(self.s.line("$X")[-1], "ok")
+        _, f = self.s.wait_state({"Idle"})
+        self.assertTrue(0 < f["MPos"][0] < 80, f)
+        time.sleep(0.2)
+        self.assertEqual(self.s.status()[1]["MPos"], f["MPos"])
+
+    def test_sender_that_goes_leaves_the_machine_stopped(self):
+        self.s.line("M3")
+        self.s.line("G1 X80 F3000")
+        self.s.wait_state({"Run"})
+        self.s.close()
+        time.sleep(0.3)
+        self.s = Sender(self.server.port)
+        self.assertEqual(self.s.answer(), WELCOME)
+        _, f = self.s.wait_state({"Idle"}, 5)
+        self.assertLess(f["MPos"][0], 80)
+        self.assertIn(" M5 ", self.s.line("$G")[0])
+
+    def test_settings_and_reports(self):
+        settings = dict(l.split("=") for l in self.s.line("$$")[:-1])
+        self.assertEqual((settings["$100"], settings["$110"], settings["$120"]), ("1000", "6000", "500"))
+        self.assertEqual(self.s.line("$10=2"), ["ok"])
+        state, f = self.s.status()
+        self.assertIn("WPos", f)
+        self.assertIn("Bf", f)
+        self.assertEqual(self.s.line("$#")[0], "[G54:0.000,0.000,0.000]")
+
+
+if __name__ == "__main__":
+    KORVA3 = sys.argv.pop(1)
+    unittest.main()
