@@ -31,7 +31,9 @@ test_packages=(cmake ninja-build g++ libtoml11-dev make libgtest-dev googletest 
 command -v npm >/dev/null || test_packages+=(npm)
 # 32-bit Wine (the i386 architecture): the Win32 builds' runs under Wine. Optional: its
 # i386 dependencies can lag the amd64 versions it must match while a mirror syncs.
-optional_packages=(wine32:i386)
+# bCNC and pyserial: a real sender against korva3 serve --grbl (tests/grbl skips it
+# without them).
+optional_packages=(wine32:i386 bcnc python3-serial)
 # scripts/corpus.sh downloads (never installs) this package's sample programs: apt's
 # lists must know it.
 corpus_package=linuxcnc-uspace
@@ -63,7 +65,7 @@ elif command -v sudo >/dev/null; then
     as_root=(sudo)
 elif [ ${#missing[@]} -eq 0 ]; then
     [ ${#missing_optional[@]} -eq 0 ] ||
-        echo "deps.sh: skipped ${missing_optional[*]} (not root): scripts/windows.sh skips the 32-bit Windows runs" >&2
+        echo "deps.sh: skipped ${missing_optional[*]} (not root): the runs that need them skip" >&2
     $stale_lists && echo "deps.sh: apt does not know $corpus_package: the G-code corpus tests will be skipped" >&2
     exit 0
 else
@@ -113,7 +115,8 @@ if [ ${#missing[@]} -gt 0 ] && ! apt_install "${missing[@]}"; then
         exit 1
     fi
 fi
-if [ ${#missing_optional[@]} -gt 0 ] && ! apt_install "${missing_optional[@]}"; then
-    echo "deps.sh: skipped ${missing_optional[*]}, which apt can't install now ($(first_error)): scripts/windows.sh skips the 32-bit Windows runs"
-fi
+for package in "${missing_optional[@]}"; do # one at a time: each may fail alone
+    apt_install "$package" ||
+        echo "deps.sh: skipped $package, which apt can't install now ($(first_error)): the runs that need it skip (wine32: scripts/windows.sh's 32-bit Windows runs; bcnc, python3-serial: the bCNC sender test)"
+done
 exit 0
