@@ -14,6 +14,7 @@
 #ifndef KORVA3_GRBL_SESSION_H
 #define KORVA3_GRBL_SESSION_H
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -113,6 +114,7 @@ private:
     std::atomic<bool> line_is_jog_{false}, jog_cancelled_{false};
     std::atomic<int> feed_override_{100}, rapid_override_{100};
     std::map<int, std::string> startup_lines_; // $N0, $N1 (line thread only)
+    std::array<double, 3> jog_end_mm_{};       // the last jog's target (line thread only)
     std::string build_info_;
 
     std::thread thread_;

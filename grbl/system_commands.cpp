@@ -171,7 +171,9 @@ std::string GrblSession::jog(const std::string &words, uint64_t generation)
     if (!jogging && s.state != kc::State::Idle && s.state != kc::State::Stopped)
         return error(kNotIdle);
     JogFrom from;
-    from.machine_mm = s.machine_mm;
+    // A jog that follows one still running starts where that one ends, as grbl's
+    // planner has it.
+    from.machine_mm = jogging ? jog_end_mm_ : s.machine_mm;
     from.offset_mm = s.offset_mm;
     from.inches = s.modal.units == "G20";
     from.relative = s.modal.distance == "G91";
@@ -185,6 +187,7 @@ std::string GrblSession::jog(const std::string &words, uint64_t generation)
     l.feed_mm_min = t.feed_mm_min;
     jog_cancelled_ = false;
     line_is_jog_ = true;
+    jog_end_mm_ = t.machine_mm;
     const kc::Reply r = feed_.run(l);
     line_is_jog_ = false;
     if (r.ok || jog_cancelled_ || !current(generation))

@@ -2,7 +2,10 @@
 """korva3 serve --grbl as a grbl 1.1 sender sees it over TCP: a program streamed by
 character counting ends where korva3 gcode ends it, '?' answers quickly while it
 streams, a line in error is answered and not run, feed hold and resume, a jog and its
-cancel, soft reset, a sender that goes. Usage: grbl_protocol_test.py PATH/TO/korva3"""
+cancel, soft reset, a sender that goes; and bCNC's own sender streaming, holding,
+resuming and jogging, where Debian's bCNC is installed.
+Usage: grbl_protocol_test.py PATH/TO/korva3 [GrblProtocol | BcncSender]"""
+import json
 import os
 import re
 import shutil
@@ -29,6 +32,21 @@ G1 X5 Y-5
 G90 G0 Z3
 G0 X10.123 Y7.456
 """
+
+
+def gcode_end(program):
+    """Where korva3 gcode leaves card 0 after `program`, mm."""
+    tmp = tempfile.mkdtemp(prefix="korva3-grbl-")
+    try:
+        ngc = os.path.join(tmp, "p.ngc")
+        with open(ngc, "w") as out:
+            out.write(program)
+        text = subprocess.run([KORVA3, "gcode", ngc, "--quiet"], check=True,
+                              capture_output=True, text=True).stdout
+    finally:
+        shutil.rmtree(tmp)
+    pulses = re.search(r"card 0: X (-?\d+)  Y (-?\d+)  Z (-?\d+)", text).groups()
+    return [int(v) / 1000 for v in pulses]
 
 
 class GrblProtocol(unittest.TestCase):
@@ -58,17 +76,7 @@ class GrblProtocol(unittest.TestCase):
             time.sleep(0.01)
         _, f = self.s.wait_state({"Idle"})
         self.assertLess(max(latencies), 0.05, "'?' answered late")
-        tmp = tempfile.mkdtemp(prefix="korva3-grbl-")
-        try:
-            ngc = os.path.join(tmp, "p.ngc")
-            with open(ngc, "w") as out:
-                out.write(PROGRAM)
-            text = subprocess.run([KORVA3, "gcode", ngc, "--quiet"], check=True,
-                                  capture_output=True, text=True).stdout
-        finally:
-            shutil.rmtree(tmp)
-        pulses = [int(v) for v in re.search(r"card 0: X (-?\d+)  Y (-?\d+)  Z (-?\d+)", text).groups()]
-        self.assertEqual([round(v * 1000) for v in f["MPos"]], pulses)
+        self.assertEqual(f["MPos"], gcode_end(PROGRAM))
 
     def test_line_in_error_answered_and_not_run(self):
         for line, code in [("G1 X5", "error:22"), ("G1 X5 G0 Y1", "error:21"),
@@ -136,6 +144,36 @@ class GrblProtocol(unittest.TestCase):
         self.assertIn("WPos", f)
         self.assertIn("Bf", f)
         self.assertEqual(self.s.line("$#")[0], "[G54:0.000,0.000,0.000]")
+
+
+BCNC_PYTHON = "/usr/bin/python3"  # Debian's, with bCNC's packages
+
+
+@unittest.skipUnless(os.path.isdir("/usr/share/bcnc/bCNC") and os.path.exists(BCNC_PYTHON),
+                     "bCNC is not installed (Debian's bcnc and python3-serial, "
+                     "optional in scripts/deps.sh)")
+class BcncSender(unittest.TestCase):
+    def test_bcnc_streams_holds_resumes_and_jogs(self):
+        server = Server(KORVA3)
+        tmp = tempfile.mkdtemp(prefix="korva3-bcnc-")
+        try:
+            ngc = os.path.join(tmp, "p.ngc")
+            with open(ngc, "w") as out:
+                out.write(PROGRAM)
+            done = subprocess.run([BCNC_PYTHON, os.path.join(os.path.dirname(__file__), "bcnc_sender.py"),
+                                   str(server.port), ngc], capture_output=True, text=True,
+                                  timeout=180, env=dict(os.environ, HOME=tmp))
+        finally:
+            server.stop()
+            shutil.rmtree(tmp)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        seen = json.loads(done.stdout.strip().splitlines()[-1])
+        for step in ("ran", "held", "still_while_held", "answered", "ended", "jogged"):
+            self.assertTrue(seen[step], (step, seen))
+        end = gcode_end(PROGRAM)
+        self.assertEqual(seen["end"], end)
+        self.assertEqual(seen["after_jog"], [end[0] + 1, end[1] - 2.5, end[2]])
+        self.assertEqual(seen["errors"], "")
 
 
 if __name__ == "__main__":
