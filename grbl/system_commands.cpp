@@ -199,27 +199,28 @@ std::string GrblSession::home(uint64_t generation)
 {
     kc::Request r;
     r.ask = kc::Ask::Home;
-    r.axis = -1;
-    const kc::WorkReport before = controller_.last_work();
+    r.axis = -1; // every axis: Z, then X, then Y
     const kc::Reply reply = controller_.ask(r);
     if (!reply.ok)
         return feedback(reply.text) + error(kSettingDisabled);
+    bool began = false;
     for (int waited = 0; waited < kHomingLimitMs; waited += 10) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const kc::WorkReport w = controller_.last_work();
         const kc::Snapshot s = controller_.snapshot();
-        if (s.state == kc::State::EStop)
+        if (s.state == kc::State::EStop) {
+            alarm_ = true;
             return "ALARM:" + std::to_string(kAlarmAbort) + "\r\n";
+        }
         if (!current(generation))
             return "";
-        if (w.activity == kc::Activity::Home && s.activity == kc::Activity::None &&
-            (w.end != before.end || before.activity != kc::Activity::Home || waited > 100)) {
-            if (w.end == kc::WorkReport::End::Done) {
+        began = began || s.activity == kc::Activity::Home;
+        if ((began || waited >= 500) && s.activity == kc::Activity::None) {
+            if (s.homed) {
                 alarm_ = false;
                 return "ok\r\n";
             }
             alarm_ = true;
-            return feedback(w.error) + "ALARM:" + std::to_string(kAlarmHomingFailed) + "\r\n";
+            return feedback(s.error) + "ALARM:" + std::to_string(kAlarmHomingFailed) + "\r\n";
         }
     }
     return error(kSettingDisabled);
