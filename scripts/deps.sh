@@ -8,6 +8,8 @@
 # with a pause, and when some index still fails, apt installs from the lists it has. The
 # 32-bit Wine packages are optional (scripts/windows.sh then skips the 32-bit runs and
 # says so); every other package that can't be installed is an error that names it.
+# With `test`, the cncjs sender comes from npm as well (scripts/cncjs.sh, optional).
+#   KORVA_DEPS_NPM           0: leave npm alone (1)
 #   KORVA_DEPS_UPDATE_TRIES  how many times apt-get update is tried (3)
 #   KORVA_DEPS_PAUSE         seconds between tries (20)
 set -euo pipefail
@@ -51,6 +53,12 @@ not_installed() { # package... -> those of them that are not installed
     local package
     for package in "$@"; do installed "$package" || echo "$package"; done
 }
+optional_npm() { # the cncjs sender (npm), for the tests; never an error
+    if [ "$1" = test ] && [ "${KORVA_DEPS_NPM:-1}" != 0 ]; then
+        bash "$(dirname "${BASH_SOURCE[0]}")/cncjs.sh" || true
+    fi
+}
+trap 'optional_npm "${1:-}"' EXIT
 mapfile -t missing < <(not_installed "${wanted[@]}")
 mapfile -t missing_optional < <(not_installed "${optional[@]}")
 stale_lists=false
@@ -75,7 +83,7 @@ else
 fi
 apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+trap 'rm -f "$log"; optional_npm "${1:-}"' EXIT
 first_error() { grep -m1 '^E:' "$log" | cut -c1-160 || echo "apt-get printed no error"; }
 
 # apt's lists, tried again while a mirror syncs; then whatever lists apt has.

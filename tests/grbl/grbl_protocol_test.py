@@ -3,10 +3,12 @@
 character counting ends where korva3 gcode ends it, '?' answers quickly while it
 streams, a line in error is answered and not run, feed hold and resume, a jog and its
 cancel, soft reset, a sender that goes; and bCNC's own sender streaming, holding,
-resuming and jogging, where Debian's bCNC is installed.
-Usage: grbl_protocol_test.py PATH/TO/korva3 [GrblProtocol | BcncSender]"""
+resuming and jogging, where Debian's bCNC is installed; cncjs doing the same through a
+pseudo-terminal, where scripts/cncjs.sh installed it.
+Usage: grbl_protocol_test.py PATH/TO/korva3 [GrblProtocol | BcncSender | CncjsSender]"""
 import json
 import os
+import socket
 import re
 import shutil
 import subprocess
@@ -174,6 +176,60 @@ class BcncSender(unittest.TestCase):
         self.assertEqual(seen["end"], end)
         self.assertEqual(seen["after_jog"], [end[0] + 1, end[1] - 2.5, end[2]])
         self.assertEqual(seen["errors"], "")
+
+
+CNCJS = os.path.join(os.environ.get("KORVA_CNCJS_DIR", os.path.expanduser("~/.cache/korva3/cncjs")),
+                     "node_modules")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+@unittest.skipUnless(os.path.exists(os.path.join(CNCJS, "cncjs", "package.json")) and shutil.which("node"),
+                     "cncjs is not installed (scripts/cncjs.sh, from npm) or there is no node")
+class CncjsSender(unittest.TestCase):
+    def test_cncjs_streams_holds_resumes_and_jogs_over_a_serial_port(self):
+        tmp = tempfile.mkdtemp(prefix="korva3-cncjs-")
+        serial, ngc, rc = (os.path.join(tmp, n) for n in ("grbl", "p.ngc", "cncrc"))
+        with open(ngc, "w") as out:
+            out.write(PROGRAM)
+        with open(rc, "w") as out:
+            json.dump({"secret": "korva3-test"}, out)
+        board = subprocess.Popen([KORVA3, "serve", "--grbl", "pty:" + serial],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        board.stdout.readline()
+        port = free_port()
+        cncjs = subprocess.Popen([os.path.join(CNCJS, ".bin", "cncjs"), "--host", "127.0.0.1",
+                                  "--port", str(port), "--config", rc],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                 env=dict(os.environ, HOME=tmp))
+        try:
+            while "Starting the server" not in cncjs.stdout.readline():
+                self.assertIsNone(cncjs.poll(), "cncjs did not start")
+            done = subprocess.run(["node", os.path.join(os.path.dirname(__file__), "cncjs_sender.js"),
+                                   str(port), "korva3-test", serial, ngc],
+                                  capture_output=True, text=True, timeout=180,
+                                  env=dict(os.environ, NODE_PATH=CNCJS))
+        finally:
+            cncjs.terminate()
+            cncjs.wait(10)
+            cncjs.stdout.close()
+            board.terminate()
+            board.wait(10)
+            board.stdout.close()
+            shutil.rmtree(tmp)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        seen = json.loads(done.stdout.strip().splitlines()[-1])
+        for step in ("opened", "ran", "held", "still_while_held", "ended", "jogged", "cancelled"):
+            self.assertTrue(seen[step], (step, seen))
+        end = gcode_end(PROGRAM)
+        self.assertEqual(seen["end"], end)
+        self.assertEqual(seen["after_jog"], [end[0], end[1] - 2.5, end[2]])
+        self.assertTrue(end[0] < seen["after_cancel"][0] < end[0] + 100, seen)
+        self.assertEqual(seen["errors"], [])
 
 
 if __name__ == "__main__":

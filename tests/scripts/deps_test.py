@@ -66,7 +66,7 @@ class DepsTest(unittest.TestCase):
             f.write("".join(p + "\n" for p in installed))
         env = dict(os.environ, PATH=bin_dir + ":/usr/bin:/bin", STATE=state,
                    REFUSE=" ".join(refuse), FAIL_UPDATE="1" if fail_update else "",
-                   KORVA_DEPS_PAUSE="7")
+                   KORVA_DEPS_PAUSE="7", KORVA_DEPS_NPM="0")
         done = subprocess.run(["bash", DEPS, "test"], env=env, capture_output=True, text=True,
                               timeout=60)
         read = lambda name: open(os.path.join(state, name)).read().split("\n") \
