@@ -120,7 +120,7 @@ void Controller::Impl::run_lines(const StreamedLine &first)
         if (over)
             break;
         // The next line, while the card runs what is planned.
-        const uint32_t waited_from = link.clock_ms();
+        uint32_t waited_from = link.clock_ms();
         uint32_t published = waited_from;
         bool next = false;
         while (!over) {
@@ -128,17 +128,20 @@ void Controller::Impl::run_lines(const StreamedLine &first)
                 next = true;
                 break;
             }
+            const uint32_t before = link.clock_ms();
             if (!stream.send_ready() || estop_seen()) {
                 over = true;
                 break;
             }
             const uint32_t now = link.clock_ms();
+            if (now - before > kLeastWaitMs) // sending (or held): not waiting for a line
+                waited_from = now;
             tracker.look(now, false);
             const bool low = tracker.queued() * opt.settings.slice_us < kLowQueueMs * 1000u;
             const uint32_t waited = now - waited_from;
             if (waited >= opt.lines_grace_ms || (low && waited >= kLeastWaitMs && tracker.queued() > 0) ||
-                stop_asked || hold_asked)
-                break;
+                stop_asked)
+                break; // (a hold is taken by the stream: its lines wait until the resume)
             link.sleep_ms(1);
             if (hooks.poll)
                 hooks.poll();
