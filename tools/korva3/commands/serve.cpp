@@ -114,6 +114,7 @@ int serve(int argc, char **argv)
               << (machine_file.empty() ? "the default machine" : machine_file)
               << "; Ctrl-C ends" << std::endl;
     control.serve(); // until Ctrl-C or SIGTERM ends the process
+    transport->stop(); // no sender reaches the session after this
     return EXIT_OK;
 }
 
