@@ -106,11 +106,11 @@ std::string GrblSession::system(const std::string &text, uint64_t generation)
         const bool was = alarm_.exchange(false);
         return was ? "[MSG:Caution: Unlocked]\r\nok\r\n" : "ok\r\n";
     }
+    if (u == "$#") // a report only: answered while moving too (grbl: error 8)
+        return parameters() + "ok\r\n";
     // The rest need the machine at rest (Idle or Alarm).
     if (!at_rest() || idle_hold_)
         return error(kNotIdle);
-    if (u == "$#")
-        return parameters() + "ok\r\n";
     if (u == "$H")
         return home(generation);
     if (u == "$SLP") {
