@@ -84,6 +84,8 @@ void Controller::serve(const std::function<bool()> &until)
     c.serving = true;
     while (!c.shutdown_asked.load()) {
         c.turn();
+        if (c.pending.kind == WorkKind::None)
+            c.take_line(); // a sender's streamed line starts their work
         if (c.pending.kind != WorkKind::None) {
             PendingWork w = c.pending;
             c.pending = PendingWork{};

@@ -29,6 +29,7 @@
 #include <string>
 #include <thread>
 
+#include "control/line_feed.h"
 #include "control/machine_link.h"
 #include "control/machine_state.h"
 #include "control/program_check.h"
@@ -52,6 +53,10 @@ struct ControlOptions {
     bool zero_where_card_starts = false;   // the machine's zero: where the card stands at
                                            // open() (a batch run), else where it counts 0
     uint32_t reply_timeout_ms = 10000;     // a front end waits at most this for an answer
+    LineFeed *lines = nullptr;             // a sender's streamed lines, taken while no
+                                           // other work runs (null: none)
+    uint32_t lines_grace_ms = 50;          // streamed lines: the planner waits this long
+                                           // for the next line before it plans to rest
 };
 
 // What the front end that built the controller hears, on the controller's thread.

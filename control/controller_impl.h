@@ -22,7 +22,7 @@ namespace korva3_control {
 constexpr double kContinuousJogMm = 100000;
 
 // Work a request started, run by serve() between turns.
-enum class WorkKind { None, Program, Mdi, Jog, Home };
+enum class WorkKind { None, Program, Mdi, Jog, Home, Lines };
 
 struct PendingWork {
     WorkKind kind = WorkKind::None;
@@ -67,6 +67,10 @@ struct Controller::Impl {
     void run_mdi(const std::string &line);
     void run_jog(const Request &r);
 
+    // ---- line_stream.cpp ------------------------------------------------------------
+    void run_lines(const StreamedLine &first);
+    bool take_line(); // at rest: a streamed line starts the lines' work (or is refused)
+
     // ---- homing.cpp -------------------------------------------------------------------
     void run_home(int axis);
 
@@ -90,6 +94,7 @@ struct Controller::Impl {
     std::array<int32_t, 3> origin_pulses{}; // the card's count at the machine's zero
     bool homed[3] = {false, false, false};
     PendingWork pending;
+    StreamedLine first_line;           // WorkKind::Lines: the line that starts it
     // Controls asked for the work under way, taken at the next poll.
     bool hold_asked = false, resume_asked = false, stop_asked = false;
     uint32_t jog_until_ms = 0;         // a continuous jog stops after this (machine ms)

@@ -35,6 +35,10 @@ struct ModalView {
     double tool_length_mm = 0;     // G43's length in force
     bool spindle = false;          // M3 in force
     bool mist = false, flood = false; // M7, M8
+    // The offsets behind the work position, mm from the machine's zero.
+    std::array<std::array<double, 3>, 9> coords_mm{}; // G54 .. G59.3
+    std::array<double, 3> g92_mm{};   // G92's offset (zero while G92.2 suspends it)
+    std::array<double, 3> g28_mm{}, g30_mm{}; // G28, G30's positions
 };
 
 struct Snapshot {

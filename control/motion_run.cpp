@@ -103,6 +103,7 @@ void Controller::Impl::run_work(const PendingWork &w)
     case WorkKind::Mdi: run_mdi(w.request.text); break;
     case WorkKind::Jog: run_jog(w.request); break;
     case WorkKind::Home: run_home(w.request.axis); break;
+    case WorkKind::Lines: run_lines(first_line); break;
     case WorkKind::None: break;
     }
     hold_asked = resume_asked = stop_asked = false;
@@ -112,7 +113,7 @@ void Controller::Impl::run_work(const PendingWork &w)
 
 // How a work ended, into the state (done; stopped: spindle and coolant off; e-stop) and
 // the report.
-static void ended(Controller::Impl &c, const kp::StreamReport &r, uint32_t motion_ms,
+void ended(Controller::Impl &c, const kp::StreamReport &r, uint32_t motion_ms,
                   const std::string &done, const std::string &failed = "")
 {
     c.read_machine();

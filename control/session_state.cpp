@@ -41,6 +41,13 @@ ModalView SessionState::modal(const kg::Settings &settings) const
     m.spindle = on(o.spindle);
     m.mist = on(o.mist);
     m.flood = on(o.flood);
+    for (int a = 0; a < 3; a++) {
+        for (std::size_t c = 0; c < m.coords_mm.size(); c++)
+            m.coords_mm[c][a] = reader.coords[c][a];
+        m.g92_mm[a] = reader.g92_on ? reader.g92[a] : 0;
+        m.g28_mm[a] = reader.g28[a];
+        m.g30_mm[a] = reader.g30[a];
+    }
     return m;
 }
 

@@ -59,6 +59,13 @@ bool WorkStream::pump()
     return streamer_.pump();
 }
 
+bool WorkStream::send_ready()
+{
+    if (!started_)
+        return true; // nothing pushed yet
+    return !streamer_.ended() && streamer_.pump();
+}
+
 const kp::StreamReport &WorkStream::finish()
 {
     slicer_.finish();

@@ -29,6 +29,9 @@ public:
     bool push(const korva3_gcode::Move &move, uint64_t step);
     // A "(MSG, ...)" of the step's line, told when the step's slices go out.
     void message(uint64_t step, int line, const std::string &text);
+    // Sends the slices the moves pushed so far fix (the card's full queue paces it), as
+    // push() does; false once the run has ended.
+    bool send_ready();
     // No more moves: runs to the end. How it ended.
     const korva3_planner::StreamReport &finish();
 

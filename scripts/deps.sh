@@ -8,6 +8,8 @@
 # with a pause, and when some index still fails, apt installs from the lists it has. The
 # 32-bit Wine packages are optional (scripts/windows.sh then skips the 32-bit runs and
 # says so); every other package that can't be installed is an error that names it.
+# With `test`, the cncjs sender comes from npm as well (scripts/cncjs.sh, optional).
+#   KORVA_DEPS_NPM           0: leave npm alone (1)
 #   KORVA_DEPS_UPDATE_TRIES  how many times apt-get update is tried (3)
 #   KORVA_DEPS_PAUSE         seconds between tries (20)
 set -euo pipefail
@@ -31,7 +33,9 @@ test_packages=(cmake ninja-build g++ libtoml11-dev make libgtest-dev googletest 
 command -v npm >/dev/null || test_packages+=(npm)
 # 32-bit Wine (the i386 architecture): the Win32 builds' runs under Wine. Optional: its
 # i386 dependencies can lag the amd64 versions it must match while a mirror syncs.
-optional_packages=(wine32:i386)
+# bCNC and pyserial: a real sender against korva3 serve --grbl (tests/grbl skips it
+# without them).
+optional_packages=(wine32:i386 bcnc python3-serial)
 # scripts/corpus.sh downloads (never installs) this package's sample programs: apt's
 # lists must know it.
 corpus_package=linuxcnc-uspace
@@ -49,6 +53,12 @@ not_installed() { # package... -> those of them that are not installed
     local package
     for package in "$@"; do installed "$package" || echo "$package"; done
 }
+optional_npm() { # the cncjs sender (npm), for the tests; never an error
+    if [ "$1" = test ] && [ "${KORVA_DEPS_NPM:-1}" != 0 ]; then
+        bash "$(dirname "${BASH_SOURCE[0]}")/cncjs.sh" || true
+    fi
+}
+trap 'optional_npm "${1:-}"' EXIT
 mapfile -t missing < <(not_installed "${wanted[@]}")
 mapfile -t missing_optional < <(not_installed "${optional[@]}")
 stale_lists=false
@@ -63,7 +73,7 @@ elif command -v sudo >/dev/null; then
     as_root=(sudo)
 elif [ ${#missing[@]} -eq 0 ]; then
     [ ${#missing_optional[@]} -eq 0 ] ||
-        echo "deps.sh: skipped ${missing_optional[*]} (not root): scripts/windows.sh skips the 32-bit Windows runs" >&2
+        echo "deps.sh: skipped ${missing_optional[*]} (not root): the runs that need them skip" >&2
     $stale_lists && echo "deps.sh: apt does not know $corpus_package: the G-code corpus tests will be skipped" >&2
     exit 0
 else
@@ -73,7 +83,7 @@ else
 fi
 apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+trap 'rm -f "$log"; optional_npm "${1:-}"' EXIT
 first_error() { grep -m1 '^E:' "$log" | cut -c1-160 || echo "apt-get printed no error"; }
 
 # apt's lists, tried again while a mirror syncs; then whatever lists apt has.
@@ -113,7 +123,8 @@ if [ ${#missing[@]} -gt 0 ] && ! apt_install "${missing[@]}"; then
         exit 1
     fi
 fi
-if [ ${#missing_optional[@]} -gt 0 ] && ! apt_install "${missing_optional[@]}"; then
-    echo "deps.sh: skipped ${missing_optional[*]}, which apt can't install now ($(first_error)): scripts/windows.sh skips the 32-bit Windows runs"
-fi
+for package in "${missing_optional[@]}"; do # one at a time: each may fail alone
+    apt_install "$package" ||
+        echo "deps.sh: skipped $package, which apt can't install now ($(first_error)): the runs that need it skip (wine32: scripts/windows.sh's 32-bit Windows runs; bcnc, python3-serial: the bCNC sender test)"
+done
 exit 0

@@ -17,7 +17,7 @@ struct Verb {
 const Verb kVerbs[] = {
     {"run", commands::run},         {"check", commands::check},
     {"demo", commands::demo},       {"gcode", commands::gcode},
-    {"panel", commands::panel},
+    {"panel", commands::panel},     {"serve", commands::serve},
     {"trace", commands::trace},     {"plot", commands::trace},
     {"functions", commands::functions},
     {"help", commands::help},       {"--help", commands::help},

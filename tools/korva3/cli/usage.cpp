@@ -32,6 +32,7 @@ const char *const kUsage =
     "       korva3 demo --print         show the demo's job file\n"
     "       korva3 functions            list the functions and verbs a job can use\n"
     KORVA3_PANEL_VERB
+    "       korva3 serve --grbl WHERE   card 0 as a grbl 1.1 board for senders (cncjs, bCNC)\n"
     "       korva3 trace TRACE          summarise a virtual card's trace file\n"
     "       korva3 plot TRACE --plot FILE.svg   draw a virtual card's trace file\n"
     "       korva3 --version            show the version\n"
@@ -78,6 +79,18 @@ const char *const kPanelUsage =
     "  --programs DIR        the machine's program folder: its G-code files (.ngc .nc\n"
     "                        .gcode .tap) are listed on the page to open and run\n"
     "  --card, --slice-us, --queue as for run\n"
+    "Ctrl-C or SIGTERM stops every card (emergency stop) and exits with 130.\n";
+
+const char *const kServeUsage =
+    "usage: korva3 serve --grbl WHERE [options]  card 0 as a grbl 1.1 board, until Ctrl-C\n"
+    "  --grbl tcp:PORT       senders connect to 127.0.0.1:PORT (0: a free port, printed)\n"
+    "  --grbl tcp:HOST:PORT  on another address of this host\n"
+    "  --grbl pty:PATH       a pseudo-terminal, PATH a symlink to it (a serial port)\n"
+    "options:\n"
+    "  --machine FILE.toml   the machine (scale, speeds, accelerations, outputs), as\n"
+    "                        korva3 gcode reads it; $$ reports it\n"
+    "  --card, --slice-us, --queue as for run\n"
+    "One sender at a time; when it goes, the machine stops (spindle and coolant off).\n"
     "Ctrl-C or SIGTERM stops every card (emergency stop) and exits with 130.\n";
 
 } // namespace korva3_tool

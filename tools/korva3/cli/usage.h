@@ -7,6 +7,7 @@ namespace korva3_tool {
 extern const char *const kUsage;      // run, check, demo, functions, trace, plot, version
 extern const char *const kGcodeUsage; // gcode
 extern const char *const kPanelUsage; // panel
+extern const char *const kServeUsage; // serve
 extern const bool kHasPanel;          // this build can show a panel (and has `korva3 panel`)
 
 } // namespace korva3_tool

@@ -10,6 +10,7 @@ int check(int argc, char **argv);     // korva3 check JOB: check it, nothing run
 int demo(int argc, char **argv);      // korva3 demo [--print]: the built-in job
 int gcode(int argc, char **argv);     // korva3 gcode FILE.ngc: a G-code program
 int panel(int argc, char **argv);     // korva3 panel: an idle machine on the panel
+int serve(int argc, char **argv);     // korva3 serve --grbl WHERE: a grbl board for senders
 int trace(int argc, char **argv);     // korva3 trace TRACE, korva3 plot TRACE --plot F
 int functions(int argc, char **argv); // korva3 functions: what a job can call
 int help(int argc, char **argv);      // korva3 help

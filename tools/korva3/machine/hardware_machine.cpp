@@ -27,6 +27,8 @@ uint32_t clock_ms()
 
 void sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void real_time() {}
+
 void watch(Observer *) {}
 
 int card_count() { return 0; }

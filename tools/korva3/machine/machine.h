@@ -70,6 +70,10 @@ uint32_t clock_view_ms();
 // Lets ms milliseconds pass (virtual time, or a real sleep on hardware).
 void sleep_ms(uint32_t ms);
 
+// The virtual machine's time held to the wall clock (a sender or a person watches it
+// move); real cards are there already.
+void real_time();
+
 // Hands what the virtual cards execute to `observer` from now on (null: to nobody).
 // Nothing on hardware.
 void watch(Observer *observer);

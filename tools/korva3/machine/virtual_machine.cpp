@@ -76,6 +76,8 @@ uint32_t clock_view_ms() { return KSIM_CLOCK_VIEW_MS(); }
 
 void sleep_ms(uint32_t ms) { KSIM_ADVANCE_MS(ms); }
 
+void real_time() { KSIM_SET_PACE(100); }
+
 namespace {
 
 void KORVA3_CALL frame_sink(void *user, int32_t index, const uint8_t *bytes)
