@@ -30,7 +30,7 @@ INI = """[EMC]
 VERSION = 1.1
 MACHINE = bench
 [DISPLAY]
-DISPLAY = {python} {script} --display
+DISPLAY = {display}
 [TASK]
 TASK = milltask
 CYCLE_TIME = 0.001
@@ -148,7 +148,11 @@ def run_set(name, feed, acc, programs, work, script):
     """One LinuxCNC session over `programs` (name, path) at one limit set."""
     os.makedirs(work, exist_ok=True)
     vel = feed / 60.0
-    ini = INI.format(python=PYTHON, script=os.path.abspath(script), vel=vel, acc=acc)
+    display = os.path.join(work, "display.sh")  # LinuxCNC puts -ini FILE after it
+    with open(display, "w") as f:
+        f.write("#!/bin/sh\nexec %s %s --display\n" % (PYTHON, os.path.abspath(script)))
+    os.chmod(display, 0o755)
+    ini = INI.format(display=display, vel=vel, acc=acc)
     for j, a in enumerate("XYZ"):
         ini += AXIS.format(a=a, j=j, vel=vel, acc=acc)
     samples = os.path.join(work, "samples.txt")
@@ -164,15 +168,12 @@ def run_set(name, feed, acc, programs, work, script):
     open(os.path.join(work, "sim.var"), "w").write("")
     home = os.path.join(work, "home")
     os.makedirs(home, exist_ok=True)
-    fifo = os.path.join(work, "fifo")
-    os.makedirs(fifo, exist_ok=True)
-    env = dict(os.environ, HOME=home, RTAPI_FIFO_PATH=fifo,
+    env = dict(os.environ, HOME=home, RTAPI_FIFO_PATH=os.path.join(work, "rtapi.sock"),
                BENCH_PROGRAMS=os.pathsep.join(p for _, p in programs))
     if os.geteuid() == 0:
         env["RTAPI_UID"] = str(int(os.environ.get("BENCH_UID", "65534")))
         os.chmod(work, 0o777)
-        for d in (home, fifo):
-            os.chmod(d, 0o777)
+        os.chmod(home, 0o777)
     log = open(os.path.join(work, "linuxcnc.log"), "w")
     try:
         subprocess.run(["linuxcnc", os.path.join(work, "bench.ini")], cwd=work, env=env,

@@ -207,9 +207,10 @@ OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
                 double best = INFINITY;
                 size_t best_at = near;
                 // The next 8 moves past the nearest so far, and on while none is within
-                // the tolerance (many short moves in a slice).
+                // twice the tolerance (many short moves in a slice; a corner's blend
+                // stands up to the tolerance and a pulse off).
                 for (size_t j = near;
-                     j < motion.size() && (j < best_at + 8 || best > l.tolerance); j++) {
+                     j < motion.size() && (j < best_at + 8 || best > 2 * l.tolerance); j++) {
                     double e = distance_to(moves[motion[j]], starts[j], mm);
                     if (e < best) {
                         best = e;
@@ -356,7 +357,8 @@ std::string file_name(const LimitSet &set, const std::string &name)
 // LinuxCNC's time where `times` has it.
 void compare(const std::map<std::string, double> &times, const char *write_dir)
 {
-    std::printf("\n%-16s %-24s %9s %9s %9s %9s %9s %9s %7s\n", "limits", "program",
+    if (!write_dir)
+        std::printf("\n%-16s %-24s %9s %9s %9s %9s %9s %9s %7s\n", "limits", "program",
                 "planned s", "card s", "bound s", "viol v/a", "off mm", "LinuxCNC", "ratio");
     for (const LimitSet &set : kLimitSets)
         for (const speed_programs::Program &prog :

@@ -67,12 +67,17 @@ void SegmentBuilder::emit(const Segment *next, std::vector<Segment> &out)
     Segment b;
     if (round) {
         const Segment rest = piece(*next, f.cut_b, 0);
-        double c = std::min(1.0, std::max(-1.0, dot(s.dir_end, rest.dir_start)));
-        b = blend_arc(s.end, s.dir_end, rest.dir_start, f.radius, std::acos(c));
-        double gap = 0;
+        b = fillet_arc(f, s, rest);
+        // The fillet's ends on the two moves, its turn towards the side it rounds, and
+        // its tangents those of the moves there within 0.001 radians (an arc whose end
+        // lies a little off its circle is a spiral, and so is the fillet; what is left
+        // of a turn is taken within the slice, at the junction's speed: corner_speed).
+        bool meets = b.length > 0 && b.turn * f.side > 0;
         for (int k = 0; k < 3; k++)
-            gap = std::max(gap, std::fabs(b.end[k] - rest.start[k]));
-        if (gap > 1e-7) { // mm: a fillet that does not meet the next move is not taken
+            meets = meets && std::fabs(b.end[k] - rest.start[k]) < 1e-9 &&
+                    std::fabs(b.dir_start[k] - s.dir_end[k]) < 1e-3 &&
+                    std::fabs(b.dir_end[k] - rest.dir_start[k]) < 1e-3;
+        if (!meets) {
             round = false;
             s = cut_start_ > 0 ? piece(raw_, cut_start_, 0) : raw_;
         }

@@ -109,9 +109,9 @@ bool touch(const Curve &k, V2 centre, double side, double rho, bool before, doub
     return cut > 0 && cut <= kMostCut;
 }
 
-bool fits(const Curve &a, const Curve &b, double side, double rho, double tolerance, Fillet &f)
+bool fits(const Curve &a, const Curve &b, double side, double rho, double tolerance, Fillet &f,
+          V2 &centre)
 {
-    V2 centre;
     if (!centre_for(a, b, side, rho, centre) || norm2(centre) - rho > tolerance)
         return false;
     if (!touch(a, centre, side, rho, true, f.cut_a) || !touch(b, centre, side, rho, false, f.cut_b))
@@ -170,24 +170,47 @@ bool find_fillet(const Segment &a, const Segment &b, double tolerance, Fillet &f
     double guess = tolerance * std::cos(half) / (1 - std::sin(half)) * std::tan(half);
     double lo = 0, hi = 4 * guess;
     Fillet best;
-    if (fits(ca, cb, side, hi, tolerance, best)) {
-        f = best;
-        return true;
-    }
-    for (int i = 0; i < 48; i++) {
-        double mid = (lo + hi) / 2;
-        Fillet t;
-        if (fits(ca, cb, side, mid, tolerance, t)) {
-            lo = mid;
-            best = t;
-        } else {
-            hi = mid;
+    V2 centre, c;
+    if (fits(ca, cb, side, hi, tolerance, best, centre)) {
+        lo = hi;
+    } else {
+        for (int i = 0; i < 48; i++) {
+            double mid = (lo + hi) / 2;
+            Fillet t;
+            if (fits(ca, cb, side, mid, tolerance, t, c)) {
+                lo = mid;
+                best = t;
+                centre = c;
+            } else {
+                hi = mid;
+            }
         }
     }
     if (best.radius <= 1e-9)
         return false;
     f = best;
+    f.in_plane = true;
+    f.e1 = e1;
+    f.e2 = e2;
+    f.axis = axis;
+    f.side = side;
+    for (int k = 0; k < 3; k++)
+        f.centre[k] = j[k] + centre.x * e1[k] + centre.y * e2[k];
     return true;
+}
+
+Segment fillet_arc(const Fillet &f, const Segment &from_end, const Segment &to_start)
+{
+    const MmPoint &p = from_end.end, &q = to_start.start;
+    if (!f.in_plane) {
+        double c = std::min(1.0, std::max(-1.0, dot(from_end.dir_end, to_start.dir_start)));
+        return blend_arc(p, from_end.dir_end, to_start.dir_start, f.radius, std::acos(c));
+    }
+    Vec3 a{p[0] - f.centre[0], p[1] - f.centre[1], p[2] - f.centre[2]};
+    Vec3 b{q[0] - f.centre[0], q[1] - f.centre[1], q[2] - f.centre[2]};
+    V2 a2{dot(a, f.e1), dot(a, f.e2)}, b2{dot(b, f.e1), dot(b, f.e2)};
+    double turn = std::atan2(cross2(a2, b2), dot2(a2, b2));
+    return arc_round(p, q, f.centre, f.e1, f.e2, f.axis, turn);
 }
 
 } // namespace korva3_planner

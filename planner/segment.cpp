@@ -99,6 +99,29 @@ Segment arc_segment(const Vec3 &a, const Vec3 &b, int u, int v, double cu, doubl
     return s;
 }
 
+Segment arc_round(const Vec3 &from, const Vec3 &to, const Vec3 &centre, const Vec3 &e1,
+                  const Vec3 &e2, const Vec3 &axis, double turn)
+{
+    Segment s;
+    s.arc = true;
+    s.start = from;
+    s.end = to;
+    s.centre = centre;
+    s.e1 = e1;
+    s.e2 = e2;
+    s.axis = axis;
+    Vec3 a{from[0] - centre[0], from[1] - centre[1], from[2] - centre[2]};
+    Vec3 b{to[0] - centre[0], to[1] - centre[1], to[2] - centre[2]};
+    s.r0 = std::hypot(dot(a, e1), dot(a, e2));
+    s.r1 = std::hypot(dot(b, e1), dot(b, e2));
+    s.a0 = std::atan2(dot(a, e2), dot(a, e1));
+    s.turn = turn;
+    s.length = arc_length(s);
+    s.dir_start = unit(arc_tangent(s, 0));
+    s.dir_end = unit(arc_tangent(s, turn));
+    return s;
+}
+
 Segment blend_arc(const Vec3 &from, const Vec3 &d1, const Vec3 &d2, double r, double turn)
 {
     Segment s;

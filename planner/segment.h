@@ -56,6 +56,12 @@ Segment line_segment(const Vec3 &a, const Vec3 &b);
 Segment arc_segment(const Vec3 &a, const Vec3 &b, int u, int v, double cu, double cv,
                     double turn);
 
+// The arc (a spiral when the two radii differ) from `from` round `centre` by `turn`
+// radians (positive = from e1 towards e2) to `to`, in the plane of unit directions e1,
+// e2 (axis across it); from, to and centre lie in one plane across `axis`.
+Segment arc_round(const Vec3 &from, const Vec3 &to, const Vec3 &centre, const Vec3 &e1,
+                  const Vec3 &e2, const Vec3 &axis, double turn);
+
 // The arc of radius r that leaves `from` along unit direction d1 and turns by `turn`
 // radians towards unit direction d2 (a blend between two lines).
 Segment blend_arc(const Vec3 &from, const Vec3 &d1, const Vec3 &d2, double r, double turn);
