@@ -206,17 +206,27 @@ OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
                 }
                 double best = INFINITY;
                 size_t best_at = near;
-                // The next 8 moves past the nearest so far, and on while none is within
-                // twice the tolerance (many short moves in a slice; a corner's blend
-                // stands up to the tolerance and a pulse off).
+                // From the move matched so far on: the first within the tolerance and
+                // a pulse is matched (a path that crosses or goes back over itself, a
+                // plunge and its lift, matches the earlier move), its distance the least
+                // of it and the two after it; else the nearest of the next 8, and on
+                // while none is within twice the tolerance (many short moves in a slice).
+                const double close = l.tolerance + 1 / l.scale[0];
+                size_t stop = motion.size(), first = motion.size();
                 for (size_t j = near;
-                     j < motion.size() && (j < best_at + 8 || best > 2 * l.tolerance); j++) {
+                     j < stop && (j < best_at + 8 || best > 2 * l.tolerance); j++) {
                     double e = distance_to(moves[motion[j]], starts[j], mm);
                     if (e < best) {
                         best = e;
                         best_at = j;
                     }
+                    if (e <= close && first == motion.size()) {
+                        first = j;
+                        stop = std::min(motion.size(), j + 3);
+                    }
                 }
+                if (first < motion.size())
+                    best_at = first;
                 near = best_at;
                 if (best < INFINITY)
                     r.farthest = std::fmax(r.farthest, best);
