@@ -10,7 +10,7 @@ commanded positions and the program's number; a program's time is from its first
 moving sample to its last. Writes "limit set<TAB>program<TAB>seconds" lines for
 `planner_bench --linuxcnc FILE`.
 
-  bench/linuxcnc_times.py PLANNER_BENCH OUT_FILE [--work DIR]
+  bench/linuxcnc_times.py PLANNER_BENCH OUT_FILE [--work DIR] [--only LIMIT_SET]
 
 Needs /usr/bin/linuxcnc and LinuxCNC's Python module (python3.11 on Debian's build);
 reports and ends with 2 where they are missing. Never part of the test suite.
@@ -119,7 +119,12 @@ def display(programs):
         time.sleep(0.3)
         c.auto(linuxcnc.AUTO_RUN, 0)
         wait(lambda: s.interp_state != linuxcnc.INTERP_IDLE, 10)
-        if not wait(lambda: s.interp_state == linuxcnc.INTERP_IDLE, RUN_TIMEOUT_S):
+        # Done: the interpreter idle, nothing queued, the joints in position (twice,
+        # 0.2 s apart: the interpreter may be idle while motion still runs).
+        def done():
+            return (s.interp_state == linuxcnc.INTERP_IDLE and s.queue == 0 and s.inpos
+                    and s.current_vel == 0)
+        if not (wait(done, RUN_TIMEOUT_S) and (time.sleep(0.2) or wait(done, RUN_TIMEOUT_S))):
             c.abort()
             break
         time.sleep(0.3)
@@ -202,7 +207,10 @@ def main():
     os.makedirs(progs, exist_ok=True)
     subprocess.run([bench, "--write", progs], check=True)
     lines = []
+    only = sys.argv[sys.argv.index("--only") + 1] if "--only" in sys.argv else None
     for name, feed, acc in LIMIT_SETS:
+        if only and name != only:
+            continue
         prefix = name.replace("/", "_") + "_"
         files = sorted(f for f in os.listdir(progs) if f.startswith(prefix))
         programs = [(f[len(prefix):-4].replace("_", " "), os.path.join(progs, f)) for f in files]
