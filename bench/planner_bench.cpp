@@ -14,6 +14,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "korva3_sim.h"
 #include "planner/slicer.h"
 #include "planner/stream.h"
+#include "speed_programs.h"
 
 namespace {
 
@@ -202,16 +206,27 @@ OnCard on_card(const std::vector<kp::PathMove> &moves, const kp::Limits &l)
                 }
                 double best = INFINITY;
                 size_t best_at = near;
-                // The next 8 moves past the nearest so far, and on while none is within
-                // the tolerance (many short moves in a slice).
+                // From the move matched so far on: the first within the tolerance and
+                // a pulse is matched (a path that crosses or goes back over itself, a
+                // plunge and its lift, matches the earlier move), its distance the least
+                // of it and the two after it; else the nearest of the next 8, and on
+                // while none is within twice the tolerance (many short moves in a slice).
+                const double close = l.tolerance + 1 / l.scale[0];
+                size_t stop = motion.size(), first = motion.size();
                 for (size_t j = near;
-                     j < motion.size() && (j < best_at + 8 || best > l.tolerance); j++) {
+                     j < stop && (j < best_at + 8 || best > 2 * l.tolerance); j++) {
                     double e = distance_to(moves[motion[j]], starts[j], mm);
                     if (e < best) {
                         best = e;
                         best_at = j;
                     }
+                    if (e <= close && first == motion.size()) {
+                        first = j;
+                        stop = std::min(motion.size(), j + 3);
+                    }
                 }
+                if (first < motion.size())
+                    best_at = first;
                 near = best_at;
                 if (best < INFINITY)
                     r.farthest = std::fmax(r.farthest, best);
@@ -276,9 +291,8 @@ Host host(const std::vector<kp::PathMove> &moves, const kp::Limits &l, bool fed)
     return h;
 }
 
-} // namespace
-
-int main()
+// The programs of different kinds on the default machine.
+void kinds()
 {
     std::vector<Case> cases = {{"few long moves", few_long(), 1000},
                                {"5000 collinear segments", short_segments(false), 1000},
@@ -314,5 +328,112 @@ int main()
     std::printf("window: at most %zu segments ahead, %zu bytes each: %.1f MB\n",
                 kp::kMaxWindowSegments, kp::Window::kBytesPerSegment,
                 kp::kMaxWindowSegments * kp::Window::kBytesPerSegment / 1e6);
+}
+
+// The limit sets the speed programs run at: per axis mm/min and mm/s^2, G64 P mm.
+struct LimitSet {
+    const char *name;
+    double feed_mm_min, accel_mm_s2, tolerance_mm;
+};
+constexpr LimitSet kLimitSets[] = {{"6000/500/P0.01", 6000, 500, 0.01},
+                                   {"3000/200/P0.05", 3000, 200, 0.05}};
+
+// LinuxCNC's times from `path`: lines "limit set<TAB>program<TAB>seconds".
+std::map<std::string, double> read_times(const char *path)
+{
+    std::map<std::string, double> t;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t a = line.find('\t'), b = line.rfind('\t');
+        if (a != std::string::npos && b > a)
+            t[line.substr(0, b)] = std::atof(line.c_str() + b + 1);
+    }
+    return t;
+}
+
+// The file name a program is written to: its name, spaces as '_'.
+std::string file_name(const LimitSet &set, const std::string &name)
+{
+    std::string f = std::string(set.name) + "_" + name + ".ngc";
+    for (char &c : f)
+        if (c == ' ' || c == '/')
+            c = '_';
+    return f;
+}
+
+// The programs whose times depend on curves and kinks, at both limit sets: korva3's
+// planned and card times, the bound, violations and distance from the path, and
+// LinuxCNC's time where `times` has it.
+void compare(const std::map<std::string, double> &times, const char *write_dir)
+{
+    if (!write_dir)
+        std::printf("\n%-16s %-24s %9s %9s %9s %9s %9s %9s %7s\n", "limits", "program",
+                "planned s", "card s", "bound s", "viol v/a", "off mm", "LinuxCNC", "ratio");
+    for (const LimitSet &set : kLimitSets)
+        for (const speed_programs::Program &prog :
+             speed_programs::all(set.feed_mm_min, set.tolerance_mm)) {
+            if (write_dir) {
+                std::ofstream(std::string(write_dir) + "/" + file_name(set, prog.name))
+                    << prog.text;
+                continue;
+            }
+            Settings s;
+            s.max_velocity = {set.feed_mm_min, set.feed_mm_min, set.feed_mm_min};
+            s.max_accel = {set.accel_mm_s2, set.accel_mm_s2, set.accel_mm_s2};
+            s.rapid = set.feed_mm_min;
+            s.path_tolerance = set.tolerance_mm;
+            Program p;
+            std::vector<std::string> errors;
+            if (!read_program(prog.name.c_str(), prog.text, s, p, errors)) {
+                std::printf("%s: %s\n", prog.name.c_str(), errors.empty() ? "?" : errors[0].c_str());
+                continue;
+            }
+            std::vector<kp::PathMove> moves = path_moves(p);
+            kp::Limits l = planner_limits(s);
+            Host whole = host(moves, l, false);
+            OnCard card = on_card(moves, l);
+            double planned = whole.slices * kp::slice_s(l);
+            auto t = times.find(std::string(set.name) + "\t" + prog.name);
+            char lcnc[32] = "-", ratio[32] = "-";
+            if (t != times.end() && t->second > 0) {
+                std::snprintf(lcnc, sizeof lcnc, "%.3f", t->second);
+                std::snprintf(ratio, sizeof ratio, "%.3f", planned / t->second);
+            }
+            std::printf("%-16s %-24s %9.3f %9.3f %9.3f %4llu/%-4llu %9.4f %9s %7s\n", set.name,
+                        prog.name.c_str(), planned, card.s, lower_bound_s(moves),
+                        (unsigned long long)card.v_viol, (unsigned long long)card.a_viol,
+                        card.farthest, lcnc, ratio);
+        }
+}
+
+} // namespace
+
+// planner_bench [--write DIR] [--linuxcnc TIMES] [--compare-only]
+//   --write DIR: writes the comparison's programs to DIR (as .ngc files) and ends;
+//   --linuxcnc TIMES: LinuxCNC's times of them (bench/linuxcnc_times.py writes them).
+int main(int argc, char **argv)
+{
+    const char *write_dir = nullptr, *times_file = nullptr;
+    bool compare_only = false;
+    for (int i = 1; i < argc; i++) {
+        if (!std::strcmp(argv[i], "--write") && i + 1 < argc)
+            write_dir = argv[++i];
+        else if (!std::strcmp(argv[i], "--linuxcnc") && i + 1 < argc)
+            times_file = argv[++i];
+        else if (!std::strcmp(argv[i], "--compare-only"))
+            compare_only = true;
+        else {
+            std::fprintf(stderr, "usage: planner_bench [--write DIR] [--linuxcnc TIMES] [--compare-only]\n");
+            return 2;
+        }
+    }
+    if (write_dir) {
+        compare({}, write_dir);
+        return 0;
+    }
+    if (!compare_only)
+        kinds();
+    compare(times_file ? read_times(times_file) : std::map<std::string, double>{}, nullptr);
     return 0;
 }

@@ -1,36 +1,13 @@
 // build.cpp - segments, blends and junction speeds from the program's moves.
 #include "planner/build.h"
 
+#include "planner/fillet.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace korva3_planner {
 
-namespace {
-
-Vec3 along(const Vec3 &p, const Vec3 &d, double t)
-{
-    return {p[0] + d[0] * t, p[1] + d[1] * t, p[2] + d[2] * t};
-}
-
-// How far the blend between lines a and b reaches along each from their corner (mm),
-// with its radius and turn; 0 when the corner is not blended.
-double blend_reach(const Segment &a, const Segment &b, double tolerance, double &r, double &turn)
-{
-    if (a.arc || b.arc || a.stop_after || b.has_action || tolerance <= 0)
-        return 0;
-    double c = std::min(1.0, std::max(-1.0, dot(a.dir_end, b.dir_start)));
-    turn = std::acos(c);
-    if (turn < 1e-9 || turn > kPi - 1e-6)
-        return 0; // straight on, or back the way it came
-    double half = (kPi - turn) / 2; // half the angle between the lines
-    double reach = tolerance * std::cos(half) / (1 - std::sin(half));
-    reach = std::min({reach, a.length / 2, b.length / 2});
-    r = reach * std::tan(half);
-    return reach > 1e-9 ? reach : 0;
-}
-
-} // namespace
 
 void SegmentBuilder::push(const PathMove &m, std::vector<Segment> &out)
 {
@@ -79,33 +56,36 @@ void SegmentBuilder::finish(std::vector<Segment> &out)
     holding_ = false;
 }
 
-// raw_'s segments: the line trimmed by the blends at either end (or the arc), and the
-// blend into `next` (none at the program's end).
+// raw_'s segments: the move less what the fillets at either end take, and the fillet
+// into `next` (none at the program's end).
 void SegmentBuilder::emit(const Segment *next, std::vector<Segment> &out)
 {
-    Segment s = raw_;
-    double r = 0, turn = 0;
-    double reach = next ? blend_reach(raw_, *next, tolerance_, r, turn) : 0;
-    if (trim_start_ > 0 || reach > 0) {
-        Segment t = line_segment(along(s.start, s.dir_start, trim_start_),
-                                 along(s.end, s.dir_end, -reach));
-        t.line = s.line;
-        t.step = s.step;
-        t.feed = s.feed;
-        t.rapid = s.rapid;
-        t.exact_end = reach == 0;
-        t.end_pulses = s.end_pulses;
-        t.stop_after = s.stop_after;
-        t.cap = s.cap;
-        t.accel = s.accel;
-        s = t;
+    Fillet f;
+    bool round = next && !raw_.stop_after && !next->has_action &&
+                 find_fillet(raw_, *next, tolerance_, f);
+    Segment s = cut_start_ > 0 || round ? piece(raw_, cut_start_, round ? f.cut_a : 0) : raw_;
+    Segment b;
+    if (round) {
+        const Segment rest = piece(*next, f.cut_b, 0);
+        b = fillet_arc(f, s, rest);
+        // The fillet's ends on the two moves, its turn towards the side it rounds, and
+        // its tangents those of the moves there within 0.001 radians (an arc whose end
+        // lies a little off its circle is a spiral, and so is the fillet; what is left
+        // of a turn is taken within the slice, at the junction's speed: corner_speed).
+        bool meets = b.length > 0 && b.turn * f.side > 0;
+        for (int k = 0; k < 3; k++)
+            meets = meets && std::fabs(b.end[k] - rest.start[k]) < 1e-9 &&
+                    std::fabs(b.dir_start[k] - s.dir_end[k]) < 1e-3 &&
+                    std::fabs(b.dir_end[k] - rest.dir_start[k]) < 1e-3;
+        if (!meets) {
+            round = false;
+            s = cut_start_ > 0 ? piece(raw_, cut_start_, 0) : raw_;
+        }
     }
     if (s.length > 1e-12 || s.has_action)
         add(s, out);
-    trim_start_ = reach;
-    if (reach > 0) {
-        Segment b = blend_arc(along(raw_.end, raw_.dir_end, -reach), raw_.dir_end,
-                              next->dir_start, r, turn);
+    cut_start_ = round ? f.cut_b : 0;
+    if (round) {
         b.line = next->line;
         b.step = next->step;
         b.feed = std::min(raw_.feed, next->feed); // the slower move's feed

@@ -3,14 +3,16 @@
 // each junction. Moves come one at a time; a move's segments are made once the move
 // after it shows how the corner between them is blended (or once there are no more).
 //
-// Junctions. Between two lines the corner is replaced by the arc tangent to both that
-// stays within the tolerance of the corner (G64 P, else the machine's): its distance
-// from the corner is at most the tolerance, and it takes at most half of either line.
-// The arc's radius then sets the corner's speed (its turn within half the axes'
-// acceleration). Where a line meets an arc, or two arcs meet, the path turns within a
-// slice, and the junction's speed keeps each axis's change of speed within half of what
-// its acceleration gives in a slice (nothing, when the two are tangent). After a stop,
-// and at every move under G61, the speed there is 0.
+// Junctions. Where the path turns, the junction is replaced by the arc tangent to both
+// moves that stays within the tolerance of it (G64 P, else the machine's; planner/
+// fillet.h): lines with lines, and lines and arcs (or two arcs) in one plane. Its
+// distance from the junction is at most the tolerance, and it takes at most half of
+// either move. The arc's radius then sets the junction's speed (its turn within
+// kTurnShare of the plane's acceleration). Where no fillet fits (an arc out of the
+// plane, a helix), the path turns within a slice, and the junction's speed keeps each
+// axis's change of speed within half of what its acceleration gives in a slice (nothing,
+// when the two are tangent; 0 beyond 90 degrees). After a stop, and at every move under
+// G61, the speed there is 0.
 #ifndef KORVA3_PLANNER_BUILD_H
 #define KORVA3_PLANNER_BUILD_H
 
@@ -43,7 +45,7 @@ private:
     bool holding_ = false;    // raw_ is a move whose segments are not made yet
     Segment raw_;             // that move, unblended
     double tolerance_ = 0;    // mm its corner with the next may leave the path
-    double trim_start_ = 0;   // mm of raw_'s start taken by the blend before it
+    double cut_start_ = 0;    // fraction of raw_ the fillet before it takes at its start
     bool made_any_ = false;   // a segment was made: last_ is the one before the next
     Segment last_;
 };

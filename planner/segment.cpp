@@ -99,6 +99,29 @@ Segment arc_segment(const Vec3 &a, const Vec3 &b, int u, int v, double cu, doubl
     return s;
 }
 
+Segment arc_round(const Vec3 &from, const Vec3 &to, const Vec3 &centre, const Vec3 &e1,
+                  const Vec3 &e2, const Vec3 &axis, double turn)
+{
+    Segment s;
+    s.arc = true;
+    s.start = from;
+    s.end = to;
+    s.centre = centre;
+    s.e1 = e1;
+    s.e2 = e2;
+    s.axis = axis;
+    Vec3 a{from[0] - centre[0], from[1] - centre[1], from[2] - centre[2]};
+    Vec3 b{to[0] - centre[0], to[1] - centre[1], to[2] - centre[2]};
+    s.r0 = std::hypot(dot(a, e1), dot(a, e2));
+    s.r1 = std::hypot(dot(b, e1), dot(b, e2));
+    s.a0 = std::atan2(dot(a, e2), dot(a, e1));
+    s.turn = turn;
+    s.length = arc_length(s);
+    s.dir_start = unit(arc_tangent(s, 0));
+    s.dir_end = unit(arc_tangent(s, turn));
+    return s;
+}
+
 Segment blend_arc(const Vec3 &from, const Vec3 &d1, const Vec3 &d2, double r, double turn)
 {
     Segment s;
@@ -132,33 +155,78 @@ void apply_limits(Segment &s, const Limits &l, double tolerance)
                 accel = std::min(accel, l.max_accel_mm_s2[a] / share);
             }
         }
-    } else {
-        double planar = std::fabs(s.turn) * (s.r0 + s.r1) / 2 / s.length; // share in the plane
-        double rise = std::fabs(s.rise) / s.length;
-        double plane_accel = kHuge;
-        for (int k = 0; k < 3; k++)
-            if (in_plane(s, k)) {
-                cap = std::min(cap, axis_speed(l, k) / planar);
-                plane_accel = std::min(plane_accel, l.max_accel_mm_s2[k]);
-            }
-        accel = plane_accel / 2;
-        for (int k = 0; k < 3; k++)
-            if (rise > 1e-12 && std::fabs(s.axis[k]) > 1e-12) {
-                cap = std::min(cap, axis_speed(l, k) / rise);
-                accel = std::min(accel, l.max_accel_mm_s2[k] / 2 / rise);
-            }
-        double rmin = std::min(s.r0, s.r1), rmax = std::max(s.r0, s.r1);
-        // The turn: (planar speed)^2 / r within half the plane's acceleration.
-        cap = std::min(cap, std::sqrt(plane_accel / 2 * rmin) / planar);
+        s.cap = cap;
+        s.accel = accel;
+        return;
+    }
+    double planar = std::fabs(s.turn) * (s.r0 + s.r1) / 2 / s.length; // share in the plane
+    double rise = std::fabs(s.rise) / s.length;
+    double plane_accel = kHuge, across = kHuge;
+    for (int k = 0; k < 3; k++) {
+        if (planar > 1e-12 && in_plane(s, k)) {
+            cap = std::min(cap, axis_speed(l, k) / planar);
+            plane_accel = std::min(plane_accel, l.max_accel_mm_s2[k]);
+        }
+        if (rise > 1e-12 && std::fabs(s.axis[k]) > 1e-12) {
+            cap = std::min(cap, axis_speed(l, k) / rise);
+            across = std::min(across, l.max_accel_mm_s2[k] / rise);
+        }
+    }
+    double rmin = std::min(s.r0, s.r1), rmax = std::max(s.r0, s.r1);
+    if (planar > 1e-12) {
+        // The turn: (planar speed)^2 / r within kTurnShare of the plane's acceleration.
+        cap = std::min(cap, std::sqrt(kTurnShare * plane_accel * rmin) / planar);
         // A slice's chord of length c stands c^2 / 8r off the circle.
         cap = std::min(cap, std::sqrt(8 * rmax * tolerance) / slice_s(l) / planar);
     }
+    s.plane_accel = planar > 1e-12 ? plane_accel : 0;
+    s.turn_radius = rmin;
+    s.planar = planar;
+    s.across_accel = across;
     s.cap = cap;
-    s.accel = accel;
+    s.accel = arc_accel(s, s.feed > 0 ? std::min(cap, s.feed) : cap);
+}
+
+double arc_accel(const Segment &s, double top)
+{
+    if (!s.arc)
+        return s.accel;
+    if (s.planar <= 1e-12 || s.turn_radius <= 0)
+        return s.across_accel;
+    double v = std::min(top, s.cap) * s.planar;  // mm/s in the plane
+    double turn = v * v / s.turn_radius;          // mm/s^2 towards the centre
+    double left = std::sqrt(std::max(0.0, s.plane_accel * s.plane_accel - turn * turn));
+    return std::min(left / s.planar, s.across_accel);
+}
+
+Segment piece(const Segment &s, double cut0, double cut1)
+{
+    Segment p = s;
+    const double f0 = cut0, f1 = 1 - cut1;
+    p.start = cut0 > 0 ? s.point(f0 * s.length) : s.start;
+    p.end = cut1 > 0 ? s.point(f1 * s.length) : s.end;
+    p.exact_end = s.exact_end && cut1 <= 0;
+    if (!s.arc) {
+        p.length = s.length * (f1 - f0);
+        return p;
+    }
+    p.a0 = s.a0 + s.turn * f0;
+    p.r0 = s.r0 + (s.r1 - s.r0) * f0;
+    p.r1 = s.r0 + (s.r1 - s.r0) * f1;
+    p.turn = s.turn * (f1 - f0);
+    p.rise = s.rise * (f1 - f0);
+    for (int k = 0; k < 3; k++)
+        p.centre[k] = s.centre[k] + s.rise * f0 * s.axis[k];
+    p.length = arc_length(p);
+    p.dir_start = unit(arc_tangent(p, 0));
+    p.dir_end = unit(arc_tangent(p, p.turn));
+    return p;
 }
 
 double corner_speed(const Segment &a, const Segment &b, const Limits &l)
 {
+    if (dot(a.dir_end, b.dir_start) < 0)
+        return 0; // turns back by more than 90 degrees
     double max_speed = kHuge;
     for (int k = 0; k < 3; k++) {
         double jump = std::fabs(b.dir_start[k] - a.dir_end[k]);

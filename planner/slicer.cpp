@@ -108,8 +108,9 @@ double Slicer::exit_limit(size_t k, double entry, double length)
     const Segment &s = window_.segment(k);
     if (s.stop_after)
         return 0;
-    double up = std::sqrt(entry * entry + 2 * s.accel * length);
-    double down = std::sqrt(std::max(0.0, entry * entry - 2 * s.accel * length));
+    const double accel = window_.accel(k);
+    double up = std::sqrt(entry * entry + 2 * accel * length);
+    double down = std::sqrt(std::max(0.0, entry * entry - 2 * accel * length));
     double next = window_.has(k + 1) ? window_.max_entry(k + 1) : 0; // past it: at rest
     return std::max(down, std::min(next, up));
 }
@@ -123,10 +124,10 @@ void Slicer::plan_here(double entry)
     if (s.has_action)
         c_.trap = Trapezoid{}; // the machine stands at a Stop: no motion, speed 0
     else if (holding_)
-        c_.trap = make_braking(left, entry, s.accel);
+        c_.trap = make_braking(left, entry, window_.accel(c_.k));
     else
         c_.trap = make_trapezoid(left, entry, exit_limit(c_.k, entry, left),
-                                 window_.nominal(c_.k), s.accel);
+                                 window_.nominal(c_.k), window_.accel(c_.k));
     c_.rests_mid = holding_ && c_.trap.length < left - 1e-12;
 }
 

@@ -44,7 +44,7 @@
 namespace korva3_planner {
 
 // The most segments the slicer holds ahead of the path: Window::kBytesPerSegment each,
-// 7.2 MB in all on a 64-bit host. Enough for an exact plan of moves of a pulse (the
+// 7.8 MB in all on a 64-bit host. Enough for an exact plan of moves of a pulse (the
 // shortest the G-code reader passes on) at full speed on the default machine (100 mm/s
 // and 500 mm/s^2 per axis, 1000 pulses per mm): braking takes 10 mm, 10,000 such moves,
 // two segments each with the blend of its corner.

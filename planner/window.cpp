@@ -34,6 +34,7 @@ void Window::finish()
 void Window::set_override(uint32_t percent)
 {
     override_ = percent;
+    top_override_ = std::max(top_override_, percent);
     pass_due_ = replan_all_ = true;
 }
 
@@ -42,6 +43,14 @@ double Window::nominal(size_t k) const
     const Segment &s = segment(k);
     double feed = s.rapid ? s.feed : s.feed * override_ / 100.0;
     return std::min(s.cap, feed);
+}
+
+double Window::accel(size_t k) const
+{
+    const Segment &s = segment(k);
+    if (!s.arc)
+        return s.accel;
+    return arc_accel(s, s.rapid ? s.feed : s.feed * top_override_ / 100.0);
 }
 
 double Window::max_entry(size_t k)
@@ -82,7 +91,7 @@ void Window::pass()
         Held &h = held_[k - base_];
         const Segment &s = h.segment;
         double exit = s.stop_after ? 0 : after;
-        double braking = std::sqrt(exit * exit + 2 * s.accel * s.length);
+        double braking = std::sqrt(exit * exit + 2 * accel(k) * s.length);
         double caps = std::min(s.junction, nominal(k));
         if (!segment(k - 1).stop_after)
             caps = std::min(caps, nominal(k - 1));

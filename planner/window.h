@@ -57,6 +57,10 @@ public:
     uint32_t override_percent() const { return override_; }
     // Segment k's speed: its feed (times the override, rapids aside) within its cap, mm/s.
     double nominal(size_t k) const;
+    // Segment k's path acceleration, mm/s^2: on an arc what its turn leaves at the
+    // highest speed any override set so far (100 % at least) gives it (arc_accel), so
+    // an arc entered before the override was lowered stays within the plane's limit.
+    double accel(size_t k) const;
     // The highest speed segment k (above begin()) may be entered at, mm/s.
     double max_entry(size_t k);
     // Whether max_entry(k) is what the whole program gives (no longer depends on the
@@ -78,6 +82,7 @@ private:
     size_t end_ = 0;            // base_ + held_.size()
     bool finished_ = false;
     uint32_t override_ = 100;   // % of the programmed feed
+    uint32_t top_override_ = 100; // the highest override set, % (100 at least)
     size_t frontier_ = 0;       // max_entry of every segment before it is fixed
     bool pass_due_ = false;     // segments came (or the override changed) since the pass
     bool replan_all_ = false;   // the override changed: every value changes

@@ -93,7 +93,8 @@ TEST(PlannerLookAhead, ShortSegmentsRunAtTheirFeed)
 }
 
 // A 90 degree corner is blended within the tolerance; the speed through it is the one
-// its blend's radius allows (half the acceleration for the turn), not less, not more.
+// its blend's radius allows (kTurnShare of the acceleration for the turn), not less, not
+// more.
 TEST(PlannerLookAhead, CornerSpeedComesFromTheTolerance)
 {
     for (double tol : kCornerTolerances) {
@@ -103,7 +104,7 @@ TEST(PlannerLookAhead, CornerSpeedComesFromTheTolerance)
         Executed e = run_polyline(kCorner, 3000, l);
         // The blend: reach = tol cos45 / (1 - sin45), radius = reach.
         double r = tol * std::cos(kPi / 4) / (1 - std::sin(kPi / 4));
-        double expected = std::sqrt(l.max_accel_mm_s2[0] / 2 * r) * 60; // mm/min
+        double expected = std::sqrt(l.max_accel_mm_s2[0] * kTurnShare * r) * 60; // mm/min
         double lowest = 1e300;
         for (size_t k = 100; k + 100 < e.at.size(); k++)
             lowest = std::min(lowest, executed_speed(e, l, k));
