@@ -64,6 +64,10 @@ bool TcpTransport::start(GrblSession &session, std::string &error)
         error = "not an IPv4 address: " + host_;
         return false;
     }
+    if ((ntohl(a.sin_addr.s_addr) >> 24) != 127) { // nothing from another host
+        error = "not a loopback address (127.x.x.x): " + host_;
+        return false;
+    }
     if (::bind(listener_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
         ::listen(listener_, 4) != 0) {
         error = "cannot listen on " + host_ + ":" + std::to_string(port_) + ": " +

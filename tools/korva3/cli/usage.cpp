@@ -84,7 +84,7 @@ const char *const kPanelUsage =
 const char *const kServeUsage =
     "usage: korva3 serve --grbl WHERE [options]  card 0 as a grbl 1.1 board, until Ctrl-C\n"
     "  --grbl tcp:PORT       senders connect to 127.0.0.1:PORT (0: a free port, printed)\n"
-    "  --grbl tcp:HOST:PORT  on another address of this host\n"
+    "  --grbl tcp:HOST:PORT  on another loopback address (127.x.x.x)\n"
     "  --grbl pty:PATH       a pseudo-terminal, PATH a symlink to it (a serial port)\n"
     "options:\n"
     "  --machine FILE.toml   the machine (scale, speeds, accelerations, outputs), as\n"
