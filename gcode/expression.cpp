@@ -210,12 +210,13 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
     } else if (o == "-") {
         v = a - b;
     } else if (o == "EQ" || o == "NE" || o == "GT" || o == "GE" || o == "LT" || o == "LE") {
+        // EQ NE GE LE take values within kEqualWithin as equal; GT and LT are exact
         const bool equal = std::fabs(a - b) < kEqualWithin;
         v = o == "EQ"   ? equal
             : o == "NE" ? !equal
-            : o == "GT" ? !equal && a > b
+            : o == "GT" ? a > b
             : o == "GE" ? equal || a > b
-            : o == "LT" ? !equal && a < b
+            : o == "LT" ? a < b
                         : equal || a < b;
     } else if (o == "AND") {
         v = a != 0 && b != 0;

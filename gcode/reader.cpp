@@ -101,9 +101,12 @@ void Reader::finish()
 void Reader::carry_out(const LineWords &l)
 {
     const auto &c = l.codes;
-    // Feed (in the units in force after this line's G20/G21).
-    if (c[Units])
+    // Feed (in the units in force after this line's G20/G21). A change of units keeps the
+    // feed in force the same speed: 100 mm/min becomes 3.937 in/min, as LinuxCNC does.
+    if (c[Units] && (*c[Units] == kInches) != st_.inches) {
         st_.inches = *c[Units] == kInches;
+        st_.feed = st_.inches ? st_.feed / 25.4 : st_.feed * 25.4;
+    }
     if (has(l, 'F')) {
         if (l.values.at('F') < 0)
             return fail("F must not be negative");
@@ -160,8 +163,10 @@ void Reader::carry_out(const LineWords &l)
             return;
         axes = false;
     } else if (c[Motion]) {
-        if (*c[Motion] != st_.motion)
-            st_.cycle_words.clear(); // a cycle's R, Z, Q and P hold until the motion changes
+        if (*c[Motion] != st_.motion) { // a cycle's R, Z, Q and P hold until the motion changes
+            st_.cycle_words.clear();
+            st_.cycle_series = false;
+        }
         st_.motion = *c[Motion];
     }
     if (is_cycle(st_.motion) && !c[NonModal]) // kept for the holes, from a line without any too

@@ -123,7 +123,7 @@ private:
     // Canned cycles (cycles.cpp): G73 G81 G82 G83 G85 G89 as rapids, feeds and dwells.
     bool cycle(const LineWords &l);
     bool cycle_checks(const LineWords &l, int &repeats);
-    bool drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom, double clear);
+    bool drill_hole(const LineWords &l, double r, double bottom, double clear);
     bool z_to(const LineWords &l, double z, int motion);
 
     // Tools (tools.cpp): T, M6, G43, G43.1, G49, G10 L1 / L10 / L11.
