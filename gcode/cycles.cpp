@@ -11,10 +11,10 @@
 //        above the depth reached, feed on ...            then a rapid out
 //   G73  pecks of Q, each followed by a rapid up of 0.254 mm (chip break)
 //   G85  feed to the bottom, feed up to R               then a rapid out
-//   G89  feed to the bottom, dwell P, feed up to R      then a rapid out
+//   G89  feed to the bottom, dwell P, feed out to the clear plane
 // "Out" is the clear plane: R under G99 (the mode at the start); under G98 the higher of
-// R and the initial level, the Z where the series of cycle lines began (the first line
-// of this cycle since the motion mode changed; G98 and G99 lines in it keep it). Under
+// R and the initial level, the Z where the series of cycle lines began (the first cycle
+// line since a motion mode other than a cycle; G98, G99 and other cycles keep it). Under
 // G91, X and Y are increments, added again for each repeat; R is from the initial level
 // and the bottom Z from R. Under G90 the repeats drill the same
 // hole again. R, Z, Q and P stay in force (a line with X or Y alone drills the next
@@ -149,8 +149,10 @@ bool Reader::drill_hole(const LineWords &l, double r, double bottom, double clea
     }
     if (g == kDrillDwell || g == kBoreDwell)
         add_dwell(st_.cycle_words['P']);
-    if ((g == kBore || g == kBoreDwell) && !z_to(l, r, kLinear))
+    if (g == kBore && !z_to(l, r, kLinear))
         return false;
+    if (g == kBoreDwell) // G89 feeds all the way out, as LinuxCNC
+        return z_to(l, clear, kLinear);
     return z_to(l, clear, kRapid);
 }
 

@@ -1,6 +1,7 @@
 // modal.cpp - sorting a line's words into their modal groups.
 #include "gcode/modal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -125,6 +126,11 @@ bool sort_words(const Block &block, LineWords &l, std::vector<std::string> &erro
             }
             l.coolant_on[code10 == kFloodOn] = true;
             slot = code10;
+            continue;
+        }
+        if (slot && code->group == Motion && (*slot == kMotionOff || code10 == kMotionOff) &&
+            std::max(*slot, code10) == kMotionOff && std::min(*slot, code10) <= kCounterClockwise) {
+            slot = std::min(*slot, code10); // "G0 G80" (a CAM header): the move's mode, as LinuxCNC
             continue;
         }
         if (slot) {

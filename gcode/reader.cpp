@@ -125,9 +125,9 @@ void Reader::carry_out(const LineWords &l)
     const int motion = c[Motion] ? *c[Motion] : st_.motion; // in force after this line
     const bool cycle_dwell = motion == kDrillDwell || motion == kBoreDwell;
     const bool pecks = motion == kPeck || motion == kChipBreak;
-    if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !refused_)
-        return fail("P is used only by G4 (dwell), G10 (which offset), G64 (path tolerance) "
-                    "and G82, G89 (dwell at the bottom)");
+    if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !is_arc(motion) && !refused_)
+        return fail("P is used only by G2, G3 (turns), G4 (dwell), G10 (which offset), G64 "
+                    "(path tolerance) and G82, G89 (dwell at the bottom)");
     if (has(l, 'Q') && !blend && !pecks && !refused_)
         return fail("Q is used only by G73, G83 (the peck) and G64 (not used there)");
     if (dwell) {
@@ -163,10 +163,10 @@ void Reader::carry_out(const LineWords &l)
             return;
         axes = false;
     } else if (c[Motion]) {
-        if (*c[Motion] != st_.motion) { // a cycle's R, Z, Q and P hold until the motion changes
+        if (*c[Motion] != st_.motion) // a cycle's R, Z, Q and P hold until the motion changes
             st_.cycle_words.clear();
+        if (!is_cycle(*c[Motion])) // the series' initial level holds from cycle to cycle
             st_.cycle_series = false;
-        }
         st_.motion = *c[Motion];
     }
     if (is_cycle(st_.motion) && !c[NonModal]) // kept for the holes, from a line without any too

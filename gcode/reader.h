@@ -97,6 +97,13 @@ private:
 
     double unit() const { return st_.inches ? 25.4 : 1.0; }
 
+    // mm an arc's end may be off its circle (beside 0.1 % of the radius): the machine
+    // file's, or LinuxCNC's 0.028 mm (G21) and 0.0028 in (G20).
+    double arc_tolerance() const
+    {
+        return set_.arc_tolerance > 0 ? set_.arc_tolerance : st_.inches ? 0.0028 * 25.4 : 0.028;
+    }
+
     bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
 
     // Carrying out a line's words (reader.cpp).

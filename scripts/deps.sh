@@ -7,7 +7,8 @@
 # A package mirror in mid-sync is no reason to stop: apt-get update is tried a few times
 # with a pause, and when some index still fails, apt installs from the lists it has. The
 # 32-bit Wine packages are optional (scripts/windows.sh then skips the 32-bit runs and
-# says so); every other package that can't be installed is an error that names it.
+# says so), and so is LinuxCNC's interpreter (korva3.gcode_rs274 is then skipped with
+# the reason); every other package that can't be installed is an error that names it.
 #   KORVA_DEPS_UPDATE_TRIES  how many times apt-get update is tried (3)
 #   KORVA_DEPS_PAUSE         seconds between tries (20)
 set -euo pipefail
@@ -32,6 +33,9 @@ command -v npm >/dev/null || test_packages+=(npm)
 # 32-bit Wine (the i386 architecture): the Win32 builds' runs under Wine. Optional: its
 # i386 dependencies can lag the amd64 versions it must match while a mirror syncs.
 optional_packages=(wine32:i386)
+# rs274, LinuxCNC's standalone interpreter: the reference the G-code reader is compared
+# with move by move (tests/gcode/rs274_reference_test.py). Optional: a large package.
+optional_packages+=(linuxcnc-uspace)
 # scripts/corpus.sh downloads (never installs) this package's sample programs: apt's
 # lists must know it.
 corpus_package=linuxcnc-uspace
@@ -41,6 +45,7 @@ case "${1:-}" in
     test) wanted=("${test_packages[@]}") optional=("${optional_packages[@]}") ;;
     *) echo "usage: $0 demo|test" >&2; exit 2 ;;
 esac
+optional_effect="without wine32 scripts/windows.sh skips the 32-bit Windows runs, without linuxcnc-uspace korva3.gcode_rs274 is skipped"
 tries=${KORVA_DEPS_UPDATE_TRIES:-3}
 pause=${KORVA_DEPS_PAUSE:-20}
 
@@ -63,7 +68,7 @@ elif command -v sudo >/dev/null; then
     as_root=(sudo)
 elif [ ${#missing[@]} -eq 0 ]; then
     [ ${#missing_optional[@]} -eq 0 ] ||
-        echo "deps.sh: skipped ${missing_optional[*]} (not root): scripts/windows.sh skips the 32-bit Windows runs" >&2
+        echo "deps.sh: skipped ${missing_optional[*]} (not root): $optional_effect" >&2
     $stale_lists && echo "deps.sh: apt does not know $corpus_package: the G-code corpus tests will be skipped" >&2
     exit 0
 else
@@ -114,6 +119,6 @@ if [ ${#missing[@]} -gt 0 ] && ! apt_install "${missing[@]}"; then
     fi
 fi
 if [ ${#missing_optional[@]} -gt 0 ] && ! apt_install "${missing_optional[@]}"; then
-    echo "deps.sh: skipped ${missing_optional[*]}, which apt can't install now ($(first_error)): scripts/windows.sh skips the 32-bit Windows runs"
+    echo "deps.sh: skipped ${missing_optional[*]}, which apt can't install now ($(first_error)): $optional_effect"
 fi
 exit 0

@@ -66,7 +66,7 @@ TEST(GcodeCycles, TheirMoves)
          "G0 Z5, G0 Z1, G1 Z-1, G0 Z-0.746, G1 Z-3, G0 Z-2.746, G1 Z-4, G0 Z5"},
         {"G0 Z5\nG98 G83 Z-3 R1 Q2 F100", "G0 Z5, G0 Z1, G1 Z-1, G0 Z1, G0 Z-0.746, G1 Z-3, G0 Z5"},
         {"G0 Z5\nG99 G85 Z-2 R1 F100", "G0 Z5, G0 Z1, G1 Z-2, G1 Z1"},
-        {"G0 Z5\nG98 G89 Z-2 R1 P1 F100", "G0 Z5, G0 Z1, G1 Z-2, P1, G1 Z1, G0 Z5"},
+        {"G0 Z5\nG98 G89 Z-2 R1 P1 F100", "G0 Z5, G0 Z1, G1 Z-2, P1, G1 Z5"},
         // G91: R from the Z the line began at, the bottom from R, X added for each repeat
         {"G0 Z5\nG91 G98 G81 X2 Z-3 R-4 L3 F100",
          "G0 Z5, G0 X2 Y0, G0 Z1, G1 Z-2, G0 Z5, G0 X4 Y0, G0 Z1, G1 Z-2, G0 Z5, "
