@@ -349,6 +349,12 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
         return false;
     }
     i++;
+    double now;
+    if (!ref.number && params_.predefined(ref, now)) {
+        error = param_text(ref) + " is predefined (read only, as in LinuxCNC): set a name of "
+                                  "your own";
+        return false;
+    }
     if (params_.too_many(ref)) {
         error = param_text(ref) + ": more than " + std::to_string(kMaxNames) +
                 " named parameters";

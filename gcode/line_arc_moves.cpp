@@ -116,7 +116,7 @@ bool Reader::centre_from_offsets(const LineWords &l, Arc &arc)
     if (!has(l, ou) && !has(l, ov))
         return refuse(word_text('G', st_.motion) + " needs " + ou + " and " + ov + ", or R");
     auto value = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
-    if (arc_absolute_) { // G90.1: the centre in program coordinates
+    if (st_.arc_absolute) { // G90.1: the centre in program coordinates
         if (!has(l, ou) || !has(l, ov))
             return refuse(word_text('G', st_.motion) + " under G90.1 needs both " + ou + " and " +
                           ov + " (the centre's coordinates)");

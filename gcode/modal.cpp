@@ -29,6 +29,7 @@ const Code kCodes[] = {
     {'G', kSetOffset, NonModal},      {'G', kClearOffset, NonModal}, {'G', kSuspendOffset, NonModal},
     {'G', kRestoreOffset, NonModal},  {'G', kSetCoords, NonModal}, {'G', kHome, NonModal},
     {'G', kSecondHome, NonModal},     {'G', kMachineCoords, NonModal},
+    {'G', kLocalOffset, NonModal},    {'M', kSetTool, ToolChange},
     {'G', kStoreHome, NonModal},      {'G', kStoreSecondHome, NonModal},
     {'G', 550, Coords}, {'G', 560, Coords}, {'G', 570, Coords}, {'G', 580, Coords},
     {'G', 590, Coords}, {'G', 591, Coords}, {'G', 592, Coords}, {'G', 593, Coords},

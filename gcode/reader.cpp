@@ -110,10 +110,12 @@ void Reader::carry_out(const LineWords &l)
     if (has(l, 'F')) {
         if (l.values.at('F') < 0)
             return fail("F must not be negative");
-        st_.feed = l.values.at('F');
+        st_.feed = st_.f_word = l.values.at('F');
     }
     if (has(l, 'S') && l.values.at('S') < 0)
         return fail("S must not be negative");
+    if (has(l, 'S'))
+        st_.rpm = l.values.at('S');
     if (!tools(l) || sum_.stopped)
         return;
     outputs(l);
@@ -128,8 +130,10 @@ void Reader::carry_out(const LineWords &l)
     if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !is_arc(motion) && !refused_)
         return fail("P is used only by G2, G3 (turns), G4 (dwell), G10 (which offset), G64 "
                     "(path tolerance) and G82, G89 (dwell at the bottom)");
-    if (has(l, 'Q') && !blend && !pecks && !refused_)
-        return fail("Q is used only by G73, G83 (the peck) and G64 (not used there)");
+    const bool m61 = c[ToolChange] && *c[ToolChange] == kSetTool;
+    if (has(l, 'Q') && !blend && !pecks && !m61 && !refused_)
+        return fail("Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not "
+                    "used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
             return fail("G4 needs P, the dwell in seconds (0 or more)");
@@ -140,7 +144,7 @@ void Reader::carry_out(const LineWords &l)
     if (c[Plane])
         st_.plane = *c[Plane];
     if (c[ArcDistance])
-        arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
+        st_.arc_absolute = *c[ArcDistance] == kArcAbsolute;
     if (!path_control(l) || !tool_length(l))
         return;
     if (c[Coords])

@@ -176,7 +176,6 @@ private:
     bool begun_ = false;      // a line other than blanks and comments has been read
     bool percent_ = false;    // the program began with "%": the next "%" ends it
     bool closed_ = false;     // that "%" has been read: the lines after it are not read
-    bool arc_absolute_ = false; // G90.1: I J K are the centre's coordinates
 };
 
 } // namespace korva3_gcode

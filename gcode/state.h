@@ -38,6 +38,9 @@ struct State {
     int tool = 0;            // the tool in use (M6), 0 = none
     int selected = -1;       // the tool T selected last, -1 = none yet
     uint32_t outputs = 0;    // the card's output bits as set by the program
+    bool arc_absolute = false; // G90.1: I J K are the centre's coordinates
+    double rpm = 0;          // S, as written (taken, not used)
+    double f_word = 0;       // F, as written last (#<_feed>: not converted by G20 / G21)
     bool retract_r = true;   // G99 (at the start): cycles retract to R; G98: to the initial Z
     std::map<char, double> cycle_words; // Z R Q P of the cycle in force, as written
     bool cycle_series = false; // a canned cycle has drilled since the motion mode became one

@@ -119,9 +119,9 @@ TEST(GcodeControlFlow, Subroutines)
     ASSERT_TRUE(read_program("t.ngc", "o1 repeat [3]\n(MSG, pass)\no1 endrepeat\n", Settings{}, p,
                              errors));
     EXPECT_EQ(p.messages.size(), 1u);
-    EXPECT_FALSE(read_program("t.ngc", "o1 repeat [3]\nM61 Q1\no1 endrepeat\n", Settings{}, p,
+    EXPECT_FALSE(read_program("t.ngc", "o1 repeat [3]\nM70\no1 endrepeat\n", Settings{}, p,
                               errors));
-    EXPECT_EQ(errors, std::vector<std::string>{"t.ngc:2: M61 is not supported"});
+    EXPECT_EQ(errors, std::vector<std::string>{"t.ngc:2: M70 is not supported"});
 }
 
 TEST(GcodeControlFlow, Bounds)

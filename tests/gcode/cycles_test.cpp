@@ -117,7 +117,7 @@ TEST(GcodeCycles, ItsErrors)
         {"G18 G81 X1 Z-3 R1 F100",
          "t.ngc:1: G81 in G18: canned cycles drill along Z, in the XY plane (G17) only"},
         {"G81 X1 Z-3 R1", "t.ngc:1: G81 with no feed rate (F)"},
-        {"G81 X1 Z-3 R1 Q1 F100", "t.ngc:1: Q is used only by G73, G83 (the peck) and G64 (not used there)"},
+        {"G81 X1 Z-3 R1 Q1 F100", "t.ngc:1: Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not used there)"},
         {"G83 X1 Z-1000 R0 Q0.001 F100", "t.ngc:1: G83: 1e+06 pecks on one line (at most 100000)"},
         {"G81 X1 Z-3 R1 F100\nG80 X2", "t.ngc:2: X, Y or Z with no motion mode in force (G0, G1, G2 or G3)"},
         {"G81 X1 Z-3 R1 F100\nG0 X2\nG81 X3", "t.ngc:3: G81 needs R, the plane it starts from"},

@@ -33,7 +33,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         std::string error; // the first error, without "t.ngc:"
         Settings settings;
     } cases[] = {
-        {"G1 X1 F100\nQ5", "2: Q is used only by G73, G83 (the peck) and G64 (not used there)", {}},
+        {"G1 X1 F100\nQ5", "2: Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not used there)", {}},
         {"G64 P-1", "1: G64 P must not be negative", {}},
         {"G4 P1 G64", "1: G4 and G64 on one line: both take P", {}},
         {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},

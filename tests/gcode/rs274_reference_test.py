@@ -47,6 +47,9 @@ def rs274_moves(program, home):
         last = (run.stderr.strip().splitlines() or ["exit %d" % run.returncode])[-1]
         return False, [], last
     unit, plane, feed, feed_block = 1.0, "XY", 0.0, None
+    # rs274 hands on program coordinates; the canon adds the offsets it was given
+    g5x, g92, tool = [0.0] * 3, [0.0] * 3, [0.0] * 3
+    machine = lambda p: tuple(p[a] + g5x[a] + g92[a] + tool[a] for a in range(3))
     moves = []
     for line in run.stdout.splitlines():
         m = CANON.match(line)
@@ -57,6 +60,12 @@ def rs274_moves(program, home):
             unit = 25.4 if "INCHES" in args[0] else 1.0
             if block == feed_block:  # "G20 F10": rs274 sets the feed first, in the line's units
                 feed = feed_raw * unit
+        elif call == "SET_G5X_OFFSET":
+            g5x = [float(a) * unit for a in args[1:4]]
+        elif call == "SET_G92_OFFSET":
+            g92 = [float(a) * unit for a in args[0:3]]
+        elif call == "USE_TOOL_LENGTH_OFFSET":
+            tool = [float(a) * unit for a in args[0].split()[:3]]
         elif call == "SELECT_PLANE":
             plane = args[0][-2:]
         elif call == "SET_FEED_RATE":
@@ -64,13 +73,13 @@ def rs274_moves(program, home):
             feed = feed_raw * unit  # in the units in force when it was set
             feed_block = block if block != "N....." else None
         elif call in ("STRAIGHT_TRAVERSE", "STRAIGHT_FEED"):
-            end = tuple(float(a) * unit for a in args[:3])
+            end = machine([float(a) * unit for a in args[:3]])
             moves.append(("rapid" if call == "STRAIGHT_TRAVERSE" else "feed", end,
                           None if call == "STRAIGHT_TRAVERSE" else feed, 0))
         elif call == "ARC_FEED":
             first, second, axis = (float(args[i]) * unit for i in (0, 1, 5))
-            end = {"XY": (first, second, axis), "XZ": (second, axis, first),
-                   "YZ": (axis, first, second)}[plane]
+            end = machine({"XY": (first, second, axis), "XZ": (second, axis, first),
+                           "YZ": (axis, first, second)}[plane])
             moves.append(("arc", end, feed, int(args[4])))
     return True, moves, ""
 
