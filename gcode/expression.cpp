@@ -155,6 +155,12 @@ bool Parser::value(double &v)
                         (i_ - start > 16 ? "..." : "") + ": out of range (at most 1e9 in size)");
         return true;
     }
+    size_t end = i_;
+    while (end < text_.size() && std::isalpha(static_cast<unsigned char>(text_[end])))
+        end++;
+    if (end > i_ + 1 && end < text_.size() && text_[end] == '[' && end - i_ <= 16)
+        return fail(text_.substr(i_, end - i_) + " is an unknown function (SIN COS TAN ASIN ACOS "
+                                                 "ATAN SQRT ABS EXP LN ROUND FIX FUP EXISTS)");
     return fail(std::string("'") + c + "' starts no value (a number, #parameter, [expression] "
                                        "or function)");
 }

@@ -183,9 +183,12 @@ void Matcher::word(int k)
             return fail(k, text(k) + " inside " + text(open_.back().k) + " (line " +
                                std::to_string(w(open_.back().k).line) +
                                "): subroutines are defined one after another, at the top level");
-        if (x_.sub(o.label) >= 0)
-            return fail(k, text(k) + ": defined twice (first on line " +
-                               std::to_string(w(x_.sub(o.label)).line) + ")");
+        if (x_.sub(o.label) >= 0) { // one error: its endsub still closes it
+            fail(k, text(k) + ": defined twice (first on line " +
+                        std::to_string(w(x_.sub(o.label)).line) + ")");
+            open_.push_back({k, k});
+            return;
+        }
         x_.set_sub(o.label, k);
         open_.push_back({k, k});
         return;

@@ -60,8 +60,13 @@ void Reader::line(int number, const std::string &text)
     bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
     for (const Word &w : block.words)
         io = io || (w.letter == 'M' && w.value >= 66 && w.value <= 68 && w.value == std::floor(w.value));
-    for (const Word &w : block.words)
+    for (const Word &w : block.words) {
         printer_ = printer_ || (w.letter == 'E' && !io);
+        printer_words_ = printer_words_ || printer_ ||
+                         (w.letter == 'M' && (w.value == 82 || w.value == 83 || w.value == 84 ||
+                                              w.value == 104 || w.value == 106 || w.value == 107 ||
+                                              w.value == 109 || w.value == 140 || w.value == 190));
+    }
     if (block.checksum) {
         printer_ = true;
         why.push_back("'*' (a checksum) is not supported");
@@ -81,9 +86,9 @@ void Reader::refuse_line(const std::vector<std::string> &why)
 
 void Reader::summary()
 {
-    if (error_count_ > opt_.max_errors)
-        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - opt_.max_errors) +
-                          " more error" + (error_count_ - opt_.max_errors > 1 ? "s" : ""));
+    if (error_count_ > max_errors())
+        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - max_errors()) +
+                          " more error" + (error_count_ - max_errors() > 1 ? "s" : ""));
     if (printer_)
         errors_.push_back(name_ + ": E words and * checksums make this a 3D printer's program; "
                                   "korva3 gcode runs milling programs on X, Y and Z");

@@ -4,6 +4,7 @@
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <utility>
@@ -85,8 +86,15 @@ private:
             return;
         if (errors_seen_.size() < kErrorsRemembered)
             errors_seen_.insert(error);
-        if (++error_count_ <= opt_.max_errors)
+        if (++error_count_ <= max_errors())
             errors_.push_back(std::move(error));
+    }
+
+    // A program of another kind (a 3D printer's) lists a few errors: the rest are alike.
+    static constexpr int kOtherKindErrors = 5;
+    int max_errors() const
+    {
+        return printer_words_ ? std::min(opt_.max_errors, kOtherKindErrors) : opt_.max_errors;
     }
 
     bool refuse(const std::string &what)
@@ -173,6 +181,7 @@ private:
     static constexpr size_t kErrorsRemembered = 10000; // past these, repeats count again
     std::set<std::string> errors_seen_;
     bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
+    bool printer_words_ = false; // those, or a 3D printer's M words (M104, M140, M84 ...)
     bool begun_ = false;      // a line other than blanks and comments has been read
     bool percent_ = false;    // the program began with "%": the next "%" ends it
     bool closed_ = false;     // that "%" has been read: the lines after it are not read
