@@ -6,7 +6,20 @@ the same order (moves of no length left out on both sides): straight or arc, end
 in machine mm within a pulse of the test's machine (1/400 mm; rs274 prints 4 decimals),
 feeds within 0.1 %, an arc's direction and whole turns alike.
 The programs: LinuxCNC's shipped samples (/usr/share/linuxcnc/ncfiles) and this folder's
-lcnc/*.ngc. Prints the counts. Skipped (code 77) where rs274 is not installed.
+lcnc/*.ngc (each must be read by both). Prints the counts. Skipped (code 77) where rs274
+is not installed.
+
+Deliberate differences (not compared, or read alike here):
+- rs274 hands on program coordinates and the offsets apart (SET_G5X_OFFSET,
+  SET_G92_OFFSET, USE_TOOL_LENGTH_OFFSET): they are added back to compare machine mm.
+- Moves of no length (a cycle's approach where the machine stands, "G0 G80" alone) are
+  listed by rs274 and left out here: both sides drop them.
+- rs274 sets a line's F before its G20/G21 ("G20 F10"): the feed is read in the line's
+  units where N words mark the lines (lcnc/feeds.ngc).
+- Alone, rs274 keeps #5161 .. #5390 in inches and M61 leaves its #<_current_tool>: the
+  feature programs read neither (the unit tests hold them).
+- korva3 refuses what LinuxCNC reads as 0 (an unset parameter) and an R arc more than
+  0.005 mm short of its chord; those programs are skipped, not compared.
 Usage: rs274_reference_test.py KORVA3 LCNC_DIR [-v]"""
 import glob
 import math
