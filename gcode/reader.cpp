@@ -63,6 +63,7 @@ void Reader::line(int number, const std::string &text)
     for (const Word &w : block.words) {
         printer_ = printer_ || (w.letter == 'E' && !io);
         printer_words_ = printer_words_ || printer_ ||
+                         std::string("ABCUVW").find(w.letter) != std::string::npos ||
                          (w.letter == 'M' && (w.value == 82 || w.value == 83 || w.value == 84 ||
                                               w.value == 104 || w.value == 106 || w.value == 107 ||
                                               w.value == 109 || w.value == 140 || w.value == 190));

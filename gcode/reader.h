@@ -181,7 +181,8 @@ private:
     static constexpr size_t kErrorsRemembered = 10000; // past these, repeats count again
     std::set<std::string> errors_seen_;
     bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
-    bool printer_words_ = false; // those, or a 3D printer's M words (M104, M140, M84 ...)
+    bool printer_words_ = false; // those, a 3D printer's M words (M104, M140, M84 ...) or
+                                 // other axes (A .. C, U .. W): a program of another kind
     bool begun_ = false;      // a line other than blanks and comments has been read
     bool percent_ = false;    // the program began with "%": the next "%" ends it
     bool closed_ = false;     // that "%" has been read: the lines after it are not read
