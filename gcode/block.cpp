@@ -47,6 +47,11 @@ bool strip_line(const std::string &line, std::string &out, std::string &message,
                 error = "comment '(' not closed on its line";
                 return false;
             }
+            if (line.find('(', i + 1) < close) {
+                error = "a comment inside a comment: '(' within '( )' (comments do not nest, as "
+                        "in LinuxCNC)";
+                return false;
+            }
             message_of(line.substr(i + 1, close - i - 1), message);
             i = close;
             continue;
@@ -119,7 +124,14 @@ bool read_block(const std::string &line, Block &block, std::string &error, const
                 return false;
             }
         } else if (!read_number(text, i, value)) {
+            size_t end = i;
+            while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end])))
+                end++;
             error = std::string(1, letter) + " needs a number";
+            if (values && end > i + 1 && end < text.size() && text[end] == '[' && end - i <= 16)
+                error = std::string(1, letter) + ": " + text.substr(i, end - i) +
+                        " is an unknown function (SIN COS TAN ASIN ACOS ATAN SQRT ABS EXP LN "
+                        "ROUND FIX FUP EXISTS)";
             return false;
         }
         if (!(std::fabs(value) <= kMaxValue)) {

@@ -1,19 +1,22 @@
 // cycles.cpp - canned drilling cycles, as RS274/NGC (LinuxCNC) carries them out, turned
 // into ordinary moves for the planner: rapids, feeds and dwells, each ending at rest.
 //
-// A cycle line drills L holes (one without L), in the XY plane (G17) only. For each:
-//   Z up to R by a rapid, if it is below R;
-//   a rapid in X and Y to the hole; a rapid down to R;
+// A cycle line drills L holes (one without L), in the XY plane (G17) only. First, when
+// the series began below R, Z goes up to R by a rapid where the machine stands. For each:
+//   a rapid to the hole: the first at the Z the machine stands at when that is above R,
+//   the others (and the first from R or below) at the clear plane; a rapid down to R;
 //   G81  feed to the bottom Z                          then a rapid out
 //   G82  feed to the bottom, dwell P seconds            then a rapid out
 //   G83  pecks of Q: feed Q deeper, rapid up to R, rapid down to 0.254 mm (0.010 in)
 //        above the depth reached, feed on ...            then a rapid out
 //   G73  pecks of Q, each followed by a rapid up of 0.254 mm (chip break)
 //   G85  feed to the bottom, feed up to R               then a rapid out
-//   G89  feed to the bottom, dwell P, feed up to R      then a rapid out
-// "Out" is the clear plane: R under G99; under G98 the higher of R and the Z the line
-// began at. Under G91, X and Y are increments, added again for each repeat; R is from
-// the Z the line began at and the bottom Z from R. Under G90 the repeats drill the same
+//   G89  feed to the bottom, dwell P, feed out to the clear plane
+// "Out" is the clear plane: R under G99 (the mode at the start); under G98 the higher of
+// R and the initial level, the Z where the series of cycle lines began (the first cycle
+// line since a motion mode other than a cycle; G98, G99 and other cycles keep it). Under
+// G91, X and Y are increments, added again for each repeat; R is from the initial level
+// and the bottom Z from R. Under G90 the repeats drill the same
 // hole again. R, Z, Q and P stay in force (a line with X or Y alone drills the next
 // hole) until G80 or another motion word.
 #include <cmath>
@@ -76,7 +79,11 @@ bool Reader::cycle(const LineWords &l)
     const int g = st_.motion;
     const double u = unit();
     const MmPoint off = offset();
-    const double z0 = st_.pos[2];
+    if (!st_.cycle_series) { // the first line of a series: its Z is the initial level
+        st_.cycle_series = true;
+        st_.initial_z = st_.pos[2];
+    }
+    const double z0 = st_.initial_z;
     const double rw = st_.cycle_words['R'], zw = st_.cycle_words['Z'];
     const double r = st_.relative ? z0 + rw * u : rw * u + off[2];
     const double bottom = st_.relative ? r + zw * u : zw * u + off[2];
@@ -92,32 +99,37 @@ bool Reader::cycle(const LineWords &l)
         return refuse("L" + number_text(repeats) + ": at most " + number_text(kMaxPecks) +
                       " repeats");
     }
-    const double clear = st_.retract_r ? r : std::fmax(z0, r);
     const bool exact_stop = st_.exact_stop;
     st_.exact_stop = true; // every move of a cycle ends at rest
-    MmPoint hole = st_.pos;
+    double level = st_.pos[2]; // the first hole's approach
+    double high = z0;          // G98's retract
     bool ok = true;
+    if (z0 < r) { // the series began below R: up to R where the machine stands
+        ok = z_to(l, r, kRapid);
+        level = high = r;
+    }
+    const double clear = st_.retract_r ? r : high;
+    MmPoint hole = st_.pos;
     for (int i = 0; i < repeats && ok; i++) {
         for (int a = 0; a < 2; a++)
             if (has(l, kAxes[a])) {
                 double v = l.values.at(kAxes[a]) * u;
                 hole[a] = st_.relative ? hole[a] + v : v + off[a];
             }
-        ok = drill_hole(l, hole, r, bottom, clear);
+        // The first hole is reached at the Z the machine stands at when that is above R,
+        // every other hole (and the first from R or below) at the clear plane.
+        const double at = i == 0 && level > r ? level : clear;
+        ok = go(l, {hole[0], hole[1], at}, kRapid) && (at <= r || z_to(l, r, kRapid)) &&
+             drill_hole(l, r, bottom, clear);
     }
     st_.exact_stop = exact_stop;
     return ok;
 }
 
-// One hole at `hole` (X, Y), from R down to `bottom` and out to `clear` (machine mm).
-bool Reader::drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom,
-                        double clear)
+// One hole, the machine at R above it: down to `bottom` and out to `clear` (machine mm).
+bool Reader::drill_hole(const LineWords &l, double r, double bottom, double clear)
 {
     const int g = st_.motion;
-    if (st_.pos[2] < r && !z_to(l, r, kRapid))
-        return false;
-    if (!go(l, {hole[0], hole[1], st_.pos[2]}, kRapid) || !z_to(l, r, kRapid))
-        return false;
     if (g == kPeck || g == kChipBreak) {
         const double q = st_.cycle_words['Q'] * unit();
         const int pecks = static_cast<int>(std::ceil((r - bottom) / q - 1e-9));
@@ -137,9 +149,11 @@ bool Reader::drill_hole(const LineWords &l, const MmPoint &hole, double r, doubl
     }
     if (g == kDrillDwell || g == kBoreDwell)
         add_dwell(st_.cycle_words['P']);
-    if ((g == kBore || g == kBoreDwell) && !z_to(l, r, kLinear))
+    if (g == kBore && !z_to(l, r, kLinear))
         return false;
-    return z_to(l, std::fmax(clear, st_.pos[2]), kRapid);
+    if (g == kBoreDwell) // G89 feeds all the way out, as LinuxCNC
+        return z_to(l, clear, kLinear);
+    return z_to(l, clear, kRapid);
 }
 
 } // namespace korva3_gcode

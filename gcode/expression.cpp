@@ -155,6 +155,12 @@ bool Parser::value(double &v)
                         (i_ - start > 16 ? "..." : "") + ": out of range (at most 1e9 in size)");
         return true;
     }
+    size_t end = i_;
+    while (end < text_.size() && std::isalpha(static_cast<unsigned char>(text_[end])))
+        end++;
+    if (end > i_ + 1 && end < text_.size() && text_[end] == '[' && end - i_ <= 16)
+        return fail(text_.substr(i_, end - i_) + " is an unknown function (SIN COS TAN ASIN ACOS "
+                                                 "ATAN SQRT ABS EXP LN ROUND FIX FUP EXISTS)");
     return fail(std::string("'") + c + "' starts no value (a number, #parameter, [expression] "
                                        "or function)");
 }
@@ -210,12 +216,13 @@ bool Parser::apply(const Operator &op, double a, double b, double &v)
     } else if (o == "-") {
         v = a - b;
     } else if (o == "EQ" || o == "NE" || o == "GT" || o == "GE" || o == "LT" || o == "LE") {
+        // EQ NE GE LE take values within kEqualWithin as equal; GT and LT are exact
         const bool equal = std::fabs(a - b) < kEqualWithin;
         v = o == "EQ"   ? equal
             : o == "NE" ? !equal
-            : o == "GT" ? !equal && a > b
+            : o == "GT" ? a > b
             : o == "GE" ? equal || a > b
-            : o == "LT" ? !equal && a < b
+            : o == "LT" ? a < b
                         : equal || a < b;
     } else if (o == "AND") {
         v = a != 0 && b != 0;
@@ -348,6 +355,12 @@ bool Expressions::assignment(const std::string &text, size_t &i, Assignment &a,
         return false;
     }
     i++;
+    double now;
+    if (!ref.number && params_.predefined(ref, now)) {
+        error = param_text(ref) + " is predefined (read only, as in LinuxCNC): set a name of "
+                                  "your own";
+        return false;
+    }
     if (params_.too_many(ref)) {
         error = param_text(ref) + ": more than " + std::to_string(kMaxNames) +
                 " named parameters";

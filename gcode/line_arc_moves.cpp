@@ -10,6 +10,8 @@ namespace korva3_gcode {
 namespace {
 
 constexpr double kMaxRadius = 683565275.0; // a full turn must stay below 2^32 pulses
+constexpr double kMaxTurns = 1000;         // G2 / G3 P: whole turns of one arc
+constexpr double kChordTolerance = 0.005;  // mm an R arc's chord may pass its diameter
 const char *kOffsets = "IJK"; // the arc's centre from its start, along X, Y, Z
 
 } // namespace
@@ -74,6 +76,13 @@ bool Reader::arc_move(const LineWords &l, const MmPoint &target)
     if (!centred || !arc_radius(arc))
         return false;
     arc.sweep = arc_sweep(arc.start, arc.end, arc.centre, arc.ccw, arc.full);
+    if (has(l, 'P')) { // P turns: P - 1 whole turns before the arc's end is reached
+        const double n = l.values.at('P');
+        if (!(n >= 1 && n == std::floor(n) && n <= kMaxTurns))
+            return refuse(word_text('G', st_.motion) + " P" + number_text(n) +
+                          ": the turns are a whole number 1 .. " + number_text(kMaxTurns));
+        arc.sweep.turn += std::copysign(2 * korva3_planner::kPi * (n - 1), arc.sweep.turn);
+    }
     arc_extent(arc, target);
     return add_arc(arc, target);
 }
@@ -94,7 +103,7 @@ bool Reader::centre_from_r(const LineWords &l, Arc &arc)
         return refuse("a full circle needs I, J or K, not R");
     double r = l.values.at('R') * unit();
     double chord = std::hypot(arc.end.u - arc.start.u, arc.end.v - arc.start.v);
-    if (r == 0 || chord > 2 * std::fabs(r) + set_.arc_tolerance)
+    if (r == 0 || chord > 2 * std::fabs(r) + (set_.arc_tolerance > 0 ? set_.arc_tolerance : kChordTolerance))
         return refuse("R" + number_text(l.values.at('R')) + " cannot reach the end point (" +
                       number_text(chord / unit()) + " away)");
     arc.centre = centre_from_radius(arc.start, arc.end, r, arc.ccw);
@@ -107,7 +116,7 @@ bool Reader::centre_from_offsets(const LineWords &l, Arc &arc)
     if (!has(l, ou) && !has(l, ov))
         return refuse(word_text('G', st_.motion) + " needs " + ou + " and " + ov + ", or R");
     auto value = [&](char c) { return has(l, c) ? l.values.at(c) * unit() : 0; };
-    if (arc_absolute_) { // G90.1: the centre in program coordinates
+    if (st_.arc_absolute) { // G90.1: the centre in program coordinates
         if (!has(l, ou) || !has(l, ov))
             return refuse(word_text('G', st_.motion) + " under G90.1 needs both " + ou + " and " +
                           ov + " (the centre's coordinates)");
@@ -127,7 +136,7 @@ bool Reader::arc_radius(Arc &arc)
     double r1 = std::hypot(arc.end.u - c.u, arc.end.v - c.v);
     if (r0 < kSamePoint)
         return refuse("the arc's centre is its start point");
-    if (std::fabs(r0 - r1) > std::fmax(set_.arc_tolerance, 0.001 * r0))
+    if (std::fabs(r0 - r1) > std::fmax(arc_tolerance(), 0.001 * r0))
         return refuse("the end point is not on the arc's circle: radius " +
                       number_text(r0 / unit()) + " at the start, " +
                       number_text(r1 / unit()) + " at the end");
@@ -153,7 +162,8 @@ bool Reader::add_arc(const Arc &arc, const MmPoint &target)
 {
     const ArcPlane &p = arc.plane;
     double radius_pulses = arc.radius * std::fmax(set_.scale[p.u], set_.scale[p.v]);
-    if (radius_pulses > kMaxRadius)
+    if (radius_pulses * std::fmax(1, std::fabs(arc.sweep.turn) / (2 * korva3_planner::kPi)) >
+        kMaxRadius)
         return refuse("an arc of radius " + number_text(arc.radius / unit()) + ": more than " +
                       number_text(kMaxRadius) + " pulses");
     Move m = here(arc.full ? Op::Circle : Op::Arc);

@@ -1,6 +1,7 @@
 // modal.cpp - sorting a line's words into their modal groups.
 #include "gcode/modal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -28,6 +29,7 @@ const Code kCodes[] = {
     {'G', kSetOffset, NonModal},      {'G', kClearOffset, NonModal}, {'G', kSuspendOffset, NonModal},
     {'G', kRestoreOffset, NonModal},  {'G', kSetCoords, NonModal}, {'G', kHome, NonModal},
     {'G', kSecondHome, NonModal},     {'G', kMachineCoords, NonModal},
+    {'G', kLocalOffset, NonModal},    {'M', kSetTool, ToolChange},
     {'G', kStoreHome, NonModal},      {'G', kStoreSecondHome, NonModal},
     {'G', 550, Coords}, {'G', 560, Coords}, {'G', 570, Coords}, {'G', 580, Coords},
     {'G', 590, Coords}, {'G', 591, Coords}, {'G', 592, Coords}, {'G', 593, Coords},
@@ -56,6 +58,15 @@ const std::map<std::pair<char, int>, const char *> kRefused = {
     {{'G', 411}, kCompensation},                    {{'G', 421}, kCompensation}, // dynamic
     {{'G', kInverseTime}, "inverse time feed"},     {{'G', kPerRevolution}, "feed per revolution"},
     {{'M', kSpindleReverse}, "reverse spindle"},
+    {{'M', 1040}, "a 3D printer's: the hot end's temperature"},
+    {{'M', 1090}, "a 3D printer's: the hot end's temperature, waited for"},
+    {{'M', 1400}, "a 3D printer's: the bed's temperature"},
+    {{'M', 1900}, "a 3D printer's: the bed's temperature, waited for"},
+    {{'M', 1060}, "a 3D printer's: the fan on"},
+    {{'M', 1070}, "a 3D printer's: the fan off"},
+    {{'M', 820}, "a 3D printer's: the extruder in absolute mode"},
+    {{'M', 830}, "a 3D printer's: the extruder in relative mode"},
+    {{'M', 840}, "a 3D printer's: the motors off"},
     {{'G', kDiameter}, "lathe diameter mode: X is a radius here (G8)"},
     {{'G', 740}, "tapping: the spindle is an on/off output here"},
     {{'G', 840}, "tapping: the spindle is an on/off output here"},
@@ -125,6 +136,11 @@ bool sort_words(const Block &block, LineWords &l, std::vector<std::string> &erro
             }
             l.coolant_on[code10 == kFloodOn] = true;
             slot = code10;
+            continue;
+        }
+        if (slot && code->group == Motion && (*slot == kMotionOff || code10 == kMotionOff) &&
+            std::max(*slot, code10) == kMotionOff && std::min(*slot, code10) <= kCounterClockwise) {
+            slot = std::min(*slot, code10); // "G0 G80" (a CAM header): the move's mode, as LinuxCNC
             continue;
         }
         if (slot) {

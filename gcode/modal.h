@@ -42,6 +42,7 @@ enum GCode : int {
     kLengthOffset = 430,     // G43 (H): the tool table's length of tool H, or of the tool in use
     kLengthDynamic = 431,    // G43.1 Z: the length given
     kLengthOff = 490,        // G49
+    kLocalOffset = 520,      // G52 X Y Z: G92's offset gets these values (axes named)
     kMachineCoords = 530,    // G53: this line's G0/G1 in machine coordinates
     kExactStop = 610,        // G61: the machine stands at the end of every move
     kExactPath = 611,        // G61.1: as G61 here
@@ -78,6 +79,7 @@ enum MCode : int {
     kSpindleReverse = 40,    // M4, refused
     kSpindleOff = 50,        // M5
     kToolChange = 60,        // M6: to the tool T selected, a pause as M0
+    kSetTool = 610,          // M61 Q: tool Q is in use, without a change
     kMistOn = 70,            // M7
     kFloodOn = 80,           // M8
     kCoolantOff = 90,        // M9

@@ -50,7 +50,7 @@ bool read_o_word(const std::string &s, OWordLine &o, std::string &bad)
 {
     size_t i = 0;
     if (i < s.size() && s[i] == '/')
-        i++;
+        i++; // block delete: O-words are read all the same, as LinuxCNC reads them
     double n = 0;
     if (i < s.size() && s[i] == 'N') {
         i++;
@@ -88,11 +88,6 @@ bool read_o_word(const std::string &s, OWordLine &o, std::string &bad)
         o.label = o.label.substr(0, 17) + "...";
         bad = o_text(o.label, o.keyword) + ": a label has at most " +
               std::to_string(kMaxLabelChars) + " characters";
-        return true;
-    }
-    if (s[0] == '/') {
-        bad = "'/' (block delete) before " + o_text(o.label, o.keyword) +
-              ": O-words are always read";
         return true;
     }
     o.rest = s.substr(i + longest);
@@ -183,9 +178,12 @@ void Matcher::word(int k)
             return fail(k, text(k) + " inside " + text(open_.back().k) + " (line " +
                                std::to_string(w(open_.back().k).line) +
                                "): subroutines are defined one after another, at the top level");
-        if (x_.sub(o.label) >= 0)
-            return fail(k, text(k) + ": defined twice (first on line " +
-                               std::to_string(w(x_.sub(o.label)).line) + ")");
+        if (x_.sub(o.label) >= 0) { // one error: its endsub still closes it
+            fail(k, text(k) + ": defined twice (first on line " +
+                        std::to_string(w(x_.sub(o.label)).line) + ")");
+            open_.push_back({k, k});
+            return;
+        }
         x_.set_sub(o.label, k);
         open_.push_back({k, k});
         return;

@@ -53,8 +53,9 @@ bool Reader::set_coords(const LineWords &l)
     if (p != static_cast<int>(p) || p < 0 || p > 9)
         return refuse("G10 L" + std::to_string(kind) + " needs P0 .. P9 (0: the offset in "
                                                         "force, 1: G54 .. 9: G59.3)");
-    if (has(l, 'R'))
-        return refuse("G10 R (a rotated coordinate system) is not supported");
+    if (has(l, 'R') && l.values.at('R') != 0)
+        return refuse("G10 R" + number_text(l.values.at('R')) +
+                      " (a rotated coordinate system) is not supported; R0 is taken");
     const int n = p == 0 ? st_.coord : static_cast<int>(p) - 1;
     for (int a = 0; a < 3; a++) {
         if (!has(l, kAxes[a]))
@@ -124,6 +125,12 @@ bool Reader::non_modal(const LineWords &l)
         if (!axes)
             return refuse("G92 needs X, Y or Z");
         set_g92(l);
+        return true;
+    case kLocalOffset: // G52: the offset G92 keeps, given as values, axes not named kept
+        for (int a = 0; a < 3; a++)
+            if (has(l, kAxes[a]))
+                st_.g92[a] = l.values.at(kAxes[a]) * unit();
+        st_.g92_on = true;
         return true;
     case kClearOffset:
         st_.g92 = MmPoint{};

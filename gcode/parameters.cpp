@@ -30,8 +30,20 @@ const std::map<std::string, double> &Parameters::names(const std::string &name) 
     return !name.empty() && name[0] == '_' ? global_names_ : frames_.back().names;
 }
 
+bool Parameters::predefined(const ParamRef &ref, double &value) const
+{
+    if (!ref.number && ref.name == "_CALL_LEVEL") {
+        value = static_cast<double>(frames_.size() - 1);
+        return true;
+    }
+    return predefined_ && predefined_(ref, value);
+}
+
 bool Parameters::exists(const ParamRef &ref) const
 {
+    double v;
+    if (predefined(ref, v))
+        return true;
     if (ref.number)
         return numbered(ref.number)->has_value();
     return names(ref.name).count(ref.name) != 0;
@@ -39,6 +51,8 @@ bool Parameters::exists(const ParamRef &ref) const
 
 bool Parameters::get(const ParamRef &ref, double &value, std::string &error) const
 {
+    if (predefined(ref, value))
+        return true;
     if (!exists(ref)) {
         auto failed = not_set_.find(param_text(ref));
         if (failed != not_set_.end()) {

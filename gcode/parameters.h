@@ -15,6 +15,7 @@
 #ifndef KORVA3_GCODE_PARAMETERS_H
 #define KORVA3_GCODE_PARAMETERS_H
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -53,6 +54,13 @@ public:
     void call(const std::vector<double> &arguments);
     void back();
 
+    // The values predefined by the session (predefined.h), read before any set: #<_x>,
+    // #5221 ... An empty function: none. #<_call_level> is the calls' own.
+    using Predefined = std::function<bool(const ParamRef &, double &)>;
+    void predefine(Predefined values) { predefined_ = std::move(values); }
+    // `ref` is predefined: its value now.
+    bool predefined(const ParamRef &ref, double &value) const;
+
     // A program begins (or an MDI line): calls left open by the last one's end (an M2
     // inside a sub) are closed, and what failed to be set on its lines is forgotten.
     void begin();
@@ -74,6 +82,7 @@ private:
     std::map<std::string, int> not_set_;          // "#12", "#<NAME>" -> the line (at
                                                   // most kMaxNames of them)
     size_t names_ = 0;                            // named parameters set, all maps
+    Predefined predefined_;
 };
 
 } // namespace korva3_gcode

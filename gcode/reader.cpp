@@ -60,8 +60,14 @@ void Reader::line(int number, const std::string &text)
     bool io = false; // M66, M67, M68 name an input or output by E: no printer's word
     for (const Word &w : block.words)
         io = io || (w.letter == 'M' && w.value >= 66 && w.value <= 68 && w.value == std::floor(w.value));
-    for (const Word &w : block.words)
+    for (const Word &w : block.words) {
         printer_ = printer_ || (w.letter == 'E' && !io);
+        printer_words_ = printer_words_ || printer_ ||
+                         std::string("ABCUVW").find(w.letter) != std::string::npos ||
+                         (w.letter == 'M' && (w.value == 82 || w.value == 83 || w.value == 84 ||
+                                              w.value == 104 || w.value == 106 || w.value == 107 ||
+                                              w.value == 109 || w.value == 140 || w.value == 190));
+    }
     if (block.checksum) {
         printer_ = true;
         why.push_back("'*' (a checksum) is not supported");
@@ -81,9 +87,9 @@ void Reader::refuse_line(const std::vector<std::string> &why)
 
 void Reader::summary()
 {
-    if (error_count_ > opt_.max_errors)
-        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - opt_.max_errors) +
-                          " more error" + (error_count_ - opt_.max_errors > 1 ? "s" : ""));
+    if (error_count_ > max_errors())
+        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - max_errors()) +
+                          " more error" + (error_count_ - max_errors() > 1 ? "s" : ""));
     if (printer_)
         errors_.push_back(name_ + ": E words and * checksums make this a 3D printer's program; "
                                   "korva3 gcode runs milling programs on X, Y and Z");
@@ -101,16 +107,21 @@ void Reader::finish()
 void Reader::carry_out(const LineWords &l)
 {
     const auto &c = l.codes;
-    // Feed (in the units in force after this line's G20/G21).
-    if (c[Units])
+    // Feed (in the units in force after this line's G20/G21). A change of units keeps the
+    // feed in force the same speed: 100 mm/min becomes 3.937 in/min, as LinuxCNC does.
+    if (c[Units] && (*c[Units] == kInches) != st_.inches) {
         st_.inches = *c[Units] == kInches;
+        st_.feed = st_.inches ? st_.feed / 25.4 : st_.feed * 25.4;
+    }
     if (has(l, 'F')) {
         if (l.values.at('F') < 0)
             return fail("F must not be negative");
-        st_.feed = l.values.at('F');
+        st_.feed = st_.f_word = l.values.at('F');
     }
     if (has(l, 'S') && l.values.at('S') < 0)
         return fail("S must not be negative");
+    if (has(l, 'S'))
+        st_.rpm = l.values.at('S');
     if (!tools(l) || sum_.stopped)
         return;
     outputs(l);
@@ -122,11 +133,13 @@ void Reader::carry_out(const LineWords &l)
     const int motion = c[Motion] ? *c[Motion] : st_.motion; // in force after this line
     const bool cycle_dwell = motion == kDrillDwell || motion == kBoreDwell;
     const bool pecks = motion == kPeck || motion == kChipBreak;
-    if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !refused_)
-        return fail("P is used only by G4 (dwell), G10 (which offset), G64 (path tolerance) "
-                    "and G82, G89 (dwell at the bottom)");
-    if (has(l, 'Q') && !blend && !pecks && !refused_)
-        return fail("Q is used only by G73, G83 (the peck) and G64 (not used there)");
+    if (has(l, 'P') && !dwell && !blend && !g10 && !cycle_dwell && !is_arc(motion) && !refused_)
+        return fail("P is used only by G2, G3 (turns), G4 (dwell), G10 (which offset), G64 "
+                    "(path tolerance) and G82, G89 (dwell at the bottom)");
+    const bool m61 = c[ToolChange] && *c[ToolChange] == kSetTool;
+    if (has(l, 'Q') && !blend && !pecks && !m61 && !refused_)
+        return fail("Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not "
+                    "used there)");
     if (dwell) {
         if (!has(l, 'P') || l.values.at('P') < 0)
             return fail("G4 needs P, the dwell in seconds (0 or more)");
@@ -137,7 +150,7 @@ void Reader::carry_out(const LineWords &l)
     if (c[Plane])
         st_.plane = *c[Plane];
     if (c[ArcDistance])
-        arc_absolute_ = *c[ArcDistance] == kArcAbsolute;
+        st_.arc_absolute = *c[ArcDistance] == kArcAbsolute;
     if (!path_control(l) || !tool_length(l))
         return;
     if (c[Coords])
@@ -160,8 +173,10 @@ void Reader::carry_out(const LineWords &l)
             return;
         axes = false;
     } else if (c[Motion]) {
-        if (*c[Motion] != st_.motion)
-            st_.cycle_words.clear(); // a cycle's R, Z, Q and P hold until the motion changes
+        if (*c[Motion] != st_.motion) // a cycle's R, Z, Q and P hold until the motion changes
+            st_.cycle_words.clear();
+        if (!is_cycle(*c[Motion])) // the series' initial level holds from cycle to cycle
+            st_.cycle_series = false;
         st_.motion = *c[Motion];
     }
     if (is_cycle(st_.motion) && !c[NonModal]) // kept for the holes, from a line without any too

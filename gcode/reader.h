@@ -4,6 +4,7 @@
 #ifndef KORVA3_GCODE_READER_H
 #define KORVA3_GCODE_READER_H
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <utility>
@@ -85,8 +86,15 @@ private:
             return;
         if (errors_seen_.size() < kErrorsRemembered)
             errors_seen_.insert(error);
-        if (++error_count_ <= opt_.max_errors)
+        if (++error_count_ <= max_errors())
             errors_.push_back(std::move(error));
+    }
+
+    // A program of another kind (a 3D printer's) lists a few errors: the rest are alike.
+    static constexpr int kOtherKindErrors = 5;
+    int max_errors() const
+    {
+        return printer_words_ ? std::min(opt_.max_errors, kOtherKindErrors) : opt_.max_errors;
     }
 
     bool refuse(const std::string &what)
@@ -96,6 +104,13 @@ private:
     }
 
     double unit() const { return st_.inches ? 25.4 : 1.0; }
+
+    // mm an arc's end may be off its circle (beside 0.1 % of the radius): the machine
+    // file's, or LinuxCNC's 0.028 mm (G21) and 0.0028 in (G20).
+    double arc_tolerance() const
+    {
+        return set_.arc_tolerance > 0 ? set_.arc_tolerance : st_.inches ? 0.0028 * 25.4 : 0.028;
+    }
 
     bool has(const LineWords &l, char c) const { return l.values.count(c) != 0; }
 
@@ -123,7 +138,7 @@ private:
     // Canned cycles (cycles.cpp): G73 G81 G82 G83 G85 G89 as rapids, feeds and dwells.
     bool cycle(const LineWords &l);
     bool cycle_checks(const LineWords &l, int &repeats);
-    bool drill_hole(const LineWords &l, const MmPoint &hole, double r, double bottom, double clear);
+    bool drill_hole(const LineWords &l, double r, double bottom, double clear);
     bool z_to(const LineWords &l, double z, int motion);
 
     // Tools (tools.cpp): T, M6, G43, G43.1, G49, G10 L1 / L10 / L11.
@@ -166,10 +181,11 @@ private:
     static constexpr size_t kErrorsRemembered = 10000; // past these, repeats count again
     std::set<std::string> errors_seen_;
     bool printer_ = false;    // E words or * checksums seen: a 3D printer's program
+    bool printer_words_ = false; // those, a 3D printer's M words (M104, M140, M84 ...) or
+                                 // other axes (A .. C, U .. W): a program of another kind
     bool begun_ = false;      // a line other than blanks and comments has been read
     bool percent_ = false;    // the program began with "%": the next "%" ends it
     bool closed_ = false;     // that "%" has been read: the lines after it are not read
-    bool arc_absolute_ = false; // G90.1: I J K are the centre's coordinates
 };
 
 } // namespace korva3_gcode

@@ -74,7 +74,7 @@ bool check_settings(const Settings &s, std::string &error)
         {s.slice_us >= 1 && s.slice_us <= 1000000, "slice_us: 1..1000000 microseconds"},
         {in_range(s.rapid, kVelocityRange), range_text("rapid", kVelocityRange)},
         {in_range(s.path_tolerance, kToleranceRange), range_text("path_tolerance", kToleranceRange)},
-        {in_range(s.arc_tolerance, kToleranceRange), range_text("arc_tolerance", kToleranceRange)},
+        {s.arc_tolerance == 0 || in_range(s.arc_tolerance, kToleranceRange), range_text("arc_tolerance", kToleranceRange)},
         {s.accel >= 1 && s.accel <= 250, "accel: 1..250"},
         {s.start_speed >= 1 && s.start_speed <= 500, "start_speed: 1..500"},
         {s.card_var >= 1 && s.card_var <= 254, "card_var: 1..254"},

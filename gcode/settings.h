@@ -26,8 +26,9 @@ struct Settings {
     uint32_t accel = 10;          // pulses of path per slice, per slice (1..250)
     uint32_t start_speed = 10;    // pulses of path per slice of short paths (1..500)
     uint32_t card_var = 10;       // the card's own parameter (1..254)
-    double arc_tolerance = 0.005; // mm: an arc's radius at start and end may differ by
-                                  // this much (or by 0.1 % of it, whichever is more)
+    double arc_tolerance = 0;     // mm: an arc's radius at start and end may differ by
+                                  // this much (or by 0.1 % of it, whichever is more);
+                                  // 0: as LinuxCNC, 0.028 mm under G21, 0.0028 in under G20
     OutputTable outputs;
     // The motion planner's limits, per axis X, Y, Z:
     std::array<double, 3> max_velocity{{6000, 6000, 6000}}; // mm/min
@@ -50,7 +51,7 @@ struct Settings {
 //   accel = 10                 # SET_VAR ramps
 //   start_speed = 10
 //   card_var = 10
-//   arc_tolerance = 0.005      # mm
+//   arc_tolerance = 0.028      # mm (not given: 0.028 mm, or 0.0028 in under G20)
 //   [scale]                    # pulses per mm
 //   x = 1000
 //   y = 1000

@@ -38,8 +38,14 @@ struct State {
     int tool = 0;            // the tool in use (M6), 0 = none
     int selected = -1;       // the tool T selected last, -1 = none yet
     uint32_t outputs = 0;    // the card's output bits as set by the program
-    bool retract_r = false;  // G99: cycles retract to R; G98 (at the start): to where Z was
+    bool arc_absolute = false; // G90.1: I J K are the centre's coordinates
+    double rpm = 0;          // S, as written (taken, not used)
+    double f_word = 0;       // F, as written last (#<_feed>: not converted by G20 / G21)
+    bool retract_r = true;   // G99 (at the start): cycles retract to R; G98: to the initial Z
     std::map<char, double> cycle_words; // Z R Q P of the cycle in force, as written
+    bool cycle_series = false; // a canned cycle has drilled since the motion mode became one
+    double initial_z = 0;    // machine mm: Z where that series began (G98's level, and G91's
+                             // R is measured from it)
 };
 
 // A session's start: the machine file's work offsets, tool table, G28 and G30

@@ -6,6 +6,7 @@
 
 #include "gcode/control_flow.h"
 #include "gcode/expression.h"
+#include "gcode/predefined.h"
 #include "gcode/reader.h"
 
 namespace korva3_gcode {
@@ -22,6 +23,9 @@ bool read_lines(const std::string &name, LineSource &source, const Settings &set
     int line = 0; // the line being read
     try {
         parameters.begin();
+        parameters.predefine([&state, &settings](const ParamRef &ref, double &v) {
+            return predefined_value(state, settings, ref, v);
+        });
         Reader reader(name, settings, options, state, sink, summary, errors);
         Expressions values(parameters, options.max_expression_steps);
         reader.read_values_with(&values);
@@ -33,6 +37,7 @@ bool read_lines(const std::string &name, LineSource &source, const Settings &set
         const std::string at = std::to_string(line);
         errors.push_back(name + ":" + at + ": out of memory reading line " + at);
     }
+    parameters.predefine(nullptr); // the state is the caller's
     parameters.begin(); // a call the end left open is closed
     return errors.size() == before;
 }

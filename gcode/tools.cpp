@@ -39,6 +39,14 @@ bool Reader::tools(const LineWords &l)
     }
     if (!l.codes[ToolChange])
         return true;
+    if (*l.codes[ToolChange] == kSetTool) { // M61 Q: the tool in use, no change, no pause
+        const int n = has(l, 'Q') ? tool_number(l.values.at('Q')) : -1;
+        if (n < 0)
+            return refuse("M61 needs Q, the tool in use: a whole number 0 .. " +
+                          std::to_string(kMaxTool));
+        st_.tool = n;
+        return true;
+    }
     if (st_.selected < 0)
         return refuse("M6 with no tool selected (T first: T3 M6)");
     st_.tool = st_.selected;

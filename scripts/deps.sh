@@ -7,8 +7,10 @@
 # A package mirror in mid-sync is no reason to stop: apt-get update is tried a few times
 # with a pause, and when some index still fails, apt installs from the lists it has. The
 # 32-bit Wine packages are optional (scripts/windows.sh then skips the 32-bit runs and
-# says so); every other package that can't be installed is an error that names it.
-# With `test`, the cncjs sender comes from npm as well (scripts/cncjs.sh, optional).
+# says so), and so are LinuxCNC's interpreter and the bCNC sender (their tests are then
+# skipped with the reason); every other package that can't be installed is an error
+# that names it. With `test`, the cncjs sender comes from npm as well (scripts/cncjs.sh,
+# optional).
 #   KORVA_DEPS_NPM           0: leave npm alone (1)
 #   KORVA_DEPS_UPDATE_TRIES  how many times apt-get update is tried (3)
 #   KORVA_DEPS_PAUSE         seconds between tries (20)
@@ -36,6 +38,9 @@ command -v npm >/dev/null || test_packages+=(npm)
 # bCNC and pyserial: a real sender against korva3 serve --grbl (tests/grbl skips it
 # without them).
 optional_packages=(wine32:i386 bcnc python3-serial)
+# rs274, LinuxCNC's standalone interpreter: the reference the G-code reader is compared
+# with move by move (tests/gcode/rs274_reference_test.py). Optional: a large package.
+optional_packages+=(linuxcnc-uspace)
 # scripts/corpus.sh downloads (never installs) this package's sample programs: apt's
 # lists must know it.
 corpus_package=linuxcnc-uspace
@@ -45,6 +50,7 @@ case "${1:-}" in
     test) wanted=("${test_packages[@]}") optional=("${optional_packages[@]}") ;;
     *) echo "usage: $0 demo|test" >&2; exit 2 ;;
 esac
+optional_effect="the runs that need it skip (wine32: scripts/windows.sh's 32-bit Windows runs; linuxcnc-uspace: korva3.gcode_rs274; bcnc, python3-serial: the bCNC sender test)"
 tries=${KORVA_DEPS_UPDATE_TRIES:-3}
 pause=${KORVA_DEPS_PAUSE:-20}
 
@@ -73,7 +79,7 @@ elif command -v sudo >/dev/null; then
     as_root=(sudo)
 elif [ ${#missing[@]} -eq 0 ]; then
     [ ${#missing_optional[@]} -eq 0 ] ||
-        echo "deps.sh: skipped ${missing_optional[*]} (not root): the runs that need them skip" >&2
+        echo "deps.sh: skipped ${missing_optional[*]} (not root): $optional_effect" >&2
     $stale_lists && echo "deps.sh: apt does not know $corpus_package: the G-code corpus tests will be skipped" >&2
     exit 0
 else
@@ -125,6 +131,6 @@ if [ ${#missing[@]} -gt 0 ] && ! apt_install "${missing[@]}"; then
 fi
 for package in "${missing_optional[@]}"; do # one at a time: each may fail alone
     apt_install "$package" ||
-        echo "deps.sh: skipped $package, which apt can't install now ($(first_error)): the runs that need it skip (wine32: scripts/windows.sh's 32-bit Windows runs; bcnc, python3-serial: the bCNC sender test)"
+        echo "deps.sh: skipped $package, which apt can't install now ($(first_error)): $optional_effect"
 done
 exit 0

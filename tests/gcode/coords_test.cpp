@@ -55,6 +55,14 @@ TEST(GcodeCoords, EachOffsetCountsOnce)
         {"G0 X5 Z1\nG30.1\nG0 X0\nG28 Z2\nG30 X9", {15000, 0, 3000}},  // G30's; G28's kept
         {"G55 G43.1 Z2\nG0 Y1 Z1\nG28.1\nG49 G0 Y0 Z0\nG28", {0, 21000, 3000}}, // length in
         {"G20 G10 L2 P1 X1\nG0 X0", {25400, 0, 0}},              // in the program's units
+        {"G92 X1\nG52 X5\nG0 X0 Y0\nG52 Y2\nG0 X0 Y0", {15000, 2000, 0}}, // G52: G92's, kept
+        {"G10 L2 P1 X2 R0\nG0 X0", {2000, 0, 0}},                // R0: no rotation
+        // LinuxCNC's predefined parameters and offsets, in the units in force
+        {"G0 X3 Y4\nG0 X[#<_x> + 1] Y#<_abs_y>", {14000, 4000, 0}},
+        {"G10 L2 P2 X2\nG0 X#5241 Y#5220", {12000, 1000, 0}},
+        {"G20 G0 X1\nG21\nG0 X[#<_abs_x> - 10] Y#5161", {35400, 1000, 0}}, // values read before G21
+        {"G1 F100\nG0 X[#<_motion_mode> + #<_metric>] Y[#<_coord_system>]", {21000, 540000, 0}},
+        {"T3 M6\nM61 Q5\nG0 X#<_current_tool> Y#5400 Z#<_selected_tool>", {15000, 5000, 3000}},
     };
     for (const auto &c : cases) {
         Program p;
@@ -73,7 +81,9 @@ TEST(GcodeCoords, ItsErrors)
     } cases[] = {
         {"G10 P1 X1", "t.ngc:1: G10 needs L2 or L20 (work offsets) or L1, L10, L11 (tool lengths); other L are not supported"},
         {"G10 L2 P10 X1", "t.ngc:1: G10 L2 needs P0 .. P9 (0: the offset in force, 1: G54 .. 9: G59.3)"},
-        {"G10 L2 P1 R30", "t.ngc:1: G10 R (a rotated coordinate system) is not supported"},
+        {"G10 L2 P1 R30", "t.ngc:1: G10 R30 (a rotated coordinate system) is not supported; R0 is taken"},
+        {"#<_x> = 1", "t.ngc:1: #<_X> is predefined (read only, as in LinuxCNC): set a name of your own"},
+        {"M61", "t.ngc:1: M61 needs Q, the tool in use: a whole number 0 .. 99999"},
         {"G0 X1 L2", "t.ngc:1: L is used only by G10 and the canned cycles (repeats)"},
         {"F10\nG2 G53 X1 I1", "t.ngc:2: G53 moves only with G0 or G1 (G2 in force)"},
         {"G28 G0 X1", "t.ngc:1: G28 and G0 on one line"},

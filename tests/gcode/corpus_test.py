@@ -64,7 +64,7 @@ EXPECTED = {
     "mmount.ngc":
         (77, r"^G43: tool 4 \(the one in use\) is not in the machine file's \[tools\] table"),
     "nestedcall.ngc": (11, OTHER_FILE),
-    "offsets.ngc": (7, r"^M61 is not supported"),
+    "offsets.ngc": (7, r"^G43: tool 2 \(the one in use\) is not in the machine file's \[tools\] table"),
     "plasmatest.ngc": None,
     "polar.ngc": (10, r"^'\^' starts no word"),
     "probe-hole.ngc": SUBS_ONLY,

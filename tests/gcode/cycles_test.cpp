@@ -57,18 +57,18 @@ TEST(GcodeCycles, TheirMoves)
         {"G0 Z5\nG99 G81 X1 Y2 Z-3 R1 F100", "G0 Z5, G0 X1 Y2, G0 Z1, G1 Z-3, G0 Z1"},
         // below R: up to R first; G98 out to R, the higher
         {"G0 Z1\nG98 G81 X1 Z-3 R2 F100", "G0 Z1, G0 Z2, G0 X1 Y0, G1 Z-3, G0 Z2"},
-        {"G0 Z5\nG82 X1 Z-3 R1 P0.5 F100", "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, P0.5, G0 Z5"},
+        {"G0 Z5\nG98 G82 X1 Z-3 R1 P0.5 F100", "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, P0.5, G0 Z5"},
         // G83: out to R after each peck, back to 0.254 mm above the depth
-        {"G0 Z5\nG83 Z-4 R1 Q2 F100",
+        {"G0 Z5\nG98 G83 Z-4 R1 Q2 F100",
          "G0 Z5, G0 Z1, G1 Z-1, G0 Z1, G0 Z-0.746, G1 Z-3, G0 Z1, G0 Z-2.746, G1 Z-4, G0 Z5"},
         // G73: 0.254 mm up after each peck
-        {"G0 Z5\nG73 Z-4 R1 Q2 F100",
+        {"G0 Z5\nG98 G73 Z-4 R1 Q2 F100",
          "G0 Z5, G0 Z1, G1 Z-1, G0 Z-0.746, G1 Z-3, G0 Z-2.746, G1 Z-4, G0 Z5"},
-        {"G0 Z5\nG83 Z-3 R1 Q2 F100", "G0 Z5, G0 Z1, G1 Z-1, G0 Z1, G0 Z-0.746, G1 Z-3, G0 Z5"},
+        {"G0 Z5\nG98 G83 Z-3 R1 Q2 F100", "G0 Z5, G0 Z1, G1 Z-1, G0 Z1, G0 Z-0.746, G1 Z-3, G0 Z5"},
         {"G0 Z5\nG99 G85 Z-2 R1 F100", "G0 Z5, G0 Z1, G1 Z-2, G1 Z1"},
-        {"G0 Z5\nG89 Z-2 R1 P1 F100", "G0 Z5, G0 Z1, G1 Z-2, P1, G1 Z1, G0 Z5"},
+        {"G0 Z5\nG98 G89 Z-2 R1 P1 F100", "G0 Z5, G0 Z1, G1 Z-2, P1, G1 Z5"},
         // G91: R from the Z the line began at, the bottom from R, X added for each repeat
-        {"G0 Z5\nG91 G81 X2 Z-3 R-4 L3 F100",
+        {"G0 Z5\nG91 G98 G81 X2 Z-3 R-4 L3 F100",
          "G0 Z5, G0 X2 Y0, G0 Z1, G1 Z-2, G0 Z5, G0 X4 Y0, G0 Z1, G1 Z-2, G0 Z5, "
          "G0 X6 Y0, G0 Z1, G1 Z-2, G0 Z5"},
         // G90: the repeats drill the same hole
@@ -76,10 +76,22 @@ TEST(GcodeCycles, TheirMoves)
         // the cycle goes on at the next X or Y, with its R and Z, until G80
         {"G0 Z5\nG99 G81 X1 Z-3 R1 F100\nX2\nG80\nG0 X3",
          "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z1, G0 X2 Y0, G1 Z-3, G0 Z1, G0 X3 Y0"},
-        {"G0 Z5\nG81 X1 Z-3 R1 F100\nY1 Z-2\nG0 X2",
+        {"G0 Z5\nG98 G81 X1 Z-3 R1 F100\nY1 Z-2\nG0 X2",
          "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z5, G0 X1 Y1, G0 Z1, G1 Z-2, G0 Z5, G0 X2 Y1"},
         // R given on a line with no hole: kept for the holes after it
         {"G0 Z5\nG99 G81 R1 F100\nX1 Z-3", "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z1"},
+        // G99 at the start; G91's R from the initial level, the Z the series began at
+        {"G0 Z5\nG81 X1 Z-3 R1 F100", "G0 Z5, G0 X1 Y0, G0 Z1, G1 Z-3, G0 Z1"},
+        {"G0 Z10\nG91 G81 X5 R-8 Z-4 F100\nX5",
+         "G0 Z10, G0 X5 Y0, G0 Z2, G1 Z-2, G0 Z2, G0 X10 Y0, G1 Z-2, G0 Z2"},
+        // G98 after G99 lines: back to the initial level, the next hole reached there
+        {"G0 Z10\nG81 X1 Z-1 R2 F100\nG98 X3",
+         "G0 Z10, G0 X1 Y0, G0 Z2, G1 Z-1, G0 Z2, G0 X3 Y0 Z10, G0 Z2, G1 Z-1, G0 Z10"},
+        {"G0 Z10\nG81 X1 Z-1 R2 F100\nX2 R5\nG98 X3 R1", // above R: reached at its Z
+         "G0 Z10, G0 X1 Y0, G0 Z2, G1 Z-1, G0 Z2, G0 X2 Y0 Z5, G1 Z-1, G0 Z5, G0 X3 Y0, "
+         "G0 Z1, G1 Z-1, G0 Z10"},
+        {"G0 Z10\nG81 X1 Z-1 R2 F100\nG0 Z5\nG98 G81 X2 Z-1 R2", // a new series
+         "G0 Z10, G0 X1 Y0, G0 Z2, G1 Z-1, G0 Z2, G0 Z5, G0 X2 Y0, G0 Z2, G1 Z-1, G0 Z5"},
         {"G20 G0 Z1\nG99 G81 Z-0.5 R0.1 F10", "G0 Z25.4, G0 Z2.54, G1 Z-12.7, G0 Z2.54"},
     };
     for (const auto &c : cases)
@@ -105,7 +117,7 @@ TEST(GcodeCycles, ItsErrors)
         {"G18 G81 X1 Z-3 R1 F100",
          "t.ngc:1: G81 in G18: canned cycles drill along Z, in the XY plane (G17) only"},
         {"G81 X1 Z-3 R1", "t.ngc:1: G81 with no feed rate (F)"},
-        {"G81 X1 Z-3 R1 Q1 F100", "t.ngc:1: Q is used only by G73, G83 (the peck) and G64 (not used there)"},
+        {"G81 X1 Z-3 R1 Q1 F100", "t.ngc:1: Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not used there)"},
         {"G83 X1 Z-1000 R0 Q0.001 F100", "t.ngc:1: G83: 1e+06 pecks on one line (at most 100000)"},
         {"G81 X1 Z-3 R1 F100\nG80 X2", "t.ngc:2: X, Y or Z with no motion mode in force (G0, G1, G2 or G3)"},
         {"G81 X1 Z-3 R1 F100\nG0 X2\nG81 X3", "t.ngc:3: G81 needs R, the plane it starts from"},

@@ -60,7 +60,7 @@ TEST(GcodeErrors, AtMostMaxErrorsThenACount)
 {
     std::string text;
     for (int i = 0; i < 30; i++)
-        text += "G0 X1 B1\n";
+        text += "G0 X1 D1\n";
     const struct {
         int max_errors;
         size_t listed;
@@ -68,7 +68,7 @@ TEST(GcodeErrors, AtMostMaxErrorsThenACount)
     } cases[] = {
         {25, 25, "t.ngc: ... and 5 more errors"},
         {29, 29, "t.ngc: ... and 1 more error"},
-        {30, 30, "t.ngc:30: 'B' words are not supported (the card has X, Y and Z)"},
+        {30, 30, "t.ngc:30: 'D' words are not supported"},
     };
     for (const auto &c : cases) {
         ReadOptions o;
@@ -105,4 +105,34 @@ TEST(GcodeErrors, APrintersProgramIsNamedOnce)
     // A checksum ends its line's words but not the words before it.
     EXPECT_EQ(errors_of("G0 X1 G0*45\n").front(),
               "t.ngc:1: '*' (a checksum) is not supported");
+}
+
+// What a misread program is, said on its first error line; one error for one fault.
+TEST(GcodeErrors, SayWhatWentWrong)
+{
+    const struct {
+        const char *text;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"G0 X1 (a (nested) comment)\n",
+         {"t.ngc:1: a comment inside a comment: '(' within '( )' (comments do not nest, as in "
+          "LinuxCNC)"}},
+        {"G0 X[SINE[30]]\n", {"t.ngc:1: X: SINE is an unknown function (SIN COS TAN ASIN ACOS "
+                              "ATAN SQRT ABS EXP LN ROUND FIX FUP EXISTS)"}},
+        {"G0 X SINE[30]\n", {"t.ngc:1: X: SINE is an unknown function (SIN COS TAN ASIN ACOS "
+                             "ATAN SQRT ABS EXP LN ROUND FIX FUP EXISTS)"}},
+        {"o1 sub\no1 endsub\no1 sub\no1 endsub\n", {"t.ngc:3: o1 sub: defined twice (first on line 1)"}},
+        {"G28\nM104 S200\nM84\n",
+         {"t.ngc:2: M104 is not supported (a 3D printer's: the hot end's temperature)",
+          "t.ngc:3: M84 is not supported (a 3D printer's: the motors off)"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(errors_of(c.text), c.errors) << c.text;
+    // A printer's program (or one of other axes) lists five errors, then counts the rest.
+    std::string text;
+    for (int i = 1; i <= 20; i++)
+        text += "G1 X" + std::to_string(i) + " E" + std::to_string(i) + " F100\n";
+    std::vector<std::string> errors = errors_of(text);
+    ASSERT_EQ(errors.size(), 7u);
+    EXPECT_EQ(errors[5], "t.ngc: ... and 15 more errors");
 }

@@ -162,3 +162,27 @@ TEST(GcodeModes, ProgramNumbersPercentBlockDeleteAndMessages)
     EXPECT_EQ(r.p.messages[1].line, 2);
     EXPECT_EQ(r.p.messages[1].text, "second");
 }
+
+// A feed keeps its speed across G20 / G21 until a new F: mm/min of the last move.
+TEST(GcodeModes, FeedKeptAcrossUnits)
+{
+    const struct {
+        const char *text;
+        double mm_min;
+    } cases[] = {
+        {"G21 F100\nG20 G1 X1", 100},
+        {"G20 F10\nG21\nG1 X1", 254},
+        {"G20 F10\nG21 F50 G1 X1", 50},
+        {"G21 F100\nG20\nG21 G1 X1", 100},
+    };
+    for (const auto &c : cases) {
+        Read r = read(c.text);
+        ASSERT_TRUE(r.ok) << c.text;
+        const Move *last = nullptr;
+        for (const Move &m : r.p.moves)
+            if (m.op == Op::Line)
+                last = &m;
+        ASSERT_NE(last, nullptr) << c.text;
+        EXPECT_NEAR(last->feed_mm_min, c.mm_min, 1e-9) << c.text;
+    }
+}

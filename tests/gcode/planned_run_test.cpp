@@ -341,7 +341,7 @@ TEST(PlannedRun, CannedCyclesReachTheirBottomsAndEndExactly)
     } cases[] = {
         {"G0 Z5\nG99 G83 X3 Y2 Z-4 R1 Q1.5 F300\nX6\nG98 G82 X9 Z-2 R1 P0.2\nG80\nG0 Z5",
          {9000, 2000, 5000}, -4000},
-        {"G0 Z5\nG91 G73 X2 Z-5 R-4 Q1 L3 F300", {6000, 0, 5000}, -4000},
+        {"G0 Z5\nG91 G98 G73 X2 Z-5 R-4 Q1 L3 F300", {6000, 0, 5000}, -4000},
         {"G0 Z5\nG99 G89 X1 Z-1 R0.5 P0.1 F300\nY1", {1000, 1000, 500}, -1000},
     };
     for (const auto &c : cases) {

@@ -33,7 +33,7 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         std::string error; // the first error, without "t.ngc:"
         Settings settings;
     } cases[] = {
-        {"G1 X1 F100\nQ5", "2: Q is used only by G73, G83 (the peck) and G64 (not used there)", {}},
+        {"G1 X1 F100\nQ5", "2: Q is used only by G73, G83 (the peck), M61 (the tool in use) and G64 (not used there)", {}},
         {"G64 P-1", "1: G64 P must not be negative", {}},
         {"G4 P1 G64", "1: G4 and G64 on one line: both take P", {}},
         {"G61 G64", "1: G61 and G64 on one line: both of the path control group", {}},
@@ -56,12 +56,15 @@ TEST(GcodeRead, EveryErrorWithItsLine)
         {"G92", "1: G92 needs X, Y or Z", {}},
         {"G92 G0 X1", "1: G92 and G0 on one line", {}},
         {"G4", "1: G4 needs P, the dwell in seconds (0 or more)", {}},
-        {"G0 X1 P2", "1: P is used only by G4 (dwell), G10 (which offset), G64 (path tolerance) and G82, G89 (dwell at the bottom)", {}},
+        {"G0 X1 P2", "1: P is used only by G2, G3 (turns), G4 (dwell), G10 (which offset), G64 (path tolerance) and G82, G89 (dwell at the bottom)", {}},
         {"G1 X1 I2 F5", "1: I, J, K and R are used only by G2 and G3", {}},
         {"F-1", "1: F must not be negative", {}},
         {"F100\nG17 G2 X1 K1", "2: K is no offset of the XY plane (G17)", {}},
         {"F100\nG2 X10", "2: G2 needs I and J, or R", {}},
         {"F100\nG2 X10 I3", "2: the end point is not on the arc's circle: radius 3 at the start, 7 at the end", {}},
+        {"F100\nG2 X10.03 I5", "2: the end point is not on the arc's circle: radius 5 at the start, 5.03 at the end", {}},
+        {"F100\nG2 X10 I5 P1.5", "2: G2 P1.5: the turns are a whole number 1 .. 1000", {}},
+        {"G81 G0 X1 R1 Z0", "1: G81 and G0 on one line: both of the motion group", {}},
         {"F100\nG2 X10 I5.1", "2: the end point is not on the arc's circle: radius 5.1 at the start, 4.9 at the end", {}},
         {"F100\nG2 X10 R4.99", "2: R4.99 cannot reach the end point (10 away)", {}},
         {"F100\nG2 X0 Y0 R5", "2: a full circle needs I, J or K, not R", {}},
@@ -168,6 +171,11 @@ TEST(GcodeRead, EachArcIsOneMove)
         {"G18 G2 X20 Y3 I10 F100", Op::Arc, 0, 2, pi, {10000, 0, 0}, {20000, 3000, 0}},
         {"G19 G3 Y5 Z5 R-5 F100", Op::Arc, 1, 2, 1.5 * pi, {0, 5000, 0}, {0, 5000, 5000}},
         {"G2 I10 F100", Op::Circle, 0, 1, -2 * pi, {10000, 0, 0}, {0, 0, 0}},
+        // P turns; an end off the circle within 0.028 mm; G0 G80 (a CAM header) on one line
+        {"G3 X20 I10 P3 F100", Op::Arc, 0, 1, 5 * pi, {10000, 0, 0}, {20000, 0, 0}},
+        {"G2 I10 Z-3 P2 F100", Op::Circle, 0, 1, -4 * pi, {10000, 0, 0}, {0, 0, -3000}},
+        {"G2 X20.027 I10 F100", Op::Arc, 0, 1, -pi, {10000, 0, 0}, {20027, 0, 0}},
+        {"G0 G80 G17\nG2 X20 I10 F100", Op::Arc, 0, 1, -pi, {10000, 0, 0}, {20000, 0, 0}},
     };
     for (const auto &c : cases) {
         Program p;

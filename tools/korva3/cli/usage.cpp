@@ -59,6 +59,8 @@ const char *const kGcodeUsage =
     "  --csv FILE              write every executed position (time_ms,card,line,x,y,z)\n"
     "  --check                 only check: errors, moves, extent, end, estimated time,\n"
     "                          offsets and tools; nothing moves\n"
+    "  --moves                 with --check: each move instead, a line each (LINE, rapid,\n"
+    "                          feed, arc or dwell, the end in machine mm, the feed mm/min)\n"
     "  --json                  with --check: the same as one JSON object on stdout\n"
     "  --max-errors N          list at most N errors, then count the rest (default 25)\n"
     "  --skip-optional-stops   M1 does not pause\n"

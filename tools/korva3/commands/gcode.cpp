@@ -13,6 +13,7 @@
 #include "control/session_state.h"
 #include "commands/commands.h"
 #include "gcode/gcode_check.h"
+#include "gcode/gcode_moves.h"
 #include "gcode/gcode_input.h"
 #include "gcode/gcode_panel.h"
 #include "gcode/gcode_plot_track.h"
@@ -30,7 +31,7 @@ using namespace korva3_gcode;
 int gcode(int argc, char **argv)
 {
     std::string machine_file, scale;
-    bool check = false, json = false, start_at_once = false;
+    bool check = false, json = false, moves = false, start_at_once = false;
     ReadOptions read_options;
     Accepts accepts;
     auto flag = [](bool &to, bool value) {
@@ -43,6 +44,7 @@ int gcode(int argc, char **argv)
         {"--machine", "a value", [&](const char *v) { machine_file = v; return ""; }},
         {"--check", nullptr, [&](const char *) { check = true; return ""; }},
         {"--json", nullptr, flag(json, true)},
+        {"--moves", nullptr, flag(moves, true)},
         {"--start", nullptr, flag(start_at_once, true)},
         {"--skip-optional-stops", nullptr, flag(read_options.skip_optional_stops, true)},
         {"--read-deleted-lines", nullptr, flag(read_options.block_delete, false)},
@@ -72,6 +74,8 @@ int gcode(int argc, char **argv)
 
     if (json && !check)
         return usage_error("--json goes with --check", kGcodeUsage);
+    if (moves && (!check || json))
+        return usage_error("--moves goes with --check (without --json)", kGcodeUsage);
     if (start_at_once && !cl.panel)
         return usage_error("--start goes with --panel (without it a program starts at once)",
                            kGcodeUsage);
@@ -85,6 +89,11 @@ int gcode(int argc, char **argv)
         report_refused(*checked, json);
         return EXIT_USAGE;
     }
+    if (moves) // the listing, read again from the same start
+        return list_moves(file, name, settings, fresh.reader, fresh.parameters, read_options,
+                          std::cout)
+                   ? EXIT_OK
+                   : EXIT_USAGE;
     if (check) {
         if (json)
             report_check_json(*checked, settings, std::cout);
