@@ -144,7 +144,7 @@ bool Follower::bounded(size_t bytes)
         return false;
     if (reader_.moves() > static_cast<uint64_t>(opt_.max_moves))
         return fail("more than " + std::to_string(opt_.max_moves) +
-                    " moves: a program this long is not checked");
+                    " moves: a program this long is not checked (--max-moves N allows more)");
     return true;
 }
 

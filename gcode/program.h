@@ -67,8 +67,9 @@ struct ReadOptions {
                                       // lines too (one more for every 256 bytes)
     int64_t max_expression_steps = 500000000; // operators, signs, functions and
                                               // parameters read or set
-    int64_t max_moves = 1000000000;   // moves of the program (read_program keeps at
-                                      // most kMaxKeptMoves)
+    int64_t max_moves = 100000000;    // moves of the program: a check plans each one
+                                      // (about 3 us), so 100,000,000 take minutes
+                                      // (read_program keeps at most kMaxKeptMoves)
     // A bound of memory: O-words that open, close or leave a block, indexed (32 bytes
     // each) before any line is followed.
     int64_t max_o_words = 1000000;

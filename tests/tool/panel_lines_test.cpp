@@ -66,8 +66,9 @@ TEST(PanelLines, ReadIntoRequests)
         EXPECT_EQ(out.request.continuous, c.continuous);
         EXPECT_EQ(out.request.direction, c.direction);
         EXPECT_EQ(out.request.line, c.at_line);
-        if (c.ask == Ask::Jog) // at the axis's highest speed
+        if (c.ask == Ask::Jog) { // at the axis's highest speed
             EXPECT_EQ(out.request.feed_mm_min, settings.max_velocity[c.axis]);
+        }
     }
 }
 

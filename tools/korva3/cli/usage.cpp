@@ -69,6 +69,7 @@ const char *const kGcodeUsage =
     "  --max-call-depth N      O-word calls nested in each other (default 64)\n"
     "  --max-expression-steps N  operators, functions and parameter reads, all told\n"
     "                          (default 500000000)\n"
+    "  --max-moves N           moves of the program, loops' included (default 100000000)\n"
     "  (--limit defaults to twice the estimated time plus a minute, at least 600000 ms)\n"
     "Ctrl-C stops the card (emergency stop) and exits with 130.\n";
 

@@ -53,6 +53,7 @@ int gcode(int argc, char **argv)
         whole_number_option("--max-call-depth", 1, 100000, read_options.max_call_depth),
         whole_number_option("--max-expression-steps", 1, INT64_MAX,
                             read_options.max_expression_steps),
+        whole_number_option("--max-moves", 1, INT64_MAX, read_options.max_moves),
     };
     CommandLine cl;
     std::string problem = parse_command_line(argc, argv, accepts, cl);
