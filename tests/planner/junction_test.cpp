@@ -71,11 +71,15 @@ const Junction kJunctions[] = {
     {"arc into arc at 90",
      {arc_to(5, 5, 0, 0, 5, kPi / 2, 3000), arc_to(10, 0, 0, 5, 0, -kPi / 2, 3000)},
      100},
+    // Out of the arc's plane: a plunge along -Z into a quarter leaving along +X, and a
+    // quarter ending along +Y into a lift along +Z.
+    {"plunge into arc", {line_to(0, 0, -1, 3000), arc_to(5, 5, -1, 0, 5, kPi / 2, 3000)}, 100},
+    {"arc into lift", {arc_to(5, 5, 0, 0, 5, kPi / 2, 3000), line_to(5, 5, 1, 3000)}, 100},
 };
 
 } // namespace
 
-// Lines into arcs, arcs into lines and arcs into arcs at an angle: rounded within the
+// Lines into arcs, arcs into lines and arcs into arcs at an angle, in and out of a plane: rounded within the
 // tolerance, within the limits, the exact end, and far faster through the junction than
 // a turn within one slice (15 mm/min at 90 degrees on this machine).
 TEST(PlannerJunctions, ArcJunctionsAreRoundedWithinTheTolerance)
