@@ -45,18 +45,11 @@ Segment moved_line(const Segment &s, const MmPoint &from, const MmPoint &to)
     return out;
 }
 
-bool find_skew_fillet(const Segment &a, const Segment &b, double tolerance, SkewFillet &f)
+namespace {
+
+// The blend of reach `reach` (mm along either move from the junction).
+bool skew_fillet(const Segment &a, const Segment &b, double tolerance, double reach, SkewFillet &f)
 {
-    if (tolerance <= 0 || a.length <= 0 || b.length <= 0 || a.arc == b.arc)
-        return false;
-    double turn = angle(a.dir_end, b.dir_start);
-    if (turn < 1e-9 || turn > kPi - 1e-6)
-        return false;
-    const double half = (kPi - turn) / 2;
-    double reach = kReachShare * tolerance * std::cos(half) / (1 - std::sin(half));
-    reach = std::min({reach, a.length * kMostCut, b.length * kMostCut});
-    if (reach <= 1e-9)
-        return false;
     const MmPoint &j = a.end;
     f.cut_a = reach / a.length;
     f.cut_b = reach / b.length;
@@ -91,6 +84,26 @@ bool find_skew_fillet(const Segment &a, const Segment &b, double tolerance, Skew
     if (shift > (1 - kReachShare) * tolerance || shift > 1e-3 * far_off)
         return false;
     return distance(f.blend.point(f.blend.length / 2), j) <= tolerance;
+}
+
+} // namespace
+
+bool find_skew_fillet(const Segment &a, const Segment &b, double tolerance, SkewFillet &f)
+{
+    if (tolerance <= 0 || a.length <= 0 || b.length <= 0 || a.arc == b.arc)
+        return false;
+    double turn = angle(a.dir_end, b.dir_start);
+    if (turn < 1e-9 || turn > kPi - 1e-6)
+        return false;
+    const double half = (kPi - turn) / 2;
+    double reach = kReachShare * tolerance * std::cos(half) / (1 - std::sin(half));
+    reach = std::min({reach, a.length * kMostCut, b.length * kMostCut});
+    // The reach the tolerance gives, else a shorter one where the curve bends too much
+    // over it (the line's end would move too far): half as long each time, 8 times.
+    for (int i = 0; i < 8 && reach > 1e-9; i++, reach /= 2)
+        if (skew_fillet(a, b, tolerance, reach, f))
+            return true;
+    return false;
 }
 
 } // namespace korva3_planner
