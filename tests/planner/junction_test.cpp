@@ -123,3 +123,25 @@ TEST(PlannerJunctions, UnroundedJunctionsStayWithinTheAcceleration)
         expect_within_limits(execute(programs[i], l), l);
     }
 }
+
+// Curves the path accelerates along while it turns (an arc's acceleration along the path
+// comes from the speed it runs at): a sine of 0.05 mm lines and a circle entered at
+// rest, fast, on 5 ms slices (12.5 pulses a slice per slice), within every axis's limit.
+TEST(PlannerJunctions, CurvesStayWithinTheAccelerationAtEverySpeed)
+{
+    std::vector<PathMove> sine;
+    for (int i = 1; i <= 600; i++)
+        sine.push_back(line_to(i * 0.05, 2 * std::sin(i * 0.05 / 2), 0, 6000));
+    const std::vector<std::vector<PathMove>> programs = {
+        sine, {arc_to(0, 0, 0, 0, 10, 2 * kPi, 6000)}};
+    for (size_t i = 0; i < programs.size(); i++) {
+        SCOPED_TRACE(i);
+        Limits l;
+        l.slice_us = 5000;
+        l.tolerance = 0.05;
+        Executed e = execute(programs[i], l);
+        expect_within_limits(e, l);
+        for (int a = 0; a < 3; a++)
+            EXPECT_EQ(e.at.back()[a], end_pulses(programs[i].back(), l)[a]);
+    }
+}
