@@ -1,7 +1,7 @@
-// junction_test.cpp - junctions where arcs meet lines or arcs: rounded within the
-// tolerance and fast through it, or (out of one plane) slow enough; and no slice beyond
-// an axis's acceleration at reversals and unrounded corners, on slices long enough that
-// rounding hides nothing.
+// junction_test.cpp - junctions where arcs meet lines or arcs, in one plane or out of
+// it: rounded within the tolerance and fast through it; and no slice beyond an axis's
+// acceleration at reversals, unrounded corners, a helix and curves, on slices long
+// enough that rounding hides nothing.
 #include <algorithm>
 #include <cmath>
 
@@ -102,7 +102,7 @@ TEST(PlannerJunctions, ArcJunctionsAreRoundedWithinTheTolerance)
     }
 }
 
-// Reversals and corners the planner does not round (G64 P0, a line into a helix) on
+// Reversals, corners the planner does not round (G64 P0) and a line into a helix on
 // 5 ms slices, where an axis's acceleration is 12.5 pulses a slice per slice and one
 // slice beyond it stands out of the two pulses of rounding.
 TEST(PlannerJunctions, UnroundedJunctionsStayWithinTheAcceleration)
