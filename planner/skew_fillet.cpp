@@ -23,10 +23,13 @@ double distance(const Vec3 &a, const Vec3 &b)
 }
 
 // The arc of the blend leaving `from` along d1 and turning into d2, its reach (mm along
-// either tangent from their meeting point) being `reach`.
+// either tangent from their meeting point) being `reach`; of length 0 where the two
+// are tangent or opposed.
 Segment blend(const MmPoint &from, const Vec3 &d1, const Vec3 &d2, double reach)
 {
     double turn = angle(d1, d2);
+    if (turn < 1e-9 || turn > kPi - 1e-6)
+        return Segment{};
     double half = (kPi - turn) / 2;
     return blend_arc(from, d1, d2, reach * std::tan(half), turn);
 }
@@ -69,6 +72,8 @@ bool skew_fillet(const Segment &a, const Segment &b, double tolerance, double re
         f.blend.end = rest.start; // the same point, to the last bit
         f.line_end = from;
     }
+    if (!(f.blend.length > 0))
+        return false;
     // The line's end nearest the junction moved: by a small part of the tolerance, and
     // its direction by at most 0.001 radians (the line's far end is at least half its
     // length away, after the fillet at that end).

@@ -108,9 +108,9 @@ double Slicer::exit_limit(size_t k, double entry, double length)
     const Segment &s = window_.segment(k);
     if (s.stop_after)
         return 0;
-    double up = window_.reach(k, entry, length);
-    double down = std::sqrt(std::max(0.0, entry * entry - 2 * window_.accel(k, entry) * length));
     double next = window_.has(k + 1) ? window_.max_entry(k + 1) : 0; // past it: at rest
+    double up = window_.reach(k, entry, length, next);
+    double down = std::sqrt(std::max(0.0, entry * entry - 2 * window_.accel(k, entry) * length));
     return std::max(down, std::min(next, up));
 }
 

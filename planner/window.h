@@ -62,8 +62,9 @@ public:
     // the highest speed any override set so far (100 % at least) gives it.
     double accel(size_t k, double top) const;
     // The highest speed (mm/s) segment k reaches from `from` mm/s over `length` mm, at
-    // the acceleration its turn leaves at the speeds on the way (accel).
-    double reach(size_t k, double from, double length) const;
+    // the acceleration its turn leaves at the speeds on the way (accel); `limit` when
+    // that is more.
+    double reach(size_t k, double from, double length, double limit) const;
     // The highest speed segment k (above begin()) may be entered at, mm/s.
     double max_entry(size_t k);
     // Whether max_entry(k) is what the whole program gives (no longer depends on the
