@@ -2,6 +2,7 @@
 #include "planner/build.h"
 
 #include "planner/fillet.h"
+#include "planner/skew_fillet.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,10 +61,18 @@ void SegmentBuilder::finish(std::vector<Segment> &out)
 // into `next` (none at the program's end).
 void SegmentBuilder::emit(const Segment *next, std::vector<Segment> &out)
 {
+    // raw_ less the fraction c1 of its end (and what the fillet before it took), from
+    // where that fillet ended.
+    auto cut = [&](double c1) {
+        Segment p = cut_start_ > 0 || c1 > 0 ? piece(raw_, cut_start_, c1) : raw_;
+        if (moved_start_)
+            p = moved_line(p, start_at_, p.end);
+        return p;
+    };
+    const bool may = next && !raw_.stop_after && !next->has_action;
     Fillet f;
-    bool round = next && !raw_.stop_after && !next->has_action &&
-                 find_fillet(raw_, *next, tolerance_, f);
-    Segment s = cut_start_ > 0 || round ? piece(raw_, cut_start_, round ? f.cut_a : 0) : raw_;
+    bool round = may && find_fillet(raw_, *next, tolerance_, f);
+    Segment s = cut(round ? f.cut_a : 0);
     Segment b;
     if (round) {
         const Segment rest = piece(*next, f.cut_b, 0);
@@ -79,13 +88,26 @@ void SegmentBuilder::emit(const Segment *next, std::vector<Segment> &out)
                     std::fabs(b.dir_end[k] - rest.dir_start[k]) < 1e-3;
         if (!meets) {
             round = false;
-            s = cut_start_ > 0 ? piece(raw_, cut_start_, 0) : raw_;
+            s = cut(0);
         }
     }
+    // A line and an arc out of one plane (a plunge or a lift at an arc, a helix).
+    SkewFillet k;
+    const bool skew = !round && may && find_skew_fillet(raw_, *next, tolerance_, k);
+    if (skew) {
+        s = cut(k.cut_a);
+        if (k.a_line)
+            s = moved_line(s, s.start, k.line_end);
+        b = k.blend;
+    }
+    if (moved_start_ || (skew && k.a_line))
+        apply_limits(s, limits_, std::max(tolerance_, 1e-6));
     if (s.length > 1e-12 || s.has_action)
         add(s, out);
-    cut_start_ = round ? f.cut_b : 0;
-    if (round) {
+    cut_start_ = round ? f.cut_b : skew ? k.cut_b : 0;
+    moved_start_ = skew && !k.a_line;
+    start_at_ = k.line_end;
+    if (round || skew) {
         b.line = next->line;
         b.step = next->step;
         b.feed = std::min(raw_.feed, next->feed); // the slower move's feed

@@ -8,11 +8,12 @@
 // fillet.h): lines with lines, and lines and arcs (or two arcs) in one plane. Its
 // distance from the junction is at most the tolerance, and it takes at most half of
 // either move. The arc's radius then sets the junction's speed (its turn within
-// kTurnShare of the plane's acceleration). Where no fillet fits (an arc out of the
-// plane, a helix), the path turns within a slice, and the junction's speed keeps each
-// axis's change of speed within half of what its acceleration gives in a slice (nothing,
-// when the two are tangent; 0 beyond 90 degrees). After a stop, and at every move under
-// G61, the speed there is 0.
+// kTurnShare of the plane's acceleration). A line and an arc out of one plane (a
+// plunge or a lift at an arc, a line and a helix) are blended by planner/skew_fillet.h.
+// Where no fillet fits (two arcs in different planes, G64 P0), the path turns within a
+// slice, and the junction's speed keeps each axis's change of speed within half of what
+// its acceleration gives in a slice (nothing, when the two are tangent; 0 beyond 90
+// degrees). After a stop, and at every move under G61, the speed there is 0.
 #ifndef KORVA3_PLANNER_BUILD_H
 #define KORVA3_PLANNER_BUILD_H
 
@@ -46,6 +47,8 @@ private:
     Segment raw_;             // that move, unblended
     double tolerance_ = 0;    // mm its corner with the next may leave the path
     double cut_start_ = 0;    // fraction of raw_ the fillet before it takes at its start
+    bool moved_start_ = false; // raw_ (a line) starts at start_at_, where a blend from an
+    MmPoint start_at_{};       // arc out of its plane ended (mm)
     bool made_any_ = false;   // a segment was made: last_ is the one before the next
     Segment last_;
 };

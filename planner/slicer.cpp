@@ -108,11 +108,26 @@ double Slicer::exit_limit(size_t k, double entry, double length)
     const Segment &s = window_.segment(k);
     if (s.stop_after)
         return 0;
-    const double accel = window_.accel(k);
-    double up = std::sqrt(entry * entry + 2 * accel * length);
-    double down = std::sqrt(std::max(0.0, entry * entry - 2 * accel * length));
     double next = window_.has(k + 1) ? window_.max_entry(k + 1) : 0; // past it: at rest
+    double up = window_.reach(k, entry, length, next);
+    double down = std::sqrt(std::max(0.0, entry * entry - 2 * window_.accel(k, entry) * length));
     return std::max(down, std::min(next, up));
+}
+
+// The fastest profile over the current segment's last `left` mm from `entry` to `exit`
+// mm/s, at the acceleration its turn leaves at the highest speed on it: that at the
+// peak, else (where the peak's would not reach the exit) no higher than entry and exit.
+Trapezoid Slicer::profile(double left, double entry, double exit) const
+{
+    const size_t k = c_.k;
+    const double ends = std::max(entry, exit), nominal = window_.nominal(k);
+    Trapezoid t = make_trapezoid(left, entry, exit, nominal, window_.accel(k, ends));
+    if (t.peak <= ends)
+        return t;
+    Trapezoid p = make_trapezoid(left, entry, exit, nominal, window_.accel(k, t.peak));
+    if (p.accel <= window_.accel(k, p.peak) * (1 + 1e-12))
+        return p;
+    return make_trapezoid(left, entry, exit, ends, window_.accel(k, ends));
 }
 
 // A new profile for the rest of the current segment, from `entry` where the path is.
@@ -124,10 +139,9 @@ void Slicer::plan_here(double entry)
     if (s.has_action)
         c_.trap = Trapezoid{}; // the machine stands at a Stop: no motion, speed 0
     else if (holding_)
-        c_.trap = make_braking(left, entry, window_.accel(c_.k));
+        c_.trap = make_braking(left, entry, window_.accel(c_.k, entry));
     else
-        c_.trap = make_trapezoid(left, entry, exit_limit(c_.k, entry, left),
-                                 window_.nominal(c_.k), window_.accel(c_.k));
+        c_.trap = profile(left, entry, exit_limit(c_.k, entry, left));
     c_.rests_mid = holding_ && c_.trap.length < left - 1e-12;
 }
 

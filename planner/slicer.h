@@ -123,6 +123,7 @@ private:
     Next need_more(size_t ahead_at_call);
     double exit_limit(size_t k, double entry, double length);
     void plan_here(double entry);
+    Trapezoid profile(double left, double entry, double exit) const;
     void replan_here();
     void enter(size_t k, double entry);
     double path_now(double &speed) const;

@@ -45,12 +45,32 @@ double Window::nominal(size_t k) const
     return std::min(s.cap, feed);
 }
 
-double Window::accel(size_t k) const
+double Window::accel(size_t k, double top) const
 {
     const Segment &s = segment(k);
     if (!s.arc)
         return s.accel;
-    return arc_accel(s, s.rapid ? s.feed : s.feed * top_override_ / 100.0);
+    return arc_accel(s, std::min(top, s.rapid ? s.feed : s.feed * top_override_ / 100.0));
+}
+
+double Window::reach(size_t k, double from, double length, double limit) const
+{
+    // The largest v with v^2 <= from^2 + 2 length accel(max(v, from)): the right side
+    // falls as v grows, so the two cross once (bisection, as far as `limit`).
+    auto up = [&](double v) {
+        return std::sqrt(from * from + 2 * length * accel(k, std::max(v, from)));
+    };
+    double lo = up(kHuge);
+    if (!segment(k).arc || lo >= limit)
+        return lo;
+    if (up(limit) >= limit)
+        return limit;
+    double hi = std::min(limit, up(from));
+    for (int i = 0; i < 24 && hi - lo > 1e-7 * hi; i++) {
+        double mid = (lo + hi) / 2;
+        (mid <= up(mid) ? lo : hi) = mid;
+    }
+    return lo;
 }
 
 double Window::max_entry(size_t k)
@@ -91,10 +111,10 @@ void Window::pass()
         Held &h = held_[k - base_];
         const Segment &s = h.segment;
         double exit = s.stop_after ? 0 : after;
-        double braking = std::sqrt(exit * exit + 2 * accel(k) * s.length);
         double caps = std::min(s.junction, nominal(k));
         if (!segment(k - 1).stop_after)
             caps = std::min(caps, nominal(k - 1));
+        double braking = reach(k, exit, s.length, caps);
         double max_entry = std::min(caps, braking);
         fixed = fixed || s.stop_after || braking >= caps;
         if (fixed && top_fixed == 0)

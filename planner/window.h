@@ -57,10 +57,14 @@ public:
     uint32_t override_percent() const { return override_; }
     // Segment k's speed: its feed (times the override, rapids aside) within its cap, mm/s.
     double nominal(size_t k) const;
-    // Segment k's path acceleration, mm/s^2: on an arc what its turn leaves at the
-    // highest speed any override set so far (100 % at least) gives it (arc_accel), so
-    // an arc entered before the override was lowered stays within the plane's limit.
-    double accel(size_t k) const;
+    // Segment k's path acceleration, mm/s^2, while it runs at up to `top` mm/s: on an
+    // arc what its turn leaves at that speed (arc_accel), and at least what it leaves at
+    // the highest speed any override set so far (100 % at least) gives it.
+    double accel(size_t k, double top) const;
+    // The highest speed (mm/s) segment k reaches from `from` mm/s over `length` mm, at
+    // the acceleration its turn leaves at the speeds on the way (accel); `limit` when
+    // that is more.
+    double reach(size_t k, double from, double length, double limit) const;
     // The highest speed segment k (above begin()) may be entered at, mm/s.
     double max_entry(size_t k);
     // Whether max_entry(k) is what the whole program gives (no longer depends on the

@@ -1,7 +1,7 @@
-// junction_test.cpp - junctions where arcs meet lines or arcs: rounded within the
-// tolerance and fast through it, or (out of one plane) slow enough; and no slice beyond
-// an axis's acceleration at reversals and unrounded corners, on slices long enough that
-// rounding hides nothing.
+// junction_test.cpp - junctions where arcs meet lines or arcs, in one plane or out of
+// it: rounded within the tolerance and fast through it; and no slice beyond an axis's
+// acceleration at reversals, unrounded corners, a helix and curves, on slices long
+// enough that rounding hides nothing.
 #include <algorithm>
 #include <cmath>
 
@@ -71,11 +71,15 @@ const Junction kJunctions[] = {
     {"arc into arc at 90",
      {arc_to(5, 5, 0, 0, 5, kPi / 2, 3000), arc_to(10, 0, 0, 5, 0, -kPi / 2, 3000)},
      100},
+    // Out of the arc's plane: a plunge along -Z into a quarter leaving along +X, and a
+    // quarter ending along +Y into a lift along +Z.
+    {"plunge into arc", {line_to(0, 0, -1, 3000), arc_to(5, 5, -1, 0, 5, kPi / 2, 3000)}, 100},
+    {"arc into lift", {arc_to(5, 5, 0, 0, 5, kPi / 2, 3000), line_to(5, 5, 1, 3000)}, 100},
 };
 
 } // namespace
 
-// Lines into arcs, arcs into lines and arcs into arcs at an angle: rounded within the
+// Lines into arcs, arcs into lines and arcs into arcs at an angle, in and out of a plane: rounded within the
 // tolerance, within the limits, the exact end, and far faster through the junction than
 // a turn within one slice (15 mm/min at 90 degrees on this machine).
 TEST(PlannerJunctions, ArcJunctionsAreRoundedWithinTheTolerance)
@@ -98,7 +102,7 @@ TEST(PlannerJunctions, ArcJunctionsAreRoundedWithinTheTolerance)
     }
 }
 
-// Reversals and corners the planner does not round (G64 P0, a line into a helix) on
+// Reversals, corners the planner does not round (G64 P0) and a line into a helix on
 // 5 ms slices, where an axis's acceleration is 12.5 pulses a slice per slice and one
 // slice beyond it stands out of the two pulses of rounding.
 TEST(PlannerJunctions, UnroundedJunctionsStayWithinTheAcceleration)
@@ -117,5 +121,27 @@ TEST(PlannerJunctions, UnroundedJunctionsStayWithinTheAcceleration)
         Limits l;
         l.slice_us = 5000;
         expect_within_limits(execute(programs[i], l), l);
+    }
+}
+
+// Curves the path accelerates along while it turns (an arc's acceleration along the path
+// comes from the speed it runs at): a sine of 0.05 mm lines and a circle entered at
+// rest, fast, on 5 ms slices (12.5 pulses a slice per slice), within every axis's limit.
+TEST(PlannerJunctions, CurvesStayWithinTheAccelerationAtEverySpeed)
+{
+    std::vector<PathMove> sine;
+    for (int i = 1; i <= 600; i++)
+        sine.push_back(line_to(i * 0.05, 2 * std::sin(i * 0.05 / 2), 0, 6000));
+    const std::vector<std::vector<PathMove>> programs = {
+        sine, {arc_to(0, 0, 0, 0, 10, 2 * kPi, 6000)}};
+    for (size_t i = 0; i < programs.size(); i++) {
+        SCOPED_TRACE(i);
+        Limits l;
+        l.slice_us = 5000;
+        l.tolerance = 0.05;
+        Executed e = execute(programs[i], l);
+        expect_within_limits(e, l);
+        for (int a = 0; a < 3; a++)
+            EXPECT_EQ(e.at.back()[a], end_pulses(programs[i].back(), l)[a]);
     }
 }
