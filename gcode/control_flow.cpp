@@ -95,6 +95,7 @@ private:
     const std::vector<std::string> &folders_;
     std::vector<std::unique_ptr<SubFile>> files_;
     std::map<std::string, int> file_of_; // "bolt.ngc" -> files_
+    std::map<std::string, std::string> not_found_; // "bolt.ngc" -> the folders searched
     int next_line_ = 1;  // the line the source reads next
     bool testing_ = false; // an if's test failed: the next branch is tested
     std::vector<Call> calls_{Call{0, 0, {}}}; // [0]: the main program
@@ -368,6 +369,9 @@ std::string Follower::outside(const std::string &label)
     const auto f = file_of_.find(file);
     if (f != file_of_.end())
         return files_[f->second]->bad; // "" also while it is being indexed (a call back)
+    const auto miss = not_found_.find(file);
+    if (miss != not_found_.end())
+        return miss->second;
     if (files_.size() >= kMaxSubFiles)
         return "more than " + std::to_string(kMaxSubFiles) + " sub files in one program";
     return open_sub_file(label, file);
@@ -387,7 +391,8 @@ std::string Follower::open_sub_file(const std::string &label, const std::string 
         searched += (searched.empty() ? "" : ", ") + dir;
     }
     if (!source)
-        return "no " + label + " sub in this file, nor " + file + " in " + searched;
+        return not_found_[file] = "no " + label + " sub in this file, nor " + file + " in " +
+                                  searched;
     const int k = static_cast<int>(files_.size());
     files_.push_back(std::make_unique<SubFile>());
     file_of_[file] = k;
@@ -431,7 +436,10 @@ int follow_program(LineSource &source, Reader &reader, Expressions &values,
                    const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,
                    int &line, const std::vector<std::string> &folders)
 {
-    return Follower(source, reader, values, options, sink, summary, line, folders).run();
+    const std::string &name = reader.file_name();
+    const int lines = Follower(source, reader, values, options, sink, summary, line, folders).run();
+    reader.name_file(name); // a reading that ended in a sub's file: its name is gone
+    return lines;
 }
 
 } // namespace korva3_gcode
