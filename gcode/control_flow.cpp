@@ -399,8 +399,12 @@ std::string Follower::open_sub_file(const std::string &label, const std::string 
     SubFile &s = *files_.back();
     s.name = file;
     s.source = std::move(source);
+    size_t indexed = index_.words.size(); // max_o_words bounds all files' together
+    for (const auto &f : files_)
+        indexed += f->index.words.size();
+    const size_t most = static_cast<size_t>(opt_.max_o_words);
     const bool matched = match_o_words(
-        *s.source, s.index, static_cast<size_t>(opt_.max_o_words),
+        *s.source, s.index, indexed < most ? most - indexed : 0,
         [this, k](int line, const std::string &what) {
             reader_.name_file(files_[k]->name);
             reader_.fail_at(line, what);
