@@ -29,6 +29,9 @@
 #ifndef KORVA3_GCODE_CONTROL_FLOW_H
 #define KORVA3_GCODE_CONTROL_FLOW_H
 
+#include <string>
+#include <vector>
+
 #include "gcode/expression.h"
 #include "gcode/line_source.h"
 #include "gcode/reader.h"
@@ -39,9 +42,18 @@ namespace korva3_gcode {
 // parameters and expressions; `sink` hears of each line before it is read, and
 // `line` holds the line being read (for an error that ends the reading from outside).
 // Returns the number of lines in the source.
+//
+// A call of o<name> that the source holds no sub for finds NAME.ngc (lower case) in
+// `folders`, the first that holds it: a file of its own holding o<name> sub ...
+// o<name> endsub, opened and indexed once per reading (at most 100 such files), with
+// the program's O-words, before any line is followed; its errors name it
+// ("bolt.ngc:3: ..."). A name found in no folder is an error of each line calling it.
 int follow_program(LineSource &source, Reader &reader, Expressions &values,
                    const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,
-                   int &line);
+                   int &line, const std::vector<std::string> &folders = {});
+
+// "bolt.ngc" for the label o<BOLT>; "" for a numbered one.
+std::string sub_file_name(const std::string &label);
 
 } // namespace korva3_gcode
 

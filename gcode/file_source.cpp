@@ -79,4 +79,10 @@ bool FileSource::seek(uint64_t at)
     return true;
 }
 
+std::string FileSource::folder() const
+{
+    const size_t slash = path_.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+}
+
 } // namespace korva3_gcode

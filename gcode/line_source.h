@@ -38,6 +38,9 @@ public:
     virtual bool seek(uint64_t at) = 0;
     // Why the last next() or seek() failed ("cannot read t.ngc").
     virtual const std::string &error() const = 0;
+    // The folder of the file read ("" for none, "." for the working folder): its
+    // o<name> calls look there for NAME.ngc too.
+    virtual std::string folder() const { return ""; }
 };
 
 // The lines of a string held by the caller (tests, MDI lines, small programs).
@@ -68,6 +71,7 @@ public:
     uint64_t position() const override { return start_ + at_; }
     bool seek(uint64_t at) override;
     const std::string &error() const override { return error_; }
+    std::string folder() const override;
 
 private:
     bool fill(); // the buffer from position() on; false at the end or on an error

@@ -15,6 +15,8 @@ namespace korva3_gcode {
 
 namespace {
 
+constexpr size_t kMaxSubFolders = 100; // folders of subroutine_path
+
 struct Reader {
     const std::string &path;
     std::string &error;
@@ -146,6 +148,29 @@ struct Reader {
         return true;
     }
 
+    // [gcode] subroutine_path = ["subs", "/abs/dir"]: relative to the machine file's folder.
+    bool gcode(const toml::value &table, Settings &s)
+    {
+        for (const auto &[key, v] : table.as_table()) {
+            if (key != "subroutine_path")
+                return fail(v, "gcode: unknown key '" + key + "' (subroutine_path)");
+            if (!v.is_array() || v.as_array().size() > kMaxSubFolders)
+                return fail(v, "gcode.subroutine_path must be a list of at most " +
+                                   std::to_string(kMaxSubFolders) + " folders");
+            const size_t slash = path.rfind('/');
+            const std::string base = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+            std::vector<std::string> dirs;
+            for (const toml::value &d : v.as_array()) {
+                const std::string dir = d.is_string() ? toml::get<std::string>(d) : "";
+                if (dir.empty())
+                    return fail(d, "gcode.subroutine_path holds folders' names (strings)");
+                dirs.push_back(dir[0] == '/' ? dir : base + dir);
+            }
+            s.subroutine_path = dirs;
+        }
+        return true;
+    }
+
     bool top(const toml::value &root, Settings &s)
     {
         for (const auto &[key, v] : root.as_table()) {
@@ -167,6 +192,9 @@ struct Reader {
                     return false;
             } else if (key == "tools" && v.is_table()) {
                 if (!tools(v, s))
+                    return false;
+            } else if (key == "gcode" && v.is_table()) {
+                if (!gcode(v, s))
                     return false;
             } else if (key == "outputs" && v.is_table()) {
                 if (!outputs(v, s))

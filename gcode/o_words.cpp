@@ -277,7 +277,8 @@ void calls_without_subs(LineSource &source, const OWordIndex &index,
             continue;
         const long id = index.find(o.label);
         if (id >= 0 && std::find(missing.begin(), missing.end(), id) != missing.end())
-            error(number, o_text(o.label, o.keyword) + ": no " + o.label + " sub in this file");
+            error(number, o_text(o.label, o.keyword) + ": " +
+                              index.missing(static_cast<uint32_t>(id)));
     }
 }
 
@@ -343,7 +344,8 @@ bool read_o_word_line(const std::string &line, OWordLine &o, std::string &bad)
 }
 
 bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
-                   const std::function<void(int, const std::string &)> &error)
+                   const std::function<void(int, const std::string &)> &error,
+                   const std::function<std::string(const std::string &)> &outside)
 {
     Matcher m(index, error);
     bool unread = false; // an O-word that can't be followed
@@ -392,7 +394,16 @@ bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
     index.bytes = source.position();
     if (full)
         return false;
-    const std::vector<uint32_t> missing = m.finish();
+    std::vector<uint32_t> missing;
+    for (uint32_t label : m.finish()) {
+        std::string why = "no " + index.label(label) + " sub in this file";
+        if (outside)
+            why = outside(index.label(label));
+        if (!why.empty()) {
+            missing.push_back(label);
+            index.set_missing(label, why);
+        }
+    }
     if (!missing.empty())
         calls_without_subs(source, index, missing, error);
     return m.good() && !unread && missing.empty();

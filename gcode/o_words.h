@@ -68,6 +68,9 @@ public:
     // The Sub defining the label `id`, or -1.
     int sub(uint32_t id) const { return id < subs_.size() ? subs_[id] : -1; }
     void set_sub(uint32_t id, int k);
+    // Why the label `id`, called, is found nowhere.
+    const std::string &missing(uint32_t id) const { return missing_.at(id); }
+    void set_missing(uint32_t id, const std::string &why) { missing_[id] = why; }
     // The indexed O-word on `line`, or -1.
     int at_line(int line) const;
 
@@ -75,14 +78,18 @@ private:
     std::deque<std::string> labels_; // stable: ids_ views them
     std::unordered_map<std::string_view, uint32_t> ids_;
     std::vector<int> subs_; // label id -> its Sub, -1
+    std::unordered_map<uint32_t, std::string> missing_; // label id -> why not found
 };
 
 // Reads `source` from its start for its O-words (a line whose first word, after any N,
 // is O with a keyword; an O-word alone is a program number, read by the Reader),
 // indexes at most `max_words` of them, and matches them. Each mismatch is passed to
-// `error` (line, message). False when any was; the source is then anywhere.
+// `error` (line, message). False when any was; the source is then anywhere. A label
+// called that no sub of the file defines is passed to `outside` when given: "" when
+// it is found elsewhere (its own file), else why not (an error of each call).
 bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
-                   const std::function<void(int, const std::string &)> &error);
+                   const std::function<void(int, const std::string &)> &error,
+                   const std::function<std::string(const std::string &)> &outside = nullptr);
 
 // The O-word with a keyword at the start of `line` (as read from the file): false when
 // it holds none. `bad` gets a message for an O-word that can't be followed.

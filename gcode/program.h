@@ -71,7 +71,7 @@ struct ReadOptions {
                                       // (about 3 us), so 100,000,000 take minutes
                                       // (read_program keeps at most kMaxKeptMoves)
     // A bound of memory: O-words that open, close or leave a block, indexed (32 bytes
-    // each) before any line is followed.
+    // each) before any line is followed (the program's and its sub files' together).
     int64_t max_o_words = 1000000;
 };
 

@@ -88,10 +88,10 @@ void Reader::refuse_line(const std::vector<std::string> &why)
 void Reader::summary()
 {
     if (error_count_ > max_errors())
-        errors_.push_back(name_ + ": ... and " + std::to_string(error_count_ - max_errors()) +
+        errors_.push_back(*name_ + ": ... and " + std::to_string(error_count_ - max_errors()) +
                           " more error" + (error_count_ - max_errors() > 1 ? "s" : ""));
     if (printer_)
-        errors_.push_back(name_ + ": E words and * checksums make this a 3D printer's program; "
+        errors_.push_back(*name_ + ": E words and * checksums make this a 3D printer's program; "
                                   "korva3 gcode runs milling programs on X, Y and Z");
 }
 

@@ -45,13 +45,18 @@ public:
     Reader(const std::string &name, const Settings &settings, const ReadOptions &options,
            State &state, MoveSink &sink, ProgramSummary &summary,
            std::vector<std::string> &errors)
-        : name_(name), set_(settings), opt_(options), st_(state), sink_(sink), sum_(summary),
+        : name_(&name), set_(settings), opt_(options), st_(state), sink_(sink), sum_(summary),
           errors_(errors)
     {
         sum_.extent.low = sum_.extent.high = st_.pos; // the path starts there
     }
 
     void line(int number, const std::string &text);
+
+    // The file whose lines are read now (a sub's own file, then the program's again):
+    // errors name it. `name` outlives the reading.
+    void name_file(const std::string &name) { name_ = &name; }
+    const std::string &file_name() const { return *name_; }
 
     // Parameters and expressions in the lines' values (without: '#' and '[' are errors).
     void read_values_with(Values *values) { values_ = values; }
@@ -81,7 +86,7 @@ private:
     // line (line 0: the file can't be read) names the file alone.
     void fail(const std::string &what)
     {
-        std::string error = name_ + ":" + (line_ ? std::to_string(line_) + ":" : "") + " " + what;
+        std::string error = *name_ + ":" + (line_ ? std::to_string(line_) + ":" : "") + " " + what;
         if (errors_seen_.count(error))
             return;
         if (errors_seen_.size() < kErrorsRemembered)
@@ -160,7 +165,7 @@ private:
     void arc_extent(const Arc &arc, const MmPoint &target);
     bool add_arc(const Arc &arc, const MmPoint &target);
 
-    const std::string &name_;
+    const std::string *name_;
     const Settings &set_;
     const ReadOptions &opt_;
     State &st_;

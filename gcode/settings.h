@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace korva3_gcode {
 
@@ -42,6 +43,10 @@ struct Settings {
     // The tool table: each tool's length (G43), mm, by its number 1..99999 (tool 0 is no
     // tool, of length 0).
     std::map<int, double> tool_lengths;
+    // Folders searched for NAME.ngc when a program calls o<name> and holds no such sub
+    // (before the program's own folder), as the machine file gives them: relative to
+    // its folder.
+    std::vector<std::string> subroutine_path;
 };
 
 // Reads a machine file (TOML) over `settings`: keys it does not hold keep their values.
@@ -70,6 +75,8 @@ struct Settings {
 //   spindle = 0
 //   mist = 1
 //   flood = 2
+//   [gcode]
+//   subroutine_path = ["subs", "/abs/dir"] # folders of o<name> sub files
 //
 // Returns false with a message ("FILE:LINE: ...") on a file that cannot be read, an
 // unknown key, or a value out of range.

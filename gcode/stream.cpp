@@ -29,7 +29,11 @@ bool read_lines(const std::string &name, LineSource &source, const Settings &set
         Reader reader(name, settings, options, state, sink, summary, errors);
         Expressions values(parameters, options.max_expression_steps);
         reader.read_values_with(&values);
-        summary.lines = follow_program(source, reader, values, options, sink, summary, line);
+        std::vector<std::string> folders = settings.subroutine_path; // then the program's
+        if (!source.folder().empty())
+            folders.push_back(source.folder());
+        summary.lines =
+            follow_program(source, reader, values, options, sink, summary, line, folders);
         if (program)
             reader.finish();
         reader.summary();

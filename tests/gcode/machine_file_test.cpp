@@ -69,6 +69,8 @@ TEST(GcodeMachineFile, AbsurdSettingsAreRefusedWithTheirLineAndRange)
         {"path_tolerance = inf\n", 1, "path_tolerance: 1e-06..100 mm, not inf"},
         {"arc_tolerance = -1\n", 1, "arc_tolerance: 1e-06..100 mm, not -1"},
         {"slice_us = 0\n", 1, "slice_us must be a whole number 1..1000000"},
+        {"[gcode]\nsubroutine_path = [3]\n", 2,
+         "gcode.subroutine_path holds folders' names (strings)"},
     };
     const std::string path = ::testing::TempDir() + "absurd_machine.toml";
     for (const auto &c : cases) {
@@ -79,5 +81,17 @@ TEST(GcodeMachineFile, AbsurdSettingsAreRefusedWithTheirLineAndRange)
         EXPECT_FALSE(read_machine_file(path, s, error));
         EXPECT_EQ(error, path + ":" + std::to_string(c.line) + ": " + c.what);
     }
+    std::remove(path.c_str());
+}
+
+TEST(GcodeMachineFile, SubroutineFoldersAreRelativeToTheFile)
+{
+    const std::string path = ::testing::TempDir() + "subs_machine.toml";
+    std::ofstream(path, std::ios::binary) << "[gcode]\nsubroutine_path = [\"subs\", \"/cnc\"]\n";
+    Settings s;
+    std::string error;
+    ASSERT_TRUE(read_machine_file(path, s, error)) << error;
+    const std::string dir = path.substr(0, path.rfind('/') + 1);
+    EXPECT_EQ(s.subroutine_path, (std::vector<std::string>{dir + "subs", "/cnc"}));
     std::remove(path.c_str());
 }

@@ -42,16 +42,22 @@ DIFFERENT = {
 CANON = re.compile(r"^\s*\d+\s+(N\S*)\s+([A-Z_0-9]+)\((.*)\)\s*$")
 
 
-def rs274_moves(program, home):
+def rs274_moves(program, home, subs):
     """(ok, moves, error): moves as (kind, (x, y, z) mm, feed mm/min or None, turns).
     Block delete on (-b), as korva3 reads; every tool of length 0 (-t), as the machine
-    file has them."""
+    file has them; sub files found in `subs` (-i), as the machine file's subroutine_path
+    says (both look in the program's folder too)."""
     table = os.path.join(home, "tools.tbl")
     if not os.path.exists(table):
         with open(table, "w") as f:
             f.writelines("T%d P%d Z0 D0 ;\n" % (t, t) for t in range(1, 21))
+    ini = os.path.join(home, "subs.ini")
+    if not os.path.exists(ini):
+        with open(ini, "w") as f:
+            f.write("[RS274NGC]\nSUBROUTINE_PATH = %s\n" % subs)
     try:
-        run = subprocess.run(["rs274", "-g", "-b", "-t", table, os.path.basename(program)],
+        run = subprocess.run(["rs274", "-g", "-b", "-t", table, "-i", ini,
+                              os.path.basename(program)],
                              cwd=os.path.dirname(program), capture_output=True, text=True,
                              timeout=60, env=dict(os.environ, HOME=home), stdin=subprocess.DEVNULL)
     except subprocess.TimeoutExpired:
@@ -168,7 +174,7 @@ def main():
             name = os.path.basename(program)
             mine = os.path.dirname(os.path.abspath(program)) == ours_dir
             ok_k, ours, why_k = korva3_moves(korva3, program, machine)
-            ok_r, theirs, why_r = rs274_moves(program, home)
+            ok_r, theirs, why_r = rs274_moves(program, home, os.path.join(ours_dir, "subs"))
             if not (ok_k and ok_r):
                 counts["skipped"] += 1
                 if mine:  # the feature programs must be read by both
