@@ -42,7 +42,8 @@ public:
                 std::abort();
         if (m.op == Op::Arc || m.op == Op::Circle) {
             double turn = std::fabs(m.turn);
-            if (!(turn > 0 && turn <= 6.2831853072) || !std::isfinite(m.centre[m.u]) ||
+            // G2/G3 P: up to 1000 whole turns in one arc
+            if (!(turn > 0 && turn <= 1000 * 6.2831853072) || !std::isfinite(m.centre[m.u]) ||
                 !std::isfinite(m.centre[m.v]) || !std::isfinite(m.feed_mm_min))
                 std::abort();
         }
