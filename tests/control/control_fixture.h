@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "control/controller.h"
+#include "control/line_feed.h"
 #include "korva3_sim.h"
 #include "sim_fixture.h"
 
@@ -105,6 +106,7 @@ protected:
     }
 
     VirtualLink link;
+    LineFeed feed; // a sender's lines (options.lines); outlives the serving thread
     ControlOptions options;
     std::unique_ptr<Controller> controller;
     std::thread server;

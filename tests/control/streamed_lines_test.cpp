@@ -1,14 +1,12 @@
 // streamed_lines_test.cpp - a sender's lines through the controller's line feed: each
 // answered in order, a line in error refused and not run, the modal state carried from
 // line to line, a jog's line in machine mm that leaves the modal state alone.
-#include "control/line_feed.h"
 #include "control_fixture.h"
 
 namespace korva3_control {
 
 TEST_F(ControlTest, StreamedLinesRunInOrderAndALineInErrorRunsNothing)
 {
-    LineFeed feed;
     options.lines = &feed;
     serve_on_thread();
     struct Step {
