@@ -1,10 +1,9 @@
 // jog_station.cpp - jog and homing from the panel, run on the thread that owns the cards.
 #include "run/jog_station.h"
 
-#include <cstdio>
-
 #include "korva3.h"
 #include "machine/card_at_work.h"
+#include "run/jog_words.h"
 
 namespace korva3_tool {
 
@@ -17,39 +16,18 @@ const uint32_t kMovingBit[] = {0, KORVA3_ST_X_MOVING, KORVA3_ST_Y_MOVING, KORVA3
 // KORVA3_WAIT_X looks twice).
 constexpr int kIdlePolls = 2;
 
-std::string number(double value, int decimals)
-{
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 } // namespace
 
 std::string JogStation::amount(uint32_t axis, int32_t pulses) const
 {
-    const double scale = settings_.scale[axis - 1];
-    const std::string sign = pulses < 0 ? "-" : "+";
-    const int32_t size = pulses < 0 ? -pulses : pulses;
-    if (scale > 0) {
-        std::string mm = number(size / scale, 3);
-        while (mm.back() == '0') // "1.000" -> "1", "0.010" -> "0.01"
-            mm.pop_back();
-        if (mm.back() == '.')
-            mm.pop_back();
-        return sign + mm + " mm";
-    }
-    return sign + std::to_string(size) + (size == 1 ? " pulse" : " pulses");
+    return jog_amount(pulses, settings_.scale[axis - 1]);
 }
 
 std::string JogStation::where(uint32_t card, uint32_t axis) const
 {
     std::array<int32_t, 3> xyz{};
     machine::position(card, xyz);
-    const double scale = settings_.scale[axis - 1];
-    const std::string at = scale > 0 ? number(xyz[axis - 1] / scale, 3) + " mm"
-                                     : std::to_string(xyz[axis - 1]) + " pulses";
-    return std::string(1, kAxisName[axis]) + " at " + at;
+    return axis_at(kAxisName[axis], xyz[axis - 1], settings_.scale[axis - 1]);
 }
 
 void JogStation::follow_all()

@@ -2,7 +2,8 @@
 #include "run/panel_operator.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "run/jog_words.h"
 
 namespace korva3_tool {
 
@@ -15,37 +16,18 @@ const char kAxisName[] = "XYZ";
 // Turns a posted request may wait to be taken before its silence counts as a refusal.
 constexpr int kTurnsToStart = 3;
 
-std::string number(double value, int decimals)
-{
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 } // namespace
 
 std::string PanelOperator::amount(int axis, int32_t pulses) const
 {
-    const std::string sign = pulses < 0 ? "-" : "+";
-    const int64_t size = pulses < 0 ? -int64_t(pulses) : pulses;
-    if (in_mm_) {
-        std::string mm = number(size / set_.scale[axis], 3);
-        while (mm.back() == '0') // "1.000" -> "1", "0.010" -> "0.01"
-            mm.pop_back();
-        if (mm.back() == '.')
-            mm.pop_back();
-        return sign + mm + " mm";
-    }
-    return sign + std::to_string(size) + (size == 1 ? " pulse" : " pulses");
+    return jog_amount(pulses, in_mm_ ? set_.scale[axis] : 0);
 }
 
 std::string PanelOperator::where(int axis) const
 {
     std::array<int32_t, 3> xyz{};
     machine::position(0, xyz);
-    const std::string at = in_mm_ ? number(xyz[axis] / set_.scale[axis], 3) + " mm"
-                                  : std::to_string(xyz[axis]) + " pulses";
-    return std::string(1, kAxisName[axis]) + " at " + at;
+    return axis_at(kAxisName[axis], xyz[axis], in_mm_ ? set_.scale[axis] : 0);
 }
 
 void PanelOperator::take(kc::Controller &c, const machine::PanelRequest &r)
