@@ -4,36 +4,17 @@
 // reaches it: its values are never kept.
 #include "gcode/control_flow.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <map>
-#include <memory>
 
 #include "gcode/modal.h"
 #include "gcode/o_words.h"
+#include "gcode/sub_files.h"
 
 namespace korva3_gcode {
 
 namespace {
-
-// A line read counts once for the bound of lines read again, and once more for every
-// kBytesPerRead bytes: long lines are more work (256 bytes: LinuxCNC's longest line).
-constexpr size_t kBytesPerRead = 256;
-
-int64_t read_units(size_t bytes) { return 1 + static_cast<int64_t>(bytes / kBytesPerRead); }
-
-// Sub files opened and indexed for one program, at most: a bound of memory and work.
-constexpr size_t kMaxSubFiles = 100;
-
-// A sub's own file: NAME.ngc holding o<name> sub ... o<name> endsub.
-struct SubFile {
-    std::string name; // "bolt.ngc", as errors name it
-    std::unique_ptr<FileSource> source;
-    OWordIndex index;
-    std::string bad; // why it can't be called ("" when it can)
-};
 
 class Follower {
 public:
@@ -41,7 +22,8 @@ public:
              MoveSink &sink, ProgramSummary &summary, int &line,
              const std::vector<std::string> &folders)
         : source_(source), reader_(reader), values_(values), opt_(options), sink_(sink),
-          sum_(summary), line_(line), main_name_(reader.file_name()), folders_(folders) {}
+          sum_(summary), line_(line), main_name_(reader.file_name()), folders_(folders),
+          subs_(reader, main_name_, folders, index_, static_cast<size_t>(options.max_o_words)) {}
 
     int run();
 
@@ -50,13 +32,10 @@ private:
         int line;                    // the call's line: the lines go on after it
         uint64_t next_at;            // the place of the line after it
         std::map<int, long> repeats; // open repeat loops: O-word -> runs left
-        int file = -1;               // the call's file: files_[file], or -1 (the program)
+        int file = -1;               // the call's file: subs_[file], or -1 (the program)
     };
 
-    // "" when the sub `label` stands in its own file (opened and indexed once), else why not.
-    std::string outside(const std::string &label);
-    std::string open_sub_file(const std::string &label, const std::string &file);
-    // The lines read from now on are those of files_[file] (-1: the program's).
+    // The lines read from now on are those of subs_[file] (-1: the program's).
     void read_file(int file);
 
     bool o_word(const OWordLine &o, bool testing);
@@ -90,18 +69,16 @@ private:
     OWordIndex index_;
     LineSource *src_ = &source_; // the file read now: the program's or a sub's
     OWordIndex *idx_ = &index_;  // its O-words
-    int file_ = -1;              // files_[file_], or -1
+    int file_ = -1;              // subs_[file_], or -1
     const std::string &main_name_;
     const std::vector<std::string> &folders_;
-    std::vector<std::unique_ptr<SubFile>> files_;
-    std::map<std::string, int> file_of_; // "bolt.ngc" -> files_
-    std::map<std::string, std::string> not_found_; // "bolt.ngc" -> the folders searched
+    SubFiles subs_;
     int next_line_ = 1;  // the line the source reads next
     bool testing_ = false; // an if's test failed: the next branch is tested
     std::vector<Call> calls_{Call{0, 0, {}}}; // [0]: the main program
     long steps_ = 0; // loop iterations and calls so far
     int64_t reads_ = 0; // lines read so far (read_units)
-    int64_t own_ = 0;   // the file's lines, read once (read_units)
+    int64_t own_ = 0;   // the program file's lines, read once (read_units)
 };
 
 int Follower::run()
@@ -111,13 +88,13 @@ int Follower::run()
         match_o_words(source_, index_, static_cast<size_t>(opt_.max_o_words),
                       [this](int line, const std::string &what) { reader_.fail_at(line, what); },
                       folders_.empty() ? std::function<std::string(const std::string &)>()
-                                       : [this](const std::string &l) { return outside(l); });
+                                       : [this](const std::string &l) { return subs_.find(l); });
     const int lines = static_cast<int>(index_.lines);
     if (!source_.error().empty()) {
         reader_.fail_at(0, source_.error());
         return lines;
     }
-    own_ += static_cast<int64_t>(index_.lines + index_.bytes / kBytesPerRead);
+    own_ += file_reads(index_);
     if (!matched || !go(0, 1))
         return lines;
     std::string text, bad;
@@ -169,7 +146,7 @@ bool Follower::go(uint64_t at, int line)
 bool Follower::bounded(size_t bytes)
 {
     reads_ += read_units(bytes);
-    if (reads_ > own_ + opt_.max_reads)
+    if (reads_ > own_ + subs_.own_reads() + opt_.max_reads)
         return fail("more than " + std::to_string(opt_.max_reads) +
                     " lines read again by loops and calls");
     if (values_.exhausted()) // the line has said so
@@ -316,11 +293,10 @@ bool Follower::call(const OWordLine &o)
     int sub = label < 0 ? -1 : idx_->sub(static_cast<uint32_t>(label));
     int file = file_;
     if (sub < 0) { // in its own file, indexed with the program
-        const auto f = file_of_.find(sub_file_name(o.label));
-        if (f == file_of_.end() || !files_[f->second]->bad.empty())
+        file = subs_.file_of(o.label);
+        if (file < 0)
             return changed();
-        file = f->second;
-        const OWordIndex &x = files_[file]->index;
+        const OWordIndex &x = subs_[file].index;
         const long id = x.find(o.label);
         sub = id < 0 ? -1 : x.sub(static_cast<uint32_t>(id));
         if (sub < 0)
@@ -356,85 +332,12 @@ bool Follower::leave(const OWordLine &o)
 void Follower::read_file(int file)
 {
     file_ = file;
-    src_ = file < 0 ? &source_ : files_[file]->source.get();
-    idx_ = file < 0 ? &index_ : &files_[file]->index;
-    reader_.name_file(file < 0 ? main_name_ : files_[file]->name);
-}
-
-std::string Follower::outside(const std::string &label)
-{
-    const std::string file = sub_file_name(label);
-    if (file.empty())
-        return "no " + label + " sub in this file";
-    const auto f = file_of_.find(file);
-    if (f != file_of_.end())
-        return files_[f->second]->bad; // "" also while it is being indexed (a call back)
-    const auto miss = not_found_.find(file);
-    if (miss != not_found_.end())
-        return miss->second;
-    if (files_.size() >= kMaxSubFiles)
-        return "more than " + std::to_string(kMaxSubFiles) + " sub files in one program";
-    return open_sub_file(label, file);
-}
-
-// Opens and indexes `file` (NAME.ngc) from the first folder that holds it; its errors
-// name it ("bolt.ngc:3: ...").
-std::string Follower::open_sub_file(const std::string &label, const std::string &file)
-{
-    std::unique_ptr<FileSource> source;
-    std::string searched;
-    for (const std::string &dir : folders_) {
-        source = std::make_unique<FileSource>(dir + "/" + file);
-        if (source->good())
-            break;
-        source.reset();
-        searched += (searched.empty() ? "" : ", ") + dir;
-    }
-    if (!source)
-        return not_found_[file] = "no " + label + " sub in this file, nor " + file + " in " +
-                                  searched;
-    const int k = static_cast<int>(files_.size());
-    files_.push_back(std::make_unique<SubFile>());
-    file_of_[file] = k;
-    SubFile &s = *files_.back();
-    s.name = file;
-    s.source = std::move(source);
-    size_t indexed = index_.words.size(); // max_o_words bounds all files' together
-    for (const auto &f : files_)
-        indexed += f->index.words.size();
-    const size_t most = static_cast<size_t>(opt_.max_o_words);
-    const bool matched = match_o_words(
-        *s.source, s.index, indexed < most ? most - indexed : 0,
-        [this, k](int line, const std::string &what) {
-            reader_.name_file(files_[k]->name);
-            reader_.fail_at(line, what);
-            reader_.name_file(main_name_);
-        },
-        [this](const std::string &l) { return outside(l); });
-    const long id = s.index.find(label);
-    if (!s.source->error().empty())
-        s.bad = s.source->error();
-    else if (!matched)
-        s.bad = "errors in " + file;
-    else if (id < 0 || s.index.sub(static_cast<uint32_t>(id)) < 0)
-        s.bad = file + " holds no " + label + " sub";
-    else
-        own_ += static_cast<int64_t>(s.index.lines + s.index.bytes / kBytesPerRead);
-    return s.bad;
+    src_ = file < 0 ? &source_ : subs_[file].source.get();
+    idx_ = file < 0 ? &index_ : &subs_[file].index;
+    reader_.name_file(file < 0 ? main_name_ : subs_[file].name);
 }
 
 } // namespace
-
-// "bolt.ngc" for o<BOLT> (lower case, as LinuxCNC finds it); "" for a numbered label.
-std::string sub_file_name(const std::string &label)
-{
-    if (label.size() < 4 || label[1] != '<')
-        return "";
-    std::string name = label.substr(2, label.size() - 3);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name.find('/') == std::string::npos ? name + ".ngc" : "";
-}
 
 int follow_program(LineSource &source, Reader &reader, Expressions &values,
                    const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,

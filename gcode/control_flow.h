@@ -52,9 +52,6 @@ int follow_program(LineSource &source, Reader &reader, Expressions &values,
                    const ReadOptions &options, MoveSink &sink, ProgramSummary &summary,
                    int &line, const std::vector<std::string> &folders = {});
 
-// "bolt.ngc" for the label o<BOLT>; "" for a numbered one.
-std::string sub_file_name(const std::string &label);
-
 } // namespace korva3_gcode
 
 #endif

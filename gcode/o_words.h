@@ -81,6 +81,17 @@ private:
     std::unordered_map<uint32_t, std::string> missing_; // label id -> why not found
 };
 
+// A line read counts once for the bound of lines read again (ReadOptions::max_reads),
+// and once more for every kBytesPerRead bytes: long lines are more work (256 bytes:
+// LinuxCNC's longest line).
+constexpr size_t kBytesPerRead = 256;
+inline int64_t read_units(size_t bytes) { return 1 + static_cast<int64_t>(bytes / kBytesPerRead); }
+// What reading the whole indexed file once counts.
+inline int64_t file_reads(const OWordIndex &x)
+{
+    return static_cast<int64_t>(x.lines + x.bytes / kBytesPerRead);
+}
+
 // Reads `source` from its start for its O-words (a line whose first word, after any N,
 // is O with a keyword; an O-word alone is a program number, read by the Reader),
 // indexes at most `max_words` of them, and matches them. Each mismatch is passed to
