@@ -8,15 +8,17 @@ does. Checks on the virtual card's own state (the panel's /state): spindle (outp
 and flood (output 2) off, the axes at rest; the tool's exit code and message; the kept
 page showing how it ended, with the line the card stood at and the progress short of
 100 %. Ctrl-C then closes the kept page with the run's exit code; not kept, the tool ends
-with it by itself.
+with it by itself. Last, a job (`korva3 run --panel-keep`) ended by the emergency stop.
 
 usage: gcode_panel_outputs_test.py KORVA3 PART.ngc
 """
 import json
+import os
 import re
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import urllib.request
 
@@ -110,10 +112,39 @@ def run(korva3, part, way, keep, code, message, end):
             tool.wait()
 
 
+def run_job_estop(korva3):
+    """A job (`korva3 run --panel-keep`) whose long line the emergency stop ends: the card at
+    rest short of the line's end, the kept page at the step it ended on, exit code 3."""
+    job = os.path.join(tempfile.mkdtemp(prefix="korva-job-estop-"), "long.job")
+    with open(job, "w") as f:
+        f.write("INITIAL\nREGISTRATION 0 0\nINTP_LINE 0 400000 0 4\nwait 0\nprint 0\n")
+    tool = subprocess.Popen([korva3, "run", job, "--panel-keep"], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True, bufsize=1)
+    try:
+        panel = Panel(wait_for(lambda: re.match(r"^panel: (\S+)$", tool.stdout.readline()), "the address").group(1))
+        now = lambda: panel.state()["job"]["now"] or {}
+        wait_for(lambda: now().get("step") == 3 and panel.state()["cards"][0]["pos"][0] > 1000, "the long line running")
+        check(panel.press("estop") in (200, 204), "job: emergency stop pressed")
+        wait_for(lambda: now().get("state") == "ended", "job: the kept page shows the end")
+        check(now().get("end") == "stopped by the emergency stop, exit code 3" and now().get("step") == 3
+              and now().get("done") < 1, f"job: the page says how and where it ended ({now()})")
+        c = panel.state()["cards"][0]
+        check(c["pos"] == c["act"] and c["queued"] == 0 and c["pos"][0] < 400000,
+              f"job: the card at rest short of the line's end ({c['pos']})")
+        tool.send_signal(signal.SIGINT)
+        check(tool.wait(TIMEOUT) == 3, f"job: Ctrl-C closes it with exit code 3 (got {tool.returncode})")
+        check("long.job:3: stopped by the emergency stop (panel)" in tool.stderr.read(), "job: the tool says so")
+    finally:
+        if tool.poll() is None:
+            tool.kill()
+            tool.wait()
+
+
 def main():
     korva3, part = sys.argv[1:3]
     for way, keep, code, message, end in WAYS:
         run(korva3, part, way, keep, code, message, end)
+    run_job_estop(korva3)
     print("FAILED: " + "; ".join(failures) if failures else "all passed")
     return 1 if failures else 0
 

@@ -33,10 +33,11 @@ void JobPanel::step(std::size_t index)
     publish(false);
 }
 
-void JobPanel::ended(const std::string &how)
+void JobPanel::ended(const std::string &how, bool complete)
 {
     end_ = how;
-    at_ = job_.steps.size();
+    if (complete)
+        at_ = job_.steps.size();
     publish(true);
 }
 

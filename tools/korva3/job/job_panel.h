@@ -18,8 +18,9 @@ public:
     void describe();
     // Step `index` of the job starts.
     void step(std::size_t index);
-    // The end: the page shows `how`.
-    void ended(const std::string &how);
+    // The end: the page shows `how`; progress stays at the step it ended on unless the
+    // job is `complete`.
+    void ended(const std::string &how, bool complete);
 
 private:
     void publish(bool last);

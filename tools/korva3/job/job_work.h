@@ -54,6 +54,9 @@ private:
     bool warn(const std::string &text);
     // The status line: job line, share of the path sent, virtual time.
     void progress();
+    // The panel's emergency stop ended the job at `line` (0: after its last step), the
+    // tool kept running to show it (--panel-keep): says so; EXIT_EMERGENCY.
+    int panel_stopped(int line);
     bool step(const Step &s);
     bool call(const Step &s);
 

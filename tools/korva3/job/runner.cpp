@@ -47,6 +47,8 @@ int JobWork::run(Session &session)
     for (const Step &s : job_.steps) {
         if (interrupt::exiting()) // Ctrl-C: no step after the handler's stop
             return EXIT_INTERRUPTED;
+        if (interrupt::stopped_by_panel()) // kept after it: no step after the stop
+            return panel_stopped(s.line);
         if (options_.panel)
             panel_.step(static_cast<size_t>(&s - job_.steps.data()));
         line_ = s.line;
@@ -64,6 +66,8 @@ int JobWork::run(Session &session)
         status_.clear();
         sent_before_ += watch().step_pulses();
         print_step(s);
+        if (interrupt::stopped_by_panel()) // the step ran into it: what failed is the stop
+            return panel_stopped(s.line);
         if (!ok) {
             err_ << job_.name << ":" << s.line << ": " << failure_ << "\n";
             return EXIT_JOB_FAILED;
@@ -78,13 +82,25 @@ int JobWork::run(Session &session)
 int JobWork::finish(Session &session, const Settled &settled, int code)
 {
     report_settled(settled);
+    if (code == EXIT_OK && interrupt::stopped_by_panel()) // while the cards came to rest
+        code = panel_stopped(0);
     if (code == EXIT_OK && !unfinished_requests())
         code = EXIT_JOB_FAILED;
     print_positions(out_, session.cards());
     if (options_.panel)
-        panel_.ended(code == EXIT_OK ? "job complete, exit code 0"
-                                     : "failed, exit code " + std::to_string(code));
+        panel_.ended(code == EXIT_OK          ? "job complete, exit code 0"
+                     : code == EXIT_EMERGENCY ? "stopped by the emergency stop, exit code 3"
+                                              : "failed, exit code " + std::to_string(code),
+                     code == EXIT_OK);
     return code;
+}
+
+int JobWork::panel_stopped(int line)
+{
+    interrupt::sends_no_more();
+    err_ << job_.name << (line > 0 ? ":" + std::to_string(line) : std::string())
+         << ": stopped by the emergency stop (panel)\n";
+    return EXIT_EMERGENCY;
 }
 
 bool JobWork::warn(const std::string &text)

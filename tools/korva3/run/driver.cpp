@@ -60,9 +60,9 @@ int drive(const DriveSetup &setup, Work &work)
             return EXIT_USAGE;
         }
         // Its emergency stop ends the job at once, as Ctrl-C does (EXIT_EMERGENCY),
-        // unless the work takes it itself.
+        // unless the work takes it itself; kept, the tool goes on to show how it ended.
         if (setup.panel_estop_exits)
-            interrupt::watch_panel_estop(&machine::panel_estop);
+            interrupt::watch_panel_estop(&machine::panel_estop, setup.panel_keep);
         std::cout << "panel: " << url << std::endl;
         std::cout << std::unitbuf; // each step's line as it happens, for the person watching
     }

@@ -34,7 +34,18 @@ std::string stopped_message(uint32_t cards);
 // is pressed, exiting() is true at once, and a thread of its own does what Ctrl-C does
 // (an emergency stop on every tracked card, the job's thread parked) and ends the
 // process with "korva3: emergency stop (panel)" and EXIT_EMERGENCY.
-void watch_panel_estop(bool (*pressed)());
+// `keep_running` (--panel-keep): the process goes on, so that the page can show how the
+// job ended: stopped_by_panel() is true at once instead, the thread stops every tracked
+// card, and once the job's thread has said it sends no more (or after half a second)
+// stops them again; the job ends itself with EXIT_EMERGENCY.
+void watch_panel_estop(bool (*pressed)(), bool keep_running = false);
+
+// With watch_panel_estop(pressed, true): the panel's emergency stop was pressed, and the
+// job must send nothing more. Any thread.
+bool stopped_by_panel();
+
+// The job's thread has seen stopped_by_panel() and sends nothing more.
+void sends_no_more();
 
 // The job has ended with `code` and the tool only keeps the panel's page up: Ctrl-C
 // then ends the process with that code (no card is stopped, nothing more is said than

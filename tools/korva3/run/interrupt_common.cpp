@@ -17,6 +17,8 @@ std::atomic<bool> ending{false};
 std::atomic<bool> parked{false}; // the job's thread waits for the handler's exit
 std::atomic<bool (*)()> panel_estop{nullptr};
 std::atomic<int> job_end_code{-1};
+std::atomic<bool> keep_after_estop{false}; // the panel's emergency stop ends the job, not the tool
+std::atomic<bool> panel_stopped{false};    // ... and it was pressed
 
 // How often the panel's emergency stop is looked at (host time).
 constexpr auto kEstopLookEvery = std::chrono::milliseconds(5);
@@ -64,12 +66,24 @@ std::string stopped_message(uint32_t cards)
            list + "\n";
 }
 
-void watch_panel_estop(bool (*pressed)())
+void watch_panel_estop(bool (*pressed)(), bool keep_running)
 {
+    keep_after_estop.store(keep_running);
     panel_estop.store(pressed);
-    std::thread([pressed] {
+    std::thread([pressed, keep_running] {
         while (!pressed() || job_end_code.load() >= 0) // after the end: nothing to stop
             std::this_thread::sleep_for(kEstopLookEvery);
+        if (keep_running) { // the job says how it ended
+            panel_stopped.store(true);
+            stop_cards();
+            // As for an exit: the job's thread may be sending the next step right now; once
+            // it has seen the stop and sends nothing more, stop once more.
+            const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+            while (!parked.load() && std::chrono::steady_clock::now() < give_up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            stop_cards();
+            return;
+        }
         stop_for_exit();
         const std::string msg = "\nkorva3: emergency stop (panel)\n";
         std::fwrite(msg.data(), 1, msg.size(), stderr);
@@ -77,6 +91,16 @@ void watch_panel_estop(bool (*pressed)())
         std::_Exit(EXIT_EMERGENCY);
     }).detach();
 }
+
+bool stopped_by_panel()
+{
+    if (panel_stopped.load())
+        return true;
+    bool (*pressed)() = panel_estop.load();
+    return keep_after_estop.load() && pressed != nullptr && pressed();
+}
+
+void sends_no_more() { parked.store(true); }
 
 void job_ended(int code) { job_end_code.store(code); }
 
@@ -87,7 +111,7 @@ bool exiting()
     if (ending.load())
         return true;
     bool (*pressed)() = panel_estop.load();
-    return pressed != nullptr && pressed();
+    return !keep_after_estop.load() && pressed != nullptr && pressed();
 }
 
 void wait_for_exit()
