@@ -38,8 +38,15 @@ PtyTransport::~PtyTransport()
     stop();
     if (master_ >= 0)
         ::close(master_);
-    struct stat st {};
-    if (::lstat(link_.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    remove_traces();
+}
+
+void PtyTransport::remove_traces()
+{
+    // Only our own symlink: one another server made since is left alone.
+    char to[4096];
+    const ssize_t n = ::readlink(link_.c_str(), to, sizeof to - 1);
+    if (n > 0 && !slave_.empty() && std::string(to, static_cast<std::size_t>(n)) == slave_)
         ::unlink(link_.c_str());
 }
 

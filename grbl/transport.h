@@ -23,6 +23,9 @@ public:
     void stop();
     // Where senders connect ("tcp:127.0.0.1:PORT", "pty:PATH -> /dev/pts/N").
     virtual std::string where() const = 0;
+    // Removes what it left in the file system (the pseudo-terminal's symlink), from any
+    // thread, also while it serves: what a process that ends at once still does.
+    virtual void remove_traces() {}
 
 protected:
     std::atomic<bool> stopping_{false};
@@ -49,6 +52,7 @@ public:
     ~PtyTransport() override;
     bool start(GrblSession &session, std::string &error) override;
     std::string where() const override { return "pty:" + link_ + " -> " + slave_; }
+    void remove_traces() override;
 
 private:
     void run(GrblSession &session);

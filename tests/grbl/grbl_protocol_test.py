@@ -83,6 +83,23 @@ class GrblProtocol(unittest.TestCase):
         self.assertLess(latencies[-1], 0.5, latencies)
         self.assertEqual(f["MPos"], gcode_end(PROGRAM))
 
+    def test_a_pseudo_terminal_leaves_no_symlink_behind(self):
+        tmp = tempfile.mkdtemp(prefix="korva3-pty-")
+        link = os.path.join(tmp, "grbl")
+        board = subprocess.Popen([KORVA3, "serve", "--grbl", "pty:" + link],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        try:
+            self.assertIn("grbl 1.1 on pty:" + link, board.stdout.readline())
+            self.assertTrue(os.path.islink(link))
+            board.terminate()  # as Ctrl-C: an emergency stop, then the exit
+            self.assertEqual(board.wait(10), 130)
+            self.assertFalse(os.path.lexists(link))
+        finally:
+            if board.poll() is None:
+                board.kill()
+            board.stdout.close()
+            shutil.rmtree(tmp)
+
     def test_line_in_error_answered_and_not_run(self):
         for line, code in [("G1 X5", "error:22"), ("G1 X5 G0 Y1", "error:21"),
                            ("X" + "1" * 90, "error:11"), ("$Q", "error:3"),

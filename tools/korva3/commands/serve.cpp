@@ -109,11 +109,14 @@ int serve(int argc, char **argv)
         std::cerr << "korva3: " << error << "\n";
         return EXIT_USAGE;
     }
+    korva3_grbl::Transport *served = transport.get();
+    interrupt::at_exit([served] { served->remove_traces(); }); // Ctrl-C: no stale symlink
     std::cout << "korva3: grbl 1.1 on " << transport->where() << ", card 0 on the "
               << machine::kind() << ", "
               << (machine_file.empty() ? "the default machine" : machine_file)
               << "; Ctrl-C ends" << std::endl;
     control.serve(); // until Ctrl-C or SIGTERM ends the process
+    interrupt::at_exit(nullptr);
     transport->stop(); // no sender reaches the session after this
     return EXIT_OK;
 }

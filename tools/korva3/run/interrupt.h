@@ -7,6 +7,7 @@
 #define KORVA3_TOOL_INTERRUPT_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "run/exit_codes.h"
@@ -54,6 +55,13 @@ void job_ended(int code);
 
 // The code job_ended() gave, or -1 while the job runs. Any thread.
 int ended_code();
+
+// What to undo when the handler ends the process, after the cards are stopped (a
+// pseudo-terminal's symlink): one at a time, replaced by the next; null clears it. It
+// must not wait for the job's thread.
+void at_exit(std::function<void()> undo);
+// The handlers' part: runs it, once.
+void run_at_exit();
 
 // True once the handler has begun: the cards were stopped under the job, and the
 // handler is about to end the process with EXIT_INTERRUPTED.

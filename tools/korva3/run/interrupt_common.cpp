@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -17,6 +18,8 @@ std::atomic<bool> ending{false};
 std::atomic<bool> parked{false}; // the job's thread waits for the handler's exit
 std::atomic<bool (*)()> panel_estop{nullptr};
 std::atomic<int> job_end_code{-1};
+std::mutex undo_mutex;
+std::function<void()> undo_at_exit;
 std::atomic<bool> keep_after_estop{false}; // the panel's emergency stop ends the job, not the tool
 std::atomic<bool> panel_stopped{false};    // ... and it was pressed
 
@@ -88,6 +91,7 @@ void watch_panel_estop(bool (*pressed)(), bool keep_running)
         const std::string msg = "\nkorva3: emergency stop (panel)\n";
         std::fwrite(msg.data(), 1, msg.size(), stderr);
         std::fflush(nullptr);
+        run_at_exit();
         std::_Exit(EXIT_EMERGENCY);
     }).detach();
 }
@@ -101,6 +105,23 @@ bool stopped_by_panel()
 }
 
 void sends_no_more() { parked.store(true); }
+
+void at_exit(std::function<void()> undo)
+{
+    std::lock_guard<std::mutex> lock(undo_mutex);
+    undo_at_exit = std::move(undo);
+}
+
+void run_at_exit()
+{
+    std::function<void()> undo;
+    {
+        std::lock_guard<std::mutex> lock(undo_mutex);
+        undo.swap(undo_at_exit);
+    }
+    if (undo)
+        undo();
+}
 
 void job_ended(int code) { job_end_code.store(code); }
 

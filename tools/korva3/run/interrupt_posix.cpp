@@ -27,6 +27,7 @@ void install()
             ended >= 0 ? "\nkorva3: panel closed\n" : stopped_message(stop_for_exit());
         ssize_t ignored = write(STDERR_FILENO, msg.data(), msg.size());
         (void)ignored;
+        run_at_exit();
         _exit(ended >= 0 ? ended : static_cast<int>(EXIT_INTERRUPTED));
     }).detach();
 }

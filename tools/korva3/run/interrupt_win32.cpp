@@ -14,6 +14,7 @@ BOOL WINAPI on_console_event(DWORD)
     const int ended = ended_code();
     std::fputs(ended >= 0 ? "\nkorva3: panel closed\n" : stopped_message(stop_for_exit()).c_str(),
                stderr);
+    run_at_exit();
     ExitProcess(static_cast<UINT>(ended >= 0 ? ended : static_cast<int>(EXIT_INTERRUPTED)));
     return TRUE;
 }
