@@ -292,6 +292,11 @@ bool Follower::call(const OWordLine &o)
     const long label = idx_->find(o.label);
     int sub = label < 0 ? -1 : idx_->sub(static_cast<uint32_t>(label));
     int file = file_;
+    const long in_program = file_ < 0 ? -1 : index_.find(o.label);
+    if (sub < 0 && in_program >= 0) { // a sub file calls one of the program's subs
+        sub = index_.sub(static_cast<uint32_t>(in_program));
+        file = -1;
+    }
     if (sub < 0) { // in its own file, indexed with the program
         file = subs_.file_of(o.label);
         if (file < 0)

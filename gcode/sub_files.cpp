@@ -18,6 +18,9 @@ std::string sub_file_name(const std::string &label)
 
 std::string SubFiles::find(const std::string &label)
 {
+    const long in_program = program_index_.find(label);
+    if (in_program >= 0 && program_index_.sub(static_cast<uint32_t>(in_program)) >= 0)
+        return ""; // the program's own subs are called from every file
     const std::string file = sub_file_name(label);
     if (file.empty())
         return "no " + label + " sub in this file";

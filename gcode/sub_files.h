@@ -44,8 +44,9 @@ public:
         : reader_(reader), program_name_(program_name), folders_(folders),
           program_index_(program_index), max_o_words_(max_o_words) {}
 
-    // "" when the sub `label` stands in a file of its own, else why it can't be called
-    // ("" also while that file is being indexed: a call back into it).
+    // "" when the sub `label` stands in the program (a sub file calling it) or in a file
+    // of its own, else why it can't be called ("" also while that file is being indexed:
+    // a call back into it). The program's index is whole by then.
     std::string find(const std::string &label);
     // The file found for `label` whose sub can be called, or -1.
     int file_of(const std::string &label) const;
