@@ -99,15 +99,23 @@ void Controller::Impl::run_lines(const StreamedLine &first)
         } else if (jogging) {
             r = refused("G-code while a jog runs");
         } else {
-            kg::State trial = reader; // a line in error changes nothing
-            kg::Parameters trial_parameters = parameters;
+            const bool check = l.kind == StreamedLine::Kind::Check;
+            if (check && !session.checked_reader) {
+                session.checked_reader = reader;
+                session.checked_parameters = parameters;
+            } else if (!check) {
+                session.checked_reader.reset();
+                session.checked_parameters.reset();
+            }
+            kg::State trial = check ? *session.checked_reader : reader; // a line in error
+            kg::Parameters trial_parameters = check ? *session.checked_parameters : parameters; // changes nothing
             Discard discard;
             if (!kg::read_line(l.text, opt.settings, trial, trial_parameters, discard, errors,
                                opt.read)) {
                 r = {false, errors.empty() ? "refused: the line" : errors.front()};
-            } else if (l.kind == StreamedLine::Kind::Check) {
-                reader = std::move(trial); // read, nothing moves
-                parameters = std::move(trial_parameters);
+            } else if (check) {
+                *session.checked_reader = std::move(trial); // read, nothing moves
+                *session.checked_parameters = std::move(trial_parameters);
             } else {
                 kg::read_line(l.text, opt.settings, reader, parameters, sink, errors, opt.read);
             }

@@ -5,6 +5,7 @@
 #define KORVA3_CONTROL_SESSION_STATE_H
 
 #include <array>
+#include <optional>
 
 #include "control/machine_state.h"
 #include "gcode/parameters.h"
@@ -16,6 +17,11 @@ namespace korva3_control {
 struct SessionState {
     korva3_gcode::State reader;           // the reader's state, kept from line to line
     korva3_gcode::Parameters parameters;  // #1 .. #5600 and named ones, kept alike
+    // Lines only checked (a sender's check mode) read on from their own copies, taken
+    // from the above at the first of them and dropped at the next line that runs: the
+    // session leaves check mode as it entered it.
+    std::optional<korva3_gcode::State> checked_reader;
+    std::optional<korva3_gcode::Parameters> checked_parameters;
 
     // A fresh session of the machine: offsets, tool table, G28/G30 from its settings.
     static SessionState fresh(const korva3_gcode::Settings &settings);

@@ -45,4 +45,32 @@ TEST_F(ControlTest, StreamedLinesRunInOrderAndALineInErrorRunsNothing)
     EXPECT_EQ(j.modal.motion, "G1");
 }
 
+TEST_F(ControlTest, CheckedLinesLeaveTheSessionAsItWas)
+{
+    options.lines = &feed;
+    serve_on_thread();
+    const struct {
+        StreamedLine::Kind kind;
+        const char *text;
+        bool ok;
+    } steps[] = {
+        {StreamedLine::Kind::Gcode, "G21 G90 F600", true},
+        {StreamedLine::Kind::Check, "G20 G91", true},
+        {StreamedLine::Kind::Check, "G1 X1", true},    // read in inches, relative: nothing moves
+        {StreamedLine::Kind::Check, "G1 X1 Q", false}, // an error is still found
+        {StreamedLine::Kind::Gcode, "G1 X2", true},    // check mode left: mm, absolute
+    };
+    for (const auto &s : steps) {
+        StreamedLine l;
+        l.kind = s.kind;
+        l.text = s.text;
+        EXPECT_EQ(feed.run(l).ok, s.ok) << s.text;
+    }
+    ASSERT_TRUE(wait_until([](const Snapshot &s) {
+        return s.activity == Activity::None && s.machine_mm[0] > 1.5;
+    }));
+    EXPECT_NEAR(controller->snapshot().machine_mm[0], 2, 1e-9);
+    EXPECT_EQ(controller->snapshot().modal.distance, "G90");
+}
+
 } // namespace korva3_control
