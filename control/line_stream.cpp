@@ -104,8 +104,7 @@ void Controller::Impl::run_lines(const StreamedLine &first)
                 session.checked_reader = reader;
                 session.checked_parameters = parameters;
             } else if (!check) {
-                session.checked_reader.reset();
-                session.checked_parameters.reset();
+                session.end_checking();
             }
             kg::State trial = check ? *session.checked_reader : reader; // a line in error
             kg::Parameters trial_parameters = check ? *session.checked_parameters : parameters; // changes nothing

@@ -98,6 +98,8 @@ void Controller::Impl::run_work(const PendingWork &w)
 {
     hold_asked = resume_asked = stop_asked = false;
     error_.clear();
+    if (w.kind != WorkKind::Lines || first_line.kind != StreamedLine::Kind::Check)
+        session.end_checking();
     switch (w.kind) {
     case WorkKind::Program: run_program(w.from_line); break;
     case WorkKind::Mdi: run_mdi(w.request.text); break;

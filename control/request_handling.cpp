@@ -71,6 +71,7 @@ Reply Controller::Impl::handle(const Request &r)
     case Ask::JogCancel:
         return {true, "nothing runs"};
     case Ask::TouchOff:
+        session.end_checking();
         return touch_off(r.axis, r.number);
     case Ask::Home:
         if (r.axis < -1 || r.axis > 2)

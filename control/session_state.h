@@ -22,6 +22,12 @@ struct SessionState {
     // session leaves check mode as it entered it.
     std::optional<korva3_gcode::State> checked_reader;
     std::optional<korva3_gcode::Parameters> checked_parameters;
+    // Anything else the session does ends the checking.
+    void end_checking()
+    {
+        checked_reader.reset();
+        checked_parameters.reset();
+    }
 
     // A fresh session of the machine: offsets, tool table, G28/G30 from its settings.
     static SessionState fresh(const korva3_gcode::Settings &settings);
