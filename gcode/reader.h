@@ -13,7 +13,7 @@
 #include "gcode/arc_geometry.h"
 #include "gcode/modal.h"
 #include "gcode/move_sink.h"
-#include "gcode/program.h"
+#include "gcode/reading.h"
 #include "gcode/state.h"
 
 namespace korva3_gcode {

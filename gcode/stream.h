@@ -23,7 +23,7 @@
 #include "gcode/line_source.h"
 #include "gcode/move_sink.h"
 #include "gcode/parameters.h"
-#include "gcode/program.h"
+#include "gcode/reading.h"
 #include "gcode/state.h"
 
 namespace korva3_gcode {
