@@ -20,25 +20,15 @@
 #include <vector>
 
 #include "gcode/line_source.h"
+#include "gcode/o_word_line.h"
 
 namespace korva3_gcode {
 
-enum class Keyword : uint8_t { Sub, Endsub, Call, Return, If, Elseif, Else, Endif, While,
-                               Endwhile, Do, Repeat, Endrepeat, Break, Continue };
-
 // Bounds of the index, whatever the file: labels of at most kMaxLabelChars characters
-// (the number or the name, as parameters' names), at most kMaxLabels labels. The
-// O-words indexed are bounded by ReadOptions::max_o_words.
-constexpr size_t kMaxLabelChars = 100;
+// (o_word_line.h), at most kMaxLabels labels. The O-words indexed are bounded by
+// ReadOptions::max_o_words.
 constexpr size_t kMaxLabels = 100000;
 constexpr int kMaxLines = 2147483647; // lines of a file: they are numbered by int
-
-// An O-word line as written, read from the line where it stands.
-struct OWordLine {
-    Keyword keyword = Keyword::Sub;
-    std::string label; // as a person reads it: "o100", "o<BOLTS>"
-    std::string rest;  // the line after the keyword (upper case, no blanks): values
-};
 
 // One indexed O-word: 32 bytes.
 struct OWord {
@@ -101,13 +91,6 @@ inline int64_t file_reads(const OWordIndex &x)
 bool match_o_words(LineSource &source, OWordIndex &index, size_t max_words,
                    const std::function<void(int, const std::string &)> &error,
                    const std::function<std::string(const std::string &)> &outside = nullptr);
-
-// The O-word with a keyword at the start of `line` (as read from the file): false when
-// it holds none. `bad` gets a message for an O-word that can't be followed.
-bool read_o_word_line(const std::string &line, OWordLine &o, std::string &bad);
-
-// "o100 endif", as errors name an O-word.
-std::string o_text(const std::string &label, Keyword keyword);
 
 } // namespace korva3_gcode
 
