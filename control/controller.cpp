@@ -57,7 +57,7 @@ Controller::~Controller()
 bool Controller::open(std::string &error)
 {
     Impl &c = *impl_;
-    c.owner = std::this_thread::get_id();
+    c.owner.store(std::this_thread::get_id());
     if (KORVA3_INITIAL() != 0) {
         error = "the card's port access could not be opened";
         return false;
@@ -80,8 +80,8 @@ bool Controller::open(std::string &error)
 void Controller::serve(const std::function<bool()> &until)
 {
     Impl &c = *impl_;
-    c.owner = std::this_thread::get_id();
-    c.serving = true;
+    c.owner.store(std::this_thread::get_id());
+    c.serving.store(true);
     while (!c.shutdown_asked.load()) {
         c.turn();
         if (c.pending.kind == WorkKind::None)
@@ -97,13 +97,13 @@ void Controller::serve(const std::function<bool()> &until)
             break;
         c.link.sleep_ms(kIdleTurnMs);
     }
-    c.serving = false;
+    c.serving.store(false);
 }
 
 Reply Controller::ask(const Request &request)
 {
     Impl &c = *impl_;
-    if (std::this_thread::get_id() == c.owner && !c.serving) {
+    if (std::this_thread::get_id() == c.owner.load() && !c.serving.load()) {
         Reply r = c.state == State::EStop || c.state == State::Idle || c.state == State::Stopped
                       ? c.handle(request)
                       : Reply{false, "refused: the controller is busy"};
@@ -149,7 +149,7 @@ WorkReport Controller::last_work() const
 Reply Controller::load_checked(const std::string &path, std::shared_ptr<const ProgramCheck> checked)
 {
     Impl &c = *impl_;
-    if (std::this_thread::get_id() != c.owner || c.serving || !checked)
+    if (std::this_thread::get_id() != c.owner.load() || c.serving.load() || !checked)
         return load(path);
     c.program_path = path;
     {

@@ -78,8 +78,9 @@ struct Controller::Impl {
     ControlOptions opt;
     ControlHooks hooks;
     RequestQueue queue;
-    std::thread::id owner;             // the thread that opened the card
-    bool serving = false;              // inside serve()
+    // Read by front ends' threads (ask, load) to tell the owner's own calls apart.
+    std::atomic<std::thread::id> owner{}; // the thread that opened the card
+    std::atomic<bool> serving{false};     // inside serve()
     std::atomic<bool> estop_asked{false};
     std::atomic<bool> shutdown_asked{false};
     bool card_open = false;

@@ -37,7 +37,7 @@ Reply Controller::Impl::start_load(const std::string &path)
         std::lock_guard<std::mutex> lock(checked_mutex);
         checked = std::move(result);
     };
-    if (std::this_thread::get_id() == owner && !serving) { // a batch run: at once
+    if (std::this_thread::get_id() == owner.load() && !serving.load()) { // a batch run: at once
         work();
         check_done();
         return check->accepted ? Reply{true, message_} : Reply{false, error_};
